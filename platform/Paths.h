@@ -1,0 +1,38 @@
+#pragma once
+// The one place that knows how paths are formed on this platform: the
+// separator, what makes a path complete (absolute), and how a path splits into
+// its folder, name and extension. Every other module forms, splits and
+// compares paths through these functions.
+#include <string>
+#include <string_view>
+
+namespace platform::paths {
+
+extern const char separator;
+
+// A complete path names a file without reference to a current folder.
+bool isComplete(std::string_view path);
+
+struct PathParts {
+    std::string directory; // everything up to and including the last separator
+    std::string name;      // the file name without its extension
+    std::string extension; // from the last dot of the file name on, dot included
+};
+PathParts split(std::string_view path);
+
+// Folder of a path with its trailing separator ("" when it has none).
+std::string directoryOf(std::string_view path);
+
+// The step to the parent folder, separator included ("../").
+std::string parentStep();
+
+// base followed by relative, with one separator between them.
+std::string join(std::string_view base, std::string_view relative);
+
+// The process's current folder ("" when it cannot be read).
+std::string currentDirectory();
+
+// Folder of the shared library that holds this code, separator included.
+std::string libraryDirectory();
+
+} // namespace platform::paths

@@ -1,0 +1,54 @@
+#include "platform/Paths.h"
+
+#include <dlfcn.h>
+#include <limits.h>
+#include <unistd.h>
+
+namespace platform::paths {
+
+const char separator = '/';
+
+bool isComplete(std::string_view path) { return !path.empty() && path.front() == separator; }
+
+PathParts split(std::string_view path) {
+    PathParts parts;
+    size_t slash = path.rfind(separator);
+    size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    parts.directory = std::string(path.substr(0, nameStart));
+    std::string_view file = path.substr(nameStart);
+    size_t dot = file.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) {
+        parts.name = std::string(file);
+    } else {
+        parts.name = std::string(file.substr(0, dot));
+        parts.extension = std::string(file.substr(dot));
+    }
+    return parts;
+}
+
+std::string directoryOf(std::string_view path) { return split(path).directory; }
+
+std::string parentStep() { return std::string("..") + separator; }
+
+std::string join(std::string_view base, std::string_view relative) {
+    std::string result(base);
+    if (!result.empty() && result.back() != separator) result += separator;
+    result += relative;
+    return result;
+}
+
+std::string currentDirectory() {
+    char buffer[PATH_MAX];
+    if (!getcwd(buffer, sizeof buffer)) return {};
+    return buffer;
+}
+
+std::string libraryDirectory() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&libraryDirectory), &info) == 0 || !info.dli_fname) return {};
+    std::string dir = directoryOf(info.dli_fname);
+    if (!isComplete(dir)) dir = join(currentDirectory(), dir);
+    return dir;
+}
+
+} // namespace platform::paths

@@ -1,0 +1,184 @@
+#include "plugin/EffectBase.h"
+
+#include <cstring>
+
+#include "gui/EditorBase.h"
+
+namespace {
+
+intptr_t VST2_CALL dispatchEntry(AEffect* record, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+    EffectBase* self = EffectBase::fromRecord(record);
+    if (!self) return 0;
+    intptr_t result = self->dispatcher(opcode, index, value, ptr, opt);
+    if (opcode == effClose) {
+        delete self;
+        return 1;
+    }
+    return result;
+}
+
+void VST2_CALL processEntry(AEffect* record, float** inputs, float** outputs, int32_t frames) {
+    if (EffectBase* self = EffectBase::fromRecord(record)) self->process(inputs, outputs, frames);
+}
+
+void VST2_CALL processReplacingEntry(AEffect* record, float** inputs, float** outputs, int32_t frames) {
+    if (EffectBase* self = EffectBase::fromRecord(record)) self->processReplacing(inputs, outputs, frames);
+}
+
+void VST2_CALL setParameterEntry(AEffect* record, int32_t index, float value) {
+    if (EffectBase* self = EffectBase::fromRecord(record)) self->setParameter(index, value);
+}
+
+float VST2_CALL getParameterEntry(AEffect* record, int32_t index) {
+    EffectBase* self = EffectBase::fromRecord(record);
+    return self ? self->getParameter(index) : 0.0f;
+}
+
+void copyText(void* ptr, const char* text, size_t room) {
+    auto* out = static_cast<char*>(ptr);
+    std::strncpy(out, text, room - 1);
+    out[room - 1] = 0;
+}
+
+} // namespace
+
+EffectBase::EffectBase(HostCallback host, int32_t programs, int32_t params)
+    : hostCallback(host), numPrograms(programs), numParams(params) {
+    effect.magic = kEffectMagic;
+    effect.dispatcher = dispatchEntry;
+    effect.process = processEntry;
+    effect.setParameter = setParameterEntry;
+    effect.getParameter = getParameterEntry;
+    effect.numPrograms = programs;
+    effect.numParams = params;
+    effect.numInputs = 1;
+    effect.numOutputs = 2;
+    effect.ioRatio = 1.0f;
+    effect.object = this;
+    effect.uniqueID = fourCharCode('N', 'o', 'E', 'f');
+    effect.version = 1;
+    effect.processReplacing = processReplacingEntry;
+}
+
+EffectBase::~EffectBase() { delete editor; }
+
+EffectBase* EffectBase::fromRecord(AEffect* record) {
+    return record ? static_cast<EffectBase*>(record->object) : nullptr;
+}
+
+void EffectBase::setEditor(EditorBase* newEditor) {
+    editor = newEditor;
+    if (editor)
+        effect.flags |= effFlagsHasEditor;
+    else
+        effect.flags &= ~effFlagsHasEditor;
+}
+
+void EffectBase::setParameterAutomated(int32_t index, float value) {
+    setParameter(index, value);
+    callHost(audioMasterAutomate, index, 0, nullptr, value);
+}
+
+intptr_t EffectBase::callHost(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+    return hostCallback ? hostCallback(&effect, opcode, index, value, ptr, opt) : 0;
+}
+
+// Text opcodes: a host that passes no buffer gets 0 and nothing is written.
+intptr_t EffectBase::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+    if (opcode >= effProcessEvents) return extendedDispatcher(opcode, index, value, ptr, opt);
+    switch (opcode) {
+    case effOpen: open(); return 0;
+    case effClose: close(); return 1;
+    case effSetProgram:
+        if (value >= 0 && value < numPrograms) setProgram(static_cast<int32_t>(value));
+        return 0;
+    case effGetProgram: return getProgram();
+    case effSetProgramName:
+        if (ptr) setProgramName(static_cast<const char*>(ptr));
+        return 0;
+    case effGetProgramName:
+        if (ptr) getProgramName(static_cast<char*>(ptr));
+        return 0;
+    case effGetParamLabel:
+        if (ptr) getParameterLabel(index, static_cast<char*>(ptr));
+        return 0;
+    case effGetParamDisplay:
+        if (ptr) getParameterDisplay(index, static_cast<char*>(ptr));
+        return 0;
+    case effGetParamName:
+        if (ptr) getParameterName(index, static_cast<char*>(ptr));
+        return 0;
+    case effGetVu: return 0;
+    case effSetSampleRate: setSampleRate(opt); return 0;
+    case effSetBlockSize: setBlockSize(static_cast<int32_t>(value)); return 0;
+    case effMainsChanged:
+        if (value)
+            resume();
+        else
+            suspend();
+        return 0;
+    case effEditGetRect:
+        if (!editor || !ptr) return 0;
+        return editor->getRect(static_cast<ERect**>(ptr)) ? 1 : 0;
+    case effEditOpen: return editor ? (editor->open(ptr) ? 1 : 0) : 0;
+    case effEditClose:
+        if (editor) editor->close();
+        return 0;
+    case effEditIdle:
+        if (editor) editor->idle();
+        return 0;
+    case effIdentify: return fourCharCode('N', 'v', 'E', 'f');
+    case effGetChunk:
+    case effSetChunk: return 0;
+    default: return 0;
+    }
+}
+
+intptr_t EffectBase::extendedDispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+    switch (opcode) {
+    case effProcessEvents:
+        processEvents(static_cast<VstEvents*>(ptr));
+        return 1;
+    case effCanBeAutomated: return 1;
+    case effString2Parameter: return 0;
+    case effGetNumProgramCategories: return 1;
+    case effConnectInput:
+    case effConnectOutput: return 1;
+    case effGetPlugCategory: return (effect.flags & effFlagsIsSynth) ? kPlugCategSynth : 0;
+    case effSetBlockSizeAndSampleRate:
+        setBlockSize(static_cast<int32_t>(value));
+        setSampleRate(opt);
+        return 1;
+    case effGetEffectName: {
+        char text[kVstMaxEffectNameLen + 1] = {};
+        if (!ptr || !getEffectName(text)) return 0;
+        copyText(ptr, text, sizeof text);
+        return 1;
+    }
+    case effGetVendorString: {
+        char text[kVstMaxVendorStrLen + 1] = {};
+        if (!ptr || !getVendorString(text)) return 0;
+        copyText(ptr, text, sizeof text);
+        return 1;
+    }
+    case effGetProductString: {
+        char text[kVstMaxProductStrLen + 1] = {};
+        if (!ptr || !getProductString(text)) return 0;
+        copyText(ptr, text, sizeof text);
+        return 1;
+    }
+    case effGetVendorVersion: return getVendorVersion();
+    case effCanDo: return ptr ? canDo(static_cast<const char*>(ptr)) : 0;
+    case effKeysRequired: return 1;
+    case effGetVstVersion: return 2200;
+    case effEditKeyDown:
+    case effEditKeyUp: {
+        if (!editor) return 0;
+        VstKeyCode key{index, static_cast<unsigned char>(value), static_cast<unsigned char>(static_cast<int32_t>(opt))};
+        return opcode == effEditKeyDown ? editor->onKeyDown(key) : editor->onKeyUp(key);
+    }
+    case effSetEditKnobMode: return editor ? (editor->setKnobMode(static_cast<int32_t>(value)) ? 1 : 0) : 0;
+    case effGetCurrentMidiProgram: return -1;
+    default: return 0;
+    }
+}

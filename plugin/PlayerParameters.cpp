@@ -1,0 +1,165 @@
+// The fifteen host parameters: names, values, displays and labels, and how a
+// value set by the host reaches the editor control that owns it.
+#include <algorithm>
+#include <cstdarg>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Paths.h"
+#include "plugin/DebugLog.h"
+#include "plugin/TrackPlayer.h"
+
+namespace {
+
+const char* const parameterNames[TrackPlayer::parameterCount] = {
+    "Playing", "AutoRewind", "Position", "Pitch", "Track", "Eq cut 1", "Eq cut 2", "Eq bass",
+    "Eq treble", "Eq tweet", "Vol", "Cut Bass", "Cut Treble", "Cut Tweet", "Loop"};
+
+bool validIndex(int32_t index) { return index >= 0 && index < TrackPlayer::parameterCount; }
+
+void writeText(char* text, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void writeText(char* text, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, TrackPlayer::parameterTextRoom, format, args);
+    va_end(args);
+}
+
+const char* yesNo(bool on) { return on ? "yes" : "no"; }
+
+} // namespace
+
+void TrackPlayer::getParameterName(int32_t index, char* text) {
+    if (!validIndex(index)) return;
+    writeText(text, "%s", parameterNames[index]);
+}
+
+void TrackPlayer::getParameterLabel(int32_t index, char* text) {
+    writeText(text, "%s", index == Vol ? "dB" : "");
+}
+
+void TrackPlayer::getParameterDisplay(int32_t index, char* text) {
+    switch (index) {
+    case Playing: writeText(text, "%s", yesNo(playing)); break;
+    case AutoRewind: {
+        int32_t mode = autoRewind;
+        writeText(text, "%s", mode == 0 ? "no" : mode == 1 ? "yes" : "stop");
+        break;
+    }
+    case Position: {
+        int32_t frames = length;
+        writeText(text, "%.3f", frames > 0 ? static_cast<double>(static_cast<float>(position) / frames) : 0.0);
+        break;
+    }
+    case Pitch: writeText(text, "%.2f", static_cast<double>(pitch)); break;
+    case Track:
+        // The host's room is far shorter than a path: the file's own name is
+        // what identifies the track there.
+        if (tracks.empty()) {
+            writeText(text, "%s", "");
+        } else {
+            auto parts = platform::paths::split(tracks.current());
+            writeText(text, "%s%s", parts.name.c_str(), parts.extension.c_str());
+        }
+        break;
+    case EqCut1:
+    case EqCut2:
+    case EqBass:
+    case EqTreble:
+    case EqTweet: writeText(text, "%.2f", static_cast<double>(getParameter(index))); break;
+    case Vol:
+        // Adding 0 turns the -0 of full volume into 0, so the host shows "0.000".
+        writeText(text, "%.3f", static_cast<double>((1.0f - volume) * -40.0f + 0.0f));
+        break;
+    case CutBass:
+    case CutTreble:
+    case CutTweet: writeText(text, "%s", yesNo(cuts[index - CutBass])); break;
+    case Loop:
+        if (loopOn)
+            writeText(text, "%d", static_cast<int>(loopIndex));
+        else
+            writeText(text, "%s", "off");
+        break;
+    default: break;
+    }
+}
+
+float TrackPlayer::getParameter(int32_t index) {
+    writeLog("getParameter()\n");
+    switch (index) {
+    case Playing: return playing ? 1.0f : 0.0f;
+    case AutoRewind: return static_cast<float>(autoRewind) * 0.5f;
+    case Position: {
+        int32_t frames = length;
+        return frames > 0 ? static_cast<float>(position) / frames : 0.0f;
+    }
+    case Pitch: return (pitch / 32.0f + 1.0f) * 0.5f;
+    case Track: return tracks.empty() ? 0.0f : static_cast<float>(tracks.currentIndex) / tracks.count;
+    case EqCut1: return crossovers[0];
+    case EqCut2: return crossovers[1];
+    case EqBass: return gains[0];
+    case EqTreble: return gains[1];
+    case EqTweet: return gains[2];
+    case Vol: return volume;
+    case CutBass:
+    case CutTreble:
+    case CutTweet: return cuts[index - CutBass] ? 1.0f : 0.0f;
+    case Loop: return loopOn ? static_cast<float>(loopIndex + 1) * 0.1f + 0.01f : 0.0f;
+    default: return 0.0f;
+    }
+}
+
+void TrackPlayer::setParameter(int32_t index, float value) {
+    writeLogf("setParameter() : %d, %.2f...", index, static_cast<double>(value));
+    if (!validIndex(index) || !std::isfinite(value)) {
+        writeLog("ok\n");
+        return;
+    }
+    PlayerEditor& view = *editorView;
+    switch (index) {
+    case Playing:
+        if ((value != 0.0f) != playing) view.receiveCommand(TagPlay, -1.0f);
+        break;
+    case AutoRewind:
+        if (value * 2.0f != static_cast<float>(autoRewind)) view.receiveCommand(TagAutoRewind, -1.0f);
+        break;
+    case Position:
+        if (!tracks.empty()) view.receiveCommand(TagPosition, value);
+        break;
+    case Pitch: view.receiveCommand(TagPitch, value); break;
+    case Track:
+        if (!tracks.empty()) {
+            int32_t total = tracks.count;
+            float clamped = std::clamp(value, 0.0f, 1.0f);
+            int32_t chosen = std::min(static_cast<int32_t>(clamped * total), total - 1);
+            if (chosen != tracks.currentIndex) {
+                tracks.currentIndex = chosen;
+                openTrack();
+            }
+        }
+        break;
+    case EqCut1: view.receiveCommand(TagCrossover1, value); break;
+    case EqCut2: view.receiveCommand(TagCrossover2, value); break;
+    case EqBass: view.receiveCommand(TagBassLevel, value); break;
+    case EqTreble: view.receiveCommand(TagTrebleLevel, value); break;
+    case EqTweet: view.receiveCommand(TagTweetLevel, value); break;
+    case Vol: view.receiveCommand(TagVolume, value); break;
+    case CutBass: view.receiveCommand(TagCutBass, value); break;
+    case CutTreble: view.receiveCommand(TagCutTreble, value); break;
+    case CutTweet: view.receiveCommand(TagCutTweet, value); break;
+    case Loop:
+        if (value < 0.1f) {
+            view.receiveCommand(profile.loopOffTag, 0.0f);
+        } else {
+            // Values above 1 would name tags past the ninth loop button.
+            int32_t button = std::min(static_cast<int32_t>((value - 0.1f) * 10.0f), 8);
+            view.receiveCommand(profile.loopTagBase + button, 1.0f);
+        }
+        break;
+    default: break;
+    }
+    paramCache[index] = value;
+    paramDirty[index] = true;
+    writeLog("ok\n");
+}

@@ -1,0 +1,228 @@
+#include "plugin/TrackPlayer.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "mpeg/MpegSource.h"
+#include "plugin/DebugLog.h"
+#include "sources/WavSource.h"
+
+PlayerEditor* TrackPlayer::makeEditor(TrackPlayer& player, const BuildProfile& profile) {
+    return new PlayerEditor(player, profile);
+}
+
+TrackPlayer::TrackPlayer(HostCallback host, const BuildProfile& buildProfile, EditorFactory editorFactory)
+    : EffectBase(host, 1, parameterCount), profile(buildProfile) {
+    setNumInputs(0);
+    setNumOutputs(2);
+    addFlags(effFlagsCanMono | effFlagsIsSynth);
+    std::snprintf(programName, sizeof programName, "%s", "No Program");
+    editorView = editorFactory(*this, profile);
+    sources[0] = new MpegSource(this);
+    sources[1] = new WavSource(this);
+    currentSource = sources[0];
+    setUniqueId(profile.uniqueId);
+    addFlags(effFlagsCanReplacing);
+    suspend();
+    sampleRate = 0.0f;
+    sendEqToCurrentSource();
+    writeLog("constructor ended()\n");
+}
+
+TrackPlayer::~TrackPlayer() {
+    for (TrackSource*& source : sources) {
+        delete source;
+        source = nullptr;
+    }
+    currentSource = nullptr;
+}
+
+void TrackPlayer::open() {
+    writeLog("open()...");
+    openInfoStore();
+    writeLog("ok\n");
+}
+
+void TrackPlayer::resume() {
+    hostWantMidi();
+    writeLog("resume()\n");
+}
+
+void TrackPlayer::suspend() { writeLog("suspend()\n"); }
+
+void TrackPlayer::process(float**, float**, int32_t) {}
+
+void TrackPlayer::processReplacing(float**, float** outputs, int32_t frames) {
+    if (!outputs || !outputs[0] || !outputs[1] || frames <= 0) return;
+    std::memset(outputs[0], 0, sizeof(float) * frames);
+    std::memset(outputs[1], 0, sizeof(float) * frames);
+}
+
+int32_t TrackPlayer::processEvents(VstEvents*) { return 0; }
+
+void TrackPlayer::setProgramName(const char* name) {
+    std::snprintf(programName, sizeof programName, "%s", name ? name : "");
+}
+
+void TrackPlayer::getProgramName(char* name) { std::memcpy(name, programName, sizeof programName); }
+
+bool TrackPlayer::getEffectName(char* text) {
+    std::snprintf(text, kVstMaxEffectNameLen, "%s", profile.effectName);
+    return true;
+}
+
+bool TrackPlayer::getVendorString(char* text) {
+    std::snprintf(text, kVstMaxVendorStrLen, "%s", "Quillmark");
+    return true;
+}
+
+bool TrackPlayer::getProductString(char* text) {
+    std::snprintf(text, kVstMaxProductStrLen, "%s", "Trakvox VST");
+    return true;
+}
+
+intptr_t TrackPlayer::canDo(const char* text) {
+    return std::strcmp(text, "sendVstTimeInfo") == 0 || std::strcmp(text, "receiveVstTimeInfo") == 0 ? 1 : 0;
+}
+
+bool TrackPlayer::editorOpened() {
+    bool replayed = false;
+    for (int32_t index = 0; index < parameterCount; ++index) {
+        if (!paramDirty[index]) continue;
+        setParameter(index, paramCache[index]);
+        paramDirty[index] = false;
+        replayed = true;
+    }
+    refreshList();
+    editorView->showTempo(tempo * (pitch * 0.01f + 1.0f));
+    showTrackFactsAndTime();
+    return replayed;
+}
+
+void TrackPlayer::editorClosed() {
+    for (int32_t index = 0; index < parameterCount; ++index) {
+        paramCache[index] = getParameter(index);
+        paramDirty[index] = true;
+    }
+}
+
+void TrackPlayer::openTrack() {
+    const char* path = tracks.current();
+    writeLog("startOpening\n");
+    writeLog(*path ? path : "(none)");
+    position = 0;
+    for (TrackSource* source : sources) {
+        if (!source) break;
+        if (!source->setFile(path)) continue;
+        currentSource = source;
+        source->setBitmap(editorView->overviewPixels());
+        getInfos();
+        writeLog("opening ok\n");
+        tapCount = 0;
+        editorView->receiveCommand(profile.titleTag, -1.0f);
+        refreshList();
+        return;
+    }
+    writeLog("opening not found\n");
+    editorView->showOpenError();
+}
+
+void TrackPlayer::getTrackName(char* text, size_t room) const {
+    if (!text || room == 0) return;
+    std::snprintf(text, room, "%s", tracks.empty() ? "No file loaded" : tracks.current());
+}
+
+void TrackPlayer::getTrackCounter(char* text, size_t room) const {
+    if (!text || room == 0) return;
+    std::snprintf(text, room, " %d/%d", static_cast<int>(tracks.currentIndex + 1), static_cast<int>(tracks.count));
+}
+
+void TrackPlayer::setPlaying(bool on) {
+    writeLog(on ? "Playing change : true\n" : "Playing change : false\n");
+    playing = on;
+}
+
+void TrackPlayer::setAutoRewind(int32_t mode) { autoRewind = mode; }
+
+void TrackPlayer::sendEqToCurrentSource() {
+    TrackSource* source = currentSource;
+    if (!source) return;
+    float x[2] = {crossovers[0], crossovers[1]};
+    float g[3] = {gains[0], gains[1], gains[2]};
+    bool c[3] = {cuts[0], cuts[1], cuts[2]};
+    source->setEq(true, x, g, volume, c);
+}
+
+void TrackPlayer::setEqualiser(const float newCrossovers[2], const float newGains[3], float newVolume) {
+    for (int i = 0; i < 2; ++i) crossovers[i] = newCrossovers[i];
+    for (int i = 0; i < 3; ++i) gains[i] = newGains[i];
+    volume = newVolume;
+    sendEqToCurrentSource();
+}
+
+void TrackPlayer::setCut(int32_t band, bool on) {
+    if (band < 0 || band > 2) return;
+    cuts[band] = on;
+    sendEqToCurrentSource();
+}
+
+void TrackPlayer::setPitch(float sliderValue) {
+    pitch = (2.0f * sliderValue - 1.0f) * 32.0f;
+    editorView->showTempo(tempo * (pitch * 0.01f + 1.0f));
+}
+
+float TrackPlayer::trackRateOrZero() const {
+    TrackSource* source = currentSource;
+    return source ? static_cast<float>(source->getSampleRate()) : 0.0f;
+}
+
+void TrackPlayer::showTrackFactsAndTime() {
+    TrackSource* source = currentSource;
+    int32_t frames = length;
+    float rate = trackRateOrZero();
+    if (!source || frames <= 0 || rate <= 0) return;
+    int32_t at = position;
+    editorView->showTrackFacts(source->getBitRate(), frames / rate, source->getChannels() >= 2);
+    editorView->showTime(static_cast<float>(at) / frames, static_cast<int32_t>(at / rate),
+                         static_cast<int32_t>(frames / rate));
+}
+
+void TrackPlayer::setSize(int32_t frames, bool final) {
+    writeLogf("setSize(%d,%d)\n", frames, final ? 1 : 0);
+    if (lengthKnown) return;
+    length = frames;
+    showTrackFactsAndTime();
+    if (final) {
+        lengthKnown = true;
+        setInfos();
+    }
+}
+
+void TrackPlayer::loadProgress(int32_t frames) {
+    if (lengthKnown && frames == length) {
+        overviewKnown = true;
+        setInfos();
+    }
+    editorView->refreshOverview(overviewKnown);
+}
+
+void TrackPlayer::openInfoStore() {
+    const char* directory = hostDirectory();
+    if (directory) {
+        writeLog("Directory : ");
+        writeLog(directory);
+    } else {
+        writeLog("No directory (getDirectory unresponded), filling / \n");
+    }
+}
+
+void TrackPlayer::getInfos() {
+    writeLog("getInfos\n");
+    tempoKnown = false;
+    lengthKnown = false;
+    overviewKnown = false;
+}
+
+void TrackPlayer::setInfos() { writeLog("setInfos\n"); }
+
+void TrackPlayer::refreshList() {}

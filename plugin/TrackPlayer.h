@@ -1,0 +1,152 @@
+#pragma once
+// The plug-in's effect object: one per instance. It owns the editor (through
+// EffectBase), one track source of each kind, the track list, the equaliser,
+// loop and crossfade state and the playback state that rendering advances.
+//
+// Threads: the host's GUI thread calls the dispatcher operations and, through
+// the editor's controls, the transport and list operations; the audio thread
+// renders and takes MIDI (a MIDI key may open a track there); each source's
+// loader thread calls setSize and loadProgress. The player takes no lock:
+// every field that crosses threads is a Relaxed word, and the sources guard
+// their own reads.
+#include <cstdint>
+#include <memory>
+
+#include "editor/PlayerEditor.h"
+#include "plugin/BuildProfile.h"
+#include "plugin/EffectBase.h"
+#include "plugin/TrackList.h"
+#include "sources/SourceOwner.h"
+#include "sources/TrackSource.h"
+
+class TrackPlayer : public EffectBase, public SourceOwner {
+public:
+    static constexpr int32_t parameterCount = 15;
+    static constexpr int32_t maxSources = 16;
+    static constexpr int32_t programNameRoom = kVstMaxProgNameLen + 1;
+    // Room that hosts give parameter texts; longer texts are cut to it.
+    static constexpr int32_t parameterTextRoom = 64;
+
+    enum Parameter : int32_t {
+        Playing, AutoRewind, Position, Pitch, Track, EqCut1, EqCut2, EqBass, EqTreble, EqTweet, Vol, CutBass,
+        CutTreble, CutTweet, Loop
+    };
+
+    // Editor tags that are the same in both builds.
+    enum Tag : int32_t {
+        TagBackToStart = 2, TagPitchReset = 4, TagPlay = 8, TagAutoRewind = 9, TagPosition = 10, TagPitch = 11,
+        TagCutBass = 13, TagCutTreble = 14, TagCutTweet = 15, TagCrossover1 = 16, TagCrossover2 = 17,
+        TagBassLevel = 18, TagTrebleLevel = 19, TagTweetLevel = 20, TagVolume = 21
+    };
+
+    using EditorFactory = PlayerEditor* (*)(TrackPlayer& player, const BuildProfile& profile);
+    static PlayerEditor* makeEditor(TrackPlayer& player, const BuildProfile& profile);
+
+    TrackPlayer(HostCallback host, const BuildProfile& profile, EditorFactory editorFactory = makeEditor);
+    ~TrackPlayer() override;
+
+    // Host binding.
+    void open() override;
+    void resume() override;
+    void suspend() override;
+    void process(float** inputs, float** outputs, int32_t frames) override;
+    void processReplacing(float** inputs, float** outputs, int32_t frames) override;
+    int32_t processEvents(VstEvents* events) override;
+    void setProgramName(const char* name) override;
+    void getProgramName(char* name) override;
+    void getParameterName(int32_t index, char* text) override;
+    void getParameterDisplay(int32_t index, char* text) override;
+    void getParameterLabel(int32_t index, char* text) override;
+    void setParameter(int32_t index, float value) override;
+    float getParameter(int32_t index) override;
+    bool getEffectName(char* text) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    int32_t getVendorVersion() override { return 4; }
+    intptr_t canDo(const char* text) override;
+
+    // Editor synchronisation.
+    bool editorOpened();
+    void editorClosed();
+
+    // Operations of the editor's controls.
+    void openTrack();
+    void getTrackName(char* text, size_t room) const;
+    void getTrackCounter(char* text, size_t room) const;
+    void setPlaying(bool on);
+    void setAutoRewind(int32_t mode);
+    void setEqualiser(const float newCrossovers[2], const float newGains[3], float newVolume);
+    void setCut(int32_t band, bool on);
+    void setPitch(float sliderValue);
+
+    // Reports of the sources' loaders.
+    void setSize(int32_t frames, bool final) override;
+    void loadProgress(int32_t frames) override;
+
+    // The track information store.
+    void openInfoStore();
+    void getInfos();
+    void setInfos();
+
+    // Track list display.
+    void refreshList();
+
+    const BuildProfile& buildProfile() const { return profile; }
+    PlayerEditor& playerEditor() { return *editorView; }
+    TrackSource* getCurrentSource() const { return currentSource; }
+    TrackSource* sourceAt(int32_t slot) const { return slot >= 0 && slot < maxSources ? sources[slot] : nullptr; }
+    TrackList& trackList() { return tracks; }
+    int32_t getPosition() const { return position; }
+    int32_t getLength() const { return length; }
+    bool isPlaying() const { return playing; }
+    int32_t getAutoRewind() const { return autoRewind; }
+    float getPitch() const { return pitch; }
+    float getVolume() const { return volume; }
+    float getTempo() const { return tempo; }
+    bool isLoopOn() const { return loopOn; }
+    int32_t getLoopIndex() const { return loopIndex; }
+    bool isLengthKnown() const { return lengthKnown; }
+    bool isOverviewKnown() const { return overviewKnown; }
+    float cachedParameter(int32_t index) const { return paramCache[index]; }
+    bool parameterPending(int32_t index) const { return paramDirty[index]; }
+
+private:
+    void showTrackFactsAndTime();
+    void sendEqToCurrentSource();
+    float trackRateOrZero() const;
+
+    const BuildProfile& profile;
+    PlayerEditor* editorView = nullptr; // owned by EffectBase as its editor
+
+    char programName[programNameRoom] = {};
+    Relaxed<TrackSource*> currentSource{nullptr};
+    TrackSource* sources[maxSources] = {};
+    Relaxed<int32_t> position{0};
+    Relaxed<int32_t> length{0};
+    Relaxed<bool> playing{false};
+    Relaxed<int32_t> autoRewind{0};
+    Relaxed<float> pitch{0.0f};
+    Relaxed<float> bend{0.0f};
+    Relaxed<float> bendSnapshot{0.0f};
+    Relaxed<float> lastJogValue{0.0f};
+    Relaxed<uint32_t> lastJogTime{0};
+    int32_t refreshCounter = 0;
+    TrackList tracks;
+    Relaxed<bool> trackSelectMode{false};
+    Relaxed<float> crossovers[2] = {0.33f, 0.67f};
+    Relaxed<float> gains[3] = {0.5f, 0.5f, 0.5f};
+    Relaxed<float> volume{1.0f};
+    Relaxed<bool> cuts[3] = {false, false, false};
+    Relaxed<bool> loopOn{false};
+    Relaxed<float> loopBeats{0.0f};
+    Relaxed<int32_t> loopEnd{0};
+    Relaxed<int32_t> loopIndex{0};
+    Relaxed<int32_t> crossfadeRemaining{0};
+    Relaxed<float> paramCache[parameterCount] = {};
+    Relaxed<bool> paramDirty[parameterCount] = {};
+    int32_t tapCount = 0;
+    Relaxed<float> tempo{120.0f};
+    Relaxed<bool> tempoKnown{false};
+    Relaxed<bool> lengthKnown{false};
+    Relaxed<bool> overviewKnown{false};
+};

@@ -1,0 +1,3 @@
+#include "plugin/BuildProfile.h"
+
+const BuildProfile& activeBuildProfile() { return fullProfile; }

@@ -1,0 +1,13 @@
+#pragma once
+// What a track source's loader reports to the player that owns it. Both calls
+// come from the loader thread.
+#include <cstdint>
+
+class SourceOwner {
+public:
+    virtual ~SourceOwner() = default;
+    // The track's length in frames as known so far; final when it is exact.
+    virtual void setSize(int32_t frames, bool final) = 0;
+    // The overview has been drawn up to this frame.
+    virtual void loadProgress(int32_t frames) = 0;
+};

@@ -1,0 +1,133 @@
+#include "sources/TrackSource.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+
+#include "plugin/DebugLog.h"
+
+bool LoaderRun::stopped() const { return stop_.load(std::memory_order_relaxed) || source_.isStopping(); }
+
+TrackSource::~TrackSource() { stopLoader(); }
+
+void TrackSource::init(SourceOwner* owner) {
+    player = owner;
+    bitmap = nullptr;
+    loaderThread.reset();
+    eqEnabled = false;
+    lock = std::make_unique<platform::RecursiveLock>();
+}
+
+bool TrackSource::hasExtension(const char* path, const char* extension) {
+    if (!path || !extension) return false;
+    size_t n = std::strlen(path), e = std::strlen(extension);
+    if (n < e) return false;
+    for (size_t i = 0; i < e; ++i)
+        if (std::tolower(static_cast<unsigned char>(path[n - e + i])) !=
+            std::tolower(static_cast<unsigned char>(extension[i])))
+            return false;
+    return true;
+}
+
+bool TrackSource::stopRunningLoader(uint32_t limitMs) {
+    stopFlag = true;
+    if (currentRun) currentRun->stop();
+    bool ended = true;
+    if (loaderThread) {
+        ended = loaderThread->waitFor(limitMs);
+        if (ended)
+            loaderThread->join();
+        else
+            retiredLoaders.push_back(std::move(loaderThread));
+        loaderThread.reset();
+    }
+    currentRun.reset();
+    return ended;
+}
+
+void TrackSource::reapRetiredLoaders() {
+    std::erase_if(retiredLoaders, [](const std::unique_ptr<platform::Thread>& thread) {
+        if (!thread->waitFor(0)) return false;
+        thread->join();
+        return true;
+    });
+}
+
+void TrackSource::stopLoader() {
+    if (!stopRunningLoader(loaderWaitMs)) writeLog("Timeout Waiting thBitmap (delete)\n");
+    // The loader reports to the player and reads this object: it must be gone
+    // before either is. It was asked to stop, so it ends within one block.
+    for (auto& thread : retiredLoaders) thread->join();
+    retiredLoaders.clear();
+}
+
+bool TrackSource::setFile(const char* path) {
+    writeLog("SetFile\n");
+    if (!stopRunningLoader(loaderWaitMs)) writeLog("Timeout waiting threadBitmap");
+    reapRetiredLoaders();
+    stopFlag = false;
+    if (!path || std::strlen(path) >= sizeof fileName) {
+        // A cut path would name another file.
+        fileName[0] = 0;
+        closeFile();
+        return false;
+    }
+    std::strcpy(fileName, path);
+    if (!openFile()) return false;
+
+    writeLog("CreateThread\n");
+    auto run = std::make_shared<LoaderRun>(*this, loaderData());
+    auto thread = std::make_unique<platform::Thread>();
+    if (thread->start([this, run] { loadFunc(*run); }, platform::Thread::Priority::Lowest)) {
+        currentRun = std::move(run);
+        loaderThread = std::move(thread);
+    }
+    return true;
+}
+
+void TrackSource::drawOverview(int32_t start, int32_t end, int32_t total, const float* left, const float* right) {
+    uint8_t* pixels = bitmap;
+    if (!pixels || total <= 0) return;
+    if (end == 0) {
+        std::memset(pixels, 0, overviewBytes);
+        return;
+    }
+    if (!left || !right) return;
+
+    int64_t rate = sampleRate;
+    int64_t interval = total < rate * 120 ? rate * 15 : total < rate * 1200 ? rate * 60 : rate * 600;
+    if (interval <= 0) return;
+
+    const float k = 1.0f / 248.0f;
+    const double limit = static_cast<double>(end) * overviewWidth / total;
+    int first = static_cast<int>(static_cast<int64_t>(start) * overviewWidth / total);
+    for (int x = std::max(first, 0); x < limit && x < overviewWidth; ++x) {
+        auto s0 = static_cast<int64_t>(static_cast<double>(total) * x * k);
+        auto s1 = static_cast<int64_t>(static_cast<double>(total) * (x + 1) * k);
+        if (s0 / interval != s1 / interval)
+            for (int y = 0; y < overviewHeight; ++y) std::memset(pixels + (y * overviewWidth + x) * 3, 255, 3);
+
+        int64_t span = std::min<int64_t>(s1 - s0, static_cast<int64_t>(end) - start);
+        int64_t step = std::max<int64_t>(span / 10, 0);
+        double sums[2] = {0.0, 0.0};
+        for (int i = 0; i < 10; ++i) {
+            double l = left[i * step], r = right[i * step];
+            sums[0] += l * l;
+            sums[1] += r * r;
+        }
+        // Samples past full scale (an MPEG frame may overshoot) would only
+        // push the rows past the edges; the clamp keeps the conversions in range.
+        double leftLevel = std::min(std::sqrt(sums[0] * 0.1) * 1.2, 4.0);
+        double rightLevel = std::min(std::sqrt(sums[1] * 0.1) * 1.2, 4.0);
+        int firstRow = std::max(0, static_cast<int>((1.0 - leftLevel) * 8));
+        int lastRow = std::min(15, 1 - static_cast<int>(-(rightLevel + 1.0) * 8));
+        for (int y = firstRow; y < lastRow; ++y) {
+            uint8_t* pixel = pixels + (y * overviewWidth + x) * 3;
+            int blue = std::abs(static_cast<int>((y * 0.125 + 0.0625 - 1.0) * 255));
+            pixel[0] = static_cast<uint8_t>(blue);
+            pixel[1] = 255;
+            pixel[2] = static_cast<uint8_t>(255 - blue);
+        }
+    }
+}

@@ -1,0 +1,107 @@
+#pragma once
+// The base of every track source: file name, stream facts, the loader thread
+// that learns the exact length and draws the overview, and the lock.
+//
+// Threads: the audio thread calls getSound; the player's thread (the host's
+// GUI thread, or the MIDI thread for a key that opens a track) calls setFile
+// and setEq and reads the stream facts; the loader thread runs loadFunc,
+// reports to the owner and draws into the overview bitmap. Fields that cross
+// threads are Relaxed words; each file's bytes are shared with the loader
+// that walks them, so a loader that outlives a file switch still reads a
+// live view.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/RecursiveLock.h"
+#include "platform/Relaxed.h"
+#include "platform/Thread.h"
+#include "sources/SourceOwner.h"
+
+class TrackSource;
+
+// One run of a loader over one open file.
+class LoaderRun {
+public:
+    explicit LoaderRun(TrackSource& source, std::shared_ptr<const void> data)
+        : source_(source), data_(std::move(data)) {}
+    // True once this run, or every read of the source, has been asked to stop.
+    bool stopped() const;
+    void stop() { stop_.store(true, std::memory_order_relaxed); }
+    template <typename T>
+    const T& data() const { return *static_cast<const T*>(data_.get()); }
+
+private:
+    TrackSource& source_;
+    std::shared_ptr<const void> data_; // keeps the file's view alive for the walk
+    std::atomic<bool> stop_{false};
+};
+
+class TrackSource {
+public:
+    static constexpr int overviewWidth = 248;
+    static constexpr int overviewHeight = 16;
+    static constexpr int overviewBytes = overviewWidth * overviewHeight * 3;
+    static constexpr int maxPath = 1024;
+    static constexpr uint32_t loaderWaitMs = 500;
+
+    TrackSource() = default;
+    virtual ~TrackSource();
+    TrackSource(const TrackSource&) = delete;
+    TrackSource& operator=(const TrackSource&) = delete;
+
+    virtual void init(SourceOwner* owner);
+    virtual bool acceptsFile(const char* path) = 0;
+    virtual bool setFile(const char* path);
+    // Writes (replace) or adds count values to out[0] and out[1], reading from
+    // frame position on and advancing ratio frames per value.
+    virtual bool getSound(float* const* out, int32_t count, int32_t position, float ratio, bool replace,
+                          bool wrap) = 0;
+    virtual bool getSignature(int32_t out[4]) = 0;
+    virtual void loadFunc(const LoaderRun& run) = 0;
+    virtual void setEq(bool enabled, const float crossovers[2], const float gains[3], float volume,
+                       const bool cuts[3]) = 0;
+    virtual bool openFile() = 0;
+    virtual void closeFile() = 0;
+
+    // Draws frames start..end of a track of total frames into the overview.
+    void drawOverview(int32_t start, int32_t end, int32_t total, const float* left, const float* right);
+
+    int32_t getLength() const { return length; }
+    int32_t getChannels() const { return channels; }
+    int32_t getSampleRate() const { return sampleRate; }
+    int32_t getBitRate() const { return bitRate; }
+    const char* getFileName() const { return fileName; }
+    void setBitmap(uint8_t* pixels) { bitmap = pixels; }
+    uint8_t* getBitmap() const { return bitmap; }
+    bool isStopping() const { return stopFlag; }
+
+protected:
+    // The data the loader walks; it is kept alive until the loader ends.
+    virtual std::shared_ptr<const void> loaderData() const = 0;
+    // Ends the running loader before the derived source goes away.
+    void stopLoader();
+    // True when the last four characters of path equal extension, whatever the case.
+    static bool hasExtension(const char* path, const char* extension);
+
+    Relaxed<int32_t> length{0};
+    Relaxed<int32_t> channels{2};
+    Relaxed<int32_t> sampleRate{44100};
+    Relaxed<int32_t> bitRate{0};
+    char fileName[maxPath] = {};
+    Relaxed<uint8_t*> bitmap{nullptr};
+    SourceOwner* player = nullptr;
+    Relaxed<bool> eqEnabled{false};
+    std::unique_ptr<platform::Thread> loaderThread;
+    Relaxed<bool> stopFlag{false};
+    std::unique_ptr<platform::RecursiveLock> lock;
+
+private:
+    // Asks the loader to stop and waits up to limit; false on a time-out.
+    bool stopRunningLoader(uint32_t limitMs);
+    void reapRetiredLoaders();
+
+    std::shared_ptr<LoaderRun> currentRun;
+    // Loaders that did not stop within the wait; joined once they have ended.
+    std::vector<std::unique_ptr<platform::Thread>> retiredLoaders;
+};

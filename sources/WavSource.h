@@ -1,0 +1,52 @@
+#pragma once
+// The track source for PCM ".wav" files. Reads convert just the frames they
+// need straight from the mapped file; the loader only draws the overview and
+// confirms the length, which is known as soon as the file is open.
+//
+// Threads: getSound runs on the audio thread without the lock and never
+// waits; it reads the open file through a PublishedView, and closeFile waits
+// for that read to leave before the view is released.
+#include <memory>
+
+#include "platform/FileMapping.h"
+#include "sources/PublishedView.h"
+#include "sources/TrackSource.h"
+#include "sources/WavFormat.h"
+
+class WavSource : public TrackSource {
+public:
+    explicit WavSource(SourceOwner* owner);
+    ~WavSource() override;
+
+    bool acceptsFile(const char* path) override;
+    bool getSound(float* const* out, int32_t count, int32_t position, float ratio, bool replace, bool wrap) override;
+    bool getSignature(int32_t out[4]) override;
+    void loadFunc(const LoaderRun& run) override;
+    void setEq(bool enabled, const float crossovers[2], const float gains[3], float volume,
+               const bool cuts[3]) override;
+    bool openFile() override;
+    void closeFile() override;
+
+    float getVolume() const { return volume; }
+    bool isFileOpen() const { return isOpen; }
+
+    // One open file: its view and the format the chunk walk found.
+    struct OpenWav {
+        std::shared_ptr<const platform::FileMapping> mapping;
+        WavFormat format;
+    };
+
+protected:
+    std::shared_ptr<const void> loaderData() const override { return open; }
+
+private:
+    void fill(const OpenWav* wav, float* const* out, int32_t offset, int32_t n, int32_t from, float ratio,
+              bool replace) const;
+
+    std::shared_ptr<const OpenWav> open; // owned by the switching thread
+    PublishedView<OpenWav> view;         // what the audio thread reads
+    int64_t fileSize = 0;
+    int32_t bitsPerSample = 0;
+    Relaxed<bool> isOpen{false};
+    Relaxed<float> volume{1.0f};
+};

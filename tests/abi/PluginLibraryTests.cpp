@@ -1,0 +1,176 @@
+// Loads each built plug-in as a Linux host does and talks to it through the
+// entry point, the effect record and the dispatcher only.
+#include <dlfcn.h>
+
+#include <cstring>
+#include <ostream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "plugin/vst2.h"
+
+namespace {
+
+using EntryPoint = AEffect* (*)(HostCallback);
+
+int versionAnswer = 2400;
+
+intptr_t host(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+    return opcode == audioMasterVersion ? versionAnswer : 0;
+}
+
+struct Build {
+    const char* library;
+    const char* effectName;
+    int32_t uniqueId;
+};
+
+void PrintTo(const Build& build, std::ostream* out) { *out << build.effectName; }
+
+class PluginLibrary : public ::testing::TestWithParam<Build> {
+protected:
+    void SetUp() override {
+        versionAnswer = 2400;
+        handle = dlopen(GetParam().library, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(handle, nullptr) << dlerror();
+        vstMain = reinterpret_cast<EntryPoint>(dlsym(handle, "VSTPluginMain"));
+        main = reinterpret_cast<EntryPoint>(dlsym(handle, "main"));
+        ASSERT_NE(vstMain, nullptr);
+        ASSERT_NE(main, nullptr);
+    }
+    void TearDown() override {
+        if (handle) dlclose(handle);
+    }
+    intptr_t call(AEffect* e, int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                  float opt = 0.0f) {
+        return e->dispatcher(e, opcode, index, value, ptr, opt);
+    }
+    std::string text(AEffect* e, int32_t opcode, int32_t index = 0) {
+        char buffer[256];
+        std::memset(buffer, 0, sizeof buffer);
+        call(e, opcode, index, 0, buffer);
+        return buffer;
+    }
+
+    void* handle = nullptr;
+    EntryPoint vstMain = nullptr;
+    EntryPoint main = nullptr;
+};
+
+TEST_P(PluginLibrary, BothEntryNamesCreateAnInstanceWithTheBuildsIdentity) {
+    EXPECT_EQ(vstMain, main);
+    AEffect* e = main(host);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->magic, kEffectMagic);
+    EXPECT_EQ(e->uniqueID, GetParam().uniqueId);
+    EXPECT_EQ(e->flags, 0x119);
+    EXPECT_EQ(e->numPrograms, 1);
+    EXPECT_EQ(e->numParams, 15);
+    EXPECT_EQ(e->numInputs, 0);
+    EXPECT_EQ(e->numOutputs, 2);
+    EXPECT_EQ(e->version, 1);
+    EXPECT_FLOAT_EQ(e->ioRatio, 1.0f);
+    EXPECT_EQ(e->user, nullptr);
+    EXPECT_EQ(text(e, effGetEffectName), GetParam().effectName);
+    EXPECT_EQ(text(e, effGetVendorString), "Quillmark");
+    EXPECT_EQ(text(e, effGetProductString), "Trakvox VST");
+    EXPECT_EQ(call(e, effGetVendorVersion), 4);
+    EXPECT_EQ(call(e, effGetVstVersion), 2200);
+    EXPECT_EQ(call(e, effIdentify), fourCharCode('N', 'v', 'E', 'f'));
+    EXPECT_EQ(call(e, effGetPlugCategory), kPlugCategSynth);
+    EXPECT_EQ(call(e, effGetVu), 0);
+    EXPECT_EQ(call(e, effClose), 1);
+}
+
+TEST_P(PluginLibrary, AHostThatIsNotVst2GetsNoInstance) {
+    versionAnswer = 0;
+    EXPECT_EQ(main(host), nullptr);
+    EXPECT_EQ(vstMain(host), nullptr);
+}
+
+TEST_P(PluginLibrary, TheOneProgramIsNoProgramAndCannotBeLeft) {
+    AEffect* e = main(host);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(text(e, effGetProgramName), "No Program");
+    call(e, effSetProgram, 0, 1);
+    EXPECT_EQ(call(e, effGetProgram), 0);
+    char longName[] = "A program name longer than twenty-four characters";
+    call(e, effSetProgramName, 0, 0, longName);
+    EXPECT_EQ(text(e, effGetProgramName), std::string(longName).substr(0, 24));
+    call(e, effClose);
+}
+
+TEST_P(PluginLibrary, ParametersReportNamesStartValuesDisplaysAndLabels) {
+    AEffect* e = main(host);
+    ASSERT_NE(e, nullptr);
+    const char* names[] = {"Playing", "AutoRewind", "Position", "Pitch", "Track", "Eq cut 1", "Eq cut 2", "Eq bass",
+                           "Eq treble", "Eq tweet", "Vol", "Cut Bass", "Cut Treble", "Cut Tweet", "Loop"};
+    const float values[] = {0, 0, 0, 0.5f, 0, 0.33f, 0.67f, 0.5f, 0.5f, 0.5f, 1.0f, 0, 0, 0, 0};
+    const char* displays[] = {"no", "no", "0.000", "0.00", "", "0.33", "0.67", "0.50",
+                              "0.50", "0.50", "0.000", "no", "no", "no", "off"};
+    for (int i = 0; i < 15; ++i) {
+        EXPECT_EQ(text(e, effGetParamName, i), names[i]) << i;
+        EXPECT_FLOAT_EQ(e->getParameter(e, i), values[i]) << names[i];
+        EXPECT_EQ(text(e, effGetParamLabel, i), i == 10 ? "dB" : "") << names[i];
+        EXPECT_EQ(text(e, effGetParamDisplay, i), displays[i]) << names[i];
+        EXPECT_EQ(call(e, effCanBeAutomated, i), 1);
+    }
+    call(e, effClose);
+}
+
+TEST_P(PluginLibrary, CanDoAnswersOnlyTheTimeInfoTexts) {
+    AEffect* e = main(host);
+    ASSERT_NE(e, nullptr);
+    char send[] = "sendVstTimeInfo", receive[] = "receiveVstTimeInfo", events[] = "receiveVstEvents",
+         midi[] = "receiveVstMidiEvent";
+    EXPECT_EQ(call(e, effCanDo, 0, 0, send), 1);
+    EXPECT_EQ(call(e, effCanDo, 0, 0, receive), 1);
+    EXPECT_EQ(call(e, effCanDo, 0, 0, events), 0);
+    EXPECT_EQ(call(e, effCanDo, 0, 0, midi), 0);
+    EXPECT_EQ(call(e, effCanDo, 0, 0, nullptr), 0);
+    call(e, effClose);
+}
+
+TEST_P(PluginLibrary, UnknownOpcodesAndMissingBuffersAnswerZeroWithoutHarm) {
+    AEffect* e = main(host);
+    ASSERT_NE(e, nullptr);
+    for (int32_t opcode : {16, 17, 18, 20, 21, 33, 34, 36, 44, 50, 62, 64, 68, 69, 100, 12345, -1})
+        EXPECT_EQ(call(e, opcode), 0) << opcode;
+    for (int32_t opcode : {effGetProgramName, effSetProgramName, effGetParamLabel, effGetParamDisplay,
+                           effGetParamName, effGetEffectName, effGetVendorString, effGetProductString,
+                           effEditGetRect, effProcessEvents})
+        call(e, opcode, 0, 0, nullptr);
+    EXPECT_EQ(call(e, effEditOpen), 0) << "the window cannot open yet";
+    EXPECT_EQ(call(e, effKeysRequired), 1);
+    EXPECT_EQ(call(e, effGetCurrentMidiProgram), -1);
+    EXPECT_EQ(call(e, effGetNumProgramCategories), 1);
+    EXPECT_EQ(call(e, effGetChunk), 0);
+    call(e, effClose);
+}
+
+TEST_P(PluginLibrary, RendersSilenceThroughALifecycleAsAHostDrivesIt) {
+    AEffect* e = main(host);
+    ASSERT_NE(e, nullptr);
+    call(e, effOpen);
+    call(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    EXPECT_EQ(call(e, effSetBlockSizeAndSampleRate, 0, 256, nullptr, 48000.0f), 1);
+    call(e, effMainsChanged, 0, 1);
+    float left[256], right[256];
+    std::fill_n(left, 256, 7.0f);
+    std::fill_n(right, 256, 7.0f);
+    float* outs[2] = {left, right};
+    e->processReplacing(e, nullptr, outs, 256);
+    EXPECT_EQ(left[0], 0.0f);
+    EXPECT_EQ(right[255], 0.0f);
+    call(e, effMainsChanged, 0, 0);
+    EXPECT_EQ(call(e, effClose), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, PluginLibrary,
+                         ::testing::Values(Build{TUNEDECK_FULL_SO, "Trakvox VST 2", fourCharCode('T', 'v', 'x', '2')},
+                                           Build{TUNEDECK_COMPACT_SO, "Trakvox VST 2 (compact)",
+                                                 fourCharCode('T', 'v', '2', 'c')}),
+                         [](const auto& info) { return info.index == 0 ? std::string("Full") : std::string("Compact"); });
+
+} // namespace

@@ -1,0 +1,199 @@
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "plugin/TrackPlayer.h"
+#include "tests/support/RecordingEditor.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestHost.h"
+
+namespace {
+
+using Command = std::pair<int32_t, float>;
+
+class Parameters : public ::testing::TestWithParam<const BuildProfile*> {
+protected:
+    void SetUp() override {
+        TestHost::reset();
+        player = std::make_unique<TrackPlayer>(TestHost::callback, *GetParam(), RecordingEditor::make);
+    }
+    RecordingEditor& editor() { return RecordingEditor::of(*player); }
+    void addTracks(std::initializer_list<std::string> paths) {
+        TrackList& list = player->trackList();
+        for (const std::string& path : paths) std::snprintf(list.entries[list.count], TrackList::pathRoom, "%s", path.c_str()), list.count = list.count + 1;
+    }
+    std::string display(int32_t index) {
+        char text[TrackPlayer::parameterTextRoom] = "untouched";
+        player->getParameterDisplay(index, text);
+        return text;
+    }
+    std::unique_ptr<TrackPlayer> player;
+};
+
+TEST_P(Parameters, LoopValuesPickTheLoopButtonOrSwitchTheLoopOff) {
+    const BuildProfile& build = *GetParam();
+    player->setParameter(TrackPlayer::Loop, 0.05f);
+    player->setParameter(TrackPlayer::Loop, 0.15f);
+    player->setParameter(TrackPlayer::Loop, 1.0f);
+    player->setParameter(TrackPlayer::Loop, 0.91f);
+    player->setParameter(TrackPlayer::Loop, 7.0f);
+    std::vector<Command> expected = {{build.loopOffTag, 0.0f},
+                                     {build.loopTagBase + 0, 1.0f},
+                                     {build.loopTagBase + 8, 1.0f},
+                                     {build.loopTagBase + 8, 1.0f},
+                                     {build.loopTagBase + 8, 1.0f}};
+    EXPECT_EQ(editor().commands, expected);
+}
+
+TEST_P(Parameters, EachParameterReachesTheControlThatOwnsIt) {
+    addTracks({"/music/a.wav"});
+    const std::pair<int32_t, int32_t> routes[] = {{TrackPlayer::Position, 10}, {TrackPlayer::Pitch, 11},
+                                                  {TrackPlayer::EqCut1, 16},   {TrackPlayer::EqCut2, 17},
+                                                  {TrackPlayer::EqBass, 18},   {TrackPlayer::EqTreble, 19},
+                                                  {TrackPlayer::EqTweet, 20},  {TrackPlayer::Vol, 21},
+                                                  {TrackPlayer::CutBass, 13},  {TrackPlayer::CutTreble, 14},
+                                                  {TrackPlayer::CutTweet, 15}};
+    for (auto [index, tag] : routes) {
+        editor().commands.clear();
+        player->setParameter(index, 0.75f);
+        EXPECT_EQ(editor().commands, (std::vector<Command>{{tag, 0.75f}})) << index;
+        EXPECT_FLOAT_EQ(player->cachedParameter(index), 0.75f);
+        EXPECT_TRUE(player->parameterPending(index));
+    }
+}
+
+TEST_P(Parameters, PlayingAndAutoRewindToggleOnlyWhenTheValueDiffers) {
+    player->setParameter(TrackPlayer::Playing, 0.0f);
+    EXPECT_TRUE(editor().commands.empty()) << "already stopped";
+    player->setParameter(TrackPlayer::Playing, 1.0f);
+    player->setParameter(TrackPlayer::AutoRewind, 0.0f);
+    player->setParameter(TrackPlayer::AutoRewind, 0.5f);
+    EXPECT_EQ(editor().commands, (std::vector<Command>{{8, -1.0f}, {9, -1.0f}}));
+}
+
+TEST_P(Parameters, PositionWithAnEmptyListDoesNothing) {
+    player->setParameter(TrackPlayer::Position, 0.5f);
+    EXPECT_TRUE(editor().commands.empty());
+    EXPECT_EQ(display(TrackPlayer::Position), "0.000");
+}
+
+TEST_P(Parameters, TrackPicksAnEntryNeverPastTheLastAndDoesNotReopenTheCurrentOne) {
+    addTracks({"/nowhere/a.wav", "/nowhere/b.wav", "/nowhere/c.wav"});
+    player->setParameter(TrackPlayer::Track, 1.0f);
+    EXPECT_EQ(player->trackList().currentIndex, 2);
+    EXPECT_EQ(editor().openErrors, 1) << "the missing file was tried";
+    player->setParameter(TrackPlayer::Track, 0.9f);
+    EXPECT_EQ(editor().openErrors, 1) << "the same entry is not opened again";
+    EXPECT_FLOAT_EQ(player->getParameter(TrackPlayer::Track), 2.0f / 3.0f);
+    EXPECT_EQ(display(TrackPlayer::Track), "c.wav");
+    player->setParameter(TrackPlayer::Track, -3.0f);
+    EXPECT_EQ(player->trackList().currentIndex, 0);
+}
+
+TEST_P(Parameters, HostInputOutsideTheTableIsIgnored) {
+    player->setParameter(15, 0.5f);
+    player->setParameter(1000000, 0.5f);
+    player->setParameter(-1, 0.5f);
+    player->setParameter(TrackPlayer::Pitch, std::numeric_limits<float>::quiet_NaN());
+    EXPECT_TRUE(editor().commands.empty());
+    EXPECT_EQ(player->getParameter(15), 0.0f);
+    EXPECT_EQ(player->getParameter(-7), 0.0f);
+    char text[TrackPlayer::parameterTextRoom] = "untouched";
+    player->getParameterName(15, text);
+    EXPECT_STREQ(text, "untouched");
+    player->getParameterDisplay(99, text);
+    EXPECT_STREQ(text, "untouched");
+    player->getParameterLabel(15, text);
+    EXPECT_STREQ(text, "");
+}
+
+TEST_P(Parameters, DisplaysFollowThePlayersState) {
+    player->setPitch(1.0f);
+    EXPECT_EQ(display(TrackPlayer::Pitch), "32.00");
+    EXPECT_FLOAT_EQ(player->getParameter(TrackPlayer::Pitch), 1.0f);
+    float x[2] = {0.1f, 0.9f}, g[3] = {0.2f, 0.3f, 0.4f};
+    player->setEqualiser(x, g, 0.5f);
+    EXPECT_EQ(display(TrackPlayer::Vol), "-20.000");
+    EXPECT_EQ(display(TrackPlayer::EqCut2), "0.90");
+    EXPECT_EQ(display(TrackPlayer::EqTweet), "0.40");
+    player->setCut(1, true);
+    EXPECT_EQ(display(TrackPlayer::CutTreble), "yes");
+    EXPECT_EQ(player->getParameter(TrackPlayer::CutTreble), 1.0f);
+    player->setCut(7, true); // no such band
+    player->setAutoRewind(2);
+    EXPECT_EQ(display(TrackPlayer::AutoRewind), "stop");
+    EXPECT_EQ(player->getParameter(TrackPlayer::AutoRewind), 1.0f);
+    player->setPlaying(true);
+    EXPECT_EQ(display(TrackPlayer::Playing), "yes");
+}
+
+TEST_P(Parameters, PitchShowsTheTempoItPlaysAt) {
+    player->setPitch(0.75f);
+    EXPECT_FLOAT_EQ(player->getPitch(), 16.0f);
+    ASSERT_FALSE(editor().tempos.empty());
+    EXPECT_FLOAT_EQ(editor().tempos.back(), 120.0f * 1.16f);
+}
+
+TEST_P(Parameters, ValuesSetWhileTheEditorIsClosedAreReplayedWhenItOpens) {
+    player->setParameter(TrackPlayer::Pitch, 0.25f);
+    player->setParameter(TrackPlayer::Vol, 0.5f);
+    editor().commands.clear();
+    EXPECT_TRUE(player->editorOpened());
+    EXPECT_EQ(editor().commands, (std::vector<Command>{{11, 0.25f}, {21, 0.5f}}));
+    EXPECT_FALSE(player->parameterPending(TrackPlayer::Pitch));
+    editor().commands.clear();
+    EXPECT_FALSE(player->editorOpened()) << "nothing left to replay";
+    EXPECT_TRUE(editor().commands.empty());
+}
+
+TEST_P(Parameters, ClosingTheEditorCapturesEveryValueForTheNextOpening) {
+    player->setPitch(0.75f);
+    player->editorClosed();
+    for (int i = 0; i < TrackPlayer::parameterCount; ++i) EXPECT_TRUE(player->parameterPending(i));
+    EXPECT_FLOAT_EQ(player->cachedParameter(TrackPlayer::Pitch), 0.75f);
+    EXPECT_FLOAT_EQ(player->cachedParameter(TrackPlayer::Vol), 1.0f);
+}
+
+TEST_P(Parameters, ProgramNameIsCutToTwentyFourCharacters) {
+    player->setProgramName("0123456789012345678901234567890");
+    char name[TrackPlayer::programNameRoom];
+    player->getProgramName(name);
+    EXPECT_STREQ(name, "012345678901234567890123");
+}
+
+TEST_P(Parameters, TrackNameAndCounter) {
+    char text[1100];
+    player->getTrackName(text, sizeof text);
+    EXPECT_STREQ(text, "No file loaded");
+    addTracks({"/x/one.wav", "/x/two.wav"});
+    player->trackList().currentIndex = 1;
+    player->getTrackName(text, sizeof text);
+    EXPECT_STREQ(text, "/x/two.wav");
+    player->getTrackCounter(text, sizeof text);
+    EXPECT_STREQ(text, " 2/2");
+}
+
+TEST_P(Parameters, OpeningAWavTrackMakesTheWavSourceCurrentAndRefreshesTheTitle) {
+    std::string path = testdata::writeWav("param-open.wav", {});
+    addTracks({path});
+    player->openTrack();
+    EXPECT_EQ(player->getCurrentSource(), player->sourceAt(1));
+    EXPECT_EQ(player->getCurrentSource()->getBitmap(), player->playerEditor().overviewPixels());
+    EXPECT_EQ(editor().commands.back(), (Command{GetParam()->titleTag, -1.0f}));
+    EXPECT_EQ(editor().openErrors, 0);
+}
+
+TEST_P(Parameters, ATrackNoSourceOpensKeepsTheSourceAndRewinds) {
+    addTracks({"/nowhere/missing.mp3"});
+    TrackSource* before = player->getCurrentSource();
+    player->openTrack();
+    EXPECT_EQ(player->getCurrentSource(), before);
+    EXPECT_EQ(editor().openErrors, 1);
+    EXPECT_EQ(player->getPosition(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, Parameters, ::testing::Values(&fullProfile, &compactProfile),
+                         [](const auto& info) { return info.param->compact ? "Compact" : "Full"; });
+
+} // namespace

@@ -1,0 +1,217 @@
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "sources/WavSource.h"
+#include "tests/support/TestFiles.h"
+
+namespace {
+
+using testdata::WavSpec;
+
+class NullOwner : public SourceOwner {
+public:
+    void setSize(int32_t, bool) override {}
+    void loadProgress(int32_t) override {}
+};
+
+class WavReads : public ::testing::Test {
+protected:
+    // A 1,000-frame stereo track whose left channel holds the frame number
+    // and whose right channel holds minus it.
+    void SetUp() override {
+        WavSpec spec;
+        spec.sample = [](int frame, int channel) { return channel == 0 ? frame : -frame; };
+        path = testdata::writeWav("ramp.wav", spec);
+        ASSERT_TRUE(source.setFile(path.c_str()));
+        ASSERT_EQ(source.getLength(), 1000);
+    }
+    float* const* buffers(float fill) {
+        std::fill(std::begin(left), std::end(left), fill);
+        std::fill(std::begin(right), std::end(right), fill);
+        return outs;
+    }
+    static float frame(int f) { return f / 32768.0f; }
+
+    NullOwner owner;
+    WavSource source{&owner};
+    std::string path;
+    float left[200], right[200];
+    float* outs[2] = {left, right};
+};
+
+TEST_F(WavReads, ReadsInterpolatedFramesAtAnySpeed) {
+    source.getSound(buffers(9), 4, 10, 0.5f, true, false);
+    EXPECT_FLOAT_EQ(left[0], frame(10));
+    EXPECT_FLOAT_EQ(left[1], (frame(10) + frame(11)) / 2);
+    EXPECT_FLOAT_EQ(left[3], (frame(11) + frame(12)) / 2);
+    EXPECT_FLOAT_EQ(right[2], -frame(11));
+}
+
+TEST_F(WavReads, AddsToTheBuffersWithoutReplace) {
+    source.getSound(buffers(1.0f), 3, 5, 1.0f, false, false);
+    EXPECT_FLOAT_EQ(left[0], 1.0f + frame(5));
+    EXPECT_FLOAT_EQ(right[2], 1.0f - frame(7));
+}
+
+TEST_F(WavReads, AtTheEndWrapsOrFillsSilenceOrLeavesTheRest) {
+    source.getSound(buffers(9), 100, 990, 1.0f, true, true);
+    EXPECT_FLOAT_EQ(left[9], frame(999));
+    EXPECT_FLOAT_EQ(left[10], frame(0)) << "wrapped to frame 0";
+    EXPECT_FLOAT_EQ(left[99], frame(89));
+
+    source.getSound(buffers(9), 100, 990, 1.0f, true, false);
+    EXPECT_FLOAT_EQ(left[9], frame(999));
+    EXPECT_EQ(left[10], 0.0f);
+    EXPECT_EQ(right[99], 0.0f);
+
+    source.getSound(buffers(9), 100, 990, 1.0f, false, false);
+    EXPECT_FLOAT_EQ(left[10], 9.0f) << "untouched";
+}
+
+TEST_F(WavReads, AtDoubleSpeedFiveValuesComeFromTheTrackBeforeTheEnd) {
+    source.getSound(buffers(9), 100, 990, 2.0f, true, false);
+    EXPECT_FLOAT_EQ(left[4], frame(998));
+    EXPECT_EQ(left[5], 0.0f);
+    source.getSound(buffers(9), 100, 990, 2.0f, true, true);
+    EXPECT_FLOAT_EQ(left[5], frame(0));
+    EXPECT_FLOAT_EQ(left[6], frame(2));
+}
+
+TEST_F(WavReads, TheLastFrameInterpolatesWithItselfNotPastTheData) {
+    source.getSound(buffers(9), 1, 999, 1.0f, true, false);
+    EXPECT_FLOAT_EQ(left[0], frame(999));
+    source.getSound(buffers(9), 2, 998, 0.75f, true, false);
+    EXPECT_FLOAT_EQ(left[1], frame(998) + (frame(999) - frame(998)) * 0.75f);
+}
+
+TEST_F(WavReads, VolumeScalesEveryReadAndTheEqualiserIsIgnored) {
+    float x[2] = {0, 1}, g[3] = {0, 0, 0};
+    bool cuts[3] = {true, true, true};
+    source.setEq(true, x, g, 0.5f, cuts);
+    source.getSound(buffers(9), 1, 100, 1.0f, true, false);
+    EXPECT_FLOAT_EQ(left[0], frame(100) * 0.5f);
+}
+
+TEST_F(WavReads, SignatureIsFourWordsFromTheFile) {
+    int32_t words[4] = {};
+    ASSERT_TRUE(source.getSignature(words));
+    // 4,044 bytes: word indices 1010, 1009, 1008, 1007 (file size / 4 - i - 1).
+    auto bytes = testdata::makeWav([] {
+        WavSpec spec;
+        spec.sample = [](int frame, int channel) { return channel == 0 ? frame : -frame; };
+        return spec;
+    }());
+    ASSERT_EQ(bytes.size(), 4044u);
+    for (int i = 0; i < 4; ++i) {
+        int32_t expected;
+        std::memcpy(&expected, bytes.data() + (1010 - i) * 4, 4);
+        EXPECT_EQ(words[i], expected) << i;
+    }
+}
+
+TEST_F(WavReads, AClosedSourcePlaysSilenceAndHasNoSignature) {
+    ASSERT_FALSE(source.setFile("/nowhere/at-all.wav"));
+    EXPECT_FALSE(source.isFileOpen());
+    source.getSound(buffers(9), 10, 0, 1.0f, true, false);
+    EXPECT_EQ(left[5], 0.0f);
+    int32_t words[4] = {1, 2, 3, 4};
+    EXPECT_FALSE(source.getSignature(words));
+    EXPECT_EQ(words[0], 1);
+}
+
+TEST(WavSource, AcceptsOnlyWavNamesWhateverTheCase) {
+    NullOwner owner;
+    WavSource source(&owner);
+    EXPECT_TRUE(source.acceptsFile("/a/b.WAV"));
+    EXPECT_TRUE(source.acceptsFile("x.wav"));
+    EXPECT_FALSE(source.acceptsFile("x.wave"));
+    EXPECT_FALSE(source.acceptsFile("wav"));
+    EXPECT_FALSE(source.acceptsFile(nullptr));
+    EXPECT_FALSE(source.setFile("/tmp/song.mp3"));
+}
+
+TEST(WavSource, MonoFilesFeedBothChannels) {
+    WavSpec spec;
+    spec.channels = 1;
+    spec.sample = [](int frame, int) { return frame * 10; };
+    auto path = testdata::writeWav("mono.wav", spec);
+    NullOwner owner;
+    WavSource source(&owner);
+    ASSERT_TRUE(source.setFile(path.c_str()));
+    float left[8], right[8];
+    float* outs[2] = {left, right};
+    source.getSound(outs, 8, 3, 1.0f, true, false);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(left[i], right[i]);
+    EXPECT_FLOAT_EQ(left[0], 30 / 32768.0f);
+}
+
+TEST(WavSource, EightBitSilenceReadsAsZero) {
+    WavSpec spec;
+    spec.bits = 8;
+    spec.sample = [](int, int) { return 128; };
+    auto path = testdata::writeWav("silence8.wav", spec);
+    NullOwner owner;
+    WavSource source(&owner);
+    ASSERT_TRUE(source.setFile(path.c_str()));
+    EXPECT_EQ(source.getBitRate(), 705600);
+    float left[16], right[16];
+    float* outs[2] = {left, right};
+    source.getSound(outs, 16, 0, 1.3f, true, false);
+    for (float v : left) EXPECT_EQ(v, 0.0f);
+}
+
+TEST(WavSource, FilesWithoutDataOpenAndPlaySilence) {
+    WavSpec spec;
+    spec.withData = false;
+    auto path = testdata::writeWav("nodata.wav", spec);
+    NullOwner owner;
+    WavSource source(&owner);
+    ASSERT_TRUE(source.setFile(path.c_str()));
+    EXPECT_EQ(source.getLength(), 0);
+    float left[4] = {1, 1, 1, 1}, right[4] = {1, 1, 1, 1};
+    float* outs[2] = {left, right};
+    source.getSound(outs, 4, 0, 1.0f, true, true);
+    EXPECT_EQ(left[3], 0.0f);
+}
+
+TEST(WavSource, EmptyTinyAndOverlongFilesAreHandled) {
+    NullOwner owner;
+    WavSource source(&owner);
+    auto empty = testdata::tempPath("empty.wav");
+    testdata::writeFile(empty, {});
+    EXPECT_FALSE(source.setFile(empty.c_str())) << "a 0-byte file cannot be mapped";
+
+    auto tiny = testdata::tempPath("tiny.wav");
+    testdata::writeFile(tiny, {'R', 'I', 'F', 'F', 1, 2, 3, 4, 'W', 'A'});
+    ASSERT_TRUE(source.setFile(tiny.c_str()));
+    int32_t words[4];
+    EXPECT_FALSE(source.getSignature(words)) << "no four words inside a 10-byte file";
+
+    std::string longPath(5000, 'a');
+    longPath += ".wav";
+    EXPECT_FALSE(source.setFile(longPath.c_str()));
+}
+
+TEST(WavSource, SwitchingFilesWhileTheAudioThreadReadsNeverTouchesAReleasedView) {
+    auto a = testdata::writeWav("switch-a.wav", WavSpec{});
+    WavSpec other;
+    other.frames = 3000;
+    auto b = testdata::writeWav("switch-b.wav", other);
+    NullOwner owner;
+    WavSource source(&owner);
+    ASSERT_TRUE(source.setFile(a.c_str()));
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        float left[512], right[512];
+        float* outs[2] = {left, right};
+        while (!done) source.getSound(outs, 512, 500, 1.7f, true, true);
+    });
+    for (int i = 0; i < 200; ++i) ASSERT_TRUE(source.setFile(i % 2 ? a.c_str() : b.c_str()));
+    done = true;
+    audio.join();
+}
+
+} // namespace

@@ -1,0 +1,83 @@
+#include "tests/support/TestFiles.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include <unistd.h>
+
+namespace testdata {
+namespace {
+void put32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+void put16(std::vector<uint8_t>& out, uint16_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void putId(std::vector<uint8_t>& out, const char* id) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(id[i]));
+}
+} // namespace
+
+std::string tempPath(const std::string& name) {
+    static const std::string folder = [] {
+        auto dir = std::filesystem::temp_directory_path() / ("tunedeck-tests-" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+        return dir.string();
+    }();
+    return folder + "/" + name;
+}
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) throw std::runtime_error("cannot write " + path);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+std::vector<uint8_t> makeWav(const WavSpec& spec) {
+    std::vector<uint8_t> fmt, list, data;
+    put16(fmt, 1);
+    put16(fmt, static_cast<uint16_t>(spec.channels));
+    put32(fmt, static_cast<uint32_t>(spec.sampleRate));
+    int bytesPerSample = spec.bits / 8;
+    put32(fmt, static_cast<uint32_t>(spec.sampleRate * spec.channels * bytesPerSample));
+    put16(fmt, static_cast<uint16_t>(spec.channels * bytesPerSample));
+    put16(fmt, static_cast<uint16_t>(spec.bits));
+    for (int f = 0; f < spec.frames; ++f)
+        for (int ch = 0; ch < spec.channels; ++ch) {
+            int v = spec.sample(f, ch);
+            if (spec.bits == 8)
+                data.push_back(static_cast<uint8_t>(v));
+            else
+                put16(data, static_cast<uint16_t>(static_cast<int16_t>(v)));
+        }
+
+    std::vector<uint8_t> out;
+    putId(out, "RIFF");
+    put32(out, 0);
+    putId(out, "WAVE");
+    auto chunk = [&out](const char* id, const std::vector<uint8_t>& body, int64_t declared) {
+        putId(out, id);
+        put32(out, static_cast<uint32_t>(declared >= 0 ? declared : static_cast<int64_t>(body.size())));
+        out.insert(out.end(), body.begin(), body.end());
+        if (body.size() % 2) out.push_back(0);
+    };
+    if (spec.listChunkBytes >= 0) chunk("LIST", std::vector<uint8_t>(spec.listChunkBytes, 'x'), -1);
+    if (spec.withData && spec.dataBeforeFmt) chunk("data", data, spec.declaredDataBytes);
+    if (spec.withFmt) chunk("fmt ", fmt, -1);
+    if (spec.withData && !spec.dataBeforeFmt) chunk("data", data, spec.declaredDataBytes);
+    uint32_t riffSize = static_cast<uint32_t>(out.size() - 8);
+    for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<uint8_t>(riffSize >> (8 * i));
+    return out;
+}
+
+std::string writeWav(const std::string& name, const WavSpec& spec) {
+    std::string path = tempPath(name);
+    writeFile(path, makeWav(spec));
+    return path;
+}
+
+} // namespace testdata

@@ -1,0 +1,33 @@
+#pragma once
+// Test data made on the fly: a private temporary folder and ".wav" files
+// with the chunks a test needs.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testdata {
+
+// A path inside this test process's own temporary folder.
+std::string tempPath(const std::string& name);
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+struct WavSpec {
+    int channels = 2;
+    int sampleRate = 44100;
+    int bits = 16;
+    int frames = 1000;
+    // Sample value for (frame, channel), as the stored integer.
+    std::function<int(int frame, int channel)> sample = [](int frame, int) { return frame % 100; };
+    int listChunkBytes = -1;         // a "LIST" chunk of this size before "fmt " when >= 0
+    bool withFmt = true;
+    bool withData = true;
+    bool dataBeforeFmt = false;
+    int64_t declaredDataBytes = -1;  // the size the "data" header claims, when >= 0
+};
+
+std::vector<uint8_t> makeWav(const WavSpec& spec);
+std::string writeWav(const std::string& name, const WavSpec& spec);
+
+} // namespace testdata

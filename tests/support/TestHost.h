@@ -1,0 +1,37 @@
+#pragma once
+// A host callback for tests: answers like a plain VST 2 host and records
+// what the plug-in asked of it.
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "plugin/vst2.h"
+
+struct TestHost {
+    static inline std::atomic<int> versionAnswer{2400};
+    static inline std::string directory;
+    static inline std::vector<int32_t> opcodes;
+
+    static void reset() {
+        versionAnswer = 2400;
+        directory.clear();
+        opcodes.clear();
+    }
+    static size_t timesAsked(int32_t opcode) {
+        size_t n = 0;
+        for (int32_t op : opcodes) n += op == opcode;
+        return n;
+    }
+
+    static intptr_t callback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+        // The audio thread may call in; only the GUI-thread calls are recorded.
+        if (opcode != audioMasterSetTime) opcodes.push_back(opcode);
+        switch (opcode) {
+        case audioMasterVersion: return versionAnswer;
+        case audioMasterGetDirectory:
+            return directory.empty() ? 0 : reinterpret_cast<intptr_t>(directory.c_str());
+        case audioMasterWantMidi: return 1;
+        default: return 0;
+        }
+    }
+};
