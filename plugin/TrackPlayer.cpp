@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "mpeg/MpegSource.h"
+#include "platform/Clock.h"
 #include "plugin/DebugLog.h"
 #include "sources/WavSource.h"
 
@@ -26,10 +27,14 @@ TrackPlayer::TrackPlayer(HostCallback host, const BuildProfile& buildProfile, Ed
     suspend();
     sampleRate = 0.0f;
     sendEqToCurrentSource();
+    opener.start([this] { openerLoop(); }, platform::Thread::Priority::Normal);
     writeLog("constructor ended()\n");
 }
 
 TrackPlayer::~TrackPlayer() {
+    openerQuit = true;
+    openerWake.release();
+    opener.join();
     for (TrackSource*& source : sources) {
         delete source;
         source = nullptr;
@@ -49,16 +54,6 @@ void TrackPlayer::resume() {
 }
 
 void TrackPlayer::suspend() { writeLog("suspend()\n"); }
-
-void TrackPlayer::process(float**, float**, int32_t) {}
-
-void TrackPlayer::processReplacing(float**, float** outputs, int32_t frames) {
-    if (!outputs || !outputs[0] || !outputs[1] || frames <= 0) return;
-    std::memset(outputs[0], 0, sizeof(float) * frames);
-    std::memset(outputs[1], 0, sizeof(float) * frames);
-}
-
-int32_t TrackPlayer::processEvents(VstEvents*) { return 0; }
 
 void TrackPlayer::setProgramName(const char* name) {
     std::snprintf(programName, sizeof programName, "%s", name ? name : "");
@@ -106,14 +101,52 @@ void TrackPlayer::editorClosed() {
     }
 }
 
+void TrackPlayer::requestOpen() {
+    // Only the request that finds none pending wakes the opener, so the
+    // semaphore never counts past one.
+    if (openRequests.fetch_add(1) == 0) openerWake.release();
+}
+
+void TrackPlayer::openerLoop() {
+    while (!openerQuit) {
+        openerWake.acquire();
+        if (openerQuit) break;
+        int32_t seen = openRequests.load();
+        while (true) {
+            openTrack();
+            if (openRequests.compare_exchange_strong(seen, 0)) break;
+        }
+    }
+    openRequests = 0;
+}
+
+void TrackPlayer::waitForOpenings() {
+    for (int i = 0; i < 10000 && isOpening(); ++i) platform::sleepMs(1);
+}
+
 void TrackPlayer::openTrack() {
-    const char* path = tracks.current();
+    std::lock_guard<std::mutex> oneAtATime(openMutex);
+    char path[TrackList::pathRoom];
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        std::snprintf(path, sizeof path, "%s", tracks.empty() ? "" : tracks.current());
+    }
     writeLog("startOpening\n");
     writeLog(*path ? path : "(none)");
     position = 0;
+    // A new loader's first report must not be taken for the old track's.
+    lengthKnown = false;
+    overviewKnown = false;
     for (TrackSource* source : sources) {
         if (!source) break;
         if (!source->setFile(path)) continue;
+        // Another kind of source may still be loading the previous track: it
+        // must stop drawing into the overview and reporting its length.
+        for (TrackSource* other : sources)
+            if (other && other != source) {
+                other->setBitmap(nullptr);
+                other->stopLoading();
+            }
         currentSource = source;
         source->setBitmap(editorView->overviewPixels());
         getInfos();
@@ -225,4 +258,3 @@ void TrackPlayer::getInfos() {
 
 void TrackPlayer::setInfos() { writeLog("setInfos\n"); }
 
-void TrackPlayer::refreshList() {}

@@ -9,11 +9,18 @@
 // loader thread calls setSize and loadProgress. The player takes no lock:
 // every field that crosses threads is a Relaxed word, and the sources guard
 // their own reads.
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <semaphore>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "editor/PlayerEditor.h"
 #include "plugin/BuildProfile.h"
+#include "platform/Thread.h"
 #include "plugin/EffectBase.h"
 #include "plugin/TrackList.h"
 #include "sources/SourceOwner.h"
@@ -79,6 +86,53 @@ public:
     void setCut(int32_t band, bool on);
     void setPitch(float sliderValue);
 
+    // Transport (audio rendering).
+    void renderBlock(float** outputs, int32_t frames, bool replace);
+    bool pullBlock(float* const* out, int32_t count, int32_t start, float ratio, bool replace, int32_t wrapMode);
+    void mixCrossfade(float* const* out, int32_t count);
+    float currentBend();
+    void jog(float value);
+    void seek(float fraction);
+    void move(float beats);
+    void setLoop(bool on, float beats, int32_t index);
+    void forward();
+
+    // Opens the current entry on the player's opener thread: the audio and
+    // MIDI paths ask for an opening here instead of mapping files themselves.
+    // Rendering plays silence until the opening is done.
+    void requestOpen();
+    // Waits until no requested opening is left (for hosts that close and tests).
+    void waitForOpenings();
+    bool isOpening() const { return openRequests.load(std::memory_order_relaxed) > 0; }
+
+    // Track list.
+    // buffer holds one path, or a multi-selection of room bytes at most.
+    void addFiles(const char* buffer, size_t room, bool openAfter);
+    void addPaths(const std::vector<std::string>& paths, bool openAfter);
+    void insertEntry(const char* path);
+    bool readTrackList(const char* listPath, char* output, size_t room);
+    void saveTrackList(const char* listPath);
+    void deleteSelected();
+    void moveSelectedUp();
+    void moveSelectedDown();
+    void toggleSelection(int32_t row);
+    void playRow(int32_t row);
+    void scrollList(float x);
+    bool nextFile();
+    bool previousFile();
+    bool chooseFilesToOpen(char* buffer, size_t room);
+    bool chooseListToSave(char* buffer, size_t room);
+
+    // Tempo.
+    void tapTempo();
+    void setTempo(float bpm);
+    void sendTimeInfo();
+    const VstTimeInfo& getTimeInfo() const { return timeInfo; }
+    int32_t getBeatOrigin() const { return beatOrigin; }
+
+    // MIDI.
+    bool isTrackSelectMode() const { return trackSelectMode; }
+
     // Reports of the sources' loaders.
     void setSize(int32_t frames, bool final) override;
     void loadProgress(int32_t frames) override;
@@ -97,6 +151,10 @@ public:
     TrackSource* sourceAt(int32_t slot) const { return slot >= 0 && slot < maxSources ? sources[slot] : nullptr; }
     TrackList& trackList() { return tracks; }
     int32_t getPosition() const { return position; }
+    void setPosition(int32_t frames) { position = frames; }
+    int32_t getLoopEnd() const { return loopEnd; }
+    float getLoopBeats() const { return loopBeats; }
+    int32_t getCrossfadeRemaining() const { return crossfadeRemaining; }
     int32_t getLength() const { return length; }
     bool isPlaying() const { return playing; }
     int32_t getAutoRewind() const { return autoRewind; }
@@ -111,6 +169,16 @@ public:
     bool parameterPending(int32_t index) const { return paramDirty[index]; }
 
 private:
+    // Returns whether the buffer was one playable path or a track list.
+    bool addFilesFrom(const char* buffer, size_t room, std::set<std::string>& listsRead, int depth);
+    bool isPlayable(const char* path) const;
+    bool readListLines(const char* listPath, std::vector<std::string>& lines) const;
+    void updateTimeDisplay();
+    float hostRate() const;
+    float speedFactor() const { return pitch * 0.01f + 1.0f; }
+    int32_t loopLengthFrames(float trackRate) const;
+    void openerLoop();
+    void sendTimeInfoWith(VstTimeInfo& info);
     void showTrackFactsAndTime();
     void sendEqToCurrentSource();
     float trackRateOrZero() const;
@@ -141,12 +209,29 @@ private:
     Relaxed<float> loopBeats{0.0f};
     Relaxed<int32_t> loopEnd{0};
     Relaxed<int32_t> loopIndex{0};
+    Relaxed<float> crossfade[2][1024] = {};
+    float reverseScratch[2][44100] = {};
     Relaxed<int32_t> crossfadeRemaining{0};
     Relaxed<float> paramCache[parameterCount] = {};
     Relaxed<bool> paramDirty[parameterCount] = {};
-    int32_t tapCount = 0;
+    uint32_t tapTimes[100] = {};
+    Relaxed<int32_t> tapCount{0};
     Relaxed<float> tempo{120.0f};
+    VstTimeInfo timeInfo{};    // sent by the audio thread
+    VstTimeInfo tapTimeInfo{}; // sent after a tap, on the GUI thread
+    Relaxed<int32_t> beatOrigin{0};
     Relaxed<bool> tempoKnown{false};
     Relaxed<bool> lengthKnown{false};
     Relaxed<bool> overviewKnown{false};
+
+    // Entries are edited on the GUI thread and copied by whichever thread
+    // opens a track; this lock covers the path texts only and is never taken
+    // on the audio thread.
+    mutable std::recursive_mutex listMutex;
+    // One opening at a time, whoever asks.
+    std::mutex openMutex;
+    std::atomic<int32_t> openRequests{0}; // requests not yet served
+    Relaxed<bool> openerQuit{false};
+    std::counting_semaphore<1 << 16> openerWake{0};
+    platform::Thread opener;
 };

@@ -62,17 +62,18 @@ void TrackSource::stopLoader() {
     retiredLoaders.clear();
 }
 
+void TrackSource::stopLoading() {
+    if (!stopRunningLoader(loaderWaitMs)) writeLog("Timeout waiting threadBitmap");
+    reapRetiredLoaders();
+    stopFlag = false;
+}
+
 bool TrackSource::setFile(const char* path) {
     writeLog("SetFile\n");
     if (!stopRunningLoader(loaderWaitMs)) writeLog("Timeout waiting threadBitmap");
     reapRetiredLoaders();
     stopFlag = false;
-    if (!path || std::strlen(path) >= sizeof fileName) {
-        // A cut path would name another file.
-        fileName[0] = 0;
-        closeFile();
-        return false;
-    }
+    if (!path || std::strlen(path) >= sizeof fileName) return false; // a cut path would name another file
     std::strcpy(fileName, path);
     if (!openFile()) return false;
 

@@ -64,6 +64,9 @@ public:
     virtual bool openFile() = 0;
     virtual void closeFile() = 0;
 
+    // Stops the loader of the open file (its walk is left unfinished).
+    void stopLoading();
+
     // Draws frames start..end of a track of total frames into the overview.
     void drawOverview(int32_t start, int32_t end, int32_t total, const float* left, const float* right);
 

@@ -1,0 +1,157 @@
+#include "platform/Dialogs.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+bool onPath(const char* program) {
+    const char* path = std::getenv("PATH");
+    if (!path) return false;
+    std::string dirs(path);
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string candidate = dirs.substr(start, end - start) + "/" + program;
+        if (access(candidate.c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+bool hasDisplay() { return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY"); }
+
+// Runs a program with its arguments (no shell, so no quoting to get wrong)
+// and collects what it prints; true when it exits with status 0.
+bool run(const std::vector<std::string>& argv, std::string& output) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    pid_t child = 0;
+    int spawned = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    if (spawned != 0) {
+        close(pipeEnds[0]);
+        return false;
+    }
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(pipeEnds[0], buffer, sizeof buffer)) > 0) output.append(buffer, static_cast<size_t>(n));
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        if (end > start) result.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return result;
+}
+
+std::string joined(const std::vector<std::string>& patterns) {
+    std::string text;
+    for (const std::string& p : patterns) text += (text.empty() ? "" : " ") + p;
+    return text;
+}
+
+class SystemDialogs : public DialogProvider {
+public:
+    bool chooseFilesToOpen(const std::string& title, const std::vector<FileFilter>& filters,
+                           std::vector<std::string>& chosen) override {
+        std::string output;
+        if (useZenity()) {
+            std::vector<std::string> argv{"zenity", "--file-selection", "--multiple", "--separator=\n",
+                                          "--title=" + title};
+            for (const FileFilter& f : filters) argv.push_back("--file-filter=" + f.text + " | " + joined(f.patterns));
+            if (!run(argv, output)) return false;
+        } else if (useKdialog()) {
+            std::string filter;
+            for (const FileFilter& f : filters) filter += (filter.empty() ? "" : "\n") + joined(f.patterns) + "|" + f.text;
+            if (!run({"kdialog", "--title", title, "--getopenfilename", ".", filter, "--multiple", "--separate-output"},
+                     output))
+                return false;
+        } else {
+            return false;
+        }
+        chosen = lines(output);
+        return !chosen.empty();
+    }
+
+    bool chooseFileToSave(const std::string& title, const std::vector<FileFilter>& filters,
+                          std::string& chosen) override {
+        std::string output;
+        if (useZenity()) {
+            std::vector<std::string> argv{"zenity", "--file-selection", "--save", "--confirm-overwrite",
+                                          "--title=" + title};
+            for (const FileFilter& f : filters) argv.push_back("--file-filter=" + f.text + " | " + joined(f.patterns));
+            if (!run(argv, output)) return false;
+        } else if (useKdialog()) {
+            std::string filter;
+            for (const FileFilter& f : filters) filter += (filter.empty() ? "" : "\n") + joined(f.patterns) + "|" + f.text;
+            if (!run({"kdialog", "--title", title, "--getsavefilename", ".", filter}, output)) return false;
+        } else {
+            return false;
+        }
+        auto found = lines(output);
+        if (found.empty()) return false;
+        chosen = found.front();
+        return true;
+    }
+
+    void showMessage(const std::string& text, const std::string& caption) override {
+        std::string ignored;
+        if (useZenity() && run({"zenity", "--error", "--title=" + caption, "--text=" + text}, ignored)) return;
+        if (useKdialog() && run({"kdialog", "--title", caption, "--error", text}, ignored)) return;
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    }
+
+    bool askYesNo(const std::string& text, const std::string& caption) override {
+        std::string ignored;
+        if (useZenity()) return run({"zenity", "--question", "--title=" + caption, "--text=" + text}, ignored);
+        if (useKdialog()) return run({"kdialog", "--title", caption, "--yesno", text}, ignored);
+        std::fprintf(stderr, "%s: %s (answered No)\n", caption.c_str(), text.c_str());
+        return false;
+    }
+
+private:
+    static bool useZenity() { return hasDisplay() && onPath("zenity"); }
+    static bool useKdialog() { return hasDisplay() && onPath("kdialog"); }
+};
+
+SystemDialogs systemDialogs;
+std::atomic<DialogProvider*> installed{nullptr};
+
+} // namespace
+
+DialogProvider& dialogs() {
+    DialogProvider* provider = installed.load();
+    return provider ? *provider : systemDialogs;
+}
+
+void setDialogProvider(DialogProvider* provider) { installed.store(provider); }
+
+} // namespace platform

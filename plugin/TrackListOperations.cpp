@@ -1,0 +1,429 @@
+// The track list: filling it from paths, multi-selections and ".m3u"
+// lists, saving it as ".m3u", reordering, deleting, selecting, scrolling,
+// and stepping through it. Everything here runs on the GUI thread except
+// nextFile and previousFile, which rendering and MIDI call and which touch
+// only the two Relaxed counters.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Dialogs.h"
+#include "platform/Paths.h"
+#include "plugin/DebugLog.h"
+#include "plugin/TrackPlayer.h"
+
+namespace {
+
+namespace paths = platform::paths;
+
+constexpr int maxListDepth = 8;
+constexpr size_t maxListsPerAdd = 256;
+constexpr int32_t maxListLines = 256;
+
+// Splits a multi-selection buffer (folder, zero, names each ended by a
+// zero, one more zero) that is room bytes long at most.
+std::vector<std::string> splitSelection(const char* buffer, size_t room) {
+    std::vector<std::string> parts;
+    size_t at = 0;
+    while (at < room) {
+        const char* start = buffer + at;
+        size_t n = strnlen(start, room - at);
+        if (n == 0 && !parts.empty()) break;
+        parts.emplace_back(start, n);
+        at += n + 1;
+    }
+    return parts;
+}
+
+std::vector<std::string> directoryNames(const std::string& directory) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start < directory.size()) {
+        size_t end = directory.find(paths::separator, start);
+        if (end == std::string::npos) end = directory.size();
+        if (end > start) names.push_back(directory.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+std::string completed(const std::string& path) {
+    return paths::isComplete(path) ? path : paths::join(paths::currentDirectory(), path);
+}
+
+} // namespace
+
+bool TrackPlayer::isPlayable(const char* path) const {
+    for (TrackSource* source : sources)
+        if (source && source->acceptsFile(path)) return true;
+    return false;
+}
+
+void TrackPlayer::insertEntry(const char* path) {
+    writeLog("insert");
+    writeLog(path);
+    writeLog("\n");
+    if (!path || std::strlen(path) >= static_cast<size_t>(TrackList::pathRoom)) return;
+    std::lock_guard<std::recursive_mutex> guard(listMutex);
+    int32_t place = tracks.currentIndex;
+    for (int32_t i = 0; i < TrackList::capacity; ++i)
+        if (tracks.selected[i]) {
+            place = i;
+            break;
+        }
+    place = std::clamp(place, 0, TrackList::capacity - 1);
+    for (int32_t i = TrackList::capacity - 2; i >= place; --i)
+        std::memcpy(tracks.entries[i + 1], tracks.entries[i], TrackList::pathRoom);
+    std::snprintf(tracks.entries[place], TrackList::pathRoom, "%s", path);
+    if (tracks.count < TrackList::capacity) tracks.count = tracks.count + 1;
+}
+
+bool TrackPlayer::readListLines(const char* listPath, std::vector<std::string>& lines) const {
+    FILE* file = std::fopen(listPath, "r");
+    if (!file) return false;
+    std::string line;
+    int c;
+    auto keep = [&] {
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+        // Comment lines (#EXTM3U, #EXTINF) and lines no source plays are
+        // skipped; so are paths too long to be stored.
+        bool wanted = !line.empty() && line[0] != '#' &&
+                      (line.find(".mp") != std::string::npos || isPlayable(line.c_str())) &&
+                      line.size() < static_cast<size_t>(TrackList::pathRoom);
+        if (wanted && static_cast<int32_t>(lines.size()) < maxListLines) lines.push_back(line);
+        line.clear();
+    };
+    while ((c = std::fgetc(file)) != EOF) {
+        if (c == '\n') {
+            keep();
+        } else if (line.size() < 65536) {
+            line.push_back(static_cast<char>(c));
+        }
+    }
+    keep();
+    std::fclose(file);
+    return true;
+}
+
+bool TrackPlayer::readTrackList(const char* listPath, char* output, size_t room) {
+    if (!listPath || !output || room < 2) return false;
+    std::string directory = paths::directoryOf(listPath);
+    if (directory.empty()) directory = paths::join(paths::currentDirectory(), "");
+    size_t at = 0;
+    auto put = [&](const std::string& text) {
+        if (at + text.size() + 2 > room) return false; // keep room for the closing zero
+        std::memcpy(output + at, text.c_str(), text.size() + 1);
+        at += text.size() + 1;
+        return true;
+    };
+    output[0] = 0;
+    output[1] = 0;
+    if (!put(directory)) return false;
+    std::vector<std::string> lines;
+    if (!readListLines(listPath, lines)) return false;
+    for (const std::string& line : lines)
+        if (!put(line)) break;
+    output[at] = 0;
+    return true;
+}
+
+bool TrackPlayer::addFilesFrom(const char* buffer, size_t room, std::set<std::string>& listsRead, int depth) {
+    // Expands a ".m3u" list once per add, however the lists name each other.
+    auto expandList = [&](const std::string& listPath) {
+        if (depth >= maxListDepth || listsRead.size() >= maxListsPerAdd) return false;
+        if (!listsRead.insert(completed(listPath)).second) return false;
+        std::vector<char> output(static_cast<size_t>(TrackList::pathRoom) * (maxListLines + 2));
+        if (!readTrackList(listPath.c_str(), output.data(), output.size())) return false;
+        addFilesFrom(output.data(), output.size(), listsRead, depth + 1);
+        return true;
+    };
+
+    std::vector<std::string> parts = splitSelection(buffer, room);
+    if (parts.empty()) return false;
+    const std::string& first = parts.front();
+    if (first.size() < static_cast<size_t>(TrackList::pathRoom) && isPlayable(first.c_str())) {
+        insertEntry(first.c_str());
+        return true;
+    }
+    if (first.find(".m3u") != std::string::npos) return expandList(first);
+
+    for (size_t i = parts.size(); i-- > 1;) {
+        const std::string& name = parts[i];
+        std::string path = paths::isComplete(name) ? name : paths::join(first, name);
+        if (path.size() >= static_cast<size_t>(TrackList::pathRoom)) continue;
+        if (isPlayable(path.c_str()))
+            insertEntry(path.c_str());
+        else if (name.find(".m3u") != std::string::npos)
+            expandList(path);
+    }
+    return false;
+}
+
+void TrackPlayer::addFiles(const char* buffer, size_t room, bool openAfter) {
+    if (!buffer || room == 0) return;
+    std::set<std::string> listsRead;
+    bool oneTrackOrList = addFilesFrom(buffer, room, listsRead, 0);
+    if (!openAfter || tracks.empty()) return;
+    if (oneTrackOrList || !playing) openTrack();
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        std::fill(std::begin(tracks.selected), std::end(tracks.selected), false);
+    }
+    refreshList();
+}
+
+void TrackPlayer::addPaths(const std::vector<std::string>& chosen, bool openAfter) {
+    if (chosen.empty()) return;
+    std::vector<char> buffer;
+    auto append = [&buffer](const std::string& text) {
+        buffer.insert(buffer.end(), text.begin(), text.end());
+        buffer.push_back(0);
+    };
+    if (chosen.size() == 1) {
+        append(chosen.front());
+    } else {
+        // A selection of one folder's files: the folder, then the names; a
+        // name that is a complete path stands for itself.
+        std::string folder = paths::directoryOf(completed(chosen.front()));
+        append(folder);
+        for (const std::string& path : chosen) {
+            std::string full = completed(path);
+            append(paths::directoryOf(full) == folder ? full.substr(folder.size()) : full);
+        }
+    }
+    buffer.push_back(0);
+    addFiles(buffer.data(), buffer.size(), openAfter);
+}
+
+void TrackPlayer::saveTrackList(const char* listPath) {
+    writeLog("Save :");
+    writeLog(listPath ? listPath : "");
+    writeLog("\n");
+    if (!listPath) return;
+    FILE* file = std::fopen(listPath, "w");
+    if (!file) return;
+    std::vector<std::string> listDirs = directoryNames(paths::directoryOf(completed(listPath)));
+    std::lock_guard<std::recursive_mutex> guard(listMutex);
+    for (int32_t i = 0; i < tracks.count; ++i) {
+        std::string entry = tracks.entries[i];
+        if (!paths::isComplete(entry)) {
+            std::fprintf(file, "%s\n", entry.c_str());
+            continue;
+        }
+        auto parts = paths::split(entry);
+        std::vector<std::string> entryDirs = directoryNames(parts.directory);
+        size_t common = 0;
+        while (common < listDirs.size() && common < entryDirs.size() && listDirs[common] == entryDirs[common])
+            ++common;
+        std::string relative;
+        for (size_t d = common; d < listDirs.size(); ++d) relative += paths::parentStep();
+        for (size_t d = common; d < entryDirs.size(); ++d) relative += entryDirs[d] + paths::separator;
+        std::fprintf(file, "%s%s%s\n", relative.c_str(), parts.name.c_str(), parts.extension.c_str());
+    }
+    std::fclose(file);
+}
+
+void TrackPlayer::deleteSelected() {
+    writeLog("Suppr\n");
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        bool any = false;
+        for (int32_t i = tracks.count - 1; i >= 0; --i) {
+            if (!tracks.selected[i]) continue;
+            any = true;
+            for (int32_t j = i; j + 1 < tracks.count; ++j)
+                std::memcpy(tracks.entries[j], tracks.entries[j + 1], TrackList::pathRoom);
+            tracks.count = tracks.count - 1;
+            tracks.selected[i] = false;
+        }
+        if (!any) {
+            std::fill(std::begin(tracks.selected), std::end(tracks.selected), false);
+            tracks.count = 0;
+        }
+        if (tracks.count == 0)
+            tracks.currentIndex = 0;
+        else if (tracks.currentIndex >= tracks.count)
+            tracks.currentIndex = tracks.count - 1;
+        int32_t lastTop = tracks.count - (profile.listRows - 1);
+        if (tracks.viewTop > lastTop) {
+            tracks.viewFraction = 0.0f;
+            tracks.viewTop = std::max(0, lastTop);
+        }
+    }
+    refreshList();
+}
+
+void TrackPlayer::moveSelectedUp() {
+    std::unique_lock<std::recursive_mutex> guard(listMutex);
+    bool any = std::any_of(tracks.selected, tracks.selected + tracks.count, [](bool s) { return s; });
+    if (any) {
+        for (int32_t i = 1; i < tracks.count; ++i) {
+            // An entry moves up past an unselected neighbour; a selected run
+            // at the top stays where it is.
+            if (!tracks.selected[i] || tracks.selected[i - 1]) continue;
+            char held[TrackList::pathRoom];
+            std::memcpy(held, tracks.entries[i - 1], TrackList::pathRoom);
+            std::memcpy(tracks.entries[i - 1], tracks.entries[i], TrackList::pathRoom);
+            std::memcpy(tracks.entries[i], held, TrackList::pathRoom);
+            std::swap(tracks.selected[i - 1], tracks.selected[i]);
+            if (tracks.currentIndex == i)
+                tracks.currentIndex = i - 1;
+            else if (tracks.currentIndex == i - 1)
+                tracks.currentIndex = i;
+        }
+        refreshList();
+    }
+    if (tracks.viewTop > 0 || tracks.viewFraction > 0) {
+        tracks.viewFraction = 0.0f;
+        tracks.viewTop = std::max(0, tracks.viewTop - 1);
+        refreshList();
+    }
+}
+
+void TrackPlayer::moveSelectedDown() {
+    std::unique_lock<std::recursive_mutex> guard(listMutex);
+    bool any = std::any_of(tracks.selected, tracks.selected + tracks.count, [](bool s) { return s; });
+    if (any) {
+        for (int32_t i = tracks.count - 2; i >= 0; --i) {
+            if (!tracks.selected[i] || tracks.selected[i + 1]) continue;
+            char held[TrackList::pathRoom];
+            std::memcpy(held, tracks.entries[i + 1], TrackList::pathRoom);
+            std::memcpy(tracks.entries[i + 1], tracks.entries[i], TrackList::pathRoom);
+            std::memcpy(tracks.entries[i], held, TrackList::pathRoom);
+            std::swap(tracks.selected[i + 1], tracks.selected[i]);
+            if (tracks.currentIndex == i)
+                tracks.currentIndex = i + 1;
+            else if (tracks.currentIndex == i + 1)
+                tracks.currentIndex = i;
+        }
+        refreshList();
+    }
+    if (tracks.viewTop < tracks.count - (profile.listRows - 1)) {
+        tracks.viewTop = tracks.viewTop + 1;
+        tracks.viewFraction = 0.0f;
+        refreshList();
+    }
+}
+
+void TrackPlayer::toggleSelection(int32_t row) {
+    int32_t entry = tracks.viewTop + row;
+    if (row < 0 || entry >= tracks.count) return;
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        tracks.selected[entry] = !tracks.selected[entry];
+    }
+    refreshList();
+}
+
+void TrackPlayer::playRow(int32_t row) {
+    int32_t entry = tracks.viewTop + row;
+    if (row < 0 || entry >= tracks.count) return;
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        tracks.currentIndex = entry;
+        std::fill(std::begin(tracks.selected), std::end(tracks.selected), false);
+        tracks.selected[entry] = true;
+    }
+    openTrack();
+}
+
+void TrackPlayer::scrollList(float x) {
+    int32_t span = tracks.count - (profile.listRows - 1);
+    if (tracks.count < profile.listRows - 1 || !(x >= 0.0f)) return;
+    float p = static_cast<float>(span) * std::min(x, 1.0f);
+    auto top = static_cast<int32_t>(p);
+    float fraction = p - static_cast<float>(top);
+    if (top == tracks.viewTop && fraction == tracks.viewFraction) return;
+    tracks.viewTop = top;
+    tracks.viewFraction = fraction;
+    refreshList();
+}
+
+bool TrackPlayer::nextFile() {
+    writeLog("next file\n");
+    int32_t index = tracks.currentIndex, total = tracks.count;
+    if (index + 1 < total) {
+        tracks.currentIndex = index + 1;
+        return true;
+    }
+    tracks.currentIndex = total > 0 ? total - 1 : 0;
+    return false;
+}
+
+bool TrackPlayer::previousFile() {
+    writeLog("previous file\n");
+    int32_t index = tracks.currentIndex;
+    if (index > 0) {
+        tracks.currentIndex = index - 1;
+        return true;
+    }
+    tracks.currentIndex = 0;
+    return false;
+}
+
+void TrackPlayer::refreshList() {
+    constexpr int maxRows = 7;
+    const char* rows[maxRows] = {};
+    bool marks[maxRows] = {};
+    std::lock_guard<std::recursive_mutex> guard(listMutex);
+    int32_t top = tracks.viewTop;
+    int32_t rowCount = std::min(profile.listRows, maxRows);
+    for (int32_t r = 0; r < rowCount; ++r) {
+        int32_t entry = top + r;
+        bool inside = entry >= 0 && entry < tracks.count;
+        rows[r] = inside ? tracks.entries[entry] : "";
+        marks[r] = inside && tracks.selected[entry];
+    }
+    float scroll = 0.0f, fraction = 0.0f;
+    if (tracks.count >= profile.listRows) {
+        scroll = (static_cast<float>(top) + tracks.viewFraction) / static_cast<float>(tracks.count - (profile.listRows - 1));
+        fraction = tracks.viewFraction;
+    }
+    editorView->showList(rows, marks, tracks.currentIndex - top, scroll, fraction);
+}
+
+bool TrackPlayer::chooseFilesToOpen(char* buffer, size_t room) {
+    if (!buffer || room < 2) return false;
+    std::vector<platform::FileFilter> filters{
+        {"All Suppported Types", {"*.mp1", "*.mp2", "*.mp3", "*.m3u", "*.wav"}},
+        {"MPEG Audio Files (.mp1;.mp2;.mp3)", {"*.mp1", "*.mp2", "*.mp3"}},
+        {"Microsoft Wav Files (.wav)", {"*.wav"}},
+        {"Tracklist (.m3u)", {"*.m3u"}},
+        {"All Files (*.*)", {"*"}}};
+    std::vector<std::string> chosen;
+    if (!platform::dialogs().chooseFilesToOpen("Open files", filters, chosen) || chosen.empty()) return false;
+    // The same layout the add button hands to addFiles: one path, or a
+    // folder followed by names; whatever does not fit is left out.
+    std::vector<std::string> parts;
+    if (chosen.size() == 1) {
+        parts.push_back(chosen.front());
+    } else {
+        std::string folder = paths::directoryOf(chosen.front());
+        parts.push_back(folder);
+        for (const std::string& path : chosen)
+            parts.push_back(paths::directoryOf(path) == folder ? path.substr(folder.size()) : path);
+    }
+    size_t at = 0;
+    for (const std::string& part : parts) {
+        if (at + part.size() + 2 > room) break;
+        std::memcpy(buffer + at, part.c_str(), part.size() + 1);
+        at += part.size() + 1;
+    }
+    if (at == 0) return false;
+    buffer[at] = 0;
+    return true;
+}
+
+bool TrackPlayer::chooseListToSave(char* buffer, size_t room) {
+    if (!buffer || room < 2) return false;
+    std::vector<platform::FileFilter> filters{{"Tracklist (.m3u)", {"*.m3u"}}, {"All Files (*.*)", {"*"}}};
+    std::string chosen;
+    if (!platform::dialogs().chooseFileToSave("Open files", filters, chosen) || chosen.empty()) return false;
+    if (paths::split(chosen).extension.empty()) chosen += ".m3u";
+    if (chosen.size() + 1 > room) return false;
+    std::memcpy(buffer, chosen.c_str(), chosen.size() + 1);
+    return true;
+}
