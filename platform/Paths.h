@@ -29,6 +29,10 @@ std::string parentStep();
 // base followed by relative, with one separator between them.
 std::string join(std::string_view base, std::string_view relative);
 
+// The path with "." steps and "folder/.." pairs taken out, as a list read
+// from its own folder names its tracks.
+std::string normalised(std::string_view path);
+
 // The process's current folder ("" when it cannot be read).
 std::string currentDirectory();
 

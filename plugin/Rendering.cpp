@@ -143,7 +143,12 @@ bool TrackPlayer::pullBlock(float* const* out, int32_t count, int32_t start, flo
         n = std::min(static_cast<int32_t>(static_cast<float>(start) / -ratio), count);
         s = 0;
     }
-    if (!replace) n = std::min(n, reverseScratchFrames);
+    if (!replace && n > reverseScratchFrames) {
+        // The scratch buffers hold one second: play that second backwards
+        // from the start position and leave the rest of the block alone.
+        n = reverseScratchFrames;
+        s = std::max(start + static_cast<int32_t>(static_cast<float>(n) * ratio), 0);
+    }
     if (n > 0) {
         float* target[2] = {out[0], out[1]};
         if (!replace) target[0] = reverseScratch[0], target[1] = reverseScratch[1];

@@ -152,7 +152,7 @@ bool TrackPlayer::addFilesFrom(const char* buffer, size_t room, std::set<std::st
 
     for (size_t i = parts.size(); i-- > 1;) {
         const std::string& name = parts[i];
-        std::string path = paths::isComplete(name) ? name : paths::join(first, name);
+        std::string path = paths::normalised(paths::isComplete(name) ? name : paths::join(first, name));
         if (path.size() >= static_cast<size_t>(TrackList::pathRoom)) continue;
         if (isPlayable(path.c_str()))
             insertEntry(path.c_str());

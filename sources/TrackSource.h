@@ -78,6 +78,8 @@ public:
     void setBitmap(uint8_t* pixels) { bitmap = pixels; }
     uint8_t* getBitmap() const { return bitmap; }
     bool isStopping() const { return stopFlag; }
+    // True while the loader of the open file is still walking it.
+    bool isLoading() const { return loaderThread && !loaderThread->waitFor(0); }
 
 protected:
     // The data the loader walks; it is kept alive until the loader ends.

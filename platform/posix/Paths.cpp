@@ -1,6 +1,8 @@
 #include "platform/Paths.h"
 
 #include <dlfcn.h>
+
+#include <filesystem>
 #include <limits.h>
 #include <unistd.h>
 
@@ -35,6 +37,11 @@ std::string join(std::string_view base, std::string_view relative) {
     if (!result.empty() && result.back() != separator) result += separator;
     result += relative;
     return result;
+}
+
+std::string normalised(std::string_view path) {
+    if (path.empty()) return {};
+    return std::filesystem::path(path).lexically_normal().string();
 }
 
 std::string currentDirectory() {

@@ -1,0 +1,203 @@
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/Paths.h"
+#include "tests/support/PlayerFixture.h"
+
+namespace {
+
+class TrackListOps : public PlayerFixture {
+protected:
+    TrackList& list() { return player->trackList(); }
+    void select(std::initializer_list<int> entries) {
+        for (int e : entries) list().selected[e] = true;
+    }
+    std::vector<std::string> entries() {
+        std::vector<std::string> out;
+        for (int i = 0; i < list().count; ++i) out.push_back(list().entries[i]);
+        return out;
+    }
+    void addOne(const std::string& path) {
+        std::vector<char> buffer(path.begin(), path.end());
+        buffer.push_back(0);
+        buffer.push_back(0);
+        player->addFiles(buffer.data(), buffer.size(), false);
+    }
+    static std::string writeText(const std::string& name, const std::string& text) {
+        std::string path = testdata::tempPath(name);
+        std::ofstream(path) << text;
+        return path;
+    }
+};
+
+TEST_F(TrackListOps, AFullListDropsTheEntryAtIndex255) {
+    for (int i = 0; i < 256; ++i) addOne("/music/t" + std::to_string(255 - i) + ".mp3");
+    ASSERT_EQ(list().count, 256);
+    EXPECT_STREQ(list().entries[0], "/music/t0.mp3");
+    EXPECT_STREQ(list().entries[255], "/music/t255.mp3");
+    addOne("/music/new.mp3");
+    EXPECT_EQ(list().count, 256);
+    EXPECT_STREQ(list().entries[0], "/music/new.mp3");
+    EXPECT_STREQ(list().entries[255], "/music/t254.mp3");
+}
+
+TEST_F(TrackListOps, AMultiSelectionKeepsItsOrderAndOpensTheFirstWhenStopped) {
+    std::string a = rampTrack("sel-a.wav", 500), b = rampTrack("sel-b.wav", 500), c = rampTrack("sel-c.wav", 500);
+    player->addPaths({a, b, c}, true);
+    EXPECT_EQ(entries(), (std::vector<std::string>{a, b, c}));
+    EXPECT_EQ(list().currentIndex, 0);
+    EXPECT_EQ(player->getCurrentSource(), player->sourceAt(1)) << "the first entry was opened";
+    EXPECT_EQ(editor().openErrors, 0);
+}
+
+TEST_F(TrackListOps, AMultiSelectionDuringPlaybackLeavesThePlayingTrackAlone) {
+    std::string a = rampTrack("play-a.wav", 500);
+    setEntries({a});
+    player->setPlaying(true);
+    player->addPaths({"/x/one.mp3", "/x/two.mp3"}, true);
+    EXPECT_EQ(editor().openErrors, 0) << "nothing was opened";
+    EXPECT_EQ(list().count, 3);
+}
+
+TEST_F(TrackListOps, MovingSelectedEntriesUpKeepsThemSelectedAndBlocksTheTopRun) {
+    setEntries({"/0.mp3", "/1.mp3", "/2.mp3", "/3.mp3", "/4.mp3"});
+    select({2, 3});
+    player->moveSelectedUp();
+    EXPECT_EQ(entries(), (std::vector<std::string>{"/0.mp3", "/2.mp3", "/3.mp3", "/1.mp3", "/4.mp3"}));
+    EXPECT_TRUE(list().selected[1] && list().selected[2] && !list().selected[3]);
+
+    std::fill(std::begin(list().selected), std::end(list().selected), false);
+    setEntries({"/0.mp3", "/1.mp3", "/2.mp3"});
+    select({0, 2});
+    list().currentIndex = 2;
+    player->moveSelectedUp();
+    EXPECT_EQ(entries(), (std::vector<std::string>{"/0.mp3", "/2.mp3", "/1.mp3"}));
+    EXPECT_EQ(list().currentIndex, 1) << "the current entry is followed";
+}
+
+TEST_F(TrackListOps, MovingDownMirrorsMovingUp) {
+    setEntries({"/0.mp3", "/1.mp3", "/2.mp3", "/3.mp3"});
+    select({0, 3});
+    player->moveSelectedDown();
+    EXPECT_EQ(entries(), (std::vector<std::string>{"/1.mp3", "/0.mp3", "/2.mp3", "/3.mp3"}));
+}
+
+TEST_F(TrackListOps, DeletingWithNothingSelectedEmptiesTheList) {
+    setEntries({"/0.mp3", "/1.mp3"});
+    player->deleteSelected();
+    EXPECT_EQ(list().count, 0);
+    EXPECT_EQ(list().currentIndex, 0);
+}
+
+TEST_F(TrackListOps, DeletingTheLastEntriesMovesTheCurrentOneToTheNewLast) {
+    setEntries({"/0.mp3", "/1.mp3", "/2.mp3", "/3.mp3"});
+    list().currentIndex = 3;
+    select({2, 3});
+    player->deleteSelected();
+    EXPECT_EQ(entries(), (std::vector<std::string>{"/0.mp3", "/1.mp3"}));
+    EXPECT_EQ(list().currentIndex, 1);
+    EXPECT_FALSE(list().selected[2] || list().selected[3]);
+}
+
+TEST_F(TrackListOps, NextAndPreviousStopAtTheEnds) {
+    setEntries({"/0.mp3", "/1.mp3"});
+    EXPECT_FALSE(player->previousFile());
+    EXPECT_TRUE(player->nextFile());
+    EXPECT_FALSE(player->nextFile());
+    EXPECT_EQ(list().currentIndex, 1);
+    setEntries({});
+    EXPECT_FALSE(player->nextFile());
+    EXPECT_EQ(list().currentIndex, 0);
+}
+
+TEST_F(TrackListOps, ASavedListReadsBackTheSameEntries) {
+    std::string folder = testdata::tempPath("sets/lists/");
+    std::filesystem::create_directories(folder);
+    std::string listPath = folder + "set.m3u";
+    std::string base = testdata::tempPath("sets/");
+    std::vector<std::string> original{base + "a/x.mp3", folder + "y.mp3", "/elsewhere/z.mp2", base + "w.wav"};
+    setEntries(original);
+    player->saveTrackList(listPath.c_str());
+    std::ifstream in(listPath);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string rootRelative;
+    for (size_t i = 0; i < platform::paths::split(folder).directory.size(); ++i)
+        if (folder[i] == '/' && i > 0) rootRelative += "../";
+    EXPECT_EQ(text.str(), "../a/x.mp3\ny.mp3\n" + rootRelative + "elsewhere/z.mp2\n../w.wav\n");
+
+    setEntries({});
+    addOne(listPath);
+    EXPECT_EQ(entries(), original);
+}
+
+TEST_F(TrackListOps, FoldersWhoseNamesShareAPrefixAreNotACommonFolder) {
+    std::string listPath = testdata::tempPath("music/set.m3u");
+    std::filesystem::create_directories(testdata::tempPath("music"));
+    setEntries({testdata::tempPath("musicals/song.mp3")});
+    player->saveTrackList(listPath.c_str());
+    std::ifstream in(listPath);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "../musicals/song.mp3");
+}
+
+TEST_F(TrackListOps, ListLinesAreKeptWhenTheyNameTracksAndResolvedAgainstTheListsFolder) {
+    std::string path = writeText("lines.m3u",
+                                 "#EXTM3U\n#EXTINF:123,Artist - Title\nrel/a.mp3\r\n/abs/b.MP3\nnotes.txt\n"
+                                 "c.wav\n\n" + std::string(5000, 'x') + ".mp3\n");
+    addOne(path);
+    std::string folder = platform::paths::directoryOf(path);
+    EXPECT_EQ(entries(), (std::vector<std::string>{folder + "rel/a.mp3", "/abs/b.MP3", folder + "c.wav"}));
+}
+
+TEST_F(TrackListOps, ReadingAListNeverWritesPastItsBuffer) {
+    std::string text;
+    for (int i = 0; i < 400; ++i) text += std::string(900, 'a' + i % 26) + ".mp3\n";
+    std::string path = writeText("huge.m3u", text);
+    std::vector<char> small(3000, '\x7f');
+    ASSERT_TRUE(player->readTrackList(path.c_str(), small.data(), 2000));
+    EXPECT_EQ(small[2000], '\x7f');
+    EXPECT_FALSE(player->readTrackList("/no/such/list.m3u", small.data(), small.size()));
+}
+
+TEST_F(TrackListOps, ListsThatNameThemselvesOrEachOtherAreReadOnce) {
+    std::string a = testdata::tempPath("loop-a.mp.m3u"), b = testdata::tempPath("loop-b.mp.m3u");
+    writeText("loop-a.mp.m3u", "loop-b.mp.m3u\nloop-a.mp.m3u\none.mp3\n");
+    writeText("loop-b.mp.m3u", "loop-a.mp.m3u\ntwo.mp3\n");
+    addOne(a);
+    EXPECT_EQ(list().count, 2);
+}
+
+TEST_F(TrackListOps, ScrollingNeedsEnoughEntriesAndStopsWithTheLastOnTheSecondToLastRow) {
+    const int rows = profile().listRows;
+    std::vector<std::string> few(rows - 2, "/f.mp3");
+    setEntries(few);
+    player->scrollList(1.0f);
+    EXPECT_EQ(list().viewTop, 0);
+    setEntries(std::vector<std::string>(20, "/f.mp3"));
+    player->scrollList(1.0f);
+    EXPECT_EQ(list().viewTop, 20 - (rows - 1));
+    EXPECT_EQ(list().viewFraction, 0.0f);
+    player->scrollList(0.5f);
+    float p = (20 - (rows - 1)) * 0.5f;
+    EXPECT_EQ(list().viewTop, static_cast<int>(p));
+}
+
+TEST_F(TrackListOps, RowsPastTheEndOfTheListDoNothing) {
+    setEntries({"/0.mp3"});
+    player->toggleSelection(3);
+    player->playRow(3);
+    EXPECT_FALSE(list().selected[3]);
+    EXPECT_EQ(editor().openErrors, 0);
+    player->toggleSelection(0);
+    EXPECT_TRUE(list().selected[0]);
+}
+
+TEST_F(TrackListOps, OverlongPathsAreNotAdded) {
+    addOne("/" + std::string(2000, 'a') + ".mp3");
+    EXPECT_EQ(list().count, 0);
+}
+
+} // namespace

@@ -1,0 +1,63 @@
+#pragma once
+// A player with a recording editor, a test host and helpers to fill its
+// track list with made-up WAV tracks.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/Clock.h"
+#include "plugin/TrackPlayer.h"
+#include "tests/support/RecordingEditor.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestHost.h"
+
+class PlayerFixture : public ::testing::Test {
+public:
+    // A WAV track whose left channel counts frames (value f / 32768 at frame
+    // f, wrapping at 30,000) and whose right channel is its negative.
+    static std::string rampTrack(const std::string& name, int frames, int rate = 44100) {
+        testdata::WavSpec spec;
+        spec.frames = frames;
+        spec.sampleRate = rate;
+        spec.sample = [](int frame, int channel) { return channel == 0 ? frame % 30000 : -(frame % 30000); };
+        return testdata::writeWav(name, spec);
+    }
+    static float rampValue(int frame) { return static_cast<float>(frame % 30000) / 32768.0f; }
+
+protected:
+    void SetUp() override {
+        TestHost::reset();
+        player = std::make_unique<TrackPlayer>(TestHost::callback, profile(), RecordingEditor::make);
+    }
+    void TearDown() override {
+        player.reset();
+        platform::setTickSource(nullptr);
+    }
+    virtual const BuildProfile& profile() const { return fullProfile; }
+    RecordingEditor& editor() { return RecordingEditor::of(*player); }
+
+    void setEntries(const std::vector<std::string>& paths) {
+        TrackList& list = player->trackList();
+        for (size_t i = 0; i < paths.size(); ++i)
+            std::snprintf(list.entries[i], TrackList::pathRoom, "%s", paths[i].c_str());
+        list.count = static_cast<int32_t>(paths.size());
+    }
+    // Opens a ramp track of the given length and starts playing it.
+    void playRamp(int frames, int rate = 44100) {
+        setEntries({rampTrack("ramp-" + std::to_string(frames) + "-" + std::to_string(rate) + ".wav", frames, rate)});
+        player->openTrack();
+        player->setSize(frames, true);
+        player->setPlaying(true);
+    }
+    void render(int32_t frames, bool replace = true) {
+        left.assign(frames, 0.0f);
+        right.assign(frames, 0.0f);
+        float* outs[2] = {left.data(), right.data()};
+        player->renderBlock(outs, frames, replace);
+    }
+
+    std::unique_ptr<TrackPlayer> player;
+    std::vector<float> left, right;
+};

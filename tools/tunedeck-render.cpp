@@ -1,0 +1,262 @@
+// tunedeck-render: a command-line VST 2 host for one tunedeck instance. It
+// fills the track list as the add-files button does, presses Play, drives
+// host parameters and MIDI notes on a timeline and renders through
+// processReplacing into a WAV file.
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/Paths.h"
+#include "plugin/EffectFactory.h"
+#include "plugin/TrackPlayer.h"
+#include "tools/WavWriter.h"
+
+namespace {
+
+const char* usageText =
+    "usage: tunedeck-render [--build full|compact] [--rate HZ] [--block FRAMES] [--seconds S]\n"
+    "                       [--set NAME=VALUE@T]... [--note KEY@T]... [--paused] [--pcm16] [--no-wait]\n"
+    "                       [--host-dir DIR] [--out FILE.wav] FILE...\n"
+    "  FILE        tracks (.mp1 .mp2 .mp3 .wav) or .m3u track lists, added as one selection\n"
+    "  --build     which build to host (default full)\n"
+    "  --rate      host sample rate in Hz (default 44100)\n"
+    "  --block     frames per processReplacing call (default 512)\n"
+    "  --seconds   how long to render (default: until playback stops, at most 600)\n"
+    "  --set       set host parameter NAME (as the host sees it) to VALUE at T seconds\n"
+    "  --note      send a note-on of KEY, velocity 100, at T seconds\n"
+    "  --paused    do not press Play\n"
+    "  --pcm16     write 16-bit PCM instead of 32-bit float\n"
+    "  --no-wait   do not let the loader finish its walk before closing\n"
+    "  --host-dir  what the host answers when asked for the plug-in's directory\n"
+    "  --out       output file (default out.wav)\n";
+
+struct TimedEvent {
+    double seconds;
+    bool isNote;
+    int32_t index; // parameter index or key
+    float value;
+};
+
+struct Options {
+    const BuildProfile* profile = &fullProfile;
+    double rate = 44100;
+    int32_t block = 512;
+    double seconds = -1;
+    bool paused = false, pcm16 = false, wait = true;
+    std::string hostDir, out = "out.wav";
+    std::vector<TimedEvent> events;
+    std::vector<std::string> files;
+};
+
+std::string hostDirectory;
+
+intptr_t hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+    switch (opcode) {
+    case audioMasterVersion: return 2400;
+    case audioMasterGetDirectory: return hostDirectory.empty() ? 0 : reinterpret_cast<intptr_t>(hostDirectory.c_str());
+    case audioMasterWantMidi: return 1;
+    case audioMasterSetTime:
+    case audioMasterIdle:
+    default: return 0;
+    }
+}
+
+[[noreturn]] void usage(const std::string& problem) {
+    if (!problem.empty()) std::fprintf(stderr, "tunedeck-render: %s\n", problem.c_str());
+    std::fputs(usageText, stderr);
+    std::exit(2);
+}
+
+double number(const std::string& text, const char* what) {
+    char* end = nullptr;
+    double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end || !std::isfinite(v)) usage(std::string("bad ") + what + ": " + text);
+    return v;
+}
+
+// "LEFT@SECONDS" into its two parts.
+std::pair<std::string, double> timed(const std::string& text, const char* what) {
+    size_t at = text.rfind('@');
+    if (at == std::string::npos) usage(std::string(what) + " needs @T: " + text);
+    double t = number(text.substr(at + 1), "time");
+    if (t < 0) usage(std::string("negative time: ") + text);
+    return {text.substr(0, at), t};
+}
+
+int32_t parameterIndex(const std::string& name) {
+    static const char* names[] = {"Playing", "AutoRewind", "Position", "Pitch", "Track", "Eq cut 1", "Eq cut 2", "Eq bass",
+                                  "Eq treble", "Eq tweet", "Vol", "Cut Bass", "Cut Treble", "Cut Tweet", "Loop"};
+    for (int32_t i = 0; i < 15; ++i)
+        if (name == names[i]) return i;
+    usage("no parameter named " + name);
+}
+
+Options parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) usage(a + " needs a value");
+            return argv[++i];
+        };
+        if (a == "--build") {
+            std::string b = value();
+            if (b == "full") o.profile = &fullProfile;
+            else if (b == "compact") o.profile = &compactProfile;
+            else usage("unknown build " + b);
+        } else if (a == "--rate") {
+            o.rate = number(value(), "rate");
+            if (o.rate < 1000 || o.rate > 768000) usage("rate out of range");
+        } else if (a == "--block") {
+            double b = number(value(), "block");
+            if (b < 1 || b > 65536 || b != std::floor(b)) usage("block out of range");
+            o.block = static_cast<int32_t>(b);
+        } else if (a == "--seconds") {
+            o.seconds = number(value(), "seconds");
+            if (o.seconds < 0 || o.seconds > 24 * 3600) usage("seconds out of range");
+        } else if (a == "--set") {
+            auto [left, t] = timed(value(), "--set");
+            size_t eq = left.find('=');
+            if (eq == std::string::npos) usage("--set needs NAME=VALUE@T");
+            o.events.push_back({t, false, parameterIndex(left.substr(0, eq)),
+                                static_cast<float>(number(left.substr(eq + 1), "value"))});
+        } else if (a == "--note") {
+            auto [left, t] = timed(value(), "--note");
+            double key = number(left, "key");
+            if (key < 0 || key > 127 || key != std::floor(key)) usage("key out of range: " + left);
+            o.events.push_back({t, true, static_cast<int32_t>(key), 0});
+        } else if (a == "--paused") {
+            o.paused = true;
+        } else if (a == "--pcm16") {
+            o.pcm16 = true;
+        } else if (a == "--no-wait") {
+            o.wait = false;
+        } else if (a == "--host-dir") {
+            o.hostDir = value();
+        } else if (a == "--out") {
+            o.out = value();
+        } else if (a == "--help" || a == "-h") {
+            std::fputs(usageText, stdout);
+            std::exit(0);
+        } else if (a.size() > 1 && a[0] == '-') {
+            usage("unknown option " + a);
+        } else {
+            o.files.push_back(a);
+        }
+    }
+    if (o.files.empty()) usage("no FILE given");
+    return o;
+}
+
+intptr_t dispatch(AEffect* e, int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                  float opt = 0) {
+    return e->dispatcher(e, opcode, index, value, ptr, opt);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o = parse(argc, argv);
+    hostDirectory = o.hostDir;
+
+    AEffect* effect = createPlayerEffect(hostCallback, *o.profile);
+    if (!effect) {
+        std::fprintf(stderr, "tunedeck-render: the plug-in did not start\n");
+        return 1;
+    }
+    auto* player = static_cast<TrackPlayer*>(EffectBase::fromRecord(effect));
+    dispatch(effect, effOpen);
+    dispatch(effect, effSetSampleRate, 0, 0, nullptr, static_cast<float>(o.rate));
+    dispatch(effect, effSetBlockSize, 0, o.block);
+    dispatch(effect, effMainsChanged, 0, 1);
+
+    std::vector<std::string> accepted;
+    for (const std::string& file : o.files) {
+        bool list = file.find(".m3u") != std::string::npos;
+        bool playable = false;
+        for (int32_t s = 0; player->sourceAt(s); ++s) playable = playable || player->sourceAt(s)->acceptsFile(file.c_str());
+        if ((!list && !playable) || access(file.c_str(), R_OK) != 0) {
+            std::fprintf(stderr, "tunedeck-render: skipping %s: %s\n", file.c_str(),
+                         access(file.c_str(), R_OK) != 0 ? "cannot be read" : "no source plays it");
+            continue;
+        }
+        accepted.push_back(file);
+    }
+    player->addPaths(accepted, true);
+    player->waitForOpenings();
+    if (!o.paused && !player->trackList().empty()) player->setPlaying(true);
+
+    WavWriter out(o.out, static_cast<int>(o.rate), o.pcm16);
+    if (!out.ok()) {
+        std::fprintf(stderr, "tunedeck-render: cannot write %s\n", o.out.c_str());
+        dispatch(effect, effClose);
+        return 1;
+    }
+
+    const double limitSeconds = o.seconds >= 0 ? o.seconds : 600.0;
+    const auto limitFrames = static_cast<int64_t>(limitSeconds * o.rate);
+    std::vector<float> left(o.block), right(o.block);
+    float* outs[2] = {left.data(), right.data()};
+    std::vector<bool> done(o.events.size(), false);
+    const bool terminal = isatty(STDERR_FILENO);
+    const auto started = std::chrono::steady_clock::now();
+    auto lastProgress = started;
+    int64_t frame = 0;
+
+    while (frame < limitFrames) {
+        const int32_t n = static_cast<int32_t>(std::min<int64_t>(o.block, limitFrames - frame));
+        bool eventsLeft = false;
+        for (size_t i = 0; i < o.events.size(); ++i) {
+            if (done[i]) continue;
+            if (static_cast<int64_t>(o.events[i].seconds * o.rate) >= frame + n) {
+                eventsLeft = true;
+                continue;
+            }
+            done[i] = true;
+            const TimedEvent& ev = o.events[i];
+            if (ev.isNote) {
+                VstMidiEvent note{kVstMidiType, sizeof(VstMidiEvent), 0, 0, 0, 0,
+                                  {static_cast<char>(0x90), static_cast<char>(ev.index), 100, 0}, 0, 0, 0, 0};
+                VstEvents list{1, 0, {reinterpret_cast<VstEvent*>(&note), nullptr}};
+                dispatch(effect, effProcessEvents, 0, 0, &list);
+            } else {
+                effect->setParameter(effect, ev.index, ev.value);
+            }
+        }
+        // "Until playback stops" ends once nothing plays, nothing is being
+        // opened and no timed event is left to start it again.
+        if (o.seconds < 0 && !player->isPlaying() && !player->isOpening() && !eventsLeft) break;
+        effect->processReplacing(effect, nullptr, outs, n);
+        out.write(left.data(), right.data(), n);
+        frame += n;
+        auto now = std::chrono::steady_clock::now();
+        if (terminal && now - lastProgress > std::chrono::milliseconds(250)) {
+            lastProgress = now;
+            std::fprintf(stderr, "\rrendered %.1f s", static_cast<double>(frame) / o.rate);
+        }
+    }
+    if (terminal) std::fprintf(stderr, "\r");
+
+    if (o.wait) {
+        for (int i = 0; i < 3000; ++i) {
+            TrackSource* source = player->getCurrentSource();
+            if (!source || !source->isLoading()) break;
+            usleep(10000);
+        }
+    }
+    dispatch(effect, effMainsChanged, 0, 0);
+    dispatch(effect, effClose);
+    bool written = out.finish();
+
+    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    double audio = static_cast<double>(frame) / o.rate;
+    std::printf("rendered %lld frames (%.2f s) to %s in %.2f s, %.1fx real time\n", static_cast<long long>(frame),
+                audio, o.out.c_str(), elapsed, elapsed > 0 ? audio / elapsed : 0.0);
+    return written ? 0 : 1;
+}
