@@ -149,6 +149,9 @@ void TrackPlayer::openTrack() {
             }
         currentSource = source;
         source->setBitmap(editorView->overviewPixels());
+        // A length the source knows on opening plays at once; the loader's
+        // reports arrive later, on its own thread.
+        if (source->getLength() > 0) setSize(source->getLength(), false);
         getInfos();
         writeLog("opening ok\n");
         tapCount = 0;

@@ -29,13 +29,14 @@ public:
 protected:
     void SetUp() override {
         TestHost::reset();
-        player = std::make_unique<TrackPlayer>(TestHost::callback, profile(), RecordingEditor::make);
+        player = std::make_unique<TrackPlayer>(TestHost::callback, profile(), editorFactory());
     }
     void TearDown() override {
         player.reset();
         platform::setTickSource(nullptr);
     }
     virtual const BuildProfile& profile() const { return fullProfile; }
+    virtual TrackPlayer::EditorFactory editorFactory() const { return RecordingEditor::make; }
     RecordingEditor& editor() { return RecordingEditor::of(*player); }
 
     void setEntries(const std::vector<std::string>& paths) {

@@ -1,0 +1,38 @@
+// Hostile ".m3u" text through the path the add button takes: the list is
+// read, its lines formed into paths and inserted, and the list saved again.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "plugin/TrackPlayer.h"
+
+namespace {
+intptr_t host(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) { return opcode == audioMasterVersion; }
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static TrackPlayer* player = new TrackPlayer(host, fullProfile);
+    static const std::string folder = "/tmp/tunedeck-fuzz-lists-" + std::to_string(getpid()) + "/";
+    static const std::string listPath = folder + "set.m3u";
+    static bool made = (std::system(("mkdir -p " + folder).c_str()), true);
+    (void)made;
+
+    FILE* file = std::fopen(listPath.c_str(), "wb");
+    if (!file) return 0;
+    if (size) std::fwrite(data, 1, size, file);
+    std::fclose(file);
+
+    player->deleteSelected(); // nothing selected: empties the list
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer - 1, "%s", listPath.c_str());
+    buffer[sizeof buffer - 1] = 0;
+    player->addFiles(buffer, sizeof buffer, false);
+    // The raw bytes as a multi-selection buffer, bounded by their size.
+    player->addFiles(reinterpret_cast<const char*>(data), size, false);
+    char output[4096];
+    player->readTrackList(listPath.c_str(), output, sizeof output);
+    player->saveTrackList((folder + "saved.m3u").c_str());
+    return 0;
+}

@@ -1,0 +1,85 @@
+// Runs tunedeck-render as a user would and checks what it wrote.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/TestFiles.h"
+
+namespace {
+
+struct Rendered {
+    std::vector<float> left, right;
+};
+
+int run(const std::string& arguments) {
+    std::string command = std::string(TUNEDECK_RENDER) + " " + arguments + " > /dev/null 2>&1";
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+Rendered readFloatWav(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Rendered out;
+    if (bytes.size() < 44) return out;
+    size_t frames = (bytes.size() - 44) / 8;
+    for (size_t f = 0; f < frames; ++f) {
+        float pair[2];
+        std::memcpy(pair, bytes.data() + 44 + f * 8, 8);
+        out.left.push_back(pair[0]);
+        out.right.push_back(pair[1]);
+    }
+    return out;
+}
+
+std::string track(int frames) {
+    testdata::WavSpec spec;
+    spec.frames = frames;
+    spec.sample = [](int frame, int channel) { return (channel ? -7 : 5) * (frame % 4000) - 1000; };
+    return testdata::writeWav("render-input.wav", spec);
+}
+
+TEST(RenderTool, AtTheTracksOwnRateTheOutputIsTheTrackFrameForFrame) {
+    const int frames = 10000;
+    std::string input = track(frames), output = testdata::tempPath("render-44100.wav");
+    ASSERT_EQ(run("--rate 44100 --out " + output + " " + input), 0);
+    Rendered r = readFloatWav(output);
+    ASSERT_GE(r.left.size(), static_cast<size_t>(frames));
+    EXPECT_EQ(r.left.size() % 512, 0u);
+    for (int f = 0; f < frames; ++f) {
+        ASSERT_EQ(r.left[f], (5 * (f % 4000) - 1000) / 32768.0f) << f;
+        ASSERT_EQ(r.right[f], (-7 * (f % 4000) - 1000) / 32768.0f) << f;
+    }
+    for (size_t f = frames; f < r.left.size(); ++f) ASSERT_EQ(r.left[f], 0.0f) << "silence after the end";
+}
+
+TEST(RenderTool, AtA48KilohertzHostTheTrackLastsLonger) {
+    const int frames = 10000;
+    std::string input = track(frames), output = testdata::tempPath("render-48000.wav");
+    ASSERT_EQ(run("--rate 48000 --out " + output + " " + input), 0);
+    // Each 512-frame block advances 470 track frames; the block that passes
+    // the end is the last one rendered.
+    size_t blocks = frames / 470 + 1;
+    EXPECT_EQ(readFloatWav(output).left.size(), blocks * 512);
+}
+
+TEST(RenderTool, BadArgumentsGetTheUsageAndStatusTwo) {
+    EXPECT_EQ(run("--rate"), 2);
+    EXPECT_EQ(run("--bogus x.wav"), 2);
+    EXPECT_EQ(run(""), 2);
+    EXPECT_EQ(run("--set Nothing=1@0 x.wav"), 2);
+    EXPECT_EQ(run("--block 0 x.wav"), 2);
+}
+
+TEST(RenderTool, FilesNoSourcePlaysAreSkipped) {
+    std::string output = testdata::tempPath("render-skip.wav");
+    EXPECT_EQ(run("--seconds 0.1 --out " + output + " /no/such.wav notes.txt"), 0);
+    EXPECT_EQ(readFloatWav(output).left.size(), 4410u);
+}
+
+} // namespace
