@@ -231,7 +231,11 @@ int main(int argc, char** argv) {
         }
         // "Until playback stops" ends once nothing plays, nothing is being
         // opened and no timed event is left to start it again.
-        if (o.seconds < 0 && !player->isPlaying() && !player->isOpening() && !eventsLeft) break;
+        // A host renders in real time and the opener is done within a block;
+        // rendering faster than that, wait for it so the output does not
+        // depend on the machine's speed.
+        player->waitForOpenings();
+        if (o.seconds < 0 && !player->isPlaying() && !eventsLeft) break;
         effect->processReplacing(effect, nullptr, outs, n);
         out.write(left.data(), right.data(), n);
         frame += n;
