@@ -9,9 +9,11 @@
 // is a data race.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "platform/Clock.h"
 #include "plugin/DebugLog.h"
+#include "plugin/FrameMath.h"
 #include "plugin/TrackPlayer.h"
 
 namespace {
@@ -32,7 +34,7 @@ float TrackPlayer::hostRate() const {
 
 int32_t TrackPlayer::loopLengthFrames(float trackRate) const {
     float beatTempo = tempo > 0 ? static_cast<float>(tempo) : 120.0f;
-    return static_cast<int32_t>(60.0f * trackRate / beatTempo * loopBeats);
+    return std::max(saturatedFrames(60.0f * trackRate / beatTempo * loopBeats), 0);
 }
 
 void TrackPlayer::updateTimeDisplay() {
@@ -59,7 +61,7 @@ void TrackPlayer::renderBlock(float** outputs, int32_t frames, bool replace) {
     const int32_t loopLength = loopLengthFrames(trackRate);
 
     bool ok = true;
-    if (loopOn && position + frames >= loopEnd) {
+    if (loopOn && static_cast<int64_t>(position) + frames >= loopEnd) {
         int32_t p = position;
         int32_t done = 0;
         while (done < frames) {
@@ -76,7 +78,7 @@ void TrackPlayer::renderBlock(float** outputs, int32_t frames, bool replace) {
                 p = std::max(loopEnd - loopLength, 0);
                 position = p;
             }
-            int32_t chunk = std::min(frames - done, loopEnd - p);
+            auto chunk = static_cast<int32_t>(std::min<int64_t>(frames - done, static_cast<int64_t>(loopEnd) - p));
             if (chunk <= 0) {
                 // A loop of no frames, or a failed read past the loop's end:
                 // the rest of the block is silent instead of spinning.
@@ -99,8 +101,8 @@ void TrackPlayer::renderBlock(float** outputs, int32_t frames, bool replace) {
     }
 
     refreshCounter += frames;
-    int32_t advanced = position + static_cast<int32_t>(static_cast<float>(frames) * ratio);
-    position = std::max(advanced, 0);
+    int64_t advanced = static_cast<int64_t>(position) + saturatedFrames(static_cast<float>(frames) * ratio);
+    position = static_cast<int32_t>(std::clamp<int64_t>(advanced, 0, std::numeric_limits<int32_t>::max()));
 
     if (position > length) {
         writeLog("End file\n");
@@ -137,17 +139,17 @@ bool TrackPlayer::pullBlock(float* const* out, int32_t count, int32_t start, flo
     const bool wrap = wrapMode == 1;
     if (ratio > 0) return source->getSound(out, count, start, ratio, replace, wrap);
 
-    int32_t s = start + static_cast<int32_t>(static_cast<float>(count) * ratio);
+    int32_t s = saturatedFrames(static_cast<double>(start) + saturatedFrames(static_cast<float>(count) * ratio));
     int32_t n = count;
     if (s < 0) {
-        n = std::min(static_cast<int32_t>(static_cast<float>(start) / -ratio), count);
+        n = std::min(saturatedFrames(static_cast<float>(start) / -ratio), count);
         s = 0;
     }
     if (!replace && n > reverseScratchFrames) {
         // The scratch buffers hold one second: play that second backwards
         // from the start position and leave the rest of the block alone.
         n = reverseScratchFrames;
-        s = std::max(start + static_cast<int32_t>(static_cast<float>(n) * ratio), 0);
+        s = std::max(saturatedFrames(static_cast<double>(start) + static_cast<float>(n) * ratio), 0);
     }
     if (n > 0) {
         float* target[2] = {out[0], out[1]};
@@ -207,14 +209,15 @@ void TrackPlayer::seek(float fraction) {
     int32_t old = position;
     int32_t frames = length;
     float clamped = std::isfinite(fraction) ? std::clamp(fraction, 0.0f, 1.0f) : 0.0f;
-    position = static_cast<int32_t>(static_cast<float>(frames) * clamped);
+    position = saturatedFrames(static_cast<float>(frames) * clamped);
     float rate = trackRateOrZero();
     if (position == 0 && static_cast<float>(old) < rate && previousFile()) {
         writeLog("Backward\n");
         requestOpen();
     }
     updateTimeDisplay();
-    if (frames > 0 && loopOn) loopEnd = std::min(position + loopLengthFrames(rate), frames);
+    if (frames > 0 && loopOn)
+        loopEnd = static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(position) + loopLengthFrames(rate), frames));
 }
 
 void TrackPlayer::move(float beats) {
@@ -228,12 +231,12 @@ void TrackPlayer::move(float beats) {
     int32_t target;
     if (loopOn) {
         int32_t loopLength = loopLengthFrames(rate);
-        auto shift = static_cast<int32_t>(framesPerBeat * beats);
-        int32_t end = std::max(std::min(loopEnd + shift, frames - 1), loopLength);
-        target = std::max(end - (loopEnd - at), 0);
+        int64_t shift = saturatedFrames(framesPerBeat * beats);
+        auto end = static_cast<int32_t>(std::max<int64_t>(std::min<int64_t>(loopEnd + shift, frames - 1), loopLength));
+        target = static_cast<int32_t>(std::max<int64_t>(static_cast<int64_t>(end) - (loopEnd - at), 0));
         loopEnd = end;
     } else {
-        target = std::clamp(static_cast<int32_t>(framesPerBeat * beats + static_cast<float>(at)), 0, frames - 1);
+        target = std::clamp(saturatedFrames(framesPerBeat * beats + static_cast<float>(at)), 0, frames - 1);
     }
     float tailRatio = rate * std::max(pitch * 0.01f + 1.0f, 0.01f) / hostRate();
     float tail[2][crossfadeFrames];

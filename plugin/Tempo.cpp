@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/Clock.h"
+#include "plugin/FrameMath.h"
 #include "plugin/DebugLog.h"
 #include "plugin/TrackPlayer.h"
 
@@ -104,7 +105,7 @@ void TrackPlayer::sendTimeInfoWith(VstTimeInfo& info) {
     float framesPerBeat = rate * 60.0f / beatTempo / speed;
     int32_t origin = beatOrigin;
     if (origin > at) {
-        auto bar = static_cast<int64_t>(framesPerBeat * 4.0f);
+        int64_t bar = saturatedFrames(framesPerBeat * 4.0f);
         if (bar > 0) {
             int64_t bars = (static_cast<int64_t>(origin) - at + bar - 1) / bar;
             origin = static_cast<int32_t>(std::max<int64_t>(origin - bars * bar, 0));
@@ -114,10 +115,10 @@ void TrackPlayer::sendTimeInfoWith(VstTimeInfo& info) {
     }
     if (origin < 0) origin = 0;
     beatOrigin = origin;
-    auto originBars = static_cast<int32_t>(static_cast<float>(origin) / framesPerBeat * 0.25f);
+    int32_t originBars = saturatedFrames(static_cast<float>(origin) / framesPerBeat * 0.25f);
     float bars = static_cast<float>(at - origin) / framesPerBeat * 0.25f;
     info.ppqPos = static_cast<double>(bars * 4.0f + static_cast<float>(originBars) * 4.0f);
-    info.barStartPos = static_cast<double>(originBars * 4 + static_cast<int32_t>(bars) * 4);
+    info.barStartPos = static_cast<double>(originBars) * 4.0 + static_cast<double>(saturatedFrames(bars)) * 4.0;
     info.timeSigNumerator = 4;
     info.timeSigDenominator = 4;
     info.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid;

@@ -1,1 +1,201 @@
+#include <fstream>
+#include <sstream>
+
 #include <gtest/gtest.h>
+
+#include "plugin/DebugLog.h"
+#include "tests/mpeg/MpegTestSupport.h"
+#include "tests/support/AllocationCounter.h"
+#include "tests/support/TestFiles.h"
+
+namespace {
+
+constexpr size_t endMargin = 2567;
+
+class MpegReads : public ::testing::Test {
+protected:
+    void open(const std::string& name) {
+        path = mpegFile(name);
+        reference = decodeWhole(readBytes(path));
+        ASSERT_TRUE(source.openOnly(path, static_cast<int32_t>(reference.left.size())));
+    }
+    // Reads count values at position and checks them against the reference.
+    void expectFrames(int32_t position, int32_t count, const char* what) {
+        std::vector<float> l(count), r(count);
+        float* outs[2] = {l.data(), r.data()};
+        ASSERT_TRUE(source.getSound(outs, count, position, 1.0f, true, false)) << what;
+        for (int32_t j = 0; j < count; ++j) {
+            ASSERT_EQ(l[j], reference.left[position + j]) << what << " frame " << position + j;
+            ASSERT_EQ(r[j], reference.right[position + j]) << what << " frame " << position + j;
+        }
+    }
+    RecordingSourceOwner owner;
+    QuietMpegSource source{&owner};
+    std::string path;
+    Decoded reference;
+};
+
+TEST_F(MpegReads, BeforeTheLengthIsKnownReadsFailWithSilence) {
+    ASSERT_TRUE(source.openOnly(mpegFile("cbr128-44k-stereo.mp3"), 0));
+    float l[16] = {1}, r[16] = {1};
+    float* outs[2] = {l, r};
+    EXPECT_FALSE(source.getSound(outs, 16, 0, 1.0f, true, false));
+    EXPECT_EQ(l[0], 0.0f);
+}
+
+TEST_F(MpegReads, TheFirstReadDecodesFromTheFilesStart) {
+    open("cbr128-44k-stereo.mp3");
+    expectFrames(0, 4096, "first read");
+    EXPECT_EQ(source.getWindowStart(), 0);
+}
+
+TEST_F(MpegReads, ReplaceCopiesAndAccumulateAdds) {
+    open("layer2-44k-stereo.mp2");
+    std::vector<float> l(1000, 0.25f), r(1000, 0.25f);
+    float* outs[2] = {l.data(), r.data()};
+    ASSERT_TRUE(source.getSound(outs, 1000, 3000, 1.0f, false, false));
+    for (int j = 0; j < 1000; ++j) ASSERT_FLOAT_EQ(l[j], 0.25f + reference.left[3000 + j]) << j;
+}
+
+TEST_F(MpegReads, InterpolatesBetweenFramesAtOtherSpeeds) {
+    open("cbr128-44k-stereo.mp3");
+    std::vector<float> l(100), r(100);
+    float* outs[2] = {l.data(), r.data()};
+    ASSERT_TRUE(source.getSound(outs, 100, 2000, 0.5f, true, false));
+    EXPECT_FLOAT_EQ(l[1], (reference.left[2000] + reference.left[2001]) / 2);
+    EXPECT_FLOAT_EQ(l[4], reference.left[2002]);
+}
+
+TEST_F(MpegReads, MonoTracksFeedBothBuffersFromTheFirstRead) {
+    for (const char* name : {"cbr64-32k-mono.mp3", "layer1-48k-mono.mp1", "mpeg25-8k-mono.mp3"}) {
+        QuietMpegSource mono(nullptr);
+        Decoded ref = decodeWhole(readBytes(mpegFile(name)));
+        ASSERT_TRUE(mono.openOnly(mpegFile(name), static_cast<int32_t>(ref.left.size())));
+        std::vector<float> l(2000), r(2000);
+        float* outs[2] = {l.data(), r.data()};
+        ASSERT_TRUE(mono.getSound(outs, 2000, 0, 1.0f, true, false));
+        for (int j = 0; j < 2000; ++j) ASSERT_EQ(l[j], r[j]) << name << " " << j;
+        EXPECT_EQ(l[1500], ref.left[1500]) << name;
+    }
+}
+
+TEST_F(MpegReads, LargeRequestsAreSplitIntoPiecesAndLogged) {
+    open("long-cbr128.mp3");
+    std::string logPath = testdata::tempPath("split-log.txt");
+    DebugLog::create(logPath.c_str(), false);
+    expectFrames(0, 40000, "split read");
+    DebugLog::destroy();
+    std::ifstream in(logPath);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("Big getSound : HALF_BUF/2 : 32768, length : 40000 \n"), std::string::npos);
+}
+
+TEST_F(MpegReads, AReadBeforeTheWindowSeeksAndLabelsTheWindowBeforeThePosition) {
+    open("long-cbr128.mp3");
+    float l[512], r[512];
+    float* outs[2] = {l, r};
+    // After a byte seek the window's labels are an estimate: only they are checked.
+    ASSERT_TRUE(source.getSound(outs, 512, 400000, 1.0f, true, false));
+    int32_t start = source.getWindowStart();
+    EXPECT_EQ(start, 400000 - 22050);
+    ASSERT_TRUE(source.getSound(outs, 512, start - 1000, 1.0f, true, false));
+    EXPECT_EQ(source.getWindowStart(), start - 1000 - 22050);
+}
+
+TEST_F(MpegReads, ARewindNearTheStartPlaysThePositionItAskedFor) {
+    open("long-cbr128.mp3");
+    float l[512], r[512];
+    float* outs[2] = {l, r};
+    ASSERT_TRUE(source.getSound(outs, 512, 500000, 1.0f, true, false));
+    expectFrames(5000, 4096, "back near the start");
+    expectFrames(0, 512, "back at the start");
+}
+
+TEST_F(MpegReads, AReadAtOrPastTheLengthIsSilentAndEndsTheTrack) {
+    open("cbr128-44k-stereo.mp3");
+    const int32_t total = static_cast<int32_t>(reference.left.size());
+    std::vector<float> l(512, 1.0f), r(512, 1.0f);
+    float* outs[2] = {l.data(), r.data()};
+    ASSERT_TRUE(source.getSound(outs, 512, total, 1.0f, true, false));
+    for (float v : l) ASSERT_EQ(v, 0.0f);
+    EXPECT_EQ(source.getLength(), total - 22050);
+    ASSERT_FALSE(owner.sizes.empty());
+    EXPECT_EQ(owner.sizes.back(), (std::pair<int32_t, bool>{total - 22050, true}));
+    EXPECT_EQ(source.getWindowStart(), 0);
+    EXPECT_EQ(source.getWindowFill(), 0);
+}
+
+TEST_F(MpegReads, PlayingStraightThroughSlidesTheWindowAndEndsBeforeTheMargin) {
+    open("long-cbr128.mp3");
+    Decoded playable = decodeWhole(readBytes(path), endMargin);
+    std::vector<int32_t> starts;
+    std::vector<float> l(512), r(512);
+    float* outs[2] = {l.data(), r.data()};
+    int32_t position = 0;
+    while (source.getLength() == static_cast<int32_t>(reference.left.size()) && position < 3000000) {
+        ASSERT_TRUE(source.getSound(outs, 512, position, 1.0f, true, false));
+        if (starts.empty() || starts.back() != source.getWindowStart()) starts.push_back(source.getWindowStart());
+        for (int j = 0; j < 512 && position + j < static_cast<int32_t>(playable.left.size()); ++j)
+            ASSERT_EQ(l[j], playable.left[position + j]) << position + j;
+        position += 512;
+    }
+    for (size_t i = 1; i + 1 < starts.size(); ++i) EXPECT_EQ(starts[i], static_cast<int32_t>(i) * 65536);
+    EXPECT_EQ(source.getLength(), static_cast<int32_t>(playable.left.size()));
+    EXPECT_EQ(owner.finals, 1);
+}
+
+TEST_F(MpegReads, UnitGainsGiveExactlyTheUnequalisedDecode) {
+    open("vbr-44k-stereo.mp3");
+    float x[2] = {0.3f, 0.6f}, g[3] = {1, 1, 1};
+    bool cuts[3] = {false, false, false};
+    source.setEq(true, x, g, 1.0f, cuts);
+    expectFrames(0, 20000, "unit gains");
+    float half[3] = {0.5f, 0.5f, 0.5f};
+    source.setEq(true, x, half, 1.0f, cuts);
+    std::vector<float> l(512), r(512);
+    float* outs[2] = {l.data(), r.data()};
+    ASSERT_TRUE(source.getSound(outs, 512, 40000, 1.0f, true, false));
+    EXPECT_NEAR(l[100], reference.left[40100] * 0.5f, 1e-4f) << "half gain halves the sound";
+}
+
+TEST_F(MpegReads, RequestsTooLargeForTheWindowStayInsideIt) {
+    open("long-cbr128.mp3");
+    std::vector<float> l(32000), r(32000);
+    float* outs[2] = {l.data(), r.data()};
+    for (float ratio : {1.32f, 3.0f, 7.5f}) ASSERT_TRUE(source.getSound(outs, 32000, 1000, ratio, true, false));
+    ASSERT_TRUE(source.getSound(outs, 32000, 1000, 40.0f, false, false));
+}
+
+TEST_F(MpegReads, ReadsOnTheAudioPathDoNotAllocate) {
+    open("long-cbr128.mp3");
+    std::vector<float> l(512), r(512);
+    float* outs[2] = {l.data(), r.data()};
+    AllocationCounter counter;
+    for (int32_t p = 0; p < 200000; p += 470) source.getSound(outs, 512, p, 0.91875f, true, false);
+    source.getSound(outs, 512, 900000, 1.0f, true, false); // a seek
+    source.getSound(outs, 512, 2000, 1.06f, false, false);
+    EXPECT_EQ(counter.count(), 0u);
+}
+
+TEST(MpegFileSwitch, OpeningAnotherFileWhileReadsRunNeverReleasesTheViewUnderThem) {
+    MpegSource source(nullptr);
+    std::vector<uint8_t> pixels(TrackSource::overviewBytes);
+    ASSERT_TRUE(source.setFile(mpegFile("cbr128-44k-stereo.mp3").c_str()));
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        std::vector<float> l(512), r(512);
+        float* outs[2] = {l.data(), r.data()};
+        int32_t p = 0;
+        while (!done) {
+            source.getSound(outs, 512, p, 1.1f, true, false);
+            p = (p + 9000) % 300000;
+        }
+    });
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(source.setFile(mpegFile(i % 2 ? "layer2-44k-stereo.mp2" : "vbr-44k-stereo.mp3").c_str()));
+    done = true;
+    audio.join();
+}
+
+} // namespace
