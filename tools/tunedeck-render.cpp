@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/Paths.h"
+#include "plugin/DebugLog.h"
 #include "plugin/EffectFactory.h"
 #include "plugin/TrackPlayer.h"
 #include "tools/WavWriter.h"
@@ -34,7 +35,8 @@ const char* usageText =
     "  --pcm16     write 16-bit PCM instead of 32-bit float\n"
     "  --no-wait   do not let the loader finish its walk before closing\n"
     "  --host-dir  what the host answers when asked for the plug-in's directory\n"
-    "  --out       output file (default out.wav)\n";
+    "  --out       output file (default out.wav)\n"
+    "  --log FILE  write the plug-in's debug log to FILE\n";
 
 struct TimedEvent {
     double seconds;
@@ -49,7 +51,7 @@ struct Options {
     int32_t block = 512;
     double seconds = -1;
     bool paused = false, pcm16 = false, wait = true;
-    std::string hostDir, out = "out.wav";
+    std::string hostDir, out = "out.wav", log;
     std::vector<TimedEvent> events;
     std::vector<std::string> files;
 };
@@ -139,6 +141,8 @@ Options parse(int argc, char** argv) {
             o.wait = false;
         } else if (a == "--host-dir") {
             o.hostDir = value();
+        } else if (a == "--log") {
+            o.log = value();
         } else if (a == "--out") {
             o.out = value();
         } else if (a == "--help" || a == "-h") {
@@ -154,6 +158,17 @@ Options parse(int argc, char** argv) {
     return o;
 }
 
+// An MPEG source reads nothing until its loader has found the first frame,
+// about a millisecond after the opening; a host rendering in real time does
+// not notice, a faster one waits for it.
+void waitUntilReadable(TrackPlayer& player) {
+    for (int i = 0; i < 5000 && player.isPlaying(); ++i) {
+        TrackSource* source = player.getCurrentSource();
+        if (!source || source->getLength() > 0 || !source->isLoading()) return;
+        usleep(1000);
+    }
+}
+
 intptr_t dispatch(AEffect* e, int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                   float opt = 0) {
     return e->dispatcher(e, opcode, index, value, ptr, opt);
@@ -164,6 +179,7 @@ intptr_t dispatch(AEffect* e, int32_t opcode, int32_t index = 0, intptr_t value 
 int main(int argc, char** argv) {
     Options o = parse(argc, argv);
     hostDirectory = o.hostDir;
+    if (!o.log.empty()) DebugLog::create(o.log.c_str(), false);
 
     AEffect* effect = createPlayerEffect(hostCallback, *o.profile);
     if (!effect) {
@@ -235,6 +251,7 @@ int main(int argc, char** argv) {
         // rendering faster than that, wait for it so the output does not
         // depend on the machine's speed.
         player->waitForOpenings();
+        waitUntilReadable(*player);
         if (o.seconds < 0 && !player->isPlaying() && !eventsLeft) break;
         effect->processReplacing(effect, nullptr, outs, n);
         out.write(left.data(), right.data(), n);
@@ -262,5 +279,6 @@ int main(int argc, char** argv) {
     double audio = static_cast<double>(frame) / o.rate;
     std::printf("rendered %lld frames (%.2f s) to %s in %.2f s, %.1fx real time\n", static_cast<long long>(frame),
                 audio, o.out.c_str(), elapsed, elapsed > 0 ? audio / elapsed : 0.0);
+    DebugLog::destroy();
     return written ? 0 : 1;
 }
