@@ -140,7 +140,7 @@ bool MpegSource::readWindow(float* const* out, int32_t count, int32_t position, 
     int32_t readable = windowFill;
     if (atEnd) {
         length = std::max(windowStart + windowFill, 0);
-        if (player) player->setSize(length, true);
+        if (player) player->setSizeFromRead(length);
         for (int c = 0; c < 2; ++c) std::fill(window[c] + windowFill, window[c] + windowFrames, 0.0f);
         readable = windowFrames;
     }

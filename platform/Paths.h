@@ -33,6 +33,10 @@ std::string join(std::string_view base, std::string_view relative);
 // from its own folder names its tracks.
 std::string normalised(std::string_view path);
 
+bool isDirectory(const std::string& path);
+// Creates a folder and the folders above it; false when it cannot.
+bool makeDirectories(const std::string& path);
+
 // The process's current folder ("" when it cannot be read).
 std::string currentDirectory();
 

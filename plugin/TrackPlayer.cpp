@@ -1,9 +1,11 @@
 #include "plugin/TrackPlayer.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "mpeg/MpegSource.h"
+#include "platform/Paths.h"
 #include "platform/Clock.h"
 #include "plugin/DebugLog.h"
 #include "sources/WavSource.h"
@@ -40,6 +42,7 @@ TrackPlayer::~TrackPlayer() {
         source = nullptr;
     }
     currentSource = nullptr;
+    infoStore.reset();
 }
 
 void TrackPlayer::open() {
@@ -111,9 +114,12 @@ void TrackPlayer::openerLoop() {
     while (!openerQuit) {
         openerWake.acquire();
         if (openerQuit) break;
+        if (storeRequests.exchange(0) > 0) setInfos();
         int32_t seen = openRequests.load();
-        while (true) {
-            openTrack();
+        while (seen > 0) {
+            // Nobody is there to answer questions for an opening asked for
+            // by MIDI or by the end of the previous track.
+            openTrack(false);
             if (openRequests.compare_exchange_strong(seen, 0)) break;
         }
     }
@@ -124,7 +130,7 @@ void TrackPlayer::waitForOpenings() {
     for (int i = 0; i < 10000 && isOpening(); ++i) platform::sleepMs(1);
 }
 
-void TrackPlayer::openTrack() {
+void TrackPlayer::openTrack(bool mayAsk) {
     std::lock_guard<std::mutex> oneAtATime(openMutex);
     char path[TrackList::pathRoom];
     {
@@ -152,7 +158,7 @@ void TrackPlayer::openTrack() {
         // A length the source knows on opening plays at once; the loader's
         // reports arrive later, on its own thread.
         if (source->getLength() > 0) setSize(source->getLength(), false);
-        getInfos();
+        getInfos(mayAsk);
         writeLog("opening ok\n");
         tapCount = 0;
         editorView->receiveCommand(profile.titleTag, -1.0f);
@@ -223,16 +229,25 @@ void TrackPlayer::showTrackFactsAndTime() {
                          static_cast<int32_t>(frames / rate));
 }
 
-void TrackPlayer::setSize(int32_t frames, bool final) {
+void TrackPlayer::applyLengthReport(int32_t frames, bool final, bool deferStore) {
     writeLogf("setSize(%d,%d)\n", frames, final ? 1 : 0);
     if (lengthKnown) return;
     length = frames;
     showTrackFactsAndTime();
-    if (final) {
-        lengthKnown = true;
+    if (!final) return;
+    lengthKnown = true;
+    if (!deferStore) {
         setInfos();
+    } else if (storeRequests.fetch_add(1) == 0) {
+        // The store's lock may be held while a question is open: the audio
+        // thread hands the store to the opener thread instead of waiting.
+        openerWake.release();
     }
 }
+
+void TrackPlayer::setSize(int32_t frames, bool final) { applyLengthReport(frames, final, false); }
+
+void TrackPlayer::setSizeFromRead(int32_t frames) { applyLengthReport(frames, true, true); }
 
 void TrackPlayer::loadProgress(int32_t frames) {
     if (lengthKnown && frames == length) {
@@ -242,7 +257,25 @@ void TrackPlayer::loadProgress(int32_t frames) {
     editorView->refreshOverview(overviewKnown);
 }
 
-void TrackPlayer::openInfoStore() {
+std::string TrackPlayer::storeFolder(const char* hostDirectory) {
+    namespace paths = platform::paths;
+    std::string folder = hostDirectory && *hostDirectory ? hostDirectory : paths::libraryDirectory();
+    if (folder.empty()) folder = paths::join(paths::currentDirectory(), "");
+    // A path to the library file itself is cut back to its folder. A folder
+    // whose own name has a dot (~/.vst) is kept whole.
+    if (!paths::isDirectory(folder)) {
+        size_t dot = folder.rfind('.'), slash = folder.rfind(paths::separator);
+        if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+            folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+    }
+    if (folder.empty() || folder.back() != paths::separator) folder += paths::separator;
+    return folder;
+}
+
+TrackInfoStore* TrackPlayer::openInfoStore() {
+    // Loader threads, the opener and the GUI thread may all ask first.
+    std::lock_guard<std::mutex> once(storeMutex);
+    if (infoStore) return infoStore.get();
     const char* directory = hostDirectory();
     if (directory) {
         writeLog("Directory : ");
@@ -250,14 +283,66 @@ void TrackPlayer::openInfoStore() {
     } else {
         writeLog("No directory (getDirectory unresponded), filling / \n");
     }
+    std::vector<std::string> candidates{storeFolder(directory) + "trakvox.dat"};
+    // A plug-in installed for all users sits in a folder they cannot write:
+    // the store then lives in the user's data folder.
+    if (const char* home = std::getenv("HOME"); home && *home)
+        candidates.push_back(platform::paths::join(home, ".local/share/tunedeck/trakvox.dat"));
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        const std::string& storePath = candidates[i];
+        if (i > 0) platform::paths::makeDirectories(platform::paths::directoryOf(storePath));
+        FILE* file = std::fopen(storePath.c_str(), "a");
+        if (!file) continue;
+        std::fclose(file);
+        infoStore = std::make_unique<TrackInfoStore>(storePath);
+        return infoStore.get();
+    }
+    return nullptr;
 }
 
-void TrackPlayer::getInfos() {
+void TrackPlayer::getInfos(bool mayAsk) {
     writeLog("getInfos\n");
+    TrackInfoStore* store = openInfoStore();
     tempoKnown = false;
     lengthKnown = false;
     overviewKnown = false;
+    TrackSource* source = currentSource;
+    int32_t signature[4];
+    if (!store || !store->usable() || !source || !source->getSignature(signature)) return;
+    char path[TrackList::pathRoom];
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        std::snprintf(path, sizeof path, "%s", tracks.empty() ? "" : tracks.current());
+    }
+    TrackInfoRecord record = store->getRecord(signature, path, mayAsk);
+    // A tempo from the file is used only when it is one a track can have.
+    bool hasTempo = (record.flags & TrackInfoRecord::TempoRecorded) && record.tempo > 0 && record.tempo < 10000;
+    tempoKnown = hasTempo;
+    tempo = hasTempo ? record.tempo : 120.0f;
+    editorView->showTempo(tempo * (1.0f + pitch * 0.01f));
+    bool hasLength = (record.flags & TrackInfoRecord::LengthRecorded) && record.length >= 1;
+    if (hasLength) setSize(record.length, true);
+    lengthKnown = hasLength;
+    bool hasOverview = (record.flags & TrackInfoRecord::BitmapRecorded) != 0;
+    overviewKnown = hasOverview;
+    if (hasOverview) {
+        source->setBitmap(nullptr);
+        std::memcpy(editorView->overviewPixels(), record.bitmap, TrackSource::overviewBytes);
+        editorView->refreshOverview(true);
+    }
 }
 
-void TrackPlayer::setInfos() { writeLog("setInfos\n"); }
-
+void TrackPlayer::setInfos() {
+    writeLog("setInfos\n");
+    TrackInfoStore* store = openInfoStore();
+    TrackSource* source = currentSource;
+    int32_t signature[4];
+    if (!store || !store->usable() || tracks.empty() || !source || !source->getSignature(signature)) return;
+    char path[TrackList::pathRoom];
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        std::snprintf(path, sizeof path, "%s", tracks.current());
+    }
+    store->putRecord(signature, path, tempo, length, editorView->overviewPixels(), tempoKnown, lengthKnown,
+                     overviewKnown);
+}

@@ -24,6 +24,7 @@
 #include "plugin/EffectBase.h"
 #include "plugin/TrackList.h"
 #include "sources/SourceOwner.h"
+#include "store/TrackInfoStore.h"
 #include "sources/TrackSource.h"
 
 class TrackPlayer : public EffectBase, public SourceOwner {
@@ -77,7 +78,8 @@ public:
     void editorClosed();
 
     // Operations of the editor's controls.
-    void openTrack();
+    // mayAsk: a person is there to answer the store's question (a GUI action).
+    void openTrack(bool mayAsk = true);
     void getTrackName(char* text, size_t room) const;
     void getTrackCounter(char* text, size_t room) const;
     void setPlaying(bool on);
@@ -136,11 +138,15 @@ public:
     // Reports of the sources' loaders.
     void setSize(int32_t frames, bool final) override;
     void loadProgress(int32_t frames) override;
+    void setSizeFromRead(int32_t frames) override;
 
     // The track information store.
-    void openInfoStore();
-    void getInfos();
+    TrackInfoStore* openInfoStore();
+    void getInfos(bool mayAsk = true);
     void setInfos();
+    TrackInfoStore* getInfoStore() { return openInfoStore(); }
+    // Where the store file of a host directory (or the library's own) lies.
+    static std::string storeFolder(const char* hostDirectory);
 
     // Track list display.
     void refreshList();
@@ -179,6 +185,7 @@ private:
     int32_t loopLengthFrames(float trackRate) const;
     void openerLoop();
     void sendTimeInfoWith(VstTimeInfo& info);
+    void applyLengthReport(int32_t frames, bool final, bool deferStore);
     void showTrackFactsAndTime();
     void sendEqToCurrentSource();
     float trackRateOrZero() const;
@@ -223,6 +230,9 @@ private:
     Relaxed<bool> tempoKnown{false};
     Relaxed<bool> lengthKnown{false};
     Relaxed<bool> overviewKnown{false};
+    std::unique_ptr<TrackInfoStore> infoStore;
+    std::mutex storeMutex;
+    std::atomic<int32_t> storeRequests{0}; // setInfos asked for from the audio thread
 
     // Entries are edited on the GUI thread and copied by whichever thread
     // opens a track; this lock covers the path texts only and is never taken

@@ -44,6 +44,17 @@ std::string normalised(std::string_view path) {
     return std::filesystem::path(path).lexically_normal().string();
 }
 
+bool isDirectory(const std::string& path) {
+    std::error_code error;
+    return !path.empty() && std::filesystem::is_directory(path, error);
+}
+
+bool makeDirectories(const std::string& path) {
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    return isDirectory(path);
+}
+
 std::string currentDirectory() {
     char buffer[PATH_MAX];
     if (!getcwd(buffer, sizeof buffer)) return {};

@@ -175,7 +175,7 @@ TEST_P(Parameters, TrackNameAndCounter) {
 }
 
 TEST_P(Parameters, OpeningAWavTrackMakesTheWavSourceCurrentAndRefreshesTheTitle) {
-    std::string path = testdata::writeWav("param-open.wav", {});
+    std::string path = testdata::writeWav(std::string("param-open-") + (GetParam()->compact ? "c" : "f") + ".wav", {});
     addTracks({path});
     player->openTrack();
     EXPECT_EQ(player->getCurrentSource(), player->sourceAt(1));

@@ -1,6 +1,7 @@
 #pragma once
 // A player with a recording editor, a test host and helpers to fill its
 // track list with made-up WAV tracks.
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,14 @@ public:
 protected:
     void SetUp() override {
         TestHost::reset();
+        // Each test keeps its own store file: made-up tracks with the same
+        // content pattern share a signature, as copies of one file do.
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string folder = testdata::tempPath(std::string("store-") + test->test_suite_name() + "-" + test->name());
+        for (char& c : folder)
+            if (c == '/' && &c > &folder[testdata::tempPath("").size() - 1]) c = '_';
+        std::filesystem::create_directories(folder);
+        TestHost::directory = folder + "/";
         player = std::make_unique<TrackPlayer>(TestHost::callback, profile(), editorFactory());
     }
     void TearDown() override {

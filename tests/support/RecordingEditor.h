@@ -1,5 +1,7 @@
 #pragma once
 // An editor that remembers what the player sent it, window closed or not.
+#include <atomic>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -7,6 +9,8 @@
 #include "editor/PlayerEditor.h"
 #include "plugin/TrackPlayer.h"
 
+// The player calls its editor from loader and opener threads too, so every
+// record is taken under a lock.
 class RecordingEditor : public PlayerEditor {
 public:
     using PlayerEditor::PlayerEditor;
@@ -17,18 +21,29 @@ public:
     static RecordingEditor& of(TrackPlayer& player) { return static_cast<RecordingEditor&>(player.playerEditor()); }
 
     void receiveCommand(int32_t tag, float value) override {
-        commands.emplace_back(tag, value);
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            commands.emplace_back(tag, value);
+        }
         PlayerEditor::receiveCommand(tag, value);
     }
-    void showTempo(float bpm) override { tempos.push_back(bpm); }
+    void showTempo(float bpm) override {
+        std::lock_guard<std::mutex> guard(mutex);
+        tempos.push_back(bpm);
+    }
     void showOpenError() override { ++openErrors; }
     void showTrackFacts(int32_t bitRate, float seconds, bool stereo) override {
+        std::lock_guard<std::mutex> guard(mutex);
         facts.push_back({bitRate, seconds, stereo});
     }
     void showTime(float fraction, int32_t elapsed, int32_t total) override {
+        std::lock_guard<std::mutex> guard(mutex);
         times.push_back({fraction, elapsed, total});
     }
-    void refreshOverview(bool force) override { overviewRefreshes.push_back(force); }
+    void refreshOverview(bool force) override {
+        std::lock_guard<std::mutex> guard(mutex);
+        overviewRefreshes.push_back(force);
+    }
 
     struct Facts { int32_t bitRate; float seconds; bool stereo; };
     struct Time { float fraction; int32_t elapsed, total; };
@@ -37,5 +52,6 @@ public:
     std::vector<Facts> facts;
     std::vector<Time> times;
     std::vector<bool> overviewRefreshes;
-    int openErrors = 0;
+    std::atomic<int> openErrors{0};
+    std::mutex mutex;
 };

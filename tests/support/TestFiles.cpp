@@ -24,6 +24,8 @@ void putId(std::vector<uint8_t>& out, const char* id) {
 std::string tempPath(const std::string& name) {
     static const std::string folder = [] {
         auto dir = std::filesystem::temp_directory_path() / ("tunedeck-tests-" + std::to_string(getpid()));
+        // A folder left by an earlier process with the same id starts empty.
+        std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         return dir.string();
     }();

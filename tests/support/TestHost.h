@@ -6,15 +6,17 @@
 #include <vector>
 
 #include "plugin/vst2.h"
+#include "tests/support/TestFiles.h"
 
 struct TestHost {
     static inline std::atomic<int> versionAnswer{2400};
     static inline std::string directory;
     static inline std::vector<int32_t> opcodes;
 
+    // The store file goes to this process's own test folder.
     static void reset() {
         versionAnswer = 2400;
-        directory.clear();
+        directory = testdata::tempPath("");
         opcodes.clear();
     }
     static size_t timesAsked(int32_t opcode) {

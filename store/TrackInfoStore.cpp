@@ -1,0 +1,202 @@
+#include "store/TrackInfoStore.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "plugin/DebugLog.h"
+
+namespace {
+const char* const headerName = "sharedMemTrakVoxInfos";
+const char* const errorCaption = "Error mp3Infos";
+constexpr size_t headerBytes = sizeof(TrackInfoHeader) + platform::SharedLock::bytes;
+
+std::string recordName(int32_t index) {
+    char name[64];
+    std::snprintf(name, sizeof name, "sharedMemTrakVoxInfosDet%d", index);
+    return name;
+}
+
+const char* fileNamePart(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+
+// The users counter is changed without the store's lock, by several
+// instances: an atomic add keeps it right.
+int32_t addUsers(TrackInfoHeader* header, int32_t delta) {
+    return __atomic_add_fetch(&header->users, delta, __ATOMIC_SEQ_CST);
+}
+} // namespace
+
+TrackInfoStore::TrackInfoStore(const std::string& path) : storePath(path), recordBlocks(capacity) {
+    bool existed = false;
+    headerBlock = platform::SharedMemory::open(headerName, headerBytes, existed);
+    if (!headerBlock) {
+        platform::dialogs().showMessage("csHandle can not be created", errorCaption);
+        return;
+    }
+    header = reinterpret_cast<TrackInfoHeader*>(headerBlock->data());
+    void* lockPlace = headerBlock->data() + sizeof(TrackInfoHeader);
+    addUsers(header, 1);
+    if (existed) {
+        lock = std::make_unique<platform::SharedLock>(lockPlace, false);
+        mapNewRecords();
+        loaded = true;
+    } else {
+        readStoreFile();
+        lock = std::make_unique<platform::SharedLock>(lockPlace, true);
+    }
+    refreshThread.start([this] { refresh(); }, platform::Thread::Priority::Lowest);
+}
+
+TrackInfoStore::~TrackInfoStore() {
+    stopFlag = true;
+    if (!refreshThread.waitFor(1000)) platform::dialogs().showMessage("timeout waiting mp3inf", "mp3inf");
+    refreshThread.join();
+    if (!header) return;
+    if (addUsers(header, -1) == 0) {
+        writeStoreFile();
+        lock->destroy();
+        // The last instance ends the shared store: the next one to attach
+        // reads the file afresh, as after a new start of the host.
+        for (int32_t i = 0; i < capacity; ++i)
+            if (recordBlocks[i]) platform::SharedMemory::remove(recordName(i));
+        platform::SharedMemory::remove(headerName);
+    }
+}
+
+void TrackInfoStore::refresh() {
+    while (!stopFlag) {
+        mapNewRecords();
+        for (int i = 0; i < 20 && !stopFlag; ++i) platform::sleepMs(50);
+    }
+}
+
+int32_t TrackInfoStore::recordCount() const {
+    return header ? std::clamp(__atomic_load_n(&header->count, __ATOMIC_SEQ_CST), 0, capacity) : 0;
+}
+
+int32_t TrackInfoStore::userCount() const { return header ? __atomic_load_n(&header->users, __ATOMIC_SEQ_CST) : 0; }
+
+bool TrackInfoStore::mapRecord(int32_t index) {
+    if (index < 0 || index >= capacity) return false;
+    {
+        std::lock_guard<std::mutex> guard(viewMutex);
+        if (recordBlocks[index]) return true;
+    }
+    bool existed = false;
+    std::string name = recordName(index);
+    auto block = platform::SharedMemory::open(name, sizeof(TrackInfoRecord), existed);
+    if (!block) {
+        platform::dialogs().showMessage(name, errorCaption);
+        return false;
+    }
+    std::lock_guard<std::mutex> guard(viewMutex);
+    if (!recordBlocks[index]) recordBlocks[index] = std::move(block);
+    return true;
+}
+
+void TrackInfoStore::mapNewRecords() {
+    const int32_t count = recordCount();
+    for (int32_t i = 0; i < count; ++i) {
+        bool mapped;
+        {
+            std::lock_guard<std::mutex> guard(viewMutex);
+            mapped = recordBlocks[i] != nullptr;
+        }
+        if (!mapped && !mapRecord(i)) break;
+    }
+}
+
+TrackInfoRecord* TrackInfoStore::record(int32_t index) {
+    if (index < 0 || index >= capacity) return nullptr;
+    std::lock_guard<std::mutex> guard(viewMutex);
+    return recordBlocks[index] ? reinterpret_cast<TrackInfoRecord*>(recordBlocks[index]->data()) : nullptr;
+}
+
+int32_t TrackInfoStore::findRecord(const int32_t signature[4]) {
+    mapNewRecords();
+    const int32_t count = recordCount();
+    for (int32_t i = 0; i < count; ++i) {
+        const TrackInfoRecord* r = record(i);
+        if (r && std::memcmp(r->signature, signature, sizeof r->signature) == 0) return i;
+    }
+    return count;
+}
+
+void TrackInfoStore::putRecord(const int32_t signature[4], const char* path, float tempo, int32_t length,
+                               const uint8_t* pixels, bool hasTempo, bool hasLength, bool hasBitmap) {
+    if (!header || !signature || !(hasTempo || hasLength || hasBitmap)) return;
+    lock->lock();
+    int32_t i = findRecord(signature);
+    TrackInfoRecord* r = nullptr;
+    if (i == recordCount()) {
+        if (i >= capacity || !mapRecord(i)) {
+            lock->unlock();
+            return;
+        }
+        r = record(i);
+        r->flags = 0;
+        __atomic_store_n(&header->count, i + 1, __ATOMIC_SEQ_CST);
+    } else {
+        r = record(i);
+    }
+    if (!r) {
+        lock->unlock();
+        return;
+    }
+    std::memcpy(r->signature, signature, sizeof r->signature);
+    const char* fullPath = path ? path : "";
+    std::snprintf(r->path, sizeof r->path, "%s", fullPath);
+    std::snprintf(r->name, sizeof r->name, "%s", fileNamePart(fullPath));
+    r->stored = static_cast<int32_t>(std::time(nullptr));
+    r->bitmapWidth = TrackSource::overviewWidth;
+    r->bitmapHeight = TrackSource::overviewHeight;
+    if (hasTempo) {
+        r->tempo = tempo;
+        r->flags |= TrackInfoRecord::TempoRecorded;
+    }
+    if (hasLength) {
+        r->length = length;
+        r->flags |= TrackInfoRecord::LengthRecorded;
+    }
+    if (hasBitmap && pixels) {
+        std::memcpy(r->bitmap, pixels, sizeof r->bitmap);
+        r->flags |= TrackInfoRecord::BitmapRecorded;
+    }
+    lock->unlock();
+}
+
+TrackInfoRecord TrackInfoStore::getRecord(const int32_t signature[4], const char* path, bool mayAsk) {
+    TrackInfoRecord copy{};
+    if (!header || !signature) return copy;
+    lock->lock();
+    int32_t i = findRecord(signature);
+    const int32_t count = recordCount();
+    const TrackInfoRecord* found = i < count ? record(i) : nullptr;
+    if (!found && path && count > 0) {
+        const char* name = fileNamePart(path);
+        for (int32_t j = 0; j < count && !found; ++j) {
+            TrackInfoRecord* r = record(j);
+            if (!r || strncmp(r->name, name, sizeof r->name) != 0) continue;
+            char text[1400];
+            std::snprintf(text, sizeof text,
+                          "%s is named as another file with different tags\nIt is probably the same file compressed "
+                          "differently\nConsider them as being identicals in mp3inf records ?",
+                          path);
+            // Without a person to ask (a track opened by MIDI or at the end of
+            // the previous one) the answer is No.
+            if (mayAsk && platform::dialogs().askYesNo(text, "trakvox.dll")) {
+                std::memcpy(r->signature, signature, sizeof r->signature);
+                found = r;
+            }
+        }
+    }
+    if (found) std::memcpy(&copy, found, sizeof copy);
+    lock->unlock();
+    return copy;
+}

@@ -1,0 +1,64 @@
+#pragma once
+// The track information store shared by every instance of the process: a
+// header and one record per track in named shared memory, guarded by one
+// lock, loaded from the store file by the first instance to attach and
+// written back by the last to detach.
+//
+// Threads: lookups run on the thread that opens a track (the GUI or the
+// player's opener thread), stores also on loader threads; all take the
+// shared lock. The refresher maps records that other instances added, on its
+// own thread, under this instance's view lock.
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/SharedMemory.h"
+#include "platform/Thread.h"
+#include "store/TrackInfoRecord.h"
+
+class TrackInfoStore {
+public:
+    static constexpr int32_t capacity = 16384;
+
+    explicit TrackInfoStore(const std::string& storePath);
+    virtual ~TrackInfoStore();
+    TrackInfoStore(const TrackInfoStore&) = delete;
+    TrackInfoStore& operator=(const TrackInfoStore&) = delete;
+
+    // False when the shared memory could not be had: the store is then inert.
+    bool usable() const { return header != nullptr; }
+
+    int32_t findRecord(const int32_t signature[4]);
+    void putRecord(const int32_t signature[4], const char* path, float tempo, int32_t length, const uint8_t* pixels,
+                   bool hasTempo, bool hasLength, bool hasBitmap);
+    // A copy of the signature's record, flags 0 when there is none. With a
+    // path and mayAsk, a record of the same file name is offered to the user.
+    TrackInfoRecord getRecord(const int32_t signature[4], const char* path, bool mayAsk);
+    void mapNewRecords();
+    bool mapRecord(int32_t index);
+
+    int32_t recordCount() const;
+    int32_t userCount() const;
+    const std::string& path() const { return storePath; }
+
+    // The store file and its summary.
+    bool readStoreFile();
+    void writeStoreFile();
+    static std::string summaryText(const std::vector<const TrackInfoRecord*>& records);
+
+private:
+    TrackInfoRecord* record(int32_t index);
+    void refresh();
+
+    std::string storePath;
+    std::shared_ptr<platform::SharedMemory> headerBlock;
+    TrackInfoHeader* header = nullptr;
+    std::unique_ptr<platform::SharedLock> lock;
+    std::vector<std::shared_ptr<platform::SharedMemory>> recordBlocks;
+    std::mutex viewMutex; // this instance's record views: refresher and lookups
+    bool loaded = false;
+    std::atomic<bool> stopFlag{false};
+    platform::Thread refreshThread;
+};

@@ -1,0 +1,300 @@
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "store/TrackInfoStore.h"
+#include "tests/support/PlayerFixture.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestFiles.h"
+
+namespace {
+
+const int32_t sigA[4] = {1, 2, 3, 4};
+const int32_t sigB[4] = {5, 6, 7, 8};
+
+std::string freshStorePath(const std::string& name) {
+    std::string path = testdata::tempPath(name);
+    std::remove(path.c_str());
+    testdata::writeFile(path, {});
+    return path;
+}
+
+uint64_t fileSize(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(TrackInfoRecordLayout, FieldsLieWhereTheStoreFileHasThem) {
+    std::vector<uint8_t> bytes(sizeof(TrackInfoRecord), 0);
+    auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&bytes[at], &v, 4); };
+    put32(0, 11), put32(12, 44), put32(16, 7);
+    std::memcpy(&bytes[20], "name.mp3", 9);
+    float tempo = 128.5f;
+    std::memcpy(&bytes[1044], &tempo, 4);
+    put32(1048, 8830000), put32(1052, 248), put32(1056, 16);
+    bytes[1060] = 0xAB;
+    bytes[1060 + 11903] = 0xCD;
+    std::memcpy(&bytes[14992], "/music/name.mp3", 16);
+    put32(16016, 1700000000);
+    TrackInfoRecord record;
+    std::memcpy(&record, bytes.data(), sizeof record);
+    EXPECT_EQ(record.signature[0], 11);
+    EXPECT_EQ(record.signature[3], 44);
+    EXPECT_EQ(record.flags, 7);
+    EXPECT_STREQ(record.name, "name.mp3");
+    EXPECT_EQ(record.tempo, 128.5f);
+    EXPECT_EQ(record.length, 8830000);
+    EXPECT_EQ(record.bitmapWidth, 248);
+    EXPECT_EQ(record.bitmap[0], 0xAB);
+    EXPECT_EQ(record.bitmap[11903], 0xCD);
+    EXPECT_STREQ(record.path, "/music/name.mp3");
+    EXPECT_EQ(record.stored, 1700000000);
+    EXPECT_EQ(sizeof(TrackInfoHeader), 32u);
+}
+
+TEST(TrackInfoStore, FactsAccumulateAndAreUpdatedInPlace) {
+    TrackInfoStore store(freshStorePath("accumulate.dat"));
+    ASSERT_TRUE(store.usable());
+    EXPECT_EQ(store.recordCount(), 0);
+    store.putRecord(sigA, "/music/a.mp3", 128.0f, 0, nullptr, true, false, false);
+    EXPECT_EQ(store.recordCount(), 1);
+    store.putRecord(sigA, "/music/a.mp3", 0.0f, 500000, nullptr, false, true, false);
+    EXPECT_EQ(store.recordCount(), 1) << "storing again only updates";
+    TrackInfoRecord r = store.getRecord(sigA, nullptr, false);
+    EXPECT_EQ(r.flags, 3);
+    EXPECT_EQ(r.tempo, 128.0f);
+    EXPECT_EQ(r.length, 500000);
+    EXPECT_STREQ(r.name, "a.mp3");
+    EXPECT_STREQ(r.path, "/music/a.mp3");
+    EXPECT_EQ(r.bitmapWidth, 248);
+    store.putRecord(sigB, "/x.mp3", 1.0f, 1, nullptr, false, false, false);
+    EXPECT_EQ(store.recordCount(), 1) << "nothing to store";
+    EXPECT_EQ(store.getRecord(sigB, nullptr, false).flags, 0);
+}
+
+TEST(TrackInfoStore, ASameNamedFileIsOfferedAndYesMakesItTheSameTrack) {
+    ScriptedDialogs dialogs;
+    TrackInfoStore store(freshStorePath("question.dat"));
+    store.putRecord(sigA, "/music/song.mp3", 100.0f, 0, nullptr, true, false, false);
+
+    dialogs.answer = false;
+    EXPECT_EQ(store.getRecord(sigB, "/elsewhere/song.mp3", true).flags, 0);
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0],
+              "trakvox.dll: /elsewhere/song.mp3 is named as another file with different tags\nIt is probably the "
+              "same file compressed differently\nConsider them as being identicals in mp3inf records ?");
+    EXPECT_EQ(store.getRecord(sigB, "/elsewhere/other.mp3", true).flags, 0);
+    EXPECT_EQ(dialogs.questions.size(), 1u) << "another name asks nothing";
+    EXPECT_EQ(store.getRecord(sigB, "/elsewhere/song.mp3", false).flags, 0);
+    EXPECT_EQ(dialogs.questions.size(), 1u) << "without a person to ask, the answer is No";
+
+    dialogs.answer = true;
+    TrackInfoRecord r = store.getRecord(sigB, "/elsewhere/song.mp3", true);
+    EXPECT_EQ(r.flags, 1);
+    EXPECT_EQ(r.tempo, 100.0f);
+    EXPECT_EQ(store.findRecord(sigB), 0) << "the record took the new signature";
+}
+
+TEST(TrackInfoStore, AFullStoreRefusesNewTracksWithFourInstances) {
+    std::string path = freshStorePath("full.dat");
+    {
+        // A store file with 16,384 records, each with its own signature.
+        std::string bytes(4 + 16384 * sizeof(TrackInfoRecord), '\0');
+        int32_t count = 16384;
+        std::memcpy(&bytes[0], &count, 4);
+        for (int32_t i = 0; i < count; ++i) {
+            int32_t sig[4] = {i, -i, 7, 9};
+            std::memcpy(&bytes[4 + i * sizeof(TrackInfoRecord)], sig, sizeof sig);
+        }
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    TrackInfoStore first(path), second(path), third(path), fourth(path);
+    EXPECT_EQ(fourth.recordCount(), 16384);
+    EXPECT_EQ(first.userCount(), 4);
+    fourth.putRecord(sigA, "/new.mp3", 120.0f, 0, nullptr, true, false, false);
+    EXPECT_EQ(first.recordCount(), 16384);
+    EXPECT_EQ(second.getRecord(sigA, nullptr, false).flags, 0);
+    int32_t last[4] = {16383, -16383, 7, 9};
+    EXPECT_EQ(third.findRecord(last), 16383);
+}
+
+TEST(StoreFile, ANewEmptyFileReadsAsNoRecordsAndOneTrackWritesOneRecord) {
+    std::string path = freshStorePath("roundtrip.dat");
+    {
+        TrackInfoStore store(path);
+        EXPECT_EQ(store.recordCount(), 0);
+        std::vector<uint8_t> pixels(TrackSource::overviewBytes, 0x42);
+        store.putRecord(sigA, "/music/a.mp3", 128.0f, 8830000, pixels.data(), true, true, true);
+    }
+    EXPECT_EQ(fileSize(path), 4u + 17044u);
+    TrackInfoStore again(path);
+    TrackInfoRecord r = again.getRecord(sigA, nullptr, false);
+    EXPECT_EQ(r.flags, 7);
+    EXPECT_EQ(r.bitmap[500], 0x42);
+    EXPECT_EQ(r.length, 8830000);
+}
+
+TEST(StoreFile, UnreadableFilesAreNeverOverwritten) {
+    for (int32_t count : {-5, 16385, 0x7FFFFFFF}) {
+        std::string path = freshStorePath("bad.dat");
+        std::string bytes(4 + 100, 'x');
+        std::memcpy(&bytes[0], &count, 4);
+        std::ofstream(path, std::ios::binary) << bytes;
+        {
+            TrackInfoStore store(path);
+            EXPECT_EQ(store.recordCount(), 0) << count;
+            store.putRecord(sigA, "/a.mp3", 120.0f, 0, nullptr, true, false, false);
+        }
+        EXPECT_EQ(readText(path), bytes) << count;
+    }
+}
+
+TEST(StoreFile, AShortFileLeavesTheMissingRecordsEmpty) {
+    std::string path = freshStorePath("short.dat");
+    std::string bytes(4 + 17044 + 100, '\0');
+    int32_t count = 3;
+    std::memcpy(&bytes[0], &count, 4);
+    std::memcpy(&bytes[4], sigA, 16);
+    std::ofstream(path, std::ios::binary) << bytes;
+    TrackInfoStore store(path);
+    EXPECT_EQ(store.recordCount(), 3);
+    EXPECT_EQ(store.findRecord(sigA), 0);
+}
+
+TrackInfoRecord summaryRecord(float tempo, int32_t length, int32_t flags, const char* name) {
+    TrackInfoRecord r{};
+    r.tempo = tempo;
+    r.length = length;
+    r.flags = flags;
+    r.stored = 0;
+    std::snprintf(r.name, sizeof r.name, "%s", name);
+    std::snprintf(r.path, sizeof r.path, "/music/%s", name);
+    return r;
+}
+
+TEST(StoreSummary, ListsEveryTrackThenTheTempoOrder) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    TrackInfoRecord a = summaryRecord(128.0f, 8830000, 7, "a.mp3");
+    TrackInfoRecord zero = summaryRecord(0.0f, 0, 1, "zero.mp3");
+    TrackInfoRecord t140 = summaryRecord(140.0f, 44100, 1, "t140.mp3");
+    TrackInfoRecord t90a = summaryRecord(90.0f, 44100, 1, "t90a.mp3");
+    TrackInfoRecord t120 = summaryRecord(120.0f, 44100, 3, "t120.mp3");
+    TrackInfoRecord t90b = summaryRecord(90.0f, 44100, 1, "t90b.mp3");
+    std::string text = TrackInfoStore::summaryText({&a, &zero, &t140, &t90a, &t120, &t90b});
+    EXPECT_EQ(text.find("mp3Infos dat file summary\r\n=========================\r\nTo modify this file is useless\r\n\r\n"
+                        "There are 6 files registered : \r\n"),
+              0u);
+    EXPECT_NE(text.find("\r\n1 1 1 128.0  200 01-01-70 a.mp3 \r\n   -- /music/a.mp3\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n0 0 0   0.0    0 01-01-70 zero.mp3 \r\n"), std::string::npos);
+    size_t second = text.find("\r\nHere are the same files in bpm order :\r\n\r\n");
+    ASSERT_NE(second, std::string::npos);
+    std::string order = text.substr(second);
+    EXPECT_NE(order.find("  0.0     0    zero.mp3 \r\n 90.0     1    t90a.mp3 \r\n 90.0     1    t90b.mp3 \r\n"
+                         "120.0     1    t120.mp3 \r\n128.0   200    a.mp3 \r\n140.0     1    t140.mp3 \r\n"),
+              std::string::npos)
+        << order;
+    EXPECT_EQ(text.find('\n', 0), text.find("\r\n", 0) + 1) << "lines end with CR LF";
+}
+
+TEST(StoreFolder, TheHostsDirectoryIsNormalisedAndAFilePathCutBack) {
+    std::string folder = testdata::tempPath("plugins.d");
+    std::filesystem::create_directories(folder);
+    EXPECT_EQ(TrackPlayer::storeFolder((folder + "/tunedeck.so").c_str()), folder + "/");
+    EXPECT_EQ(TrackPlayer::storeFolder(folder.c_str()), folder + "/") << "a folder with a dot in its name";
+    EXPECT_EQ(TrackPlayer::storeFolder("/usr/lib/vst"), "/usr/lib/vst/");
+    EXPECT_EQ(TrackPlayer::storeFolder("/"), "/");
+    std::string own = TrackPlayer::storeFolder(nullptr);
+    EXPECT_EQ(own.front(), '/');
+    EXPECT_EQ(own.back(), '/');
+}
+
+class StoreWithPlayers : public PlayerFixture {};
+
+TEST_F(StoreWithPlayers, ATrackOpenedAgainShowsItsRecordedFactsAtOnce) {
+    std::string track = rampTrack("known.wav", 50000);
+    setEntries({track});
+    player->openTrack();
+    for (int i = 0; i < 400 && !player->isOverviewKnown(); ++i) platform::sleepMs(5);
+    ASSERT_TRUE(player->isOverviewKnown());
+    player->setTempo(97.0f);
+    ASSERT_EQ(player->getInfoStore()->recordCount(), 1);
+
+    // A copy of the file elsewhere, opened by a second instance.
+    std::string copy = testdata::tempPath("copy-of-known.wav");
+    std::filesystem::copy_file(track, copy, std::filesystem::copy_options::overwrite_existing);
+    TrackPlayer other(TestHost::callback, fullProfile, RecordingEditor::make);
+    std::snprintf(other.trackList().entries[0], TrackList::pathRoom, "%s", copy.c_str());
+    other.trackList().count = 1;
+    other.openTrack();
+    EXPECT_TRUE(other.isOverviewKnown());
+    EXPECT_TRUE(other.isLengthKnown());
+    EXPECT_EQ(other.getTempo(), 97.0f);
+    EXPECT_EQ(other.getCurrentSource()->getBitmap(), nullptr) << "its loader does not draw";
+    EXPECT_EQ(std::memcmp(other.playerEditor().overviewPixels(), player->playerEditor().overviewPixels(),
+                          TrackSource::overviewBytes),
+              0);
+    EXPECT_EQ(other.getInfoStore()->userCount(), 2);
+}
+
+TEST_F(StoreWithPlayers, OnlyTheLastInstanceToCloseWritesTheFile) {
+    TestHost::directory = testdata::tempPath("last-closes/");
+    std::filesystem::create_directories(TestHost::directory);
+    std::string storePath = TestHost::directory + "trakvox.dat";
+    std::remove(storePath.c_str());
+    auto first = std::make_unique<TrackPlayer>(TestHost::callback, fullProfile);
+    auto second = std::make_unique<TrackPlayer>(TestHost::callback, compactProfile);
+    first->open();
+    second->open();
+    ASSERT_EQ(first->getInfoStore()->path(), storePath);
+    first->getInfoStore()->putRecord(sigA, "/a.mp3", 120.0f, 0, nullptr, true, false, false);
+    EXPECT_EQ(second->getInfoStore()->getRecord(sigA, nullptr, false).flags, 1) << "the second sees the first's";
+    first.reset();
+    EXPECT_EQ(fileSize(storePath), 0u) << "closing the first does not write";
+    second.reset();
+    EXPECT_EQ(fileSize(storePath), 4u + 17044u) << "closing the last does";
+    EXPECT_EQ(fileSize(storePath + ".txt") > 0, true);
+}
+
+TEST(StoreCrash, AProcessKilledWhileWritingLeavesAWholeFile) {
+    std::string path = freshStorePath("crash.dat");
+    for (int round = 0; round < 6; ++round) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int32_t i = 0;; ++i) {
+                TrackInfoStore store(path);
+                int32_t sig[4] = {i, round, 1, 2};
+                store.putRecord(sig, "/a.mp3", 120.0f, i, nullptr, true, true, false);
+            }
+        }
+        usleep(30000 + round * 17000);
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        uint64_t size = fileSize(path);
+        if (size == 0) continue; // killed before its first write: still the empty store
+        ASSERT_EQ((size - 4) % 17044, 0u) << "round " << round << ": " << size << " bytes";
+        int32_t count = 0;
+        std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(&count), 4);
+        ASSERT_EQ(4u + static_cast<uint64_t>(count) * 17044u, size);
+        TrackInfoStore reader(path);
+        EXPECT_EQ(reader.recordCount(), count);
+    }
+}
+
+} // namespace
