@@ -1,6 +1,7 @@
 #include "store/TrackInfoStore.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -54,7 +55,11 @@ TrackInfoStore::TrackInfoStore(const std::string& path) : storePath(path), recor
 }
 
 TrackInfoStore::~TrackInfoStore() {
-    stopFlag = true;
+    {
+        std::lock_guard<std::mutex> guard(stopMutex);
+        stopFlag = true;
+    }
+    stopSignal.notify_all();
     if (!refreshThread.waitFor(1000)) platform::dialogs().showMessage("timeout waiting mp3inf", "mp3inf");
     refreshThread.join();
     if (!header) return;
@@ -70,9 +75,12 @@ TrackInfoStore::~TrackInfoStore() {
 }
 
 void TrackInfoStore::refresh() {
+    std::unique_lock<std::mutex> guard(stopMutex);
     while (!stopFlag) {
+        guard.unlock();
         mapNewRecords();
-        for (int i = 0; i < 20 && !stopFlag; ++i) platform::sleepMs(50);
+        guard.lock();
+        stopSignal.wait_for(guard, std::chrono::milliseconds(1000), [this] { return stopFlag.load(); });
     }
 }
 

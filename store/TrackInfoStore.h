@@ -9,6 +9,7 @@
 // shared lock. The refresher maps records that other instances added, on its
 // own thread, under this instance's view lock.
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -60,5 +61,7 @@ private:
     std::mutex viewMutex; // this instance's record views: refresher and lookups
     bool loaded = false;
     std::atomic<bool> stopFlag{false};
+    std::mutex stopMutex;
+    std::condition_variable stopSignal; // wakes the refresher at once on detaching
     platform::Thread refreshThread;
 };

@@ -1,6 +1,10 @@
 // Loads each built plug-in as a Linux host does and talks to it through the
 // entry point, the effect record and the dispatcher only.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <ostream>
@@ -172,5 +176,53 @@ INSTANTIATE_TEST_SUITE_P(Builds, PluginLibrary,
                                            Build{TUNEDECK_COMPACT_SO, "Trakvox VST 2 (compact)",
                                                  fourCharCode('T', 'v', '2', 'c')}),
                          [](const auto& info) { return info.index == 0 ? std::string("Full") : std::string("Compact"); });
+
+} // namespace
+
+namespace {
+
+std::string storeDirectory;
+
+intptr_t storeHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+    if (opcode == audioMasterVersion) return 2400;
+    if (opcode == audioMasterGetDirectory) return reinterpret_cast<intptr_t>(storeDirectory.c_str());
+    return 0;
+}
+
+int32_t sharedUsers() {
+    std::string name = "/tunedeck." + std::to_string(getpid()) + ".sharedMemTrakVoxInfos";
+    int fd = shm_open(name.c_str(), O_RDONLY, 0);
+    if (fd < 0) return -1;
+    int32_t users = -1;
+    if (pread(fd, &users, sizeof users, 0) != sizeof users) users = -1;
+    close(fd);
+    return users;
+}
+
+TEST(PluginLibraries, TheCompactAndTheFullBuildInOneProcessShareOneStore) {
+    char folder[] = "/tmp/tunedeck-abi-store-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    storeDirectory = std::string(folder) + "/";
+    void* full = dlopen(TUNEDECK_FULL_SO, RTLD_NOW | RTLD_LOCAL);
+    void* compact = dlopen(TUNEDECK_COMPACT_SO, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_TRUE(full && compact);
+    auto fullMain = reinterpret_cast<EntryPoint>(dlsym(full, "VSTPluginMain"));
+    auto compactMain = reinterpret_cast<EntryPoint>(dlsym(compact, "VSTPluginMain"));
+    AEffect* a = fullMain(storeHost);
+    AEffect* b = compactMain(storeHost);
+    ASSERT_TRUE(a && b);
+    a->dispatcher(a, effOpen, 0, 0, nullptr, 0.0f);
+    b->dispatcher(b, effOpen, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(sharedUsers(), 2) << "both builds attached to the same header";
+    a->dispatcher(a, effClose, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(sharedUsers(), 1);
+    b->dispatcher(b, effClose, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(sharedUsers(), -1) << "the last one ended the shared store";
+    struct stat info {};
+    ASSERT_EQ(stat((storeDirectory + "trakvox.dat").c_str(), &info), 0);
+    EXPECT_EQ(info.st_size, 4) << "the last one wrote the (empty) store file";
+    dlclose(compact);
+    dlclose(full);
+}
 
 } // namespace

@@ -1,0 +1,27 @@
+// Hostile store files: the reader, lookups and a store over what it read,
+// and the write-back with its summary.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "store/TrackInfoStore.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string path = "/tmp/tunedeck-fuzz-store-" + std::to_string(getpid()) + ".dat";
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return 0;
+    if (size) std::fwrite(data, 1, size, file);
+    std::fclose(file);
+    {
+        TrackInfoStore store(path);
+        int32_t signature[4] = {0, 0, 0, 0};
+        if (size >= 20) std::memcpy(signature, data + 4, sizeof signature);
+        TrackInfoRecord found = store.getRecord(signature, "/music/track.mp3", false);
+        (void)found;
+        store.putRecord(signature, "/music/track.mp3", 123.0f, 4410, nullptr, true, true, false);
+    }
+    return 0;
+}
