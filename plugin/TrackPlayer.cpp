@@ -145,7 +145,9 @@ void TrackPlayer::openTrack(bool mayAsk) {
     overviewKnown = false;
     for (TrackSource* source : sources) {
         if (!source) break;
-        if (!source->setFile(path)) continue;
+        // The loader waits until this opening is complete: its reports then
+        // belong to the track that is current.
+        if (!source->setFile(path, false)) continue;
         // Another kind of source may still be loading the previous track: it
         // must stop drawing into the overview and reporting its length.
         for (TrackSource* other : sources)
@@ -163,6 +165,7 @@ void TrackPlayer::openTrack(bool mayAsk) {
         tapCount = 0;
         editorView->receiveCommand(profile.titleTag, -1.0f);
         refreshList();
+        source->beginLoading();
         return;
     }
     writeLog("opening not found\n");

@@ -68,7 +68,11 @@ void TrackSource::stopLoading() {
     stopFlag = false;
 }
 
-bool TrackSource::setFile(const char* path) {
+void TrackSource::beginLoading() {
+    if (currentRun) currentRun->begin();
+}
+
+bool TrackSource::setFile(const char* path, bool beginAtOnce) {
     writeLog("SetFile\n");
     if (!stopRunningLoader(loaderWaitMs)) writeLog("Timeout waiting threadBitmap");
     reapRetiredLoaders();
@@ -80,7 +84,13 @@ bool TrackSource::setFile(const char* path) {
     writeLog("CreateThread\n");
     auto run = std::make_shared<LoaderRun>(*this, loaderData());
     auto thread = std::make_unique<platform::Thread>();
-    if (thread->start([this, run] { loadFunc(*run); }, platform::Thread::Priority::Lowest)) {
+    if (thread->start(
+            [this, run] {
+                run->waitForBegin();
+                if (!run->stopped()) loadFunc(*run);
+            },
+            platform::Thread::Priority::Lowest)) {
+        if (beginAtOnce) run->begin();
         currentRun = std::move(run);
         loaderThread = std::move(thread);
     }

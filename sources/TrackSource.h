@@ -11,6 +11,7 @@
 // live view.
 #include <cstdint>
 #include <memory>
+#include <semaphore>
 #include <vector>
 
 #include "platform/RecursiveLock.h"
@@ -27,7 +28,16 @@ public:
         : source_(source), data_(std::move(data)) {}
     // True once this run, or every read of the source, has been asked to stop.
     bool stopped() const;
-    void stop() { stop_.store(true, std::memory_order_relaxed); }
+    void stop() {
+        stop_.store(true, std::memory_order_relaxed);
+        begin();
+    }
+    // Lets the loader start its walk; it waits for this so that its first
+    // report reaches an owner that knows which track it belongs to.
+    void begin() {
+        if (!begun_.exchange(true)) go_.release();
+    }
+    void waitForBegin() { go_.acquire(); }
     template <typename T>
     const T& data() const { return *static_cast<const T*>(data_.get()); }
 
@@ -35,6 +45,8 @@ private:
     TrackSource& source_;
     std::shared_ptr<const void> data_; // keeps the file's view alive for the walk
     std::atomic<bool> stop_{false};
+    std::atomic<bool> begun_{false};
+    std::binary_semaphore go_{0};
 };
 
 class TrackSource {
@@ -52,7 +64,11 @@ public:
 
     virtual void init(SourceOwner* owner);
     virtual bool acceptsFile(const char* path) = 0;
-    virtual bool setFile(const char* path);
+    // Opens path and starts its loader; with beginAtOnce clear the loader
+    // waits for beginLoading.
+    virtual bool setFile(const char* path) { return setFile(path, true); }
+    bool setFile(const char* path, bool beginAtOnce);
+    void beginLoading();
     // Writes (replace) or adds count values to out[0] and out[1], reading from
     // frame position on and advancing ratio frames per value.
     virtual bool getSound(float* const* out, int32_t count, int32_t position, float ratio, bool replace,

@@ -298,3 +298,31 @@ TEST(StoreCrash, AProcessKilledWhileWritingLeavesAWholeFile) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(StoreWithPlayers, EachTrackIsRecordedUnderItsOwnSignature) {
+    // Different content, so different signatures.
+    testdata::WavSpec longer;
+    longer.frames = 60000;
+    longer.sample = [](int frame, int) { return (frame * 7) % 20000; };
+    testdata::WavSpec shorter;
+    shorter.frames = 30000;
+    shorter.sample = [](int frame, int) { return (frame * 13) % 9000; };
+    std::string a = testdata::writeWav("own-a.wav", longer), b = testdata::writeWav("own-b.wav", shorter);
+    setEntries({a, b});
+    player->openTrack();
+    for (int i = 0; i < 400 && !player->isOverviewKnown(); ++i) platform::sleepMs(5);
+    player->trackList().currentIndex = 1;
+    player->openTrack();
+    for (int i = 0; i < 400 && !player->isOverviewKnown(); ++i) platform::sleepMs(5);
+    TrackInfoStore* store = player->getInfoStore();
+    ASSERT_EQ(store->recordCount(), 2);
+    int32_t signature[4];
+    ASSERT_TRUE(player->sourceAt(1)->getSignature(signature));
+    TrackInfoRecord r = store->getRecord(signature, nullptr, false);
+    EXPECT_EQ(r.length, 30000);
+    EXPECT_STREQ(r.name, "own-b.wav");
+}
+
+} // namespace
