@@ -43,16 +43,7 @@ bool MpegSource::openFile() {
     writeLog("openfile start (mp3)\n");
     if (!acceptsFile(fileName)) return false;
     closeFile();
-    channels = 2;
-    sampleRate = 44100;
-    bitRate = 128000;
-    length = 0;
-    writeLog("createfile, file = ");
-    writeLog(fileName);
-    writeLog("\n");
-    writeLog("createfilemap\n");
-    auto opened = platform::FileMapping::open(fileName);
-    writeLog("mapview\n");
+    auto opened = mapFileWithDefaults(128000);
     if (!opened) return false;
     platform::ScopedLock guard(*lock);
     mapping = std::move(opened);

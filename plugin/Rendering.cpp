@@ -67,13 +67,7 @@ void TrackPlayer::renderBlock(float** outputs, int32_t frames, bool replace) {
         while (done < frames) {
             if (ok && p >= loopEnd) {
                 writeLog("Loop back...");
-                float tail[2][crossfadeFrames];
-                float* tails[2] = {tail[0], tail[1]};
-                if (pullBlock(tails, crossfadeFrames, position, ratio, true, 0)) {
-                    for (int ch = 0; ch < 2; ++ch)
-                        for (int32_t j = 0; j < crossfadeFrames; ++j) crossfade[ch][j] = tail[ch][j];
-                    crossfadeRemaining = crossfadeFrames;
-                }
+                renderCrossfadeTail(position, ratio);
                 writeLog("Done\n");
                 p = std::max(loopEnd - loopLength, 0);
                 position = p;
@@ -166,6 +160,17 @@ bool TrackPlayer::pullBlock(float* const* out, int32_t count, int32_t start, flo
     return true;
 }
 
+void TrackPlayer::renderCrossfadeTail(int32_t from, float ratio) {
+    // Rendered on the stack, then stored word by word: the tail may be made
+    // on the GUI thread (a move) while the audio thread mixes the previous one.
+    float tail[2][crossfadeFrames];
+    float* tails[2] = {tail[0], tail[1]};
+    if (!pullBlock(tails, crossfadeFrames, from, ratio, true, 0)) return;
+    for (int ch = 0; ch < 2; ++ch)
+        for (int32_t j = 0; j < crossfadeFrames; ++j) crossfade[ch][j] = tail[ch][j];
+    crossfadeRemaining = crossfadeFrames;
+}
+
 void TrackPlayer::mixCrossfade(float* const* out, int32_t count) {
     int32_t remaining = crossfadeRemaining;
     if (remaining <= 0 || count <= 0) return;
@@ -238,14 +243,7 @@ void TrackPlayer::move(float beats) {
     } else {
         target = std::clamp(saturatedFrames(framesPerBeat * beats + static_cast<float>(at)), 0, frames - 1);
     }
-    float tailRatio = rate * std::max(pitch * 0.01f + 1.0f, 0.01f) / hostRate();
-    float tail[2][crossfadeFrames];
-    float* tails[2] = {tail[0], tail[1]};
-    if (pullBlock(tails, crossfadeFrames, at, tailRatio, true, 0)) {
-        for (int ch = 0; ch < 2; ++ch)
-            for (int32_t j = 0; j < crossfadeFrames; ++j) crossfade[ch][j] = tail[ch][j];
-        crossfadeRemaining = crossfadeFrames;
-    }
+    renderCrossfadeTail(at, rate * std::max(pitch * 0.01f + 1.0f, 0.01f) / hostRate());
     writeLog("done\n");
     position = target;
     updateTimeDisplay();

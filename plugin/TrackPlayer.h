@@ -92,6 +92,8 @@ public:
     void renderBlock(float** outputs, int32_t frames, bool replace);
     bool pullBlock(float* const* out, int32_t count, int32_t start, float ratio, bool replace, int32_t wrapMode);
     void mixCrossfade(float* const* out, int32_t count);
+    // Renders the 1,024 frames from a position that fade out after a jump.
+    void renderCrossfadeTail(int32_t from, float ratio);
     float currentBend();
     void jog(float value);
     void seek(float fraction);

@@ -62,6 +62,20 @@ void TrackSource::stopLoader() {
     retiredLoaders.clear();
 }
 
+std::shared_ptr<const platform::FileMapping> TrackSource::mapFileWithDefaults(int32_t defaultBitRate) {
+    channels = 2;
+    sampleRate = 44100;
+    bitRate = defaultBitRate;
+    length = 0;
+    writeLog("createfile, file = ");
+    writeLog(fileName);
+    writeLog("\n");
+    writeLog("createfilemap\n");
+    auto mapping = platform::FileMapping::open(fileName);
+    writeLog("mapview\n");
+    return mapping;
+}
+
 void TrackSource::stopLoading() {
     if (!stopRunningLoader(loaderWaitMs)) writeLog("Timeout waiting threadBitmap");
     reapRetiredLoaders();

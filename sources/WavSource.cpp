@@ -72,16 +72,7 @@ bool WavSource::openFile() {
     writeLog("openfile start (wav)\n");
     if (!hasExtension(fileName, ".wav")) return false;
     closeFile();
-    channels = 2;
-    sampleRate = 44100;
-    bitRate = 352800;
-    length = 0;
-    writeLog("createfile, file = ");
-    writeLog(fileName);
-    writeLog("\n");
-    writeLog("createfilemap\n");
-    auto mapping = platform::FileMapping::open(fileName);
-    writeLog("mapview\n");
+    auto mapping = mapFileWithDefaults(352800);
     if (!mapping) return false;
 
     auto wav = std::make_shared<OpenWav>();

@@ -78,6 +78,16 @@ std::string joined(const std::vector<std::string>& patterns) {
     return text;
 }
 
+void addZenityFilters(std::vector<std::string>& argv, const std::vector<FileFilter>& filters) {
+    for (const FileFilter& f : filters) argv.push_back("--file-filter=" + f.text + " | " + joined(f.patterns));
+}
+
+std::string kdialogFilter(const std::vector<FileFilter>& filters) {
+    std::string filter;
+    for (const FileFilter& f : filters) filter += (filter.empty() ? "" : "\n") + joined(f.patterns) + "|" + f.text;
+    return filter;
+}
+
 class SystemDialogs : public DialogProvider {
 public:
     bool chooseFilesToOpen(const std::string& title, const std::vector<FileFilter>& filters,
@@ -86,12 +96,11 @@ public:
         if (useZenity()) {
             std::vector<std::string> argv{"zenity", "--file-selection", "--multiple", "--separator=\n",
                                           "--title=" + title};
-            for (const FileFilter& f : filters) argv.push_back("--file-filter=" + f.text + " | " + joined(f.patterns));
+            addZenityFilters(argv, filters);
             if (!run(argv, output)) return false;
         } else if (useKdialog()) {
-            std::string filter;
-            for (const FileFilter& f : filters) filter += (filter.empty() ? "" : "\n") + joined(f.patterns) + "|" + f.text;
-            if (!run({"kdialog", "--title", title, "--getopenfilename", ".", filter, "--multiple", "--separate-output"},
+            if (!run({"kdialog", "--title", title, "--getopenfilename", ".", kdialogFilter(filters), "--multiple",
+                      "--separate-output"},
                      output))
                 return false;
         } else {
@@ -107,12 +116,11 @@ public:
         if (useZenity()) {
             std::vector<std::string> argv{"zenity", "--file-selection", "--save", "--confirm-overwrite",
                                           "--title=" + title};
-            for (const FileFilter& f : filters) argv.push_back("--file-filter=" + f.text + " | " + joined(f.patterns));
+            addZenityFilters(argv, filters);
             if (!run(argv, output)) return false;
         } else if (useKdialog()) {
-            std::string filter;
-            for (const FileFilter& f : filters) filter += (filter.empty() ? "" : "\n") + joined(f.patterns) + "|" + f.text;
-            if (!run({"kdialog", "--title", title, "--getsavefilename", ".", filter}, output)) return false;
+            if (!run({"kdialog", "--title", title, "--getsavefilename", ".", kdialogFilter(filters)}, output))
+                return false;
         } else {
             return false;
         }
