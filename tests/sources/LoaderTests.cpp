@@ -14,7 +14,7 @@
 
 namespace {
 
-using testdata::WavSpec;
+using testdata::WavRecipe;
 
 class RecordingOwner : public SourceOwner {
 public:
@@ -38,9 +38,9 @@ public:
 };
 
 TEST(Loader, WalksTheTrackAndReportsTheExactLengthOnce) {
-    WavSpec spec;
-    spec.frames = 40 * 1024 + 17;
-    auto path = testdata::writeWav("loader-full.wav", spec);
+    WavRecipe recipe;
+    recipe.frames = 40 * 1024 + 17;
+    auto path = testdata::writeWav("loader-full.wav", recipe);
     RecordingOwner owner;
     WavSource source(&owner);
     std::vector<uint8_t> pixels(TrackSource::overviewBytes, 0x11);
@@ -49,17 +49,17 @@ TEST(Loader, WalksTheTrackAndReportsTheExactLengthOnce) {
     ASSERT_TRUE(owner.waitForFinal(1));
     std::lock_guard<std::mutex> guard(owner.mutex);
     ASSERT_EQ(owner.sizes.size(), 2u);
-    EXPECT_EQ(owner.sizes[0], (std::pair<int32_t, bool>{spec.frames, false}));
-    EXPECT_EQ(owner.sizes[1], (std::pair<int32_t, bool>{spec.frames, true}));
-    EXPECT_EQ(owner.progress, (std::vector<int32_t>{0, 32 * 1024, spec.frames}));
+    EXPECT_EQ(owner.sizes[0], (std::pair<int32_t, bool>{recipe.frames, false}));
+    EXPECT_EQ(owner.sizes[1], (std::pair<int32_t, bool>{recipe.frames, true}));
+    EXPECT_EQ(owner.progress, (std::vector<int32_t>{0, 32 * 1024, recipe.frames}));
     EXPECT_EQ(pixels[(8 * 248 + 100) * 3 + 1], 255) << "the overview was drawn";
 }
 
 TEST(Loader, ASecondSetFileStopsTheFirstLoaderWithoutAFinalReport) {
-    WavSpec longSpec;
+    WavRecipe longSpec;
     longSpec.frames = 44100 * 60; // about 2,600 blocks: seconds of loading
     auto longPath = testdata::writeWav("loader-long.wav", longSpec);
-    auto shortPath = testdata::writeWav("loader-short.wav", WavSpec{});
+    auto shortPath = testdata::writeWav("loader-short.wav", WavRecipe{});
     RecordingOwner owner;
     WavSource source(&owner);
     ASSERT_TRUE(source.setFile(longPath.c_str()));
@@ -79,7 +79,7 @@ TEST(Loader, ASecondSetFileStopsTheFirstLoaderWithoutAFinalReport) {
 }
 
 TEST(Loader, DestroyingASourceWhileItLoadsEndsTheLoader) {
-    WavSpec longSpec;
+    WavRecipe longSpec;
     longSpec.frames = 44100 * 30;
     auto path = testdata::writeWav("loader-destroy.wav", longSpec);
     RecordingOwner owner;
@@ -92,9 +92,9 @@ TEST(Loader, DestroyingASourceWhileItLoadsEndsTheLoader) {
 }
 
 TEST(Loader, AFileWithoutDataMakesNoFinalReport) {
-    WavSpec spec;
-    spec.withData = false;
-    auto path = testdata::writeWav("loader-nodata.wav", spec);
+    WavRecipe recipe;
+    recipe.withData = false;
+    auto path = testdata::writeWav("loader-nodata.wav", recipe);
     RecordingOwner owner;
     {
         WavSource source(&owner);
@@ -135,10 +135,10 @@ TEST_F(PlayerReports, TheOverviewIsCompleteWhenProgressReachesAKnownLength) {
 }
 
 TEST_F(PlayerReports, AnOpenedWavTrackShowsItsFactsAndLength) {
-    WavSpec spec;
-    spec.frames = 44100 * 2;
-    spec.channels = 1;
-    auto path = testdata::writeWav("player-facts.wav", spec);
+    WavRecipe recipe;
+    recipe.frames = 44100 * 2;
+    recipe.channels = 1;
+    auto path = testdata::writeWav("player-facts.wav", recipe);
     TrackList& list = player->trackList();
     std::snprintf(list.entries[0], TrackList::pathRoom, "%s", path.c_str());
     list.count = 1;

@@ -6,14 +6,14 @@
 namespace {
 
 using testdata::makeWav;
-using testdata::WavSpec;
+using testdata::WavRecipe;
 
 WavFormat walk(const std::vector<uint8_t>& bytes) { return walkWavChunks(bytes.data(), bytes.size()); }
 
 TEST(WavChunkWalk, ReadsTheFormatOfAStereo16BitFile) {
-    WavSpec spec;
-    spec.frames = 441;
-    auto bytes = makeWav(spec);
+    WavRecipe recipe;
+    recipe.frames = 441;
+    auto bytes = makeWav(recipe);
     WavFormat format = walk(bytes);
     EXPECT_EQ(format.channels, 2);
     EXPECT_EQ(format.sampleRate, 44100);
@@ -24,52 +24,52 @@ TEST(WavChunkWalk, ReadsTheFormatOfAStereo16BitFile) {
 }
 
 TEST(WavChunkWalk, SkipsThePadByteAfterAnOddSizedListChunk) {
-    WavSpec spec;
-    spec.listChunkBytes = 7;
-    spec.channels = 1;
-    spec.sampleRate = 22050;
-    WavFormat format = walk(makeWav(spec));
+    WavRecipe recipe;
+    recipe.listChunkBytes = 7;
+    recipe.channels = 1;
+    recipe.sampleRate = 22050;
+    WavFormat format = walk(makeWav(recipe));
     EXPECT_EQ(format.channels, 1);
     EXPECT_EQ(format.sampleRate, 22050);
     EXPECT_EQ(format.length, 1000);
 }
 
 TEST(WavChunkWalk, FilesWithoutSampleDataHaveNoFrames) {
-    WavSpec noData;
+    WavRecipe noData;
     noData.withData = false;
     EXPECT_EQ(walk(makeWav(noData)).length, 0);
     EXPECT_EQ(walk(makeWav(noData)).sampleData, nullptr);
 
-    WavSpec dataFirst;
+    WavRecipe dataFirst;
     dataFirst.dataBeforeFmt = true;
     EXPECT_EQ(walk(makeWav(dataFirst)).length, 0) << "no depth known when the data comes first";
 
-    WavSpec noFormat;
+    WavRecipe noFormat;
     noFormat.withFmt = false;
     EXPECT_EQ(walk(makeWav(noFormat)).length, 0);
 }
 
 TEST(WavChunkWalk, ADataChunkThatClaimsMoreThanTheFileReadsOnlyWhatIsThere) {
-    WavSpec spec;
-    spec.frames = 100;
-    spec.declaredDataBytes = 0x7FFFFFF0;
-    auto bytes = makeWav(spec);
+    WavRecipe recipe;
+    recipe.frames = 100;
+    recipe.declaredDataBytes = 0x7FFFFFF0;
+    auto bytes = makeWav(recipe);
     WavFormat format = walk(bytes);
     EXPECT_EQ(format.length, 100);
     EXPECT_LE(format.sampleData + format.dataBytes, bytes.data() + bytes.size());
 }
 
 TEST(WavChunkWalk, DepthsOtherThan8And16AreNotReadAsNoise) {
-    WavSpec spec;
-    spec.bits = 24;
-    EXPECT_EQ(walk(makeWav(spec)).length, 0);
-    spec.bits = 8;
-    spec.channels = 1;
-    EXPECT_EQ(walk(makeWav(spec)).length, 1000);
+    WavRecipe recipe;
+    recipe.bits = 24;
+    EXPECT_EQ(walk(makeWav(recipe)).length, 0);
+    recipe.bits = 8;
+    recipe.channels = 1;
+    EXPECT_EQ(walk(makeWav(recipe)).length, 1000);
 }
 
 TEST(WavChunkWalk, TinyAndTruncatedFilesStayInsideTheirBytes) {
-    auto bytes = makeWav(WavSpec{});
+    auto bytes = makeWav(WavRecipe{});
     for (size_t size = 0; size < 60; ++size) {
         std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + size);
         WavFormat format = walk(cut);
@@ -83,11 +83,11 @@ TEST(WavChunkWalk, TinyAndTruncatedFilesStayInsideTheirBytes) {
 
 TEST(WavChunkWalk, HugeDataChunksCountFramesWithoutOverflow) {
     // A header that claims 3 GiB of 8-bit mono data: the count must not wrap.
-    WavSpec spec;
-    spec.bits = 8;
-    spec.channels = 1;
-    spec.frames = 16;
-    auto bytes = makeWav(spec);
+    WavRecipe recipe;
+    recipe.bits = 8;
+    recipe.channels = 1;
+    recipe.frames = 16;
+    auto bytes = makeWav(recipe);
     WavFormat format = walk(bytes);
     EXPECT_EQ(format.length, 16);
 }

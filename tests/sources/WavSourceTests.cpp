@@ -9,7 +9,7 @@
 
 namespace {
 
-using testdata::WavSpec;
+using testdata::WavRecipe;
 
 class NullOwner : public SourceOwner {
 public:
@@ -22,9 +22,9 @@ protected:
     // A 1,000-frame stereo track whose left channel holds the frame number
     // and whose right channel holds minus it.
     void SetUp() override {
-        WavSpec spec;
-        spec.sample = [](int frame, int channel) { return channel == 0 ? frame : -frame; };
-        path = testdata::writeWav("ramp.wav", spec);
+        WavRecipe recipe;
+        recipe.sample = [](int frame, int channel) { return channel == 0 ? frame : -frame; };
+        path = testdata::writeWav("ramp.wav", recipe);
         ASSERT_TRUE(source.setFile(path.c_str()));
         ASSERT_EQ(source.getLength(), 1000);
     }
@@ -100,9 +100,9 @@ TEST_F(WavReads, SignatureIsFourWordsFromTheFile) {
     ASSERT_TRUE(source.getSignature(words));
     // 4,044 bytes: word indices 1010, 1009, 1008, 1007 (file size / 4 - i - 1).
     auto bytes = testdata::makeWav([] {
-        WavSpec spec;
-        spec.sample = [](int frame, int channel) { return channel == 0 ? frame : -frame; };
-        return spec;
+        WavRecipe recipe;
+        recipe.sample = [](int frame, int channel) { return channel == 0 ? frame : -frame; };
+        return recipe;
     }());
     ASSERT_EQ(bytes.size(), 4044u);
     for (int i = 0; i < 4; ++i) {
@@ -134,10 +134,10 @@ TEST(WavSource, AcceptsOnlyWavNamesWhateverTheCase) {
 }
 
 TEST(WavSource, MonoFilesFeedBothChannels) {
-    WavSpec spec;
-    spec.channels = 1;
-    spec.sample = [](int frame, int) { return frame * 10; };
-    auto path = testdata::writeWav("mono.wav", spec);
+    WavRecipe recipe;
+    recipe.channels = 1;
+    recipe.sample = [](int frame, int) { return frame * 10; };
+    auto path = testdata::writeWav("mono.wav", recipe);
     NullOwner owner;
     WavSource source(&owner);
     ASSERT_TRUE(source.setFile(path.c_str()));
@@ -149,10 +149,10 @@ TEST(WavSource, MonoFilesFeedBothChannels) {
 }
 
 TEST(WavSource, EightBitSilenceReadsAsZero) {
-    WavSpec spec;
-    spec.bits = 8;
-    spec.sample = [](int, int) { return 128; };
-    auto path = testdata::writeWav("silence8.wav", spec);
+    WavRecipe recipe;
+    recipe.bits = 8;
+    recipe.sample = [](int, int) { return 128; };
+    auto path = testdata::writeWav("silence8.wav", recipe);
     NullOwner owner;
     WavSource source(&owner);
     ASSERT_TRUE(source.setFile(path.c_str()));
@@ -164,9 +164,9 @@ TEST(WavSource, EightBitSilenceReadsAsZero) {
 }
 
 TEST(WavSource, FilesWithoutDataOpenAndPlaySilence) {
-    WavSpec spec;
-    spec.withData = false;
-    auto path = testdata::writeWav("nodata.wav", spec);
+    WavRecipe recipe;
+    recipe.withData = false;
+    auto path = testdata::writeWav("nodata.wav", recipe);
     NullOwner owner;
     WavSource source(&owner);
     ASSERT_TRUE(source.setFile(path.c_str()));
@@ -196,8 +196,8 @@ TEST(WavSource, EmptyTinyAndOverlongFilesAreHandled) {
 }
 
 TEST(WavSource, SwitchingFilesWhileTheAudioThreadReadsNeverTouchesAReleasedView) {
-    auto a = testdata::writeWav("switch-a.wav", WavSpec{});
-    WavSpec other;
+    auto a = testdata::writeWav("switch-a.wav", WavRecipe{});
+    WavRecipe other;
     other.frames = 3000;
     auto b = testdata::writeWav("switch-b.wav", other);
     NullOwner owner;

@@ -303,10 +303,10 @@ namespace {
 
 TEST_F(StoreWithPlayers, EachTrackIsRecordedUnderItsOwnSignature) {
     // Different content, so different signatures.
-    testdata::WavSpec longer;
+    testdata::WavRecipe longer;
     longer.frames = 60000;
     longer.sample = [](int frame, int) { return (frame * 7) % 20000; };
-    testdata::WavSpec shorter;
+    testdata::WavRecipe shorter;
     shorter.frames = 30000;
     shorter.sample = [](int frame, int) { return (frame * 13) % 9000; };
     std::string a = testdata::writeWav("own-a.wav", longer), b = testdata::writeWav("own-b.wav", shorter);

@@ -19,11 +19,11 @@ public:
     // A WAV track whose left channel counts frames (value f / 32768 at frame
     // f, wrapping at 30,000) and whose right channel is its negative.
     static std::string rampTrack(const std::string& name, int frames, int rate = 44100) {
-        testdata::WavSpec spec;
-        spec.frames = frames;
-        spec.sampleRate = rate;
-        spec.sample = [](int frame, int channel) { return channel == 0 ? frame % 30000 : -(frame % 30000); };
-        return testdata::writeWav(name, spec);
+        testdata::WavRecipe recipe;
+        recipe.frames = frames;
+        recipe.sampleRate = rate;
+        recipe.sample = [](int frame, int channel) { return channel == 0 ? frame % 30000 : -(frame % 30000); };
+        return testdata::writeWav(name, recipe);
     }
     static float rampValue(int frame) { return static_cast<float>(frame % 30000) / 32768.0f; }
 

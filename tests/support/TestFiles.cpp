@@ -39,19 +39,19 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::fclose(file);
 }
 
-std::vector<uint8_t> makeWav(const WavSpec& spec) {
+std::vector<uint8_t> makeWav(const WavRecipe& recipe) {
     std::vector<uint8_t> fmt, list, data;
     put16(fmt, 1);
-    put16(fmt, static_cast<uint16_t>(spec.channels));
-    put32(fmt, static_cast<uint32_t>(spec.sampleRate));
-    int bytesPerSample = spec.bits / 8;
-    put32(fmt, static_cast<uint32_t>(spec.sampleRate * spec.channels * bytesPerSample));
-    put16(fmt, static_cast<uint16_t>(spec.channels * bytesPerSample));
-    put16(fmt, static_cast<uint16_t>(spec.bits));
-    for (int f = 0; f < spec.frames; ++f)
-        for (int ch = 0; ch < spec.channels; ++ch) {
-            int v = spec.sample(f, ch);
-            if (spec.bits == 8)
+    put16(fmt, static_cast<uint16_t>(recipe.channels));
+    put32(fmt, static_cast<uint32_t>(recipe.sampleRate));
+    int bytesPerSample = recipe.bits / 8;
+    put32(fmt, static_cast<uint32_t>(recipe.sampleRate * recipe.channels * bytesPerSample));
+    put16(fmt, static_cast<uint16_t>(recipe.channels * bytesPerSample));
+    put16(fmt, static_cast<uint16_t>(recipe.bits));
+    for (int f = 0; f < recipe.frames; ++f)
+        for (int ch = 0; ch < recipe.channels; ++ch) {
+            int v = recipe.sample(f, ch);
+            if (recipe.bits == 8)
                 data.push_back(static_cast<uint8_t>(v));
             else
                 put16(data, static_cast<uint16_t>(static_cast<int16_t>(v)));
@@ -67,18 +67,18 @@ std::vector<uint8_t> makeWav(const WavSpec& spec) {
         out.insert(out.end(), body.begin(), body.end());
         if (body.size() % 2) out.push_back(0);
     };
-    if (spec.listChunkBytes >= 0) chunk("LIST", std::vector<uint8_t>(spec.listChunkBytes, 'x'), -1);
-    if (spec.withData && spec.dataBeforeFmt) chunk("data", data, spec.declaredDataBytes);
-    if (spec.withFmt) chunk("fmt ", fmt, -1);
-    if (spec.withData && !spec.dataBeforeFmt) chunk("data", data, spec.declaredDataBytes);
+    if (recipe.listChunkBytes >= 0) chunk("LIST", std::vector<uint8_t>(recipe.listChunkBytes, 'x'), -1);
+    if (recipe.withData && recipe.dataBeforeFmt) chunk("data", data, recipe.declaredDataBytes);
+    if (recipe.withFmt) chunk("fmt ", fmt, -1);
+    if (recipe.withData && !recipe.dataBeforeFmt) chunk("data", data, recipe.declaredDataBytes);
     uint32_t riffSize = static_cast<uint32_t>(out.size() - 8);
     for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<uint8_t>(riffSize >> (8 * i));
     return out;
 }
 
-std::string writeWav(const std::string& name, const WavSpec& spec) {
+std::string writeWav(const std::string& name, const WavRecipe& recipe) {
     std::string path = tempPath(name);
-    writeFile(path, makeWav(spec));
+    writeFile(path, makeWav(recipe));
     return path;
 }
 

@@ -13,7 +13,7 @@ std::string tempPath(const std::string& name);
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
-struct WavSpec {
+struct WavRecipe {
     int channels = 2;
     int sampleRate = 44100;
     int bits = 16;
@@ -27,7 +27,7 @@ struct WavSpec {
     int64_t declaredDataBytes = -1;  // the size the "data" header claims, when >= 0
 };
 
-std::vector<uint8_t> makeWav(const WavSpec& spec);
-std::string writeWav(const std::string& name, const WavSpec& spec);
+std::vector<uint8_t> makeWav(const WavRecipe& recipe);
+std::string writeWav(const std::string& name, const WavRecipe& recipe);
 
 } // namespace testdata

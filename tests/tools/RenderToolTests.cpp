@@ -38,10 +38,10 @@ Rendered readFloatWav(const std::string& path) {
 }
 
 std::string track(int frames) {
-    testdata::WavSpec spec;
-    spec.frames = frames;
-    spec.sample = [](int frame, int channel) { return (channel ? -7 : 5) * (frame % 4000) - 1000; };
-    return testdata::writeWav("render-input.wav", spec);
+    testdata::WavRecipe recipe;
+    recipe.frames = frames;
+    recipe.sample = [](int frame, int channel) { return (channel ? -7 : 5) * (frame % 4000) - 1000; };
+    return testdata::writeWav("render-input.wav", recipe);
 }
 
 TEST(RenderTool, AtTheTracksOwnRateTheOutputIsTheTrackFrameForFrame) {
