@@ -59,8 +59,8 @@ private:
 // kernel's map count.
 std::mutex registryMutex;
 std::map<std::string, std::weak_ptr<SharedMemory>>& registry() {
-    static auto* views = new std::map<std::string, std::weak_ptr<SharedMemory>>();
-    return *views;
+    static std::map<std::string, std::weak_ptr<SharedMemory>> views;
+    return views;
 }
 
 } // namespace
