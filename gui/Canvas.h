@@ -1,0 +1,73 @@
+#pragma once
+// Drawing into a pixel surface: lines with a width and a style, rectangle
+// outlines and fills, and bitmap blocks, all clipped to the surface and to
+// the canvas's clip rectangle, with the canvas offset added to every
+// coordinate.
+#include <cstdint>
+
+#include "gui/Geometry.h"
+#include "gui/PixelSurface.h"
+
+class Canvas {
+public:
+    enum LineStyle : int32_t { Solid = 0, Dotted = 1 };
+
+    explicit Canvas(PixelSurface& surface);
+    Canvas(PixelSurface& surface, const Rect& clip);
+    virtual ~Canvas() = default;
+
+    void moveTo(Point p) { pen = p; }
+    // A line from the pen to p, without p's own pixel (so a closed outline
+    // made of lines sets each corner once); the pen moves to p.
+    void lineTo(Point p);
+    // The outline through left-top, right-top, right-bottom, left-bottom.
+    void drawRect(const Rect& rect);
+    // Fills left + 1 .. right - 1 by top + 1 .. bottom - 1, inside an outline
+    // drawn with drawRect.
+    void fillRect(const Rect& rect);
+
+    void setFrameColour(Colour colour) { frame = colour; }
+    void setFillColour(Colour colour) { fill = colour; }
+    void setFontColour(Colour colour) { font = colour; }
+    void setLineStyle(int32_t style) { lineStyle = style == Dotted ? Dotted : Solid; }
+    void setLineWidth(int32_t width) { lineWidth = std::max(width, 1); }
+    Colour frameColour() const { return frame; }
+    Colour fillColour() const { return fill; }
+    Colour fontColour() const { return font; }
+
+    void setOffset(Point p) { offset = p; }
+    Point getOffset() const { return offset; }
+    const Rect& clipRect() const { return clip; }
+
+    // One pixel at p (offset applied), when it lies inside the clip.
+    void plot(int32_t x, int32_t y, uint32_t pixel);
+    PixelSurface& target() { return surface; }
+
+private:
+    void stamp(int32_t x, int32_t y, uint32_t pixel);
+
+    PixelSurface& surface;
+    Rect clip;
+    Point offset{};
+    Point pen{};
+    Colour frame = colours::white;
+    Colour fill = colours::black;
+    Colour font = colours::white;
+    int32_t lineWidth = 1;
+    int32_t lineStyle = Solid;
+};
+
+// Holds the offscreen surface, so that it exists before the canvas over it.
+struct OwnedSurface {
+    OwnedSurface(int32_t width, int32_t height, Colour background) : own(width, height, background) {}
+    PixelSurface own;
+};
+
+// A canvas over a surface of its own, filled with one colour at creation.
+class OffscreenCanvas : private OwnedSurface, public Canvas {
+public:
+    OffscreenCanvas(int32_t width, int32_t height, Colour background);
+    // Copies rect's size from source in this canvas to rect in target.
+    void blitTo(Canvas& target, const Rect& rect, Point source) const;
+    const PixelSurface& pixels() const { return own; }
+};

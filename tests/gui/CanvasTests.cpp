@@ -1,0 +1,115 @@
+// Pixel tests of the drawing primitives against values worked out by hand.
+#include <gtest/gtest.h>
+
+#include "gui/Bitmap.h"
+#include "gui/Canvas.h"
+
+namespace {
+
+constexpr uint32_t W = 0xFFFFFF, K = 0x000000, R = 0xFF0000, G = 0x00FF00;
+
+std::vector<std::string> picture(const PixelSurface& s) {
+    std::vector<std::string> rows;
+    for (int32_t y = 0; y < s.height(); ++y) {
+        std::string row;
+        for (int32_t x = 0; x < s.width(); ++x) {
+            uint32_t p = s.at(x, y);
+            row += p == K ? '.' : p == W ? '#' : p == R ? 'r' : p == G ? 'g' : '?';
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST(Geometry, ContainmentIsInclusiveAndTouchingRectsIntersect) {
+    Rect r{10, 10, 20, 30};
+    EXPECT_TRUE(r.contains({20, 30}));
+    EXPECT_TRUE(r.contains({10, 10}));
+    EXPECT_FALSE(r.contains({21, 15}));
+    EXPECT_TRUE(r.intersects({20, 30, 40, 40})) << "touching corners";
+    EXPECT_FALSE(r.intersects({21, 0, 40, 40}));
+    EXPECT_EQ(r.width(), 10);
+    EXPECT_EQ(colours::magenta.pixel(), 0xFF00FFu);
+}
+
+TEST(Canvas, AnOutlineSetsEveryEdgePixelOnceAndAFillStaysInside) {
+    PixelSurface s(6, 5);
+    Canvas c(s);
+    c.drawRect({0, 0, 5, 4});
+    c.setFillColour(colours::red);
+    c.fillRect({0, 0, 5, 4});
+    EXPECT_EQ(picture(s), (std::vector<std::string>{"######", "#rrrr#", "#rrrr#", "#rrrr#", "######"}));
+}
+
+TEST(Canvas, LinesLeaveOutTheirLastPixelAndDottedLinesSkipEveryOther) {
+    PixelSurface s(7, 3);
+    Canvas c(s);
+    c.moveTo({0, 0});
+    c.lineTo({6, 0});
+    c.setLineStyle(Canvas::Dotted);
+    c.moveTo({0, 2});
+    c.lineTo({7, 2});
+    EXPECT_EQ(picture(s), (std::vector<std::string>{"######.", ".......", "#.#.#.#"}));
+}
+
+TEST(Canvas, WideLinesAndTheOffsetAndTheClip) {
+    PixelSurface s(5, 5);
+    Canvas c(s, {1, 1, 3, 3});
+    c.setLineWidth(3);
+    c.setOffset({1, 1});
+    c.moveTo({1, 1});
+    c.lineTo({2, 1});
+    EXPECT_EQ(picture(s), (std::vector<std::string>{".....", ".###.", ".###.", ".###.", "....."}));
+}
+
+TEST(BitmapBlits, OpaqueAndColourKeyedCopiesStayInsideBothImages) {
+    // 3 × 2 image: red, white, green / white, red, white.
+    auto* bitmap = new Bitmap(7, 3, 2, {R, W, G, W, R, W});
+    PixelSurface s(4, 3);
+    Canvas c(s);
+    bitmap->draw(c, {0, 0, 3, 2}, {0, 0});
+    EXPECT_EQ(picture(s), (std::vector<std::string>{"r#g.", "#r#.", "...."}));
+
+    PixelSurface t(4, 3, colours::green);
+    Canvas d(t);
+    bitmap->drawTransparent(d, {1, 1, 5, 4}, {0, 0}); // reaches past both the image and the canvas
+    EXPECT_EQ(picture(t), (std::vector<std::string>{"gggg", "grgg", "ggrg"}));
+    bitmap->setTransparentColour(colours::red);
+    bitmap->drawTransparent(d, {0, 0, 3, 2}, {0, 0});
+    EXPECT_EQ(picture(t)[0], "g#gg");
+
+    bitmap->draw(c, {0, 0, 2, 1}, {2, 1}); // one pixel of the image is in reach
+    EXPECT_EQ(picture(s)[0], "##g.") << "only the pixel the image has is copied";
+
+    EXPECT_EQ(bitmap->referenceCount(), 1);
+    bitmap->retain();
+    bitmap->release();
+    EXPECT_EQ(bitmap->referenceCount(), 1);
+    bitmap->release(); // deletes it
+}
+
+TEST(BitmapBlits, AnImageWithAWrongPixelCountDrawsNothing) {
+    auto* broken = new Bitmap(1, 4, 4, {R, R});
+    PixelSurface s(4, 4);
+    Canvas c(s);
+    broken->draw(c, {0, 0, 4, 4}, {0, 0});
+    broken->drawTransparent(c, {0, 0, 4, 4}, {0, 0});
+    EXPECT_EQ(s.at(0, 0), K);
+    EXPECT_EQ(broken->width(), 0);
+    broken->release();
+}
+
+TEST(OffscreenCanvas, StartsInItsColourAndBlitsABlock) {
+    OffscreenCanvas off(3, 3, colours::red);
+    EXPECT_EQ(off.pixels().at(0, 0), R);
+    EXPECT_EQ(off.pixels().at(1, 1), R);
+    off.setFrameColour(colours::green);
+    off.moveTo({0, 1});
+    off.lineTo({3, 1});
+    PixelSurface s(4, 4);
+    Canvas c(s);
+    off.blitTo(c, {1, 1, 3, 3}, {1, 0});
+    EXPECT_EQ(picture(s), (std::vector<std::string>{"....", ".rr.", ".gg.", "...."}));
+}
+
+} // namespace
