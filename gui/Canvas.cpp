@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 #include "gui/Bitmap.h"
+#include "gui/FontTable.h"
+#include "platform/Fonts.h"
 
 Canvas::Canvas(PixelSurface& target) : Canvas(target, Rect{0, 0, target.width() - 1, target.height() - 1}) {}
 
@@ -76,4 +78,42 @@ void OffscreenCanvas::blitTo(Canvas& target, const Rect& rect, Point source) con
             int32_t sx = source.x + x, sy = source.y + y;
             if (own.inside(sx, sy)) target.plot(rect.left + x, rect.top + y, own.at(sx, sy));
         }
+}
+
+void Canvas::setFont(int32_t id, int32_t size, int32_t style) {
+    if (id < 0 || id > 7) id = 0;
+    fontIdValue = id;
+    fontSizeValue = size > 0 ? size : fontTableEntry(id).size;
+    // Font 0 is always bold.
+    fontStyle = id == 0 ? (style | Bold) : style;
+    face.reset();
+}
+
+void Canvas::drawString(std::string_view text, const Rect& rect, bool opaque, int32_t alignment) {
+    if (!face) face = fontFor(fontIdValue, fontSizeValue, fontStyle & (Bold | Italic));
+    if (!face || text.empty()) return;
+    const int32_t width = face->textWidth(text);
+    const int32_t height = face->ascent() + face->descent();
+    int32_t x = alignment == AlignCentre  ? rect.left + (rect.width() - width) / 2
+                : alignment == AlignRight ? rect.right - width
+                                          : rect.left + 1;
+    const int32_t top = rect.top + (rect.height() - height) / 2;
+    const int32_t baseline = top + face->ascent();
+    // Text never leaves its rect.
+    auto inRect = [&rect](int32_t px, int32_t py) {
+        return px >= rect.left && px <= rect.right && py >= rect.top && py <= rect.bottom;
+    };
+    if (opaque) {
+        const uint32_t back = fill.pixel();
+        for (int32_t py = top; py < top + height; ++py)
+            for (int32_t px = x; px < x + width; ++px)
+                if (inRect(px, py)) plot(px, py, back);
+    }
+    const uint32_t ink = font.pixel();
+    face->render(text, x, baseline, [&](int32_t px, int32_t py) {
+        if (inRect(px, py)) plot(px, py, ink);
+    });
+    if (fontStyle & Underline)
+        for (int32_t px = x; px < x + width; ++px)
+            if (inRect(px, baseline + 1)) plot(px, baseline + 1, ink);
 }

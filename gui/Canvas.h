@@ -4,13 +4,21 @@
 // the canvas's clip rectangle, with the canvas offset added to every
 // coordinate.
 #include <cstdint>
+#include <memory>
+#include <string_view>
 
 #include "gui/Geometry.h"
 #include "gui/PixelSurface.h"
 
+namespace platform {
+class Font;
+}
+
 class Canvas {
 public:
     enum LineStyle : int32_t { Solid = 0, Dotted = 1 };
+    enum FontStyle : int32_t { Bold = 1, Italic = 2, Underline = 4 };
+    enum Alignment : int32_t { AlignLeft = 0, AlignCentre = 1, AlignRight = 2 };
 
     explicit Canvas(PixelSurface& surface);
     Canvas(PixelSurface& surface, const Rect& clip);
@@ -35,6 +43,16 @@ public:
     Colour fillColour() const { return fill; }
     Colour fontColour() const { return font; }
 
+    // Font id 0..7 of the font table (others become 0), size 0 for the
+    // table's size, style bits Bold, Italic, Underline.
+    void setFont(int32_t id, int32_t size = 0, int32_t style = 0);
+    // One line of text in rect, centred vertically; alignment centre, right,
+    // or left with the left edge one pixel in. With opaque the text's cell
+    // is first filled with the fill colour.
+    void drawString(std::string_view text, const Rect& rect, bool opaque = false, int32_t alignment = AlignCentre);
+    int32_t fontId() const { return fontIdValue; }
+    int32_t fontSize() const { return fontSizeValue; }
+
     void setOffset(Point p) { offset = p; }
     Point getOffset() const { return offset; }
     const Rect& clipRect() const { return clip; }
@@ -55,6 +73,10 @@ private:
     Colour font = colours::white;
     int32_t lineWidth = 1;
     int32_t lineStyle = Solid;
+    int32_t fontIdValue = 0;
+    int32_t fontSizeValue = 12;
+    int32_t fontStyle = Bold;
+    std::shared_ptr<platform::Font> face;
 };
 
 // Holds the offscreen surface, so that it exists before the canvas over it.

@@ -1,0 +1,91 @@
+// Text through the font table, and pictures written as PNG files.
+#include <png.h>
+
+#include <gtest/gtest.h>
+
+#include "gui/Canvas.h"
+#include "gui/FontTable.h"
+#include "platform/Fonts.h"
+#include "tests/support/TestFiles.h"
+#include "tools/PngWriter.h"
+
+namespace {
+
+struct Box {
+    int32_t left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
+};
+
+Box inked(const PixelSurface& s, uint32_t ink) {
+    Box b;
+    for (int32_t y = 0; y < s.height(); ++y)
+        for (int32_t x = 0; x < s.width(); ++x)
+            if (s.at(x, y) == ink) {
+                b.left = std::min(b.left, x), b.right = std::max(b.right, x);
+                b.top = std::min(b.top, y), b.bottom = std::max(b.bottom, y);
+            }
+    return b;
+}
+
+TEST(Fonts, ArialResolvesToAMetricCompatibleFace) {
+    auto font = platform::Font::open("Arial", 12, false, false);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->familyName(), "Liberation Sans");
+    EXPECT_GT(font->textWidth("Trakvox"), font->textWidth("Tr"));
+    EXPECT_EQ(fontTableEntry(1).size, 18);
+    EXPECT_STREQ(fontTableEntry(99).face, "Arial") << "ids outside the table are font 0";
+}
+
+TEST(DrawString, TextIsCentredAlignedAndKeptInsideItsRect) {
+    const Rect rect{10, 5, 110, 25};
+    for (int32_t alignment : {0, 1, 2}) {
+        PixelSurface s(130, 40);
+        Canvas c(s);
+        c.setFont(3);
+        c.drawString("12:34", rect, false, alignment);
+        Box b = inked(s, 0xFFFFFF);
+        ASSERT_GE(b.right, 0) << "something was drawn";
+        EXPECT_GE(b.left, rect.left);
+        EXPECT_LE(b.right, rect.right);
+        EXPECT_NEAR((b.top + b.bottom) / 2.0, (rect.top + rect.bottom) / 2.0, 3.0) << "vertically centred";
+        if (alignment == 1) {
+            EXPECT_NEAR((b.left + b.right) / 2.0, (rect.left + rect.right) / 2.0, 2.0);
+        } else if (alignment == 2) {
+            EXPECT_GE(b.right, rect.right - 2);
+        } else {
+            EXPECT_LE(b.left, rect.left + 3);
+        }
+    }
+}
+
+TEST(DrawString, OpaqueTextFillsItsCellWithTheFillColour) {
+    PixelSurface s(60, 20);
+    Canvas c(s);
+    c.setFont(5);
+    c.setFillColour(colours::blue);
+    c.setFontColour(colours::yellow);
+    c.drawString("88", {0, 0, 59, 19}, true, 1);
+    EXPECT_GE(inked(s, colours::blue.pixel()).right, 0);
+    EXPECT_GE(inked(s, colours::yellow.pixel()).right, 0);
+    EXPECT_EQ(s.at(0, 0), 0u) << "only the text's cell is filled";
+}
+
+TEST(Png, APictureReadsBackWithTheSamePixels) {
+    PixelSurface s(5, 3);
+    s.set(0, 0, 0x123456);
+    s.set(4, 2, 0xFF8000);
+    std::string path = testdata::tempPath("picture.png");
+    ASSERT_TRUE(writePng(path, s));
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+    EXPECT_EQ(image.width, 5u);
+    EXPECT_EQ(pixels[0], 0x12);
+    EXPECT_EQ(pixels[2], 0x56);
+    EXPECT_EQ(pixels[(2 * 5 + 4) * 3 + 1], 0x80);
+    EXPECT_FALSE(writePng("/no/such/folder/x.png", s));
+}
+
+} // namespace
