@@ -12,7 +12,10 @@ PlayerEditor::~PlayerEditor() = default;
 
 // The window comes with the editor's skin and controls; until then the
 // editor reports that it cannot open, and hosts show no window.
-bool PlayerEditor::open(void*) { return false; }
+bool PlayerEditor::open(void* parentWindow) {
+    EditorBase::open(parentWindow);
+    return false;
+}
 
 void PlayerEditor::close() {
     if (!windowOpen) return;

@@ -42,7 +42,6 @@ public:
     virtual void refreshOverview(bool force);
     virtual void refreshTitle();
     virtual void showOpenError();
-    void postUpdate() { updatePending = true; }
 
     uint8_t* overviewPixels() { return overview; }
 
@@ -50,6 +49,5 @@ private:
     TrackPlayer& player;
     const BuildProfile& profile;
     Relaxed<bool> windowOpen{false};
-    Relaxed<bool> updatePending{false};
     uint8_t overview[TrackSource::overviewBytes] = {};
 };

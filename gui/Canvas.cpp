@@ -5,6 +5,7 @@
 #include "gui/Bitmap.h"
 #include "gui/FontTable.h"
 #include "platform/Fonts.h"
+#include "platform/NativeWindow.h"
 
 Canvas::Canvas(PixelSurface& target) : Canvas(target, Rect{0, 0, target.width() - 1, target.height() - 1}) {}
 
@@ -117,3 +118,13 @@ void Canvas::drawString(std::string_view text, const Rect& rect, bool opaque, in
         for (int32_t px = x; px < x + width; ++px)
             if (inRect(px, baseline + 1)) plot(px, baseline + 1, ink);
 }
+
+uint32_t Canvas::getMouseButtons() {
+    if (!window) return 0;
+    platform::PointerState state = window->pointer();
+    lastPointer = {state.x, state.y};
+    return state.buttons;
+}
+
+// The place read with the buttons: a drag loop reads both once a pass.
+void Canvas::getMouseLocation(Point& where) { where = lastPointer; }

@@ -12,6 +12,7 @@
 
 namespace platform {
 class Font;
+class NativeWindow;
 }
 
 class Canvas {
@@ -53,6 +54,13 @@ public:
     int32_t fontId() const { return fontIdValue; }
     int32_t fontSize() const { return fontSizeValue; }
 
+    // The window whose pointer getMouseButtons and getMouseLocation read.
+    void setWindow(platform::NativeWindow* native) { window = native; }
+    // The buttons and modifiers held now (1 left, 2 middle, 4 right, 8 shift,
+    // 16 control, 32 alt); 0 without a window.
+    uint32_t getMouseButtons();
+    void getMouseLocation(Point& where);
+
     void setOffset(Point p) { offset = p; }
     Point getOffset() const { return offset; }
     const Rect& clipRect() const { return clip; }
@@ -77,6 +85,8 @@ private:
     int32_t fontSizeValue = 12;
     int32_t fontStyle = Bold;
     std::shared_ptr<platform::Font> face;
+    platform::NativeWindow* window = nullptr;
+    Point lastPointer{};
 };
 
 // Holds the offscreen surface, so that it exists before the canvas over it.

@@ -1,11 +1,76 @@
 #include "gui/EditorBase.h"
 
+#include <atomic>
+
+#include "gui/WindowView.h"
+#include "platform/Clock.h"
 #include "plugin/EffectBase.h"
 
-EditorBase::EditorBase(EffectBase& effect) : effect_(effect) { effect.setEditor(this); }
+namespace {
+std::atomic<int32_t> processKnobMode{0};
+}
+
+EditorBase::EditorBase(EffectBase& effect) : effect_(effect), nextIdleTime(platform::tickCount()) {
+    effect.setEditor(this);
+}
 
 bool EditorBase::getRect(ERect** out) {
     if (!out) return false;
     *out = &rect;
     return true;
+}
+
+bool EditorBase::open(void* parentWindow) {
+    postUpdate();
+    parent = parentWindow;
+    return false;
+}
+
+void EditorBase::idle() {
+    if (inIdle) return;
+    if (updatePending) {
+        updatePending = false;
+        update();
+    }
+    if (frame) frame->idle();
+}
+
+// Drawing waits for the window's first paint: a host that never shows the
+// window sees no drawing.
+void EditorBase::update() {
+    if (!frame || frame->firstPaintPending()) return;
+    Canvas canvas = frame->makeCanvas();
+    frame->update(canvas);
+    frame->present();
+}
+
+int32_t EditorBase::onKeyDown(const VstKeyCode& key) { return frame ? frame->onKeyDown(key) : -1; }
+
+int32_t EditorBase::onKeyUp(const VstKeyCode& key) { return frame ? frame->onKeyUp(key) : -1; }
+
+bool EditorBase::setKnobMode(int32_t mode) {
+    processKnobMode = mode;
+    return true;
+}
+
+int32_t EditorBase::knobMode() { return processKnobMode; }
+
+bool EditorBase::onWheel(float distance) { return frame ? frame->onWheel(nullptr, {0, 0}, distance) : false; }
+
+void EditorBase::redrawAll() {
+    if (frame) frame->drawView(nullptr);
+}
+
+void EditorBase::pumpIdle() {
+    uint32_t now = platform::tickCount();
+    if (static_cast<int32_t>(nextIdleTime - now) > 0) {
+        platform::sleepMs(4);
+        now += 4;
+        if (static_cast<int32_t>(nextIdleTime - now) > 50) return;
+    }
+    idle();
+    nextIdleTime = now + 100;
+    inIdle = true;
+    effect_.hostIdle();
+    inIdle = false;
 }

@@ -1,12 +1,14 @@
 #pragma once
-// What the host binding needs from a plug-in window's controller: its
-// rectangle, opening into a host window, closing, idle processing, keys and
-// the knob mode.
+// Glue between the host binding and the view toolkit: the editor's
+// rectangle, opening and closing, idle and redraw requests, keys, wheel and
+// knob mode, and the idle pump that controls run while they track the mouse.
 #include <cstdint>
 
+#include "platform/Relaxed.h"
 #include "plugin/vst2.h"
 
 class EffectBase;
+class WindowView;
 
 class EditorBase {
 public:
@@ -18,17 +20,36 @@ public:
     // Hands out the editor's rectangle; false when there is none.
     virtual bool getRect(ERect** rect);
     // Opens the window inside the host's window; false when it cannot.
-    virtual bool open(void* parentWindow) = 0;
-    virtual void close() = 0;
-    virtual void idle() {}
-    virtual int32_t onKeyDown(const VstKeyCode& key) { (void)key; return 0; }
-    virtual int32_t onKeyUp(const VstKeyCode& key) { (void)key; return 0; }
-    virtual bool setKnobMode(int32_t mode) { knobMode = mode; return true; }
+    virtual bool open(void* parentWindow);
+    virtual void close() {}
+    // Nothing while the idle pump runs; a pending update first, then the
+    // window view's own idle.
+    virtual void idle();
+    virtual void update();
+    // Asks for a redraw at the next idle: the only request allowed from a
+    // thread other than the GUI thread.
+    virtual void postUpdate() { updatePending = true; }
+    virtual int32_t onKeyDown(const VstKeyCode& key);
+    virtual int32_t onKeyUp(const VstKeyCode& key);
+    virtual bool setKnobMode(int32_t mode);
+    virtual bool onWheel(float distance);
+    virtual void parameterChanged(int32_t index, float value) { (void)index, (void)value; postUpdate(); }
+    virtual void redrawAll();
+    // Keeps the editor and the host idling during a drag: at most every
+    // 100 ms an idle pass and the host's idle call, sleeping 4 ms between polls.
+    virtual void pumpIdle();
 
     EffectBase& effect() { return effect_; }
+    WindowView* windowView() const { return frame; }
+    void* hostWindow() const { return parent; }
+    static int32_t knobMode();
 
 protected:
     EffectBase& effect_;
     ERect rect{0, 0, 0, 0};
-    int32_t knobMode = 0;
+    void* parent = nullptr;
+    Relaxed<bool> updatePending{false};
+    WindowView* frame = nullptr; // created by the derived editor's open
+    uint32_t nextIdleTime;
+    bool inIdle = false;
 };

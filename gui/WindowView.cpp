@@ -1,0 +1,215 @@
+#include "gui/WindowView.h"
+
+#include <algorithm>
+
+#include "gui/EditorBase.h"
+
+EditorBase* View::getEditor() { return windowView ? windowView->getEditor() : nullptr; }
+
+WindowView::WindowView(const Rect& rect, void* host, EditorBase& owner)
+    : View(rect), editor(owner), hostWindow(host), surface(rect.width(), rect.height()),
+      window(platform::openNativeWindow(host, rect.width(), rect.height())) {
+    windowView = this;
+}
+
+WindowView::~WindowView() {
+    if (window) window->setCursor(0);
+    removeAll(true);
+    if (background) background->release();
+}
+
+Canvas WindowView::makeCanvas() {
+    Canvas canvas(surface, Rect{0, 0, size.width() - 1, size.height() - 1});
+    canvas.setWindow(window.get());
+    return canvas;
+}
+
+void WindowView::present() {
+    if (window && open) window->present(surface.data(), surface.width(), surface.height());
+}
+
+bool WindowView::addView(View* view) {
+    if (!view) return false;
+    views.push_back(view);
+    view->setWindowView(this);
+    view->attached(*this);
+    return true;
+}
+
+void WindowView::removeView(View* view, bool releaseIt) {
+    if (!isChild(view)) return;
+    std::erase(views, view);
+    if (focus == view) focus = nullptr;
+    view->removed(*this);
+    if (releaseIt) view->release();
+}
+
+void WindowView::removeAll(bool releaseIt) {
+    if (focus) {
+        focus->loseFocus(nullptr);
+        focus = nullptr;
+    }
+    std::vector<View*> all;
+    all.swap(views);
+    for (View* view : all) {
+        view->removed(*this);
+        if (releaseIt) view->release();
+    }
+}
+
+bool WindowView::isChild(const View* view) const { return std::find(views.begin(), views.end(), view) != views.end(); }
+
+View* WindowView::getView(int32_t index) const {
+    return index >= 0 && index < getViewCount() ? views[static_cast<size_t>(index)] : nullptr;
+}
+
+void WindowView::setBackground(Bitmap* bitmap) {
+    if (bitmap) bitmap->retain();
+    if (background) background->release();
+    background = bitmap;
+    setDirty(true);
+}
+
+bool WindowView::setModalView(View* view) {
+    if (modal && view) return false;
+    if (modal) modal->removed(*this);
+    modal = view;
+    if (modal) modal->attached(*this);
+    return true;
+}
+
+void WindowView::setFocusView(View* view) {
+    View* previous = focus;
+    focus = view;
+    if (previous && previous != view) previous->loseFocus(nullptr);
+}
+
+void WindowView::draw(Canvas& canvas) {
+    paintPending = false;
+    if (background) background->draw(canvas, Rect{0, 0, background->width(), background->height()}, {0, 0});
+    for (View* view : views) view->draw(canvas);
+    if (modal) modal->draw(canvas);
+}
+
+void WindowView::drawRect(Canvas& canvas, const Rect& rect) {
+    paintPending = false;
+    if (background) background->draw(canvas, rect, {rect.left, rect.top});
+    for (View* view : views)
+        if (view->intersects(rect)) view->drawRect(canvas, rect);
+    if (modal && modal->intersects(rect)) modal->draw(canvas);
+}
+
+// A click goes to the modal view alone while there is one; otherwise to the
+// last added view under the pointer that takes the mouse, and to no other.
+void WindowView::mouse(Canvas& canvas, Point where) {
+    if (focus) {
+        focus->loseFocus(&canvas);
+        focus = nullptr;
+    }
+    if (modal) {
+        if (modal->contains(where)) modal->mouse(canvas, where);
+        return;
+    }
+    for (auto it = views.rbegin(); it != views.rend(); ++it)
+        if ((*it)->isMouseEnabled() && (*it)->contains(where)) {
+            (*it)->mouse(canvas, where);
+            return;
+        }
+}
+
+void WindowView::update(Canvas& canvas) {
+    if (!open) return;
+    if (modal) {
+        modal->update(canvas);
+    } else if (dirty) {
+        draw(canvas);
+        dirty = false;
+    } else {
+        for (View* view : views) view->update(canvas);
+    }
+}
+
+int32_t WindowView::onKeyDown(const VstKeyCode& key) {
+    if (focus) {
+        int32_t handled = focus->onKeyDown(key);
+        if (handled != -1) return handled;
+    }
+    if (modal) {
+        int32_t handled = modal->onKeyDown(key);
+        if (handled != -1) return handled;
+    }
+    for (auto it = views.rbegin(); it != views.rend(); ++it) {
+        int32_t handled = (*it)->onKeyDown(key);
+        if (handled != -1) return handled;
+    }
+    return -1;
+}
+
+int32_t WindowView::onKeyUp(const VstKeyCode& key) {
+    if (focus) {
+        int32_t handled = focus->onKeyUp(key);
+        if (handled != -1) return handled;
+    }
+    if (modal) {
+        int32_t handled = modal->onKeyUp(key);
+        if (handled != -1) return handled;
+    }
+    for (auto it = views.rbegin(); it != views.rend(); ++it) {
+        int32_t handled = (*it)->onKeyUp(key);
+        if (handled != -1) return handled;
+    }
+    return -1;
+}
+
+bool WindowView::onWheel(Canvas* canvas, Point, float distance) {
+    Canvas own = makeCanvas();
+    Canvas& use = canvas ? *canvas : own;
+    use.getMouseButtons();
+    Point where;
+    use.getMouseLocation(where);
+    for (auto it = views.rbegin(); it != views.rend(); ++it)
+        if ((*it)->contains(where)) {
+            bool taken = (*it)->onWheel(&use, where, distance);
+            present();
+            return taken;
+        }
+    return false;
+}
+
+void WindowView::drawView(View* view) {
+    Canvas canvas = makeCanvas();
+    if (view && isChild(view))
+        view->draw(canvas);
+    else
+        draw(canvas);
+    present();
+}
+
+bool WindowView::anyDirty() const {
+    if (dirty || (modal && modal->isDirty())) return true;
+    return std::any_of(views.begin(), views.end(), [](const View* v) { return v->isDirty(); });
+}
+
+void WindowView::idle() {
+    if (window) window->processEvents(*this);
+    if (!open || paintPending || !anyDirty()) return;
+    Canvas canvas = makeCanvas();
+    update(canvas);
+    present();
+}
+
+void WindowView::setCursor(int32_t kind) {
+    if (window) window->setCursor(kind);
+}
+
+void WindowView::onPaint(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    Canvas canvas = makeCanvas();
+    drawRect(canvas, Rect{left, top, right, bottom});
+    present();
+}
+
+void WindowView::onButtonDown(int32_t x, int32_t y) {
+    Canvas canvas = makeCanvas();
+    mouse(canvas, {x, y});
+    present();
+}

@@ -1,0 +1,71 @@
+#pragma once
+// The editor's window: a native child window of the host's, a pixel surface
+// the views draw into over a background bitmap, and the routing of mouse,
+// key and wheel input to the views. GUI thread only: other threads only
+// mark views dirty, and the next idle draws them.
+#include <memory>
+#include <vector>
+
+#include "gui/Bitmap.h"
+#include "gui/PixelSurface.h"
+#include "gui/View.h"
+#include "platform/NativeWindow.h"
+
+class WindowView : public View, private platform::WindowEvents {
+public:
+    WindowView(const Rect& size, void* hostWindow, EditorBase& editor);
+    ~WindowView() override;
+
+    void draw(Canvas& canvas) override;
+    void drawRect(Canvas& canvas, const Rect& rect) override;
+    void mouse(Canvas& canvas, Point where) override;
+    void update(Canvas& canvas) override;
+    int32_t onKeyDown(const VstKeyCode& key) override;
+    int32_t onKeyUp(const VstKeyCode& key) override;
+    bool onWheel(Canvas* canvas, Point where, float distance) override;
+    EditorBase* getEditor() override { return &editor; }
+
+    bool addView(View* view);
+    void removeView(View* view, bool releaseIt);
+    void removeAll(bool releaseIt);
+    bool isChild(const View* view) const;
+    int32_t getViewCount() const { return static_cast<int32_t>(views.size()); }
+    View* getView(int32_t index) const;
+
+    void setBackground(Bitmap* bitmap);
+    bool setModalView(View* view);
+    View* getModalView() const { return modal; }
+    void setFocusView(View* view);
+    View* getFocusView() const { return focus; }
+    // Draws one view now (all of them for null or a view not in the list).
+    void drawView(View* view);
+    // Reads the window's events, then draws what is dirty.
+    void idle();
+    void setCursor(int32_t kind);
+    bool isOpen() const { return open; }
+    bool firstPaintPending() const { return paintPending; }
+
+    // A canvas over the window's pixels that reads the window's pointer.
+    Canvas makeCanvas();
+    PixelSurface& pixels() { return surface; }
+    platform::NativeWindow& native() { return *window; }
+    // Shows the pixels in the native window.
+    void present();
+
+private:
+    void onPaint(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
+    void onButtonDown(int32_t x, int32_t y) override;
+    void onDestroyed() override { open = false; }
+    bool anyDirty() const;
+
+    EditorBase& editor;
+    void* hostWindow;
+    Bitmap* background = nullptr;
+    std::vector<View*> views; // holds no reference of its own
+    View* modal = nullptr;
+    View* focus = nullptr;
+    bool paintPending = true;
+    bool open = true;
+    PixelSurface surface;
+    std::unique_ptr<platform::NativeWindow> window;
+};

@@ -1,0 +1,88 @@
+#pragma once
+// The native window the editor draws in: a child of the host's window on
+// X11, or an off-screen stand-in whose pointer tests script. Every call is
+// made on the thread that opened the window (the host's GUI thread).
+#include <cstdint>
+#include <deque>
+#include <memory>
+
+namespace platform {
+
+enum PointerBits : uint32_t {
+    LeftButton = 1,
+    MiddleButton = 2,
+    RightButton = 4,
+    ShiftKey = 8,
+    ControlKey = 16,
+    AltKey = 32,
+};
+
+struct PointerState {
+    uint32_t buttons = 0; // PointerBits
+    int32_t x = 0;        // relative to the window's top-left
+    int32_t y = 0;
+};
+
+// What the window reports, read in the editor's idle.
+class WindowEvents {
+public:
+    virtual ~WindowEvents() = default;
+    virtual void onPaint(int32_t left, int32_t top, int32_t right, int32_t bottom) = 0;
+    virtual void onButtonDown(int32_t x, int32_t y) = 0;
+    virtual void onDestroyed() = 0;
+};
+
+class NativeWindow {
+public:
+    virtual ~NativeWindow() = default;
+    // The buttons and modifiers held now and the pointer's place: polled by
+    // the controls' drag loops.
+    virtual PointerState pointer() = 0;
+    // Shows width × height pixels (0x00RRGGBB, rows top down).
+    virtual void present(const uint32_t* pixels, int32_t width, int32_t height) = 0;
+    // 0 the default cursor, 1 wait, 2..6 the sizing cursors.
+    virtual void setCursor(int32_t kind) = 0;
+    virtual void processEvents(WindowEvents& sink) = 0;
+};
+
+// A window for tests and pictures: what it is shown is kept, its pointer and
+// its events are scripted.
+class OffscreenWindow : public NativeWindow {
+public:
+    // Each poll of the pointer takes the next scripted state; once the script
+    // is used up the pointer stays where it was with every button released.
+    void script(std::initializer_list<PointerState> states) { pointerScript.insert(pointerScript.end(), states); }
+    void queueButtonDown(int32_t x, int32_t y) { events.push_back({Event::Press, x, y, 0, 0}); }
+    void queuePaint(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+        events.push_back({Event::Paint, left, top, right, bottom});
+    }
+
+    PointerState pointer() override;
+    void present(const uint32_t* pixels, int32_t width, int32_t height) override;
+    void setCursor(int32_t kind) override { cursor = kind; }
+    void processEvents(WindowEvents& sink) override;
+
+    int32_t presentCount() const { return presents; }
+    int32_t currentCursor() const { return cursor; }
+    const uint32_t* shown() const { return lastShown; }
+    int32_t polls() const { return pointerPolls; }
+
+private:
+    struct Event {
+        enum Kind { Press, Paint } kind;
+        int32_t a, b, c, d;
+    };
+    std::deque<PointerState> pointerScript;
+    std::deque<Event> events;
+    PointerState last{};
+    const uint32_t* lastShown = nullptr;
+    int32_t presents = 0;
+    int32_t cursor = 0;
+    int32_t pointerPolls = 0;
+};
+
+// The window for a host's parent window: an X11 child window when parent
+// names one and a display can be opened, otherwise an off-screen window.
+std::unique_ptr<NativeWindow> openNativeWindow(void* parent, int32_t width, int32_t height);
+
+} // namespace platform

@@ -1,0 +1,167 @@
+// The window view through the off-screen window: which view a click reaches,
+// the first-paint rule, key routing and the idle pump.
+#include <gtest/gtest.h>
+
+#include "gui/EditorBase.h"
+#include "gui/WindowView.h"
+#include "platform/Clock.h"
+#include "plugin/EffectBase.h"
+
+namespace {
+
+int hostIdles = 0;
+intptr_t countingHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+    if (opcode == audioMasterIdle) ++hostIdles;
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+class PlainEffect : public EffectBase {
+public:
+    PlainEffect() : EffectBase(countingHost, 1, 0) {}
+    void process(float**, float**, int32_t) override {}
+};
+
+class TestEditor : public EditorBase {
+public:
+    using EditorBase::EditorBase;
+    bool open(void* parentWindow) override {
+        EditorBase::open(parentWindow);
+        frame = new WindowView(Rect{0, 0, 100, 60}, parentWindow, *this);
+        return true;
+    }
+    void close() override {
+        delete frame;
+        frame = nullptr;
+    }
+    ~TestEditor() override { close(); }
+};
+
+class Probe : public View {
+public:
+    Probe(const Rect& r, int& clicks, uint32_t colour) : View(r), clicks(clicks), colour(colour) {}
+    void mouse(Canvas&, Point where) override {
+        ++clicks;
+        last = where;
+    }
+    void draw(Canvas& canvas) override {
+        canvas.setFillColour(Colour::fromPixel(colour));
+        canvas.fillRect(size.offset(-1, -1));
+        ++draws;
+        setDirty(false);
+    }
+    int32_t onKeyDown(const VstKeyCode& key) override { return key.character == handles ? 1 : -1; }
+    int& clicks;
+    uint32_t colour;
+    Point last{};
+    int draws = 0;
+    int32_t handles = -100;
+};
+
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override {
+        effect = std::make_unique<PlainEffect>();
+        editor = new TestEditor(*effect); // the effect owns it
+        ASSERT_TRUE(editor->open(nullptr));
+        frame = editor->windowView();
+        window = dynamic_cast<platform::OffscreenWindow*>(&frame->native());
+        ASSERT_NE(window, nullptr);
+    }
+    void TearDown() override { platform::setTickSource(nullptr); }
+    std::unique_ptr<PlainEffect> effect;
+    TestEditor* editor = nullptr;
+    WindowView* frame = nullptr;
+    platform::OffscreenWindow* window = nullptr;
+};
+
+TEST_F(Window, TheLaterOfTwoOverlappingViewsGetsTheClickAndEdgesHit) {
+    int firstClicks = 0, secondClicks = 0;
+    auto* first = new Probe({10, 10, 50, 40}, firstClicks, 0xFF0000);
+    auto* second = new Probe({30, 20, 70, 50}, secondClicks, 0x00FF00);
+    frame->addView(first);
+    frame->addView(second);
+    window->queueButtonDown(40, 30);
+    window->queueButtonDown(50, 40); // inside both: the later one
+    window->queueButtonDown(10, 10); // first's top-left corner
+    window->queueButtonDown(70, 50); // second's bottom-right corner
+    window->queueButtonDown(71, 50); // outside both
+    editor->idle();
+    EXPECT_EQ(secondClicks, 3);
+    EXPECT_EQ(firstClicks, 1);
+    second->setMouseEnabled(false);
+    window->queueButtonDown(40, 30);
+    editor->idle();
+    EXPECT_EQ(firstClicks, 2) << "a view that takes no mouse is passed over";
+}
+
+TEST_F(Window, AModalViewTakesEveryClick) {
+    int underClicks = 0, modalClicks = 0;
+    frame->addView(new Probe({0, 0, 100, 60}, underClicks, 0xFF0000));
+    auto* overlay = new Probe({20, 20, 40, 40}, modalClicks, 0x0000FF);
+    ASSERT_TRUE(frame->setModalView(overlay));
+    EXPECT_FALSE(frame->setModalView(overlay)) << "one modal view at a time";
+    window->queueButtonDown(30, 30);
+    window->queueButtonDown(5, 5);
+    editor->idle();
+    EXPECT_EQ(modalClicks, 1);
+    EXPECT_EQ(underClicks, 0) << "outside the modal view nothing is clicked";
+    frame->setModalView(nullptr);
+    overlay->release();
+}
+
+TEST_F(Window, NothingIsDrawnBeforeTheFirstPaintThenDirtyViewsRedrawAtIdle) {
+    int clicks = 0;
+    auto* probe = new Probe({10, 10, 20, 20}, clicks, 0x00FF00);
+    frame->addView(probe);
+    probe->setDirty(true);
+    editor->idle();
+    EXPECT_EQ(probe->draws, 0) << "no paint yet";
+    window->queuePaint(0, 0, 99, 59);
+    editor->idle();
+    EXPECT_EQ(probe->draws, 1);
+    EXPECT_EQ(frame->pixels().at(15, 15), 0x00FF00u);
+    EXPECT_GT(window->presentCount(), 0);
+    probe->setDirty(true);
+    editor->idle();
+    EXPECT_EQ(probe->draws, 2);
+    editor->idle();
+    EXPECT_EQ(probe->draws, 2) << "clean views are not drawn again";
+}
+
+TEST_F(Window, KeysGoToTheFocusViewThenTheViewsFromTheLast) {
+    int clicks = 0;
+    auto* a = new Probe({0, 0, 10, 10}, clicks, 0);
+    auto* b = new Probe({0, 0, 10, 10}, clicks, 0);
+    frame->addView(a);
+    frame->addView(b);
+    a->handles = 'a';
+    b->handles = 'b';
+    EXPECT_EQ(editor->onKeyDown(VstKeyCode{'a', 0, 0}), 1);
+    EXPECT_EQ(editor->onKeyDown(VstKeyCode{'z', 0, 0}), -1);
+    EXPECT_EQ(effect->dispatcher(effEditKeyDown, 'b', 0, nullptr, 0.0f), 1) << "the host's key reaches the views";
+}
+
+uint32_t fakeNow = 0;
+uint32_t fakeTick() { return fakeNow; }
+
+TEST_F(Window, ThePumpIdlesTheHostAtMostEveryHundredMilliseconds) {
+    platform::setTickSource(fakeTick);
+    fakeNow = 1000;
+    hostIdles = 0;
+    EditorBase fresh(*effect); // the next idle time is now
+    effect->setEditor(editor);
+    int calls = 0;
+    std::vector<uint32_t> idleTimes;
+    for (int pass = 0; pass < 100; ++pass) {
+        int before = hostIdles;
+        fresh.pumpIdle();
+        if (hostIdles != before) idleTimes.push_back(fakeNow);
+        fakeNow += 5;
+        ++calls;
+    }
+    ASSERT_GE(idleTimes.size(), 4u);
+    for (size_t i = 1; i < idleTimes.size(); ++i) EXPECT_LE(idleTimes[i] - idleTimes[i - 1], 100u);
+    EXPECT_LT(idleTimes.size(), 20u) << "not at every poll";
+}
+
+} // namespace
