@@ -175,7 +175,10 @@ intptr_t EffectBase::extendedDispatcher(int32_t opcode, int32_t index, intptr_t 
     case effEditKeyUp: {
         if (!editor) return 0;
         VstKeyCode key{index, static_cast<unsigned char>(value), static_cast<unsigned char>(static_cast<int32_t>(opt))};
-        return opcode == effEditKeyDown ? editor->onKeyDown(key) : editor->onKeyUp(key);
+        // Hosts read any non-zero answer as "used": an unhandled key (-1)
+        // answers 0, so the host still gets its shortcuts.
+        int32_t handled = opcode == effEditKeyDown ? editor->onKeyDown(key) : editor->onKeyUp(key);
+        return handled > 0 ? handled : 0;
     }
     case effSetEditKnobMode: return editor ? (editor->setKnobMode(static_cast<int32_t>(value)) ? 1 : 0) : 0;
     case effGetCurrentMidiProgram: return -1;
