@@ -2,39 +2,9 @@
 // the first-paint rule, key routing and the idle pump.
 #include <gtest/gtest.h>
 
-#include "gui/EditorBase.h"
-#include "gui/WindowView.h"
-#include "platform/Clock.h"
-#include "plugin/EffectBase.h"
+#include "tests/gui/GuiFixture.h"
 
 namespace {
-
-int hostIdles = 0;
-intptr_t countingHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    if (opcode == audioMasterIdle) ++hostIdles;
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-class PlainEffect : public EffectBase {
-public:
-    PlainEffect() : EffectBase(countingHost, 1, 0) {}
-    void process(float**, float**, int32_t) override {}
-};
-
-class TestEditor : public EditorBase {
-public:
-    using EditorBase::EditorBase;
-    bool open(void* parentWindow) override {
-        EditorBase::open(parentWindow);
-        frame = new WindowView(Rect{0, 0, 100, 60}, parentWindow, *this);
-        return true;
-    }
-    void close() override {
-        delete frame;
-        frame = nullptr;
-    }
-    ~TestEditor() override { close(); }
-};
 
 class Probe : public View {
 public:
@@ -57,21 +27,9 @@ public:
     int32_t handles = -100;
 };
 
-class Window : public ::testing::Test {
+class Window : public GuiFixture {
 protected:
-    void SetUp() override {
-        effect = std::make_unique<PlainEffect>();
-        editor = new TestEditor(*effect); // the effect owns it
-        ASSERT_TRUE(editor->open(nullptr));
-        frame = editor->windowView();
-        window = dynamic_cast<platform::OffscreenWindow*>(&frame->native());
-        ASSERT_NE(window, nullptr);
-    }
     void TearDown() override { platform::setTickSource(nullptr); }
-    std::unique_ptr<PlainEffect> effect;
-    TestEditor* editor = nullptr;
-    WindowView* frame = nullptr;
-    platform::OffscreenWindow* window = nullptr;
 };
 
 TEST_F(Window, TheLaterOfTwoOverlappingViewsGetsTheClickAndEdgesHit) {
@@ -147,15 +105,15 @@ uint32_t fakeTick() { return fakeNow; }
 TEST_F(Window, ThePumpIdlesTheHostAtMostEveryHundredMilliseconds) {
     platform::setTickSource(fakeTick);
     fakeNow = 1000;
-    hostIdles = 0;
+    GuiHost::idles = 0;
     EditorBase fresh(*effect); // the next idle time is now
     effect->setEditor(editor);
     int calls = 0;
     std::vector<uint32_t> idleTimes;
     for (int pass = 0; pass < 100; ++pass) {
-        int before = hostIdles;
+        int before = GuiHost::idles;
         fresh.pumpIdle();
-        if (hostIdles != before) idleTimes.push_back(fakeNow);
+        if (GuiHost::idles != before) idleTimes.push_back(fakeNow);
         fakeNow += 5;
         ++calls;
     }

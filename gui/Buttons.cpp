@@ -1,0 +1,119 @@
+#include "gui/Buttons.h"
+
+#include <cmath>
+
+#include "gui/WindowView.h"
+
+void ToggleButton::draw(Canvas& canvas) {
+    int32_t half = background ? background->height() / 2 : 0;
+    drawBackground(canvas, {0, value == 0.0f ? 0 : half});
+    setDirty(false);
+}
+
+void ToggleButton::mouse(Canvas& canvas, Point) {
+    if (!mouseEnabled || !hasLeft(canvas.getMouseButtons())) return;
+    value = static_cast<int32_t>(value) == 0 ? 1.0f : 0.0f;
+    pumpIdle();
+    report(&canvas);
+}
+
+MomentaryButton::MomentaryButton(const Rect& rect, ControlListener* owner, int32_t controlTag, Bitmap* bitmap,
+                                 int32_t height, Point offset)
+    : Control(rect, owner, controlTag, bitmap), imageHeight(height), imageOffset(offset) {}
+
+void MomentaryButton::draw(Canvas& canvas) {
+    drawBackground(canvas, {imageOffset.x, imageOffset.y + (value != 0.0f ? imageHeight : 0)});
+    setDirty(false);
+}
+
+void MomentaryButton::track(Canvas& canvas, uint32_t buttons, float pressed) {
+    const float saved = value;
+    beginEdit();
+    Point where;
+    for (uint32_t held = buttons; held == buttons; held = canvas.getMouseButtons()) {
+        canvas.getMouseLocation(where);
+        value = size.contains(where) ? pressed : saved;
+        reportIfDirty(&canvas);
+        pumpIdle();
+    }
+    endEdit();
+}
+
+void MomentaryButton::mouse(Canvas& canvas, Point) {
+    const uint32_t buttons = canvas.getMouseButtons();
+    if (!mouseEnabled || !hasLeft(buttons)) return;
+    if (buttons == 1) {
+        track(canvas, buttons, value == 0.0f ? 1.0f : 0.0f);
+    } else {
+        value = value == 0.0f ? 1.0f : 0.0f;
+        report(&canvas);
+    }
+    value = 0.0f;
+    report(&canvas);
+}
+
+void PressButton::mouse(Canvas& canvas, Point) {
+    const uint32_t buttons = canvas.getMouseButtons();
+    if (!mouseEnabled || !(buttons & (1 | 4))) return;
+    if (buttons == 1 || buttons == 4) {
+        track(canvas, buttons, buttons == 1 ? 1.0f : 0.5f);
+    } else {
+        value = value == 0.0f ? 1.0f : 0.0f;
+        report(&canvas);
+    }
+    value = 0.0f;
+    report(&canvas);
+}
+
+StepSwitch::StepSwitch(const Rect& rect, ControlListener* owner, int32_t controlTag, Bitmap* bitmap, int32_t count)
+    : Control(rect, owner, controlTag, bitmap), states(std::max(count, 2)) {}
+
+void StepSwitch::draw(Canvas& canvas) {
+    auto index = static_cast<int32_t>(std::floor((states - 1) * value + 0.5f));
+    int32_t height = background ? background->height() : 0;
+    drawBackground(canvas, {0, static_cast<int32_t>(std::floor(static_cast<double>(index) * height / states))});
+    setDirty(false);
+}
+
+void StepSwitch::mouse(Canvas& canvas, Point) {
+    if (!mouseEnabled || !hasLeft(canvas.getMouseButtons())) return;
+    value += 1.0f / static_cast<float>(states - 1);
+    if (value > 1.0f + 1e-6f) value = 0.0f;
+    if (value > 1.0f) value = 1.0f;
+    pumpIdle();
+    report(&canvas);
+}
+
+OverlayButton::OverlayButton(const Rect& rect, ControlListener* owner, int32_t controlTag, Bitmap* bitmap,
+                             const Rect& shown, Point offset)
+    : Control(rect, owner, controlTag, bitmap), display(shown), ownRect(rect), imageOffset(offset) {}
+
+void OverlayButton::draw(Canvas& canvas) {
+    if (value != 0.0f && background) {
+        if (transparent)
+            background->drawTransparent(canvas, display, imageOffset);
+        else
+            background->draw(canvas, display, imageOffset);
+    }
+    setDirty(false);
+}
+
+void OverlayButton::mouse(Canvas& canvas, Point) {
+    if (!mouseEnabled || !hasLeft(canvas.getMouseButtons())) return;
+    value = value == 0.0f ? 1.0f : 0.0f;
+    WindowView* owner = windowView;
+    if (value != 0.0f) {
+        if (owner && owner->setModalView(this)) {
+            size = display;
+            draw(canvas);
+        }
+    } else {
+        size = ownRect;
+        if (owner) {
+            owner->setModalView(nullptr);
+            owner->drawView(nullptr);
+        }
+    }
+    report(&canvas);
+    setDirty(true);
+}

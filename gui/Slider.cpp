@@ -1,0 +1,90 @@
+#include "gui/Slider.h"
+
+#include <cmath>
+
+#include "gui/WindowView.h"
+
+Slider::Slider(const Rect& rect, ControlListener* owner, int32_t controlTag, int32_t minHandlePosition,
+               int32_t maxHandlePosition, Bitmap* handleBitmap, Bitmap* bitmap, Point offset, int32_t sliderStyle)
+    : Control(rect, owner, controlTag, bitmap), backgroundOffset(offset), handle(handleBitmap), style(sliderStyle),
+      minPosition(minHandlePosition), range(maxHandlePosition - minHandlePosition) {
+    if (handle) {
+        handle->retain();
+        handleWidth = handle->width();
+        handleHeight = handle->height();
+    }
+}
+
+Slider::~Slider() {
+    if (handle) handle->release();
+}
+
+void Slider::attached(WindowView&) { offscreen = std::make_unique<OffscreenCanvas>(size.width(), size.height(), colours::black); }
+
+void Slider::removed(WindowView&) { offscreen.reset(); }
+
+void Slider::draw(Canvas& canvas) {
+    if (!offscreen) offscreen = std::make_unique<OffscreenCanvas>(size.width(), size.height(), colours::black);
+    OffscreenCanvas& off = *offscreen;
+    const Rect local{0, 0, size.width(), size.height()};
+    if (background) {
+        if (transparent)
+            background->drawTransparent(off, local, backgroundOffset);
+        else
+            background->draw(off, local, backgroundOffset);
+    }
+    const float shown = (style & (GrowsRight | GrowsDown)) ? value : 1.0f - value;
+    const int32_t along = horizontal() ? handleOffset.x : handleOffset.y;
+    const int32_t lowest = along + (minPosition - (horizontal() ? size.left : size.top));
+    const int32_t highest = lowest + range + handleLength();
+    int32_t position = static_cast<int32_t>(static_cast<float>(range) * shown) + along;
+    position = std::max(position, lowest);
+    position = std::min(position, highest - handleLength());
+    if (handle) {
+        Rect place = horizontal() ? Rect{position, handleOffset.y, position + handleWidth, handleOffset.y + handleHeight}
+                                  : Rect{handleOffset.x, position, handleOffset.x + handleWidth, position + handleHeight};
+        handle->drawTransparent(off, place, {0, 0});
+    }
+    off.blitTo(canvas, size, {0, 0});
+    setDirty(false);
+}
+
+void Slider::mouse(Canvas& canvas, Point) {
+    uint32_t buttons = canvas.getMouseButtons();
+    if (!mouseEnabled || !hasLeft(buttons)) return;
+    if (buttons == (1 | 16)) {
+        value = defaultValue;
+        reportIfDirty(&canvas);
+        return;
+    }
+    // The handle's centre follows the pointer from the first click on.
+    int32_t grab = (horizontal() ? size.left + handleOffset.x : size.top + handleOffset.y) + handleLength() / 2 - 1;
+    const bool inverted = (style & (GrowsLeft | GrowsUp)) != 0;
+    beginEdit();
+    if (windowView) windowView->setFocusView(this);
+    float anchor = value;
+    bool shiftWasDown = false;
+    Point where;
+    while (hasLeft(buttons)) {
+        const bool shift = (buttons & 8) != 0;
+        canvas.getMouseLocation(where);
+        const int32_t coordinate = horizontal() ? where.x : where.y;
+        if (!shift && shiftWasDown && range != 0) {
+            // Shift released: normal speed again from the value reached,
+            // without jumping back under the pointer.
+            const float along = inverted ? 1.0f - value : value;
+            grab = coordinate - static_cast<int32_t>(std::lround(along * static_cast<float>(range)));
+        }
+        if (!shift || !shiftWasDown) anchor = value;
+        shiftWasDown = shift;
+        float v = range != 0 ? static_cast<float>(coordinate - grab) / static_cast<float>(range) : value;
+        if (inverted) v = 1.0f - v;
+        if (shift) v = anchor + (v - anchor) / fineFactor;
+        value = v;
+        bounceValue();
+        reportIfDirty(&canvas);
+        pumpIdle();
+        buttons = canvas.getMouseButtons();
+    }
+    endEdit();
+}

@@ -1,0 +1,80 @@
+#pragma once
+// An editor with a window view over the off-screen window, and a host that
+// counts its idle calls and edit notices.
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "gui/Control.h"
+#include "gui/EditorBase.h"
+#include "gui/WindowView.h"
+#include "platform/Clock.h"
+#include "plugin/EffectBase.h"
+
+struct GuiHost {
+    static inline int idles = 0;
+    static inline std::vector<std::pair<int32_t, int32_t>> edits; // opcode, tag
+    static intptr_t callback(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float) {
+        if (opcode == audioMasterIdle) ++idles;
+        if (opcode == audioMasterBeginEdit || opcode == audioMasterEndEdit) edits.emplace_back(opcode, index);
+        return opcode == audioMasterVersion ? 2400 : 0;
+    }
+};
+
+class PlainEffect : public EffectBase {
+public:
+    PlainEffect() : EffectBase(GuiHost::callback, 1, 0) {}
+    void process(float**, float**, int32_t) override {}
+};
+
+class TestEditor : public EditorBase {
+public:
+    using EditorBase::EditorBase;
+    bool open(void* parentWindow) override {
+        EditorBase::open(parentWindow);
+        frame = new WindowView(Rect{0, 0, 200, 100}, parentWindow, *this);
+        return true;
+    }
+    void close() override {
+        delete frame;
+        frame = nullptr;
+    }
+    ~TestEditor() override { close(); }
+};
+
+// Records every value the listener is told.
+class RecordingListener : public ControlListener {
+public:
+    void valueChanged(Canvas*, Control* control) override { values.push_back(control->getValue()); }
+    std::vector<float> values;
+};
+
+class GuiFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GuiHost::idles = 0;
+        GuiHost::edits.clear();
+        effect = std::make_unique<PlainEffect>();
+        editor = new TestEditor(*effect); // the effect owns it
+        editor->open(nullptr);
+        frame = editor->windowView();
+        window = dynamic_cast<platform::OffscreenWindow*>(&frame->native());
+    }
+    // A click whose drag follows the scripted states (the first one is the
+    // state at the press).
+    void press(Point at, std::initializer_list<platform::PointerState> drag) {
+        // The window has been painted once, as a shown window has: every
+        // control has drawn its current value.
+        window->queuePaint(0, 0, 199, 99);
+        editor->idle();
+        window->script(drag);
+        window->queueButtonDown(at.x, at.y);
+        editor->idle();
+    }
+    std::unique_ptr<PlainEffect> effect;
+    TestEditor* editor = nullptr;
+    WindowView* frame = nullptr;
+    platform::OffscreenWindow* window = nullptr;
+    RecordingListener listener;
+};
