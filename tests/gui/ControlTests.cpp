@@ -160,3 +160,36 @@ TEST_F(Controls, DuringADragTheHostKeepsGettingItsIdleCall) {
 }
 
 } // namespace
+
+#include "gui/TextLabel.h"
+
+namespace {
+
+TEST_F(Controls, LabelsShowTheirValueOrTheirTextAndRedrawOnlyOnAChange) {
+    auto* label = new TextLabel({0, 0, 60, 20}, nullptr, 40, nullptr, 0);
+    label->setValue(0.5f);
+    EXPECT_EQ(label->text(), "0.50");
+    label->setConversion([](float v, char* out, void*) { std::snprintf(out, 256, "%d bpm", static_cast<int>(v * 100)); });
+    EXPECT_EQ(label->text(), "50 bpm");
+    auto* field = new TextField({0, 30, 100, 50}, nullptr, 41, "Track one", nullptr, 0);
+    frame->addView(label);
+    frame->addView(field);
+    window->queuePaint(0, 0, 199, 99);
+    editor->idle();
+    EXPECT_FALSE(field->isDirty());
+    field->setText("Track one");
+    EXPECT_FALSE(field->isDirty()) << "the same text changes nothing";
+    field->setText(std::string(400, 'x').c_str());
+    EXPECT_EQ(field->getText().size(), 255u);
+    EXPECT_TRUE(field->isDirty());
+    editor->idle();
+    int inked = 0;
+    for (int x = 0; x < 100; ++x)
+        for (int y = 30; y < 50; ++y) inked += frame->pixels().at(x, y) == 0xFFFFFFu;
+    EXPECT_GT(inked, 20) << "the text was drawn in white";
+    auto* hidden = new TextLabel({0, 60, 60, 80}, nullptr, 42, nullptr, TextLabel::NoDraw);
+    EXPECT_FALSE(hidden->isDirty()) << "a label that draws nothing starts clean";
+    hidden->release();
+}
+
+} // namespace

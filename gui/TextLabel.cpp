@@ -1,0 +1,118 @@
+#include "gui/TextLabel.h"
+
+#include <cstdio>
+
+namespace {
+template <typename T>
+bool change(T& field, const T& value) {
+    if (field == value) return false;
+    field = value;
+    return true;
+}
+} // namespace
+
+TextLabel::TextLabel(const Rect& rect, ControlListener* owner, int32_t controlTag, Bitmap* bitmap, int32_t flags)
+    : Control(rect, owner, controlTag, bitmap), style(flags) {
+    // A label that draws nothing starts clean.
+    if (style & NoDraw) setDirty(false);
+}
+
+void TextLabel::setConversion(Conversion convert, void* userData) {
+    conversion = convert;
+    conversionData = userData;
+    setDirty(true);
+}
+
+void TextLabel::setFont(int32_t id, int32_t textStyle) {
+    if (change(fontId, id) | change(fontStyle, textStyle)) setDirty(true);
+}
+void TextLabel::setFontColour(Colour c) {
+    if (change(fontColour, c)) setDirty(true);
+}
+void TextLabel::setBackColour(Colour c) {
+    if (change(backColour, c)) setDirty(true);
+}
+void TextLabel::setFrameColour(Colour c) {
+    if (change(frameColour, c)) setDirty(true);
+}
+void TextLabel::setShadowColour(Colour c) {
+    if (change(shadowColour, c)) setDirty(true);
+}
+void TextLabel::setAlignment(int32_t a) {
+    if (change(alignment, a)) setDirty(true);
+}
+void TextLabel::setStyle(int32_t s) {
+    if (change(style, s)) setDirty(true);
+}
+
+std::string TextLabel::text() const {
+    char out[256];
+    if (conversion) {
+        out[0] = 0;
+        conversion(value, out, conversionData);
+        out[255] = 0;
+    } else {
+        std::snprintf(out, sizeof out, "%2.2f", static_cast<double>(value));
+    }
+    return out;
+}
+
+void TextLabel::draw(Canvas& canvas) {
+    if (style & NoDraw) {
+        setDirty(false);
+        return;
+    }
+    if (background) {
+        drawBackground(canvas, backgroundOffset);
+    } else if (!transparent) {
+        canvas.setFillColour(backColour);
+        canvas.fillRect(size.offset(-1, -1));
+        const bool twoColour = (style & (FrameTopLeftBack | FrameTopLeftFront)) != 0;
+        if (!twoColour) {
+            canvas.setFrameColour(frameColour);
+            canvas.drawRect({size.left, size.top, size.right - 1, size.bottom - 1});
+        } else {
+            const bool backFirst = (style & FrameTopLeftBack) != 0;
+            const Colour topLeft = backFirst ? backColour : frameColour;
+            const Colour bottomRight = backFirst ? frameColour : backColour;
+            canvas.setFrameColour(topLeft);
+            canvas.moveTo({size.left, size.bottom - 1});
+            canvas.lineTo({size.left, size.top});
+            canvas.lineTo({size.right - 1, size.top});
+            canvas.setFrameColour(bottomRight);
+            canvas.lineTo({size.right - 1, size.bottom - 1});
+            canvas.lineTo({size.left, size.bottom - 1});
+        }
+    }
+    if (!(style & NoText)) {
+        canvas.setFont(fontId, 0, fontStyle);
+        const std::string shown = text();
+        if (style & Shadowed) {
+            canvas.setFontColour(shadowColour);
+            canvas.drawString(shown, size.offset(1, 1), !transparentText, alignment);
+        }
+        canvas.setFontColour(fontColour);
+        canvas.setFillColour(backColour);
+        canvas.drawString(shown, size, !transparentText, alignment);
+    }
+    setDirty(false);
+}
+
+TextField::TextField(const Rect& rect, ControlListener* owner, int32_t controlTag, const char* initial,
+                     Bitmap* bitmap, int32_t flags)
+    : TextLabel(rect, owner, controlTag, bitmap, flags) {
+    setText(initial);
+}
+
+void TextField::setText(const char* newText) {
+    std::string next = newText ? std::string(newText).substr(0, 255) : std::string();
+    if (change(content, next)) setDirty(true);
+}
+
+std::string TextField::text() const {
+    if (!conversion) return content;
+    char out[256] = {};
+    conversion(value, out, conversionData);
+    out[255] = 0;
+    return out;
+}
