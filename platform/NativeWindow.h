@@ -85,4 +85,8 @@ private:
 // names one and a display can be opened, otherwise an off-screen window.
 std::unique_ptr<NativeWindow> openNativeWindow(void* parent, int32_t width, int32_t height);
 
+// Calls that reached a window from another thread than its own, and were
+// refused (tests look at it).
+int nativeWindowOffThreadCalls();
+
 } // namespace platform

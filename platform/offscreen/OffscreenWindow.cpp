@@ -29,7 +29,4 @@ void OffscreenWindow::processEvents(WindowEvents& sink) {
     }
 }
 
-// Until the X11 backend is in place every window is off-screen.
-std::unique_ptr<NativeWindow> openNativeWindow(void*, int32_t, int32_t) { return std::make_unique<OffscreenWindow>(); }
-
 } // namespace platform
