@@ -3,6 +3,7 @@
 
 #include "gui/Bitmap.h"
 #include "gui/Canvas.h"
+#include "gui/EmbeddedImages.h"
 
 namespace {
 
@@ -110,6 +111,29 @@ TEST(OffscreenCanvas, StartsInItsColourAndBlitsABlock) {
     Canvas c(s);
     off.blitTo(c, {1, 1, 3, 3}, {1, 0});
     EXPECT_EQ(picture(s), (std::vector<std::string>{"....", ".rr.", ".gg.", "...."}));
+}
+
+} // namespace
+
+namespace {
+
+TEST(EmbeddedImages, BitmapsLoadByIdAndAMissingOneIsEmpty) {
+    static const uint32_t pixels[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    static const EmbeddedImage table[] = {{110, 2, 2, pixels}};
+    registerEmbeddedImages(table, 1);
+    Bitmap* found = loadBitmap(110);
+    EXPECT_EQ(found->width(), 2);
+    EXPECT_EQ(found->pixel(1, 1), 0xFFFFFFu);
+    EXPECT_EQ(found->transparentColour(), colours::white) << "white is the key of a fresh bitmap";
+    found->release();
+    Bitmap* missing = loadBitmap(999);
+    EXPECT_EQ(missing->width(), 0);
+    PixelSurface s(2, 2);
+    Canvas c(s);
+    missing->draw(c, {0, 0, 2, 2}, {0, 0});
+    EXPECT_EQ(s.at(0, 0), 0u);
+    missing->release();
+    registerEmbeddedImages(nullptr, 0);
 }
 
 } // namespace
