@@ -31,6 +31,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTUNEDECK_WERROR=ON 
       -DTUNEDECK_BENCH=OFF
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions="$PWD/tests/lsan-suppressions.txt" \
   run_ctest ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== fuzz targets"
