@@ -150,13 +150,17 @@ TEST_F(Controls, AnOverlayButtonTakesAllMouseInputWhileItIsOn) {
     EXPECT_EQ(otherClicks, 1);
 }
 
-TEST_F(Controls, DuringADragTheHostKeepsGettingItsIdleCall) {
-    addSlider();
-    std::vector<PointerState> drag(60, PointerState{1, 50, 5});
-    for (const PointerState& s : drag) window->script({s});
-    window->queueButtonDown(50, 5);
+TEST_F(Controls, DuringADragTheHostKeepsGettingItsIdleCallAndTheSliderKeepsRedrawing) {
+    Slider* slider = addSlider();
+    window->queuePaint(0, 0, 199, 99);
+    editor->idle();
+    const int presentsBefore = window->presentCount();
+    for (int i = 0; i < 60; ++i) window->script({PointerState{1, 10 + i, 5}});
+    window->queueButtonDown(10, 5);
     editor->idle();
     EXPECT_GE(GuiHost::idles, 2) << "60 polls of 4 ms each span well over 100 ms";
+    EXPECT_GE(window->presentCount() - presentsBefore, 3) << "the moving handle was drawn during the drag";
+    EXPECT_GT(slider->getValue(), 0.6f);
 }
 
 } // namespace
