@@ -39,11 +39,9 @@ void MomentaryButton::track(Canvas& canvas, uint32_t buttons, float pressed) {
     endEdit();
 }
 
-void MomentaryButton::mouse(Canvas& canvas, Point) {
-    const uint32_t buttons = canvas.getMouseButtons();
-    if (!mouseEnabled || !hasLeft(buttons)) return;
-    if (buttons == 1) {
-        track(canvas, buttons, value == 0.0f ? 1.0f : 0.0f);
+void MomentaryButton::press(Canvas& canvas, uint32_t buttons, float held) {
+    if (held >= 0.0f) {
+        track(canvas, buttons, held);
     } else {
         value = value == 0.0f ? 1.0f : 0.0f;
         report(&canvas);
@@ -52,17 +50,16 @@ void MomentaryButton::mouse(Canvas& canvas, Point) {
     report(&canvas);
 }
 
+void MomentaryButton::mouse(Canvas& canvas, Point) {
+    const uint32_t buttons = canvas.getMouseButtons();
+    if (!mouseEnabled || !hasLeft(buttons)) return;
+    press(canvas, buttons, buttons == 1 ? (value == 0.0f ? 1.0f : 0.0f) : -1.0f);
+}
+
 void PressButton::mouse(Canvas& canvas, Point) {
     const uint32_t buttons = canvas.getMouseButtons();
     if (!mouseEnabled || !(buttons & (1 | 4))) return;
-    if (buttons == 1 || buttons == 4) {
-        track(canvas, buttons, buttons == 1 ? 1.0f : 0.5f);
-    } else {
-        value = value == 0.0f ? 1.0f : 0.0f;
-        report(&canvas);
-    }
-    value = 0.0f;
-    report(&canvas);
+    press(canvas, buttons, buttons == 1 ? 1.0f : buttons == 4 ? 0.5f : -1.0f);
 }
 
 StepSwitch::StepSwitch(const Rect& rect, ControlListener* owner, int32_t controlTag, Bitmap* bitmap, int32_t count)

@@ -22,6 +22,9 @@ protected:
     // Holds the value at pressed while the button set stays exactly buttons
     // and the pointer is inside; always ends at 0, told to the listener.
     void track(Canvas& canvas, uint32_t buttons, float pressed);
+    // Holds the value at held while the buttons stay down (a negative held:
+    // the value flips instead), then ends at 0; both told to the listener.
+    void press(Canvas& canvas, uint32_t buttons, float held);
     int32_t imageHeight;
     Point imageOffset;
 };

@@ -129,36 +129,24 @@ void WindowView::update(Canvas& canvas) {
     }
 }
 
-int32_t WindowView::onKeyDown(const VstKeyCode& key) {
-    if (focus) {
-        int32_t handled = focus->onKeyDown(key);
-        if (handled != -1) return handled;
-    }
-    if (modal) {
-        int32_t handled = modal->onKeyDown(key);
-        if (handled != -1) return handled;
-    }
-    for (auto it = views.rbegin(); it != views.rend(); ++it) {
-        int32_t handled = (*it)->onKeyDown(key);
-        if (handled != -1) return handled;
-    }
+// The focus view, then the modal view, then the views from the last added;
+// the first answer other than -1 counts.
+int32_t WindowView::offerKey(const std::function<int32_t(View&)>& handle) {
+    if (focus)
+        if (int32_t handled = handle(*focus); handled != -1) return handled;
+    if (modal)
+        if (int32_t handled = handle(*modal); handled != -1) return handled;
+    for (auto it = views.rbegin(); it != views.rend(); ++it)
+        if (int32_t handled = handle(**it); handled != -1) return handled;
     return -1;
 }
 
+int32_t WindowView::onKeyDown(const VstKeyCode& key) {
+    return offerKey([&key](View& view) { return view.onKeyDown(key); });
+}
+
 int32_t WindowView::onKeyUp(const VstKeyCode& key) {
-    if (focus) {
-        int32_t handled = focus->onKeyUp(key);
-        if (handled != -1) return handled;
-    }
-    if (modal) {
-        int32_t handled = modal->onKeyUp(key);
-        if (handled != -1) return handled;
-    }
-    for (auto it = views.rbegin(); it != views.rend(); ++it) {
-        int32_t handled = (*it)->onKeyUp(key);
-        if (handled != -1) return handled;
-    }
-    return -1;
+    return offerKey([&key](View& view) { return view.onKeyUp(key); });
 }
 
 bool WindowView::onWheel(Canvas* canvas, Point, float distance) {

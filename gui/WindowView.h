@@ -3,6 +3,7 @@
 // the views draw into over a background bitmap, and the routing of mouse,
 // key and wheel input to the views. GUI thread only: other threads only
 // mark views dirty, and the next idle draws them.
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -57,6 +58,7 @@ private:
     void onButtonDown(int32_t x, int32_t y) override;
     void onDestroyed() override { open = false; }
     bool anyDirty() const;
+    int32_t offerKey(const std::function<int32_t(View&)>& handle);
 
     EditorBase& editor;
     void* hostWindow;
