@@ -135,7 +135,8 @@ void TrackPlayer::setParameter(int32_t index, float value) {
             int32_t chosen = std::min(static_cast<int32_t>(clamped * total), total - 1);
             if (chosen != tracks.currentIndex) {
                 tracks.currentIndex = chosen;
-                openTrack();
+                // Hosts automate from the audio thread: the opener thread maps the file.
+                requestOpen();
             }
         }
         break;

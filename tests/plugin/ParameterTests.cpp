@@ -82,13 +82,16 @@ TEST_P(Parameters, TrackPicksAnEntryNeverPastTheLastAndDoesNotReopenTheCurrentOn
     addTracks({"/nowhere/a.wav", "/nowhere/b.wav", "/nowhere/c.wav"});
     player->setParameter(TrackPlayer::Track, 1.0f);
     EXPECT_EQ(player->trackList().currentIndex, 2);
+    player->waitForOpenings();
     EXPECT_EQ(editor().openErrors, 1) << "the missing file was tried";
     player->setParameter(TrackPlayer::Track, 0.9f);
+    player->waitForOpenings();
     EXPECT_EQ(editor().openErrors, 1) << "the same entry is not opened again";
     EXPECT_FLOAT_EQ(player->getParameter(TrackPlayer::Track), 2.0f / 3.0f);
     EXPECT_EQ(display(TrackPlayer::Track), "c.wav");
     player->setParameter(TrackPlayer::Track, -3.0f);
     EXPECT_EQ(player->trackList().currentIndex, 0);
+    player->waitForOpenings();
 }
 
 TEST_P(Parameters, HostInputOutsideTheTableIsIgnored) {
