@@ -65,14 +65,26 @@ TEST_F(AudioThread, EventsAutomationAndTheEndOfATrackDoNotAllocate) {
             effect->dispatcher(effect, effProcessEvents, 0, 0, &list, 0.0f);
             effect->setParameter(effect, TrackPlayer::Vol, 0.5f);
             effect->setParameter(effect, TrackPlayer::Loop, 0.35f);
-            effect->setParameter(effect, TrackPlayer::Track, block == 3 ? 1.0f : 0.0f); // opens on the opener
             effect->getParameter(effect, TrackPlayer::Position);
             renderBoth(1); // the track ends here and the next one is asked for
         }
         EXPECT_EQ(counter.count(), 0u);
     }
     player->waitForOpenings();
-    EXPECT_GE(player->trackList().currentIndex, 0);
+    EXPECT_EQ(player->trackList().currentIndex, 1);
+}
+
+TEST_F(AudioThread, TheTrackParameterAsksForItsTrackWithoutAllocating) {
+    setEntries({rampTrack("alloc-c.wav", 3000), rampTrack("alloc-d.wav", 3000)});
+    AEffect* effect = player->record();
+    {
+        AllocationCounter counter;
+        effect->setParameter(effect, TrackPlayer::Track, 1.0f);
+        EXPECT_EQ(counter.count(), 0u);
+    }
+    player->waitForOpenings();
+    EXPECT_EQ(player->trackList().currentIndex, 1);
+    EXPECT_EQ(player->getCurrentSource(), player->sourceAt(1)) << "the opener opened it";
 }
 
 } // namespace
