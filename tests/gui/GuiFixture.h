@@ -30,10 +30,11 @@ public:
 
 class TestEditor : public EditorBase {
 public:
-    using EditorBase::EditorBase;
+    explicit TestEditor(EffectBase& effect, Rect windowSize = Rect{0, 0, 200, 100})
+        : EditorBase(effect), windowSize(windowSize) {}
     bool open(void* parentWindow) override {
         EditorBase::open(parentWindow);
-        frame = new WindowView(Rect{0, 0, 200, 100}, parentWindow, *this);
+        frame = new WindowView(windowSize, parentWindow, *this);
         return true;
     }
     void close() override {
@@ -41,6 +42,9 @@ public:
         frame = nullptr;
     }
     ~TestEditor() override { close(); }
+
+private:
+    Rect windowSize;
 };
 
 // Records every value the listener is told.

@@ -13,21 +13,6 @@
 
 namespace {
 
-class HostWindowEditor : public EditorBase {
-public:
-    using EditorBase::EditorBase;
-    bool open(void* parentWindow) override {
-        EditorBase::open(parentWindow);
-        frame = new WindowView(Rect{0, 0, 120, 80}, parentWindow, *this);
-        return true;
-    }
-    void close() override {
-        delete frame;
-        frame = nullptr;
-    }
-    ~HostWindowEditor() override { close(); }
-};
-
 class X11Editor : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -37,7 +22,7 @@ protected:
         XMapWindow(display, parent);
         XSync(display, False);
         effect = std::make_unique<PlainEffect>();
-        editor = new HostWindowEditor(*effect);
+        editor = new TestEditor(*effect, Rect{0, 0, 120, 80});
         editor->open(reinterpret_cast<void*>(static_cast<uintptr_t>(parent)));
         frame = editor->windowView();
     }
@@ -67,7 +52,7 @@ protected:
     Display* display = nullptr;
     ::Window parent = 0;
     std::unique_ptr<PlainEffect> effect;
-    HostWindowEditor* editor = nullptr;
+    TestEditor* editor = nullptr;
     WindowView* frame = nullptr;
     RecordingListener listener;
 };
