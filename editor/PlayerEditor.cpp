@@ -1,66 +1,163 @@
 #include "editor/PlayerEditor.h"
 
+#include "gui/WindowView.h"
+#include "platform/Paths.h"
 #include "plugin/BuildProfile.h"
+#include "plugin/DebugLog.h"
 #include "plugin/TrackPlayer.h"
 
 PlayerEditor::PlayerEditor(TrackPlayer& owner, const BuildProfile& buildProfile)
-    : EditorBase(owner), player(owner), profile(buildProfile) {
+    : EditorBase(owner), player(owner), profile(buildProfile), guiThread(std::this_thread::get_id()) {
     rect = ERect{0, 0, profile.editorHeight, profile.editorWidth};
+    overviewBitmap = new Bitmap(0, TrackSource::overviewWidth, TrackSource::overviewHeight,
+                                std::vector<uint32_t>(TrackSource::overviewWidth * TrackSource::overviewHeight, 0));
+    overviewBitmap->setTransparentColour(colours::yellow);
 }
 
-PlayerEditor::~PlayerEditor() = default;
+// The player closes an open window before it goes; this covers an editor
+// destroyed on its own.
+PlayerEditor::~PlayerEditor() {
+    if (windowOpen) {
+        std::lock_guard<std::recursive_mutex> held(controlsLock);
+        windowOpen = false;
+        delete frame;
+        frame = nullptr;
+        skin.releaseAll();
+        parts.destroy();
+    }
+    overviewBitmap->release();
+}
 
-// The window comes with the editor's skin and controls; until then the
-// editor reports that it cannot open, and hosts show no window.
 bool PlayerEditor::open(void* parentWindow) {
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    // A host that opens the window twice gets the one it has.
+    if (windowOpen) return true;
+    writeLog("Opening editor...\n");
+    guiThread = std::this_thread::get_id();
     EditorBase::open(parentWindow);
-    return false;
+    skin.load(profile.compact);
+    frame = new WindowView(Rect{0, 0, profile.editorWidth, profile.editorHeight}, parentWindow, *this);
+    parts.build(profile, skin, overviewBitmap, this);
+    copyOverviewIntoBitmap();
+    queued.clear();
+    pending = 0;
+    setPage(0);
+    windowOpen = true;
+    char name[TrackList::pathRoom];
+    player.getTrackName(name, sizeof name);
+    setTitleText(name, false);
+    if (!player.editorOpened()) setDefaults();
+    update();
+    writeLog("Editor opened...\n");
+    return true;
+}
+
+// The values a window shows when no host parameter has been set: the
+// player is not told, it starts in the same state.
+void PlayerEditor::setDefaults() {
+    parts.autoRewind->setValue(0.0f);
+    parts.play->setValue(0.0f);
+    parts.pitch->setValue(0.5f);
+    if (parts.secondPitch) parts.secondPitch->setValue(0.5f);
+    parts.crossovers[0]->setValue(0.33f);
+    parts.crossovers[1]->setValue(0.67f);
+    for (Slider* gain : parts.gains) gain->setValue(0.5f);
+    parts.volume->setValue(1.0f);
+    for (Control* cut : parts.cuts) cut->setValue(0.0f);
+    parts.listScroll->setValue(0.0f);
+    remainingTime = false;
 }
 
 void PlayerEditor::close() {
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
     if (!windowOpen) return;
+    writeLog("Closing editor...\n");
     windowOpen = false;
+    frame->removeAll(false);
+    writeLog("2\n");
+    delete frame;
+    frame = nullptr;
+    writeLog("2.1\n");
+    skin.releaseAll();
+    writeLog("2.2\n");
+    writeLog("3\n");
+    parts.destroy();
+    queued.clear();
+    pending = 0;
     player.editorClosed();
+    writeLog("Editor closed...\n");
 }
 
 void PlayerEditor::idle() {
-    if (updatePending && windowOpen) updatePending = false;
+    if (!onGuiThread()) return;
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    if (!windowOpen) return;
+    takeQueuedCommands();
+    applyPendingDisplay();
+    EditorBase::idle();
 }
 
-void PlayerEditor::receiveCommand(int32_t, float) {
-    if (!windowOpen) return;
+void PlayerEditor::update() {
+    if (!onGuiThread()) {
+        postUpdate();
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    if (!windowOpen || !frame) return;
+    if (parts.position->isDirty()) copyOverviewIntoBitmap();
+    EditorBase::update();
 }
 
-void PlayerEditor::showTrackFacts(int32_t, float, bool) {
-    if (!windowOpen) return;
+int32_t PlayerEditor::onKeyDown(const VstKeyCode& key) {
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    return EditorBase::onKeyDown(key);
 }
 
-void PlayerEditor::showTime(float, int32_t, int32_t) {
-    if (!windowOpen) return;
-    postUpdate();
+int32_t PlayerEditor::onKeyUp(const VstKeyCode& key) {
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    return EditorBase::onKeyUp(key);
 }
 
-void PlayerEditor::showPlaying(bool) {
-    if (!windowOpen) return;
-    postUpdate();
+bool PlayerEditor::onWheel(float distance) {
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    return EditorBase::onWheel(distance);
 }
 
-void PlayerEditor::showTempo(float) {
-    if (!windowOpen) return;
+void PlayerEditor::setPage(int32_t page) {
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    if (!frame) return;
+    currentPage = page;
+    frame->removeAll(false);
+    const int32_t shown = parts.pageCount > 1 ? ((page % parts.pageCount) + parts.pageCount) % parts.pageCount : 0;
+    frame->setBackground(parts.pageBackgrounds[shown]);
+    for (View* view : parts.pages[shown]) frame->addView(view);
+    if (parts.pageCount > 1 && (shown == 0 || shown == 3)) {
+        parts.pitchReset->setViewSize({216, 64, 232, 80});
+        parts.pitchReset->setMouseableArea({216, 64, 232, 80});
+    }
+    update();
+    if (!frame->firstPaintPending()) frame->drawView(nullptr);
 }
 
-void PlayerEditor::showList(const char* const*, const bool*, int32_t, float, float) {
-    if (!windowOpen) return;
+// The loaders draw 3-byte pixels (blue, green, red; rows top down) into the
+// editor's memory; the slider shows them through a bitmap of the toolkit's
+// pixel format. A picture torn by a loader drawing meanwhile is mended at
+// the next refresh.
+void PlayerEditor::copyOverviewIntoBitmap() {
+    uint32_t* target = overviewBitmap->editablePixels();
+    if (!target) return;
+    for (int32_t i = 0; i < TrackSource::overviewWidth * TrackSource::overviewHeight; ++i) {
+        const uint8_t* p = overview + i * 3;
+        target[i] = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+    }
 }
 
-void PlayerEditor::refreshOverview(bool) {
-    if (!windowOpen) return;
-}
-
-void PlayerEditor::refreshTitle() {
-    if (!windowOpen) return;
-}
-
-void PlayerEditor::showOpenError() {
-    if (!windowOpen) return;
+void PlayerEditor::setTitleText(const char* path, bool withCounter) {
+    std::string text = platform::paths::split(path).name;
+    if (withCounter) {
+        char counter[32];
+        player.getTrackCounter(counter, sizeof counter);
+        text += counter;
+    }
+    parts.title->setText(text.c_str());
 }

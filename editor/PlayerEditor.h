@@ -1,14 +1,29 @@
 #pragma once
-// The player's editor: the hub through which controls, host parameters and
-// MIDI reach the player, and the display of what the player reports.
+// The player's editor: the window through which controls drive the player,
+// host parameters and MIDI move those controls, and the player shows its
+// track, time, tempo, list and overview.
 //
-// Threads: the display operations and the command receiver are called from
-// the GUI thread, the audio thread (showTime, showPlaying) and the MIDI
-// thread; all of them do nothing while the window is closed. The overview
-// pixels live as long as the editor, open or closed, because the loaders
-// draw into them.
+// Who runs what:
+// - The GUI thread (the one that opens the window) opens, closes and idles
+//   the editor, takes the window's mouse and keys, and is the only thread
+//   that draws or touches a control, always holding `controlsLock`.
+// - Other threads (audio: MIDI, host automation, the end of a track; the
+//   opener and loader threads) never wait for the editor. Their display
+//   operations store values and raise flags, which the GUI thread applies at
+//   its next idle. Their commands act at once when the controls are free
+//   (a try-lock), otherwise they wait in a queue that the GUI thread, or the
+//   next command, takes in order.
+// - The overview pixels live as long as the editor, open or closed: loaders
+//   draw into them.
+#include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <thread>
 
+#include "editor/CommandQueue.h"
+#include "editor/EditorControls.h"
+#include "editor/SkinBitmaps.h"
+#include "gui/Control.h"
 #include "gui/EditorBase.h"
 #include "platform/Relaxed.h"
 #include "sources/TrackSource.h"
@@ -16,7 +31,7 @@
 class TrackPlayer;
 struct BuildProfile;
 
-class PlayerEditor : public EditorBase {
+class PlayerEditor : public EditorBase, public ControlListener {
 public:
     PlayerEditor(TrackPlayer& player, const BuildProfile& profile);
     ~PlayerEditor() override;
@@ -24,14 +39,22 @@ public:
     bool open(void* parentWindow) override;
     void close() override;
     void idle() override;
+    void update() override;
+    int32_t onKeyDown(const VstKeyCode& key) override;
+    int32_t onKeyUp(const VstKeyCode& key) override;
+    bool onWheel(float distance) override;
+
+    void valueChanged(Canvas* canvas, Control* control) override;
 
     bool isOpen() const { return windowOpen; }
 
     // The display operations and the command receiver are virtual so that
-    // tests can watch what the player sends its editor.
+    // tests can watch what the player sends its editor. All do nothing
+    // while the window is closed.
 
     // Applies a command to the control bearing tag: below 0 toggles, 0..1
-    // sets, (1, 2) lowers by value - 1, (2, 3) raises by value - 2.
+    // sets, (1, 2) lowers by value - 1, (2, 3) raises by value - 2, exactly
+    // 2 or 3 and above keeps; the control then acts as if moved.
     virtual void receiveCommand(int32_t tag, float value);
 
     virtual void showTrackFacts(int32_t bitRate, float durationSeconds, bool stereo);
@@ -45,9 +68,63 @@ public:
 
     uint8_t* overviewPixels() { return overview; }
 
+    // Compact build: 0 transport, 1 equaliser, 2 track list, 3 jog and loops.
+    void setPage(int32_t page);
+    int32_t page() const { return currentPage; }
+    bool showsRemainingTime() const { return remainingTime; }
+    // The open window's controls (GUI thread).
+    const EditorControls& controls() const { return parts; }
+
 private:
+    enum Pending : uint32_t {
+        PendingTime = 1, PendingPlaying = 2, PendingTempo = 4, PendingFacts = 8, PendingList = 16,
+        PendingTitle = 32, PendingOpenError = 64, PendingOverview = 128, PendingOverviewForced = 256
+    };
+
+    bool onGuiThread() const { return std::this_thread::get_id() == guiThread.load(std::memory_order_relaxed); }
+    void raise(uint32_t flags);
+    // GUI thread, controls held: what other threads left for it.
+    void takeQueuedCommands();
+    void applyPendingDisplay();
+    void applyCommand(int32_t tag, float value);
+    void dispatch(Control* control, Canvas* canvas, bool doubleClick);
+    bool isDoubleClick(const Control* control) const;
+    void sendEqualiser();
+    void resetEqualiser();
+    void selectLoop(int32_t index, bool on);
+    void loopsOff();
+    void setTimeDisplay(float fraction, int32_t elapsed, int32_t total);
+    void setFactsDisplay(int32_t bitRate, float duration, bool stereo);
+    void setTempoDisplay(float bpm);
+    void refreshOverviewNow(bool force);
+    void copyOverviewIntoBitmap();
+    void setDefaults();
+    void setTitleText(const char* path, bool withCounter);
+
     TrackPlayer& player;
     const BuildProfile& profile;
     Relaxed<bool> windowOpen{false};
+    std::atomic<std::thread::id> guiThread;
+    std::recursive_mutex controlsLock;
+    CommandQueue queued;
+    SkinBitmaps skin;
+    EditorControls parts;
+    Bitmap* overviewBitmap = nullptr;
+    int32_t currentPage = 0;
+    bool remainingTime = false;
+    int32_t shownElapsed = 0; // the time last shown, shown again when the mode flips
+    int32_t shownTotal = 0;
+
+    // Left by other threads for the GUI thread.
+    std::atomic<uint32_t> pending{0};
+    Relaxed<float> pendingFraction{0.0f};
+    Relaxed<int32_t> pendingElapsed{0};
+    Relaxed<int32_t> pendingTotal{0};
+    Relaxed<bool> pendingPlaying{false};
+    Relaxed<float> pendingTempo{120.0f};
+    Relaxed<int32_t> pendingBitRate{0};
+    Relaxed<float> pendingDuration{0.0f};
+    Relaxed<bool> pendingStereo{false};
+
     uint8_t overview[TrackSource::overviewBytes] = {};
 };

@@ -24,6 +24,12 @@ public:
     int32_t height() const { return height_; }
     int32_t resourceId() const { return id; }
     uint32_t pixel(int32_t x, int32_t y) const;
+    // The image's pixels for a caller that paints them itself (an image
+    // that changes while it is shown); the transparency mask is made anew.
+    uint32_t* editablePixels() {
+        mask.clear();
+        return pixels.data();
+    }
 
     void retain() { ++references; }
     // Deletes the bitmap when the last reference goes; does nothing on a

@@ -34,6 +34,9 @@ TrackPlayer::TrackPlayer(HostCallback host, const BuildProfile& buildProfile, Ed
 }
 
 TrackPlayer::~TrackPlayer() {
+    // A host may close the plug-in with its window open: the window goes
+    // while the player it shows is still whole.
+    if (editorView) editorView->close();
     openerQuit = true;
     openerWake.release();
     opener.join();

@@ -1,7 +1,10 @@
 // tunedeck-render: a command-line VST 2 host for one tunedeck instance. It
 // fills the track list as the add-files button does, presses Play, drives
 // host parameters and MIDI notes on a timeline and renders through
-// processReplacing into a WAV file.
+// processReplacing into a WAV file. Like a host that shows the plug-in's
+// window, it keeps the editor open (drawn off-screen) and idles it, so host
+// parameters and MIDI act through the editor's controls; it can write a
+// picture of the window at the end.
 #include <unistd.h>
 
 #include <chrono>
@@ -15,7 +18,9 @@
 #include "platform/Paths.h"
 #include "plugin/DebugLog.h"
 #include "plugin/EffectFactory.h"
+#include "gui/WindowView.h"
 #include "plugin/TrackPlayer.h"
+#include "tools/PngWriter.h"
 #include "tools/WavWriter.h"
 
 namespace {
@@ -23,7 +28,8 @@ namespace {
 const char* usageText =
     "usage: tunedeck-render [--build full|compact] [--rate HZ] [--block FRAMES] [--seconds S]\n"
     "                       [--set NAME=VALUE@T]... [--note KEY@T]... [--paused] [--pcm16] [--no-wait]\n"
-    "                       [--host-dir DIR] [--out FILE.wav] FILE...\n"
+    "                       [--host-dir DIR] [--out FILE.wav] [--editor-closed]\n"
+    "                       [--screenshot FILE.png [--page N]] FILE...\n"
     "  FILE        tracks (.mp1 .mp2 .mp3 .wav) or .m3u track lists, added as one selection\n"
     "  --build     which build to host (default full)\n"
     "  --rate      host sample rate in Hz (default 44100)\n"
@@ -36,7 +42,12 @@ const char* usageText =
     "  --no-wait   do not let the loader finish its walk before closing\n"
     "  --host-dir  what the host answers when asked for the plug-in's directory\n"
     "  --out       output file (default out.wav)\n"
-    "  --log FILE  write the plug-in's debug log to FILE\n";
+    "  --log FILE  write the plug-in's debug log to FILE\n"
+    "  --editor-closed  keep the editor window closed (host parameters and MIDI keys that\n"
+    "              act through the editor then wait until a window opens)\n"
+    "  --screenshot  write the editor window as drawn after the render to FILE.png\n"
+    "  --page      the compact build's page to picture: 0 transport, 1 equaliser,\n"
+    "              2 track list, 3 jog and loops (default 0)\n";
 
 struct TimedEvent {
     double seconds;
@@ -50,8 +61,9 @@ struct Options {
     double rate = 44100;
     int32_t block = 512;
     double seconds = -1;
-    bool paused = false, pcm16 = false, wait = true;
-    std::string hostDir, out = "out.wav", log;
+    bool paused = false, pcm16 = false, wait = true, editorOpen = true;
+    int32_t page = 0;
+    std::string hostDir, out = "out.wav", log, screenshot;
     std::vector<TimedEvent> events;
     std::vector<std::string> files;
 };
@@ -143,6 +155,14 @@ Options parse(int argc, char** argv) {
             o.hostDir = value();
         } else if (a == "--log") {
             o.log = value();
+        } else if (a == "--editor-closed") {
+            o.editorOpen = false;
+        } else if (a == "--screenshot") {
+            o.screenshot = value();
+        } else if (a == "--page") {
+            double p = number(value(), "page");
+            if (p < 0 || p > 3 || p != std::floor(p)) usage("page out of range");
+            o.page = static_cast<int32_t>(p);
         } else if (a == "--out") {
             o.out = value();
         } else if (a == "--help" || a == "-h") {
@@ -155,6 +175,7 @@ Options parse(int argc, char** argv) {
         }
     }
     if (o.files.empty()) usage("no FILE given");
+    if (!o.screenshot.empty() && !o.editorOpen) usage("--screenshot needs the editor open");
     return o;
 }
 
@@ -174,6 +195,24 @@ intptr_t dispatch(AEffect* e, int32_t opcode, int32_t index = 0, intptr_t value 
     return e->dispatcher(e, opcode, index, value, ptr, opt);
 }
 
+// The off-screen window has been shown once, as a host's window is: from
+// then on the editor draws what changes at each idle.
+void showWindow(PlayerEditor& editor) {
+    WindowView* frame = editor.windowView();
+    if (!frame) return;
+    if (auto* window = dynamic_cast<platform::OffscreenWindow*>(&frame->native()))
+        window->queuePaint(0, 0, frame->viewSize().width() - 1, frame->viewSize().height() - 1);
+}
+
+bool writeScreenshot(PlayerEditor& editor, const Options& o) {
+    editor.setPage(o.page);
+    editor.idle();
+    WindowView* frame = editor.windowView();
+    if (!frame) return false;
+    frame->drawView(nullptr);
+    return writePng(o.screenshot, frame->pixels());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -191,6 +230,16 @@ int main(int argc, char** argv) {
     dispatch(effect, effSetSampleRate, 0, 0, nullptr, static_cast<float>(o.rate));
     dispatch(effect, effSetBlockSize, 0, o.block);
     dispatch(effect, effMainsChanged, 0, 1);
+    PlayerEditor& editor = player->playerEditor();
+    if (o.editorOpen) {
+        if (dispatch(effect, effEditOpen) == 0) {
+            std::fprintf(stderr, "tunedeck-render: the editor did not open\n");
+            dispatch(effect, effClose);
+            return 1;
+        }
+        showWindow(editor);
+        dispatch(effect, effEditIdle);
+    }
 
     std::vector<std::string> accepted;
     for (const std::string& file : o.files) {
@@ -206,7 +255,14 @@ int main(int argc, char** argv) {
     }
     player->addPaths(accepted, true);
     player->waitForOpenings();
-    if (!o.paused && !player->trackList().empty()) player->setPlaying(true);
+    if (!o.paused && !player->trackList().empty()) {
+        // Play is pressed on the window when there is one.
+        if (o.editorOpen)
+            editor.receiveCommand(TrackPlayer::TagPlay, 1.0f);
+        else
+            player->setPlaying(true);
+    }
+    if (o.editorOpen) dispatch(effect, effEditIdle);
 
     WavWriter out(o.out, static_cast<int>(o.rate), o.pcm16);
     if (!out.ok()) {
@@ -224,6 +280,9 @@ int main(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
     auto lastProgress = started;
     int64_t frame = 0;
+    // Hosts idle the editor about every 40 ms.
+    const auto idleFrames = static_cast<int64_t>(o.rate * 0.04);
+    int64_t nextIdle = idleFrames;
 
     while (frame < limitFrames) {
         const int32_t n = static_cast<int32_t>(std::min<int64_t>(o.block, limitFrames - frame));
@@ -256,6 +315,10 @@ int main(int argc, char** argv) {
         effect->processReplacing(effect, nullptr, outs, n);
         out.write(left.data(), right.data(), n);
         frame += n;
+        if (o.editorOpen && frame >= nextIdle) {
+            nextIdle = frame + idleFrames;
+            dispatch(effect, effEditIdle);
+        }
         auto now = std::chrono::steady_clock::now();
         if (terminal && now - lastProgress > std::chrono::milliseconds(250)) {
             lastProgress = now;
@@ -271,6 +334,14 @@ int main(int argc, char** argv) {
             usleep(10000);
         }
     }
+    bool pictured = true;
+    if (!o.screenshot.empty()) {
+        player->waitForOpenings();
+        dispatch(effect, effEditIdle);
+        pictured = writeScreenshot(editor, o);
+        if (!pictured) std::fprintf(stderr, "tunedeck-render: cannot write %s\n", o.screenshot.c_str());
+    }
+    if (o.editorOpen) dispatch(effect, effEditClose);
     dispatch(effect, effMainsChanged, 0, 0);
     dispatch(effect, effClose);
     bool written = out.finish();
@@ -280,5 +351,5 @@ int main(int argc, char** argv) {
     std::printf("rendered %lld frames (%.2f s) to %s in %.2f s, %.1fx real time\n", static_cast<long long>(frame),
                 audio, o.out.c_str(), elapsed, elapsed > 0 ? audio / elapsed : 0.0);
     DebugLog::destroy();
-    return written ? 0 : 1;
+    return written && pictured ? 0 : 1;
 }

@@ -56,7 +56,7 @@ TEST_P(HostBinding, EditorRectangleMatchesTheBuild) {
     ASSERT_NE(rect, nullptr);
     EXPECT_EQ(rect->right - rect->left, GetParam()->editorWidth);
     EXPECT_EQ(rect->bottom - rect->top, GetParam()->editorHeight);
-    EXPECT_EQ(call(effEditOpen, 0, 0, nullptr), 0);
+    EXPECT_EQ(call(effEditOpen, 0, 0, nullptr), 1);
     EXPECT_EQ(call(effEditClose), 0);
     EXPECT_EQ(call(effEditIdle), 0);
     EXPECT_EQ(call(effEditKeyDown, 'a', 0, nullptr, 0.0f), 0);

@@ -1,0 +1,252 @@
+// What the editor's controls do to the player, and the commands (host
+// parameters, MIDI) that move the controls as if a person had.
+#include <algorithm>
+#include <cmath>
+
+#include "editor/PlayerEditor.h"
+#include "gui/WindowView.h"
+#include "platform/Clock.h"
+#include "plugin/BuildProfile.h"
+#include "plugin/DebugLog.h"
+#include "plugin/TrackPlayer.h"
+
+namespace {
+constexpr float jumpBeats[8] = {0.5f, 1.0f, 2.0f, 3.0f, 4.0f, 6.0f, 8.0f, 16.0f};
+constexpr uint32_t doubleClickMs = 400;
+// Room for a selection that fills the whole track list.
+constexpr size_t selectionRoom = static_cast<size_t>(TrackList::capacity) * TrackList::pathRoom;
+
+// One record of presses and one of releases for the whole process: a
+// double click is two presses on the same tag within 400 ms.
+struct ClickRecord {
+    Relaxed<uint32_t> time{0};
+    Relaxed<int32_t> tag{-1};
+};
+ClickRecord lastPress;
+ClickRecord lastRelease;
+
+bool isSlider(const Control* control) { return dynamic_cast<const Slider*>(control) != nullptr; }
+
+// The value a command gives a control that stands at current.
+float commandedValue(float current, float value) {
+    if (value < 0.0f) return 1.0f - current;
+    if (value <= 1.0f) return value;
+    if (value < 2.0f) return std::max(current - (value - 1.0f), 0.0f);
+    if (value > 2.0f && value < 3.0f) return std::min(current + (value - 2.0f), 1.0f);
+    return current;
+}
+} // namespace
+
+bool PlayerEditor::isDoubleClick(const Control* control) const {
+    const uint32_t now = platform::tickCount();
+    ClickRecord& record = control->getValue() != 0.0f ? lastPress : lastRelease;
+    const bool twice = now - record.time < doubleClickMs && record.tag == control->getTag();
+    record.time = now;
+    record.tag = control->getTag();
+    return twice;
+}
+
+void PlayerEditor::valueChanged(Canvas* canvas, Control* control) {
+    if (!control) return;
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    const bool doubleClick = !isSlider(control) && isDoubleClick(control);
+    dispatch(control, canvas, doubleClick);
+}
+
+void PlayerEditor::dispatch(Control* control, Canvas* canvas, bool doubleClick) {
+    const int32_t tag = control->getTag();
+    if (tag <= 0 || tag >= parts.tagCount) return;
+    const TagRole role = parts.roles[tag];
+    const float value = control->getValue();
+    const bool release = value == 0.0f;
+    const bool click = value == 1.0f;
+    switch (role.role) {
+    case Role::None: break;
+    case Role::AddFiles:
+        if (release) {
+            std::vector<char> choice(selectionRoom, '\0');
+            if (player.chooseFilesToOpen(choice.data(), choice.size()))
+                player.addFiles(choice.data(), choice.size(), true);
+        }
+        break;
+    case Role::Rewind:
+        if (!release) break;
+        parts.position->setValue(0.0f);
+        player.seek(0.0f);
+        if (!canvas) return;
+        parts.position->draw(*canvas);
+        break;
+    case Role::Next:
+        if (release) player.forward();
+        break;
+    case Role::PitchReset:
+        if (!release) break;
+        parts.pitch->setValue(0.5f);
+        if (parts.secondPitch) parts.secondPitch->setValue(0.5f);
+        player.setPitch(0.5f);
+        update();
+        break;
+    case Role::TimeMode:
+        if (!click) break;
+        remainingTime = !remainingTime;
+        setTimeDisplay(-1.0f, shownElapsed, shownTotal);
+        break;
+    case Role::TapTempo:
+        if (click) player.tapTempo();
+        break;
+    case Role::NextPage:
+        if (release) setPage((currentPage + 1) % 4);
+        break;
+    case Role::Play: player.setPlaying(value != 0.0f); break;
+    case Role::AutoRewind: player.setAutoRewind(static_cast<int32_t>(2.0f * value)); break;
+    case Role::Position: player.seek(value); break;
+    case Role::Pitch:
+        if (parts.secondPitch) parts.secondPitch->setValue(value);
+        player.setPitch(value);
+        break;
+    case Role::SecondPitch:
+        parts.pitch->setValue(value);
+        player.setPitch(value);
+        break;
+    case Role::EqReset:
+        if (!release) break;
+        resetEqualiser();
+        if (canvas) {
+            for (Slider* slider : {parts.crossovers[0], parts.crossovers[1], parts.gains[0], parts.gains[1], parts.gains[2]})
+                slider->draw(*canvas);
+        }
+        update();
+        break;
+    case Role::Cut: player.setCut(role.index, value > 0.0f); break;
+    case Role::Crossover1:
+        if (parts.crossovers[1]->getValue() < parts.crossovers[0]->getValue())
+            parts.crossovers[1]->setValue(parts.crossovers[0]->getValue());
+        update();
+        sendEqualiser();
+        break;
+    case Role::Crossover2:
+        if (parts.crossovers[1]->getValue() < parts.crossovers[0]->getValue())
+            parts.crossovers[0]->setValue(parts.crossovers[1]->getValue());
+        update();
+        sendEqualiser();
+        break;
+    case Role::Gain:
+    case Role::Volume: sendEqualiser(); break;
+    case Role::ListUp:
+        if (click) player.moveSelectedUp();
+        break;
+    case Role::ListDown:
+        if (click) player.moveSelectedDown();
+        break;
+    case Role::SaveList:
+        if (release) {
+            char name[TrackList::pathRoom] = {};
+            if (player.chooseListToSave(name, sizeof name)) player.saveTrackList(name);
+        }
+        break;
+    case Role::DeleteSelected:
+        if (release) player.deleteSelected();
+        break;
+    case Role::Row:
+        if (!click) break;
+        if (doubleClick)
+            player.playRow(role.index);
+        else
+            player.toggleSelection(role.index);
+        break;
+    case Role::ListScroll: player.scrollList(value); break;
+    case Role::Jog: player.jog(value); break;
+    case Role::JumpBack:
+        if (release) player.move(-jumpBeats[role.index]);
+        break;
+    case Role::JumpForward:
+        if (release) player.move(jumpBeats[role.index]);
+        break;
+    case Role::Loop: selectLoop(role.index, value > 0.0f); break;
+    }
+    if (canvas && windowOpen && frame && frame->isChild(control)) control->update(*canvas);
+}
+
+void PlayerEditor::sendEqualiser() {
+    const float crossovers[2] = {parts.crossovers[0]->getValue(), parts.crossovers[1]->getValue()};
+    const float gains[3] = {parts.gains[0]->getValue(), parts.gains[1]->getValue(), parts.gains[2]->getValue()};
+    player.setEqualiser(crossovers, gains, parts.volume->getValue());
+}
+
+void PlayerEditor::resetEqualiser() {
+    parts.crossovers[0]->setValue(0.33f);
+    parts.crossovers[1]->setValue(0.67f);
+    for (Slider* gain : parts.gains) gain->setValue(0.5f);
+    for (int32_t band = 0; band < 3; ++band) {
+        parts.cuts[band]->setValue(0.0f);
+        player.setCut(band, false);
+    }
+    sendEqualiser();
+}
+
+// The loop buttons are a radio group in which the engaged one can also be
+// switched off; the player hears only of the loop asked for.
+void PlayerEditor::selectLoop(int32_t index, bool on) {
+    for (int32_t i = 0; i < EditorControls::loopCount; ++i)
+        if (i != index && parts.loops[i]->getValue() > 0.0f) parts.loops[i]->setValue(0.0f);
+    player.setLoop(on, static_cast<float>(static_cast<int32_t>(std::exp2(static_cast<float>(index)))) * 0.25f, index);
+    update();
+}
+
+void PlayerEditor::loopsOff() {
+    for (Control* loop : parts.loops)
+        if (loop->getValue() > 0.0f) {
+            loop->setValue(0.0f);
+            dispatch(loop, nullptr, false);
+        }
+}
+
+void PlayerEditor::receiveCommand(int32_t tag, float value) {
+    if (!windowOpen) return;
+    if (!onGuiThread()) {
+        // The title is read back from the player: a flag is all it needs.
+        if (tag == profile.titleTag) {
+            raise(PendingTitle);
+            return;
+        }
+        std::unique_lock<std::recursive_mutex> held(controlsLock, std::try_to_lock);
+        if (!held.owns_lock()) {
+            queued.push({tag, value});
+            postUpdate();
+            return;
+        }
+        if (!windowOpen) return;
+        takeQueuedCommands();
+        applyCommand(tag, value);
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    if (!windowOpen) return;
+    takeQueuedCommands();
+    applyCommand(tag, value);
+}
+
+void PlayerEditor::takeQueuedCommands() {
+    CommandQueue::Command command{};
+    while (queued.pop(command)) applyCommand(command.tag, command.value);
+}
+
+void PlayerEditor::applyCommand(int32_t tag, float value) {
+    writeLogf("Editor Receiving command : %d = %f - ", tag, static_cast<double>(value));
+    if (tag == profile.titleTag) {
+        refreshTitle();
+        return;
+    }
+    if (tag == profile.loopOffTag) {
+        loopsOff();
+        return;
+    }
+    for (int32_t entry = 0; entry < parts.tagCount; ++entry) {
+        Control* control = parts.byTag[entry];
+        if (!control || control->getTag() != tag) continue;
+        writeLogf("control = %d ", entry);
+        control->setValue(commandedValue(control->getValue(), value));
+        dispatch(control, nullptr, false);
+        update();
+    }
+}

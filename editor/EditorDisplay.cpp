@@ -1,0 +1,199 @@
+// What the player shows in its window: track facts, time, play state,
+// tempo, title, the track list and the overview. On the GUI thread each
+// operation changes its controls at once; other threads leave values and
+// flags that the GUI thread applies at its next idle.
+#include <cstdio>
+#include <cstring>
+
+#include "editor/PlayerEditor.h"
+#include "platform/Clock.h"
+#include "platform/Paths.h"
+#include "plugin/TrackPlayer.h"
+
+namespace {
+// One refresh of the overview every 100 ms at most, across all instances.
+Relaxed<uint32_t> lastOverviewRefresh{platform::tickCount()};
+constexpr uint32_t overviewIntervalMs = 100;
+const Colour currentRowColour = colours::white;
+const Colour otherRowColour{170, 170, 170, 0};
+} // namespace
+
+void PlayerEditor::raise(uint32_t flags) {
+    // Of a title and an opening error, the later one is shown.
+    if (flags & PendingTitle) pending.fetch_and(~static_cast<uint32_t>(PendingOpenError), std::memory_order_relaxed);
+    if (flags & PendingOpenError) pending.fetch_and(~static_cast<uint32_t>(PendingTitle), std::memory_order_relaxed);
+    pending.fetch_or(flags, std::memory_order_relaxed);
+    postUpdate();
+}
+
+void PlayerEditor::applyPendingDisplay() {
+    const uint32_t flags = pending.exchange(0, std::memory_order_relaxed);
+    if (!flags) return;
+    if (flags & PendingFacts) setFactsDisplay(pendingBitRate, pendingDuration, pendingStereo);
+    if (flags & PendingTime) setTimeDisplay(pendingFraction, pendingElapsed, pendingTotal);
+    if (flags & PendingPlaying) parts.play->setValue(pendingPlaying ? 1.0f : 0.0f);
+    if (flags & PendingTempo) setTempoDisplay(pendingTempo);
+    if (flags & PendingOpenError) parts.title->setText("Unable to open file");
+    if (flags & PendingTitle) refreshTitle();
+    if (flags & PendingList) player.refreshList();
+    if (flags & (PendingOverview | PendingOverviewForced)) refreshOverviewNow((flags & PendingOverviewForced) != 0);
+}
+
+void PlayerEditor::setFactsDisplay(int32_t bitRate, float duration, bool stereo) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%2d:%02d", static_cast<int>(duration * 0.016666668f),
+                  static_cast<int>(duration) % 60);
+    parts.length->setText(text);
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(bitRate / 1000));
+    parts.bitRate->setText(text);
+    parts.stereo->setText(stereo ? "S" : "M");
+}
+
+void PlayerEditor::setTimeDisplay(float fraction, int32_t elapsed, int32_t total) {
+    shownElapsed = elapsed;
+    shownTotal = total;
+    const int32_t seconds = remainingTime ? total - elapsed : elapsed;
+    char text[32];
+    std::snprintf(text, sizeof text, remainingTime ? "-%2d:%02d" : "%2d:%02d", static_cast<int>(seconds / 60),
+                  static_cast<int>(seconds % 60));
+    parts.time->setText(text);
+    if (fraction >= 0.0f) parts.position->setValue(fraction);
+}
+
+void PlayerEditor::setTempoDisplay(float bpm) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bpm));
+    parts.tempo->setText(text);
+}
+
+void PlayerEditor::showTrackFacts(int32_t bitRate, float durationSeconds, bool stereo) {
+    if (!windowOpen) return;
+    if (!onGuiThread()) {
+        pendingBitRate = bitRate;
+        pendingDuration = durationSeconds;
+        pendingStereo = stereo;
+        raise(PendingFacts);
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    if (!windowOpen) return;
+    setFactsDisplay(bitRate, durationSeconds, stereo);
+    update();
+}
+
+void PlayerEditor::showTime(float positionFraction, int32_t elapsedSeconds, int32_t totalSeconds) {
+    if (!windowOpen) return;
+    if (!onGuiThread()) {
+        pendingFraction = positionFraction;
+        pendingElapsed = elapsedSeconds;
+        pendingTotal = totalSeconds;
+        raise(PendingTime);
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    if (!windowOpen) return;
+    setTimeDisplay(positionFraction, elapsedSeconds, totalSeconds);
+    postUpdate();
+}
+
+void PlayerEditor::showPlaying(bool playing) {
+    if (!windowOpen) return;
+    if (!onGuiThread()) {
+        pendingPlaying = playing;
+        raise(PendingPlaying);
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    if (!windowOpen) return;
+    parts.play->setValue(playing ? 1.0f : 0.0f);
+    postUpdate();
+}
+
+void PlayerEditor::showTempo(float beatsPerMinute) {
+    if (!windowOpen) return;
+    if (!onGuiThread()) {
+        pendingTempo = beatsPerMinute;
+        raise(PendingTempo);
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    if (!windowOpen) return;
+    setTempoDisplay(beatsPerMinute);
+    update();
+}
+
+void PlayerEditor::showOpenError() {
+    if (!windowOpen) return;
+    if (!onGuiThread()) {
+        raise(PendingOpenError);
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    if (!windowOpen) return;
+    parts.title->setText("Unable to open file");
+}
+
+void PlayerEditor::refreshTitle() {
+    if (!windowOpen) return;
+    if (!onGuiThread()) {
+        raise(PendingTitle);
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    if (!windowOpen) return;
+    char name[TrackList::pathRoom];
+    player.getTrackName(name, sizeof name);
+    if (std::strchr(name, '.')) setTitleText(name, true);
+    postUpdate();
+}
+
+// Rows scroll by whole pixels: with a fraction f of a row scrolled, the
+// first row shrinks from below and the last one grows up from the bottom.
+void PlayerEditor::showList(const char* const* rows, const bool* marks, int32_t currentRow, float scroll,
+                            float fraction) {
+    if (!windowOpen) return;
+    if (!onGuiThread()) {
+        raise(PendingList);
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    if (!windowOpen || !rows || !marks) return;
+    const int32_t n = parts.rowCount;
+    const int32_t top = parts.listTop, bottom = parts.listBottom, right = parts.rowRight;
+    const auto shift = static_cast<int32_t>(16.0f * fraction);
+    for (int32_t k = 0; k < n; ++k) {
+        const char* text = rows[k] ? rows[k] : "";
+        TextField* label = parts.rowLabels[k];
+        label->setBackground(*text && marks[k] ? parts.selectedRowBitmap : parts.rowBitmap);
+        label->setText(*text ? platform::paths::split(text).name.c_str() : "");
+        label->setFontColour(k == currentRow ? currentRowColour : otherRowColour);
+        Rect place{4, top + 16 * k - shift, right, top + 16 * k + 16 - shift};
+        if (k == 0) place = {4, top, right, top + 16 - shift};
+        if (k == n - 1) place = {4, bottom - shift, right, bottom};
+        label->setViewSize(place);
+        label->setMouseableArea(place);
+        parts.rows[k]->setViewSize(place);
+        parts.rows[k]->setMouseableArea(place);
+    }
+    parts.listScroll->setValue(scroll);
+    update();
+}
+
+void PlayerEditor::refreshOverview(bool force) {
+    if (!windowOpen) return;
+    if (!onGuiThread()) {
+        raise(force ? PendingOverviewForced : PendingOverview);
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    refreshOverviewNow(force);
+}
+
+void PlayerEditor::refreshOverviewNow(bool force) {
+    const uint32_t now = platform::tickCount();
+    if (!force && now - lastOverviewRefresh <= overviewIntervalMs) return;
+    if (!windowOpen) return;
+    parts.position->setDirty(true);
+    update();
+    lastOverviewRefresh = now;
+}

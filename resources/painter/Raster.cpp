@@ -1,0 +1,100 @@
+#include "resources/painter/Raster.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "gui/Canvas.h"
+
+namespace paint {
+
+Rgb rgb(uint32_t hex) {
+    return {static_cast<float>((hex >> 16) & 255), static_cast<float>((hex >> 8) & 255), static_cast<float>(hex & 255)};
+}
+
+Rgb mix(Rgb a, Rgb b, float t) { return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t}; }
+
+Rgb scale(Rgb c, float k) { return {c.r * k, c.g * k, c.b * k}; }
+
+float circle(float x, float y, float cx, float cy, float radius) { return std::hypot(x - cx, y - cy) - radius; }
+
+float roundedBox(float x, float y, float left, float top, float right, float bottom, float radius) {
+    const float cx = (left + right) * 0.5f, cy = (top + bottom) * 0.5f;
+    const float hx = (right - left) * 0.5f - radius, hy = (bottom - top) * 0.5f - radius;
+    const float qx = std::abs(x - cx) - hx, qy = std::abs(y - cy) - hy;
+    return std::hypot(std::max(qx, 0.0f), std::max(qy, 0.0f)) + std::min(std::max(qx, qy), 0.0f) - radius;
+}
+
+float segment(float x, float y, float ax, float ay, float bx, float by, float halfWidth) {
+    const float px = x - ax, py = y - ay, dx = bx - ax, dy = by - ay;
+    const float length2 = dx * dx + dy * dy;
+    const float t = length2 > 0 ? std::clamp((px * dx + py * dy) / length2, 0.0f, 1.0f) : 0.0f;
+    return std::hypot(px - dx * t, py - dy * t) - halfWidth;
+}
+
+float triangle(float x, float y, float ax, float ay, float bx, float by, float cx, float cy) {
+    // Outside: distance to the nearest edge; inside: minus that distance.
+    const float edges = std::min({segment(x, y, ax, ay, bx, by, 0), segment(x, y, bx, by, cx, cy, 0),
+                                  segment(x, y, cx, cy, ax, ay, 0)});
+    auto side = [&](float x0, float y0, float x1, float y1) { return (x1 - x0) * (y - y0) - (y1 - y0) * (x - x0); };
+    const float s0 = side(ax, ay, bx, by), s1 = side(bx, by, cx, cy), s2 = side(cx, cy, ax, ay);
+    const bool inside = (s0 >= 0 && s1 >= 0 && s2 >= 0) || (s0 <= 0 && s1 <= 0 && s2 <= 0);
+    return inside ? -edges : edges;
+}
+
+Image::Image(int32_t width, int32_t height, Rgb fill)
+    : surface(width, height,
+              Colour{static_cast<uint8_t>(fill.r), static_cast<uint8_t>(fill.g), static_cast<uint8_t>(fill.b), 0}) {}
+
+void Image::blend(int32_t x, int32_t y, Rgb colour, float alpha) {
+    if (!surface.inside(x, y) || alpha <= 0.0f) return;
+    alpha = std::min(alpha, 1.0f);
+    const Colour old = Colour::fromPixel(surface.at(x, y));
+    auto channel = [alpha](float was, float now) {
+        return static_cast<uint8_t>(std::clamp(std::lround(was + (now - was) * alpha), 0L, 255L));
+    };
+    surface.set(x, y,
+                Colour{channel(old.red, colour.r), channel(old.green, colour.g), channel(old.blue, colour.b), 0}.pixel());
+}
+
+void Image::fill(const Rect& box, const Distance& shape, Rgb colour, float alpha) {
+    fill(box, shape, [colour](float, float) { return colour; }, alpha);
+}
+
+void Image::fill(const Rect& box, const Distance& shape, const std::function<Rgb(float, float)>& colour, float alpha) {
+    for (int32_t y = std::max(box.top, 0); y < std::min(box.bottom, height()); ++y)
+        for (int32_t x = std::max(box.left, 0); x < std::min(box.right, width()); ++x) {
+            const float fx = static_cast<float>(x) + 0.5f, fy = static_cast<float>(y) + 0.5f;
+            const float coverage = std::clamp(0.5f - shape(fx, fy), 0.0f, 1.0f);
+            if (coverage > 0.0f) blend(x, y, colour(fx, fy), coverage * alpha);
+        }
+}
+
+void Image::rect(const Rect& box, Rgb colour, float alpha) {
+    for (int32_t y = box.top; y < box.bottom; ++y)
+        for (int32_t x = box.left; x < box.right; ++x) blend(x, y, colour, alpha);
+}
+
+void Image::verticalGradient(const Rect& box, Rgb top, Rgb bottom) {
+    const float rows = static_cast<float>(std::max(box.height() - 1, 1));
+    for (int32_t y = box.top; y < box.bottom; ++y) {
+        const Rgb c = mix(top, bottom, static_cast<float>(y - box.top) / rows);
+        for (int32_t x = box.left; x < box.right; ++x) blend(x, y, c, 1.0f);
+    }
+}
+
+void Image::text(const std::string& line, const Rect& box, int32_t fontId, Rgb colour, bool centred,
+                 int32_t fontStyle) {
+    Canvas canvas(surface);
+    canvas.setFont(fontId, 0, fontStyle);
+    canvas.setFontColour(Colour{static_cast<uint8_t>(colour.r), static_cast<uint8_t>(colour.g),
+                                static_cast<uint8_t>(colour.b), 0});
+    canvas.drawString(line, box, false, centred ? Canvas::AlignCentre : Canvas::AlignLeft);
+}
+
+void Image::paste(const Image& other, int32_t x, int32_t y) {
+    for (int32_t row = 0; row < other.height(); ++row)
+        for (int32_t column = 0; column < other.width(); ++column)
+            surface.set(x + column, y + row, other.surface.at(column, row));
+}
+
+} // namespace paint
