@@ -1,0 +1,180 @@
+// The window's controls under a pointer: rewind, the list rows, the
+// equaliser, loops and the time display, as a user clicks them.
+#include "tests/editor/EditorFixture.h"
+
+namespace {
+
+class EditorClicks : public EditorFixture {
+protected:
+    void threeTracks() {
+        setEntries({rampTrack("click-a.wav", 88200), rampTrack("click-b.wav", 88200), rampTrack("click-c.wav", 88200)});
+        player->openTrack();
+        player->waitForOpenings();
+        player->setSize(88200, true);
+        player->refreshList();
+    }
+    void clickRow(int32_t row, uint32_t buttons = platform::LeftButton) {
+        showPage(2);
+        clickTag(rowTag(row), buttons);
+    }
+    bool marked(int32_t entry) { return player->trackList().selected[entry]; }
+};
+
+TEST_P(EditorClicks, RewindInTheFirstSecondGoesToThePreviousTrackLaterToTheStart) {
+    openWindow();
+    threeTracks();
+    player->trackList().currentIndex = 1;
+    player->openTrack();
+    player->setSize(88200, true);
+    player->setPosition(22050); // half a second in
+    clickTag(2);
+    player->waitForOpenings();
+    EXPECT_EQ(player->trackList().currentIndex, 0);
+
+    player->setSize(88200, true);
+    player->setPosition(66150); // a second and a half in
+    clickTag(2);
+    player->waitForOpenings();
+    EXPECT_EQ(player->trackList().currentIndex, 0);
+    EXPECT_EQ(player->getPosition(), 0);
+    EXPECT_FLOAT_EQ(controls().position->getValue(), 0.0f);
+}
+
+TEST_P(EditorClicks, ListRowsToggleOnALeftClickPlayOnADoubleClickAndIgnoreTheRightButton) {
+    openWindow();
+    threeTracks();
+    clickRow(1, platform::RightButton);
+    EXPECT_FALSE(marked(1)) << "a right click does nothing";
+    clickRow(1);
+    EXPECT_TRUE(marked(1));
+    now += 1000;
+    clickRow(1);
+    EXPECT_FALSE(marked(1)) << "a second click after 400 ms toggles again";
+
+    now += 1000;
+    clickRow(2);
+    now += 150;
+    clickRow(2);
+    player->waitForOpenings();
+    EXPECT_EQ(player->trackList().currentIndex, 2) << "a double click plays the row";
+    EXPECT_TRUE(marked(2));
+
+    now += 1000;
+    clickRow(0);
+    now += 100;
+    clickRow(1);
+    EXPECT_TRUE(marked(0));
+    EXPECT_TRUE(marked(1)) << "quick clicks on two rows mark both";
+    EXPECT_EQ(player->trackList().currentIndex, 2);
+}
+
+TEST_P(EditorClicks, SelectedRowsShowTheSelectedBackgroundAndTheCurrentRowIsWhite) {
+    openWindow();
+    threeTracks();
+    clickRow(1);
+    const EditorControls& c = controls();
+    EXPECT_EQ(c.rowLabels[1]->getBackground(), c.selectedRowBitmap);
+    EXPECT_EQ(c.rowLabels[0]->getBackground(), c.rowBitmap);
+    EXPECT_EQ(c.rowLabels[0]->getText(), "click-a");
+    EXPECT_EQ(c.rowLabels[3]->getText(), "") << "rows past the list are empty";
+}
+
+TEST_P(EditorClicks, TheEqualiserResetRestoresBandsAndCutsButKeepsTheVolume) {
+    openWindow();
+    view().receiveCommand(TrackPlayer::TagVolume, 0.4f);
+    view().receiveCommand(TrackPlayer::TagBassLevel, 0.9f);
+    view().receiveCommand(TrackPlayer::TagCrossover1, 0.1f);
+    view().receiveCommand(TrackPlayer::TagCutTreble, 1.0f);
+    ASSERT_FLOAT_EQ(player->getParameter(TrackPlayer::EqBass), 0.9f);
+    showPage(1);
+    clickTag(12);
+    EXPECT_FLOAT_EQ(player->getParameter(TrackPlayer::EqBass), 0.5f);
+    EXPECT_FLOAT_EQ(player->getParameter(TrackPlayer::EqCut1), 0.33f);
+    EXPECT_FLOAT_EQ(player->getParameter(TrackPlayer::EqCut2), 0.67f);
+    EXPECT_FLOAT_EQ(player->getParameter(TrackPlayer::CutTreble), 0.0f);
+    EXPECT_FLOAT_EQ(controls().cuts[1]->getValue(), 0.0f);
+    EXPECT_FLOAT_EQ(player->getVolume(), 0.4f);
+    EXPECT_FLOAT_EQ(controls().volume->getValue(), 0.4f);
+}
+
+TEST_P(EditorClicks, CrossoversPushAndPullEachOther) {
+    openWindow();
+    view().receiveCommand(TrackPlayer::TagCrossover1, 0.8f);
+    EXPECT_FLOAT_EQ(controls().crossovers[1]->getValue(), 0.8f) << "crossover 1 pushes crossover 2";
+    EXPECT_FLOAT_EQ(player->getParameter(TrackPlayer::EqCut2), 0.8f);
+    view().receiveCommand(TrackPlayer::TagCrossover2, 0.2f);
+    EXPECT_FLOAT_EQ(controls().crossovers[0]->getValue(), 0.2f) << "crossover 2 pulls crossover 1";
+    EXPECT_FLOAT_EQ(player->getParameter(TrackPlayer::EqCut1), 0.2f);
+}
+
+TEST_P(EditorClicks, LoopButtonsActAsARadioGroupThatCanBeSwitchedOff) {
+    openWindow();
+    playRamp(441000);
+    showPage(3);
+    clickTag(loopTag(0));
+    EXPECT_TRUE(player->isLoopOn());
+    EXPECT_EQ(player->getLoopIndex(), 0);
+    clickTag(loopTag(2));
+    EXPECT_FLOAT_EQ(controls().loops[0]->getValue(), 0.0f) << "button 1 went off";
+    EXPECT_FLOAT_EQ(controls().loops[2]->getValue(), 1.0f);
+    EXPECT_TRUE(player->isLoopOn());
+    EXPECT_EQ(player->getLoopIndex(), 2);
+    EXPECT_FLOAT_EQ(player->getLoopBeats(), 1.0f);
+    clickTag(loopTag(2));
+    EXPECT_FALSE(player->isLoopOn()) << "the engaged button switches the loop off";
+}
+
+TEST_P(EditorClicks, TheTimeDisplayFlipsBetweenElapsedAndRemaining) {
+    openWindow();
+    view().showTime(0.25f, 15, 60);
+    EXPECT_EQ(controls().time->getText(), " 0:15");
+    click(120, 52); // the time display
+    EXPECT_TRUE(view().showsRemainingTime());
+    EXPECT_EQ(controls().time->getText(), "- 0:45") << "shown again at once";
+    view().showTime(0.5f, 125, 200);
+    EXPECT_EQ(controls().time->getText(), "- 1:15");
+    EXPECT_FLOAT_EQ(controls().position->getValue(), 0.5f);
+}
+
+TEST_P(EditorClicks, PlayTogglesThePlayerAndPitchResetCentresBothSliders) {
+    openWindow();
+    playRamp(441000);
+    player->setPlaying(false);
+    clickTag(TrackPlayer::TagPlay);
+    EXPECT_TRUE(player->isPlaying());
+    view().receiveCommand(TrackPlayer::TagPitch, 1.0f);
+    EXPECT_FLOAT_EQ(player->getPitch(), 32.0f);
+    if (compact()) {
+        EXPECT_FLOAT_EQ(controls().secondPitch->getValue(), 1.0f) << "the two pitch sliders agree";
+    }
+    clickTag(TrackPlayer::TagPitchReset);
+    EXPECT_FLOAT_EQ(player->getPitch(), 0.0f);
+    EXPECT_FLOAT_EQ(controls().pitch->getValue(), 0.5f);
+}
+
+TEST_P(EditorClicks, ABeatJumpMovesByTheTappedTempo) {
+    openWindow();
+    playRamp(441000);
+    player->setPosition(220500);
+    showPage(3);
+    clickTag(compact() ? 42 + 3 : 44 + 3); // forward 3 beats at 120 bpm: 1.5 s
+    EXPECT_NEAR(player->getPosition(), 220500 + 66150, 2);
+    clickTag(compact() ? 34 + 0 : 36 + 0); // back half a beat
+    EXPECT_NEAR(player->getPosition(), 220500 + 66150 - 11025, 2);
+}
+
+TEST_P(EditorClicks, OpeningATrackTitlesTheWindowWithItsPlaceInTheList) {
+    openWindow();
+    threeTracks();
+    view().idle();
+    EXPECT_EQ(controls().title->getText(), "click-a 1/3");
+    player->trackList().currentIndex = 2;
+    player->requestOpen(); // as MIDI or the end of a track do, on the opener thread
+    player->waitForOpenings();
+    view().idle();
+    EXPECT_EQ(controls().title->getText(), "click-c 3/3");
+}
+
+TUNEDECK_BOTH_BUILDS(EditorClicks);
+
+} // namespace
