@@ -1,5 +1,9 @@
 // The audio thread never allocates: everything a host calls while it
 // renders runs here under an allocation counter.
+#include <atomic>
+#include <thread>
+
+#include "gui/WindowView.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/PlayerFixture.h"
 
@@ -72,6 +76,51 @@ TEST_F(AudioThread, EventsAutomationAndTheEndOfATrackDoNotAllocate) {
     }
     player->waitForOpenings();
     EXPECT_EQ(player->trackList().currentIndex, 1);
+}
+
+// With the window open, MIDI keys and automation move the editor's controls
+// from the audio thread while the GUI thread idles and draws: the audio
+// thread acts, queues or flags, and never allocates.
+TEST_F(AudioThread, WithTheWindowOpenEditorCommandsFromTheAudioThreadDoNotAllocate) {
+    setEntries({rampTrack("alloc-e.wav", 441000), rampTrack("alloc-f.wav", 441000)});
+    player->openTrack();
+    player->setSize(441000, true);
+    AEffect* effect = player->record();
+    ASSERT_EQ(effect->dispatcher(effect, effEditOpen, 0, 0, nullptr, 0.0f), 1);
+    auto& window = dynamic_cast<platform::OffscreenWindow&>(player->playerEditor().windowView()->native());
+    window.queuePaint(0, 0, 255, 83);
+    effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+    // Play, back 5 %, a white key, pitch up, pitch reset: all through editor tags.
+    const char keys[] = {51, 61, 62, 66, 68, 70};
+    VstMidiEvent notes[6];
+    VstEvent* pointers[6];
+    for (int i = 0; i < 6; ++i) {
+        notes[i] = {kVstMidiType, sizeof(VstMidiEvent), 0, 0, 0, 0, {char(0x90), keys[i], 100, 0}, 0, 0, 0, 0};
+        pointers[i] = reinterpret_cast<VstEvent*>(&notes[i]);
+    }
+    struct { int32_t numEvents; intptr_t reserved; VstEvent* events[6]; } list{6, 0, {}};
+    std::copy(std::begin(pointers), std::end(pointers), list.events);
+    std::atomic<bool> done{false};
+    size_t allocations = 0;
+    std::thread audio([&] {
+        AllocationCounter counter;
+        for (int block = 0; block < 200; ++block) {
+            effect->dispatcher(effect, effProcessEvents, 0, 0, &list, 0.0f);
+            for (int32_t index : {TrackPlayer::Vol, TrackPlayer::Pitch, TrackPlayer::EqBass, TrackPlayer::EqCut1,
+                                  TrackPlayer::CutTweet, TrackPlayer::Loop, TrackPlayer::AutoRewind})
+                effect->setParameter(effect, index, 0.2f + 0.001f * static_cast<float>(block % 7));
+            renderBoth(1);
+        }
+        allocations = counter.count();
+        done = true;
+    });
+    while (!done) effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+    audio.join();
+    effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(allocations, 0u);
+    EXPECT_NEAR(player->getVolume(), 0.2f, 0.01f) << "the commands reached the player";
+    EXPECT_TRUE(player->isLoopOn());
+    effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
 }
 
 TEST_F(AudioThread, TheTrackParameterAsksForItsTrackWithoutAllocating) {
