@@ -70,6 +70,7 @@ Image transportPage(int32_t width, int32_t height, int32_t pitchRight) {
     // The overview's well, seen while no track is loaded.
     image.rect({3, 23, 253, 41}, groove);
     pitchTrack(image, {4, 64, pitchRight, 80});
+    image.paste(infoKey(), 236, 44);
     return image;
 }
 

@@ -35,6 +35,8 @@ Image button(Glyph glyph, Rgb accent);
 Image textButton(const std::string& label, Rgb accent);
 // The auto-rewind switch: three 16 × 16 states stacked.
 Image autoRewindSwitch();
+// The face painted under the about button, which draws only while shown.
+Image infoKey();
 Image handle(int32_t width, int32_t height, Rgb accent);
 // The background of a text display: a recessed screen, yellow corners.
 Image display(int32_t width, int32_t height);

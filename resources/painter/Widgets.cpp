@@ -46,6 +46,13 @@ Image textButton(const std::string& label, Rgb accent) {
     return image;
 }
 
+Image infoKey() {
+    Image image(16, 16, buttonSurround);
+    keyCap(image, 0, false, cyan);
+    image.text("i", {0, 0, 16, 15}, 3, ink, true, 1);
+    return image;
+}
+
 Image autoRewindSwitch() {
     Image image(16, 48, buttonSurround);
     for (int32_t state = 0; state < 3; ++state) {

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Pictures of both editors while the demo set plays, for the README:
+# docs/full-editor.png and docs/compact-page-0.png .. compact-page-3.png.
+# Needs a build (scripts/setup.sh).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mkdir -p build/demo docs
+build/tunedeck-demo-tracks build/demo > /dev/null
+play=(--seconds 7 --set Pitch=0.55@0 --set "Eq bass=0.7@0" --set "Cut Tweet=1@0" --set Loop=0.45@5
+      --out build/demo/screenshot.wav build/demo/demo.m3u)
+build/tunedeck-render --build full --screenshot docs/full-editor.png "${play[@]}"
+for page in 0 1 2 3; do
+  build/tunedeck-render --build compact --page "$page" --screenshot "docs/compact-page-$page.png" "${play[@]}"
+done
