@@ -119,17 +119,15 @@ void PlayerEditor::dispatch(Control* control, Canvas* canvas, bool doubleClick) 
         break;
     case Role::Cut: player.setCut(role.index, value > 0.0f); break;
     case Role::Crossover1:
-        if (parts.crossovers[1]->getValue() < parts.crossovers[0]->getValue())
-            parts.crossovers[1]->setValue(parts.crossovers[0]->getValue());
+    case Role::Crossover2: {
+        // The crossover moved pushes or pulls the other one along.
+        Slider* moved = parts.crossovers[role.role == Role::Crossover1 ? 0 : 1];
+        Slider* other = parts.crossovers[role.role == Role::Crossover1 ? 1 : 0];
+        if (parts.crossovers[1]->getValue() < parts.crossovers[0]->getValue()) other->setValue(moved->getValue());
         update();
         sendEqualiser();
         break;
-    case Role::Crossover2:
-        if (parts.crossovers[1]->getValue() < parts.crossovers[0]->getValue())
-            parts.crossovers[0]->setValue(parts.crossovers[1]->getValue());
-        update();
-        sendEqualiser();
-        break;
+    }
     case Role::Gain:
     case Role::Volume: sendEqualiser(); break;
     case Role::ListUp:

@@ -79,6 +79,74 @@ void EditorControls::buildSharedStrip(const SkinBitmaps& skin, Bitmap* overview,
     pitchReset = put(new MomentaryButton(resetRect, listener, 4, skin.get(118), 16, {0, 0}), Role::PitchReset);
 }
 
+void EditorControls::buildEqualiser(const SkinBitmaps& skin, ControlListener* listener, Bitmap* background,
+                                    int32_t top, const Rect& resetRect) {
+    crossovers[0] = put(horizontalSlider({42, top, 90, top + 32}, listener, 16, skin.get(124), background, {42, top}),
+                        Role::Crossover1);
+    crossovers[1] = put(horizontalSlider({130, top, 178, top + 32}, listener, 17, skin.get(124), background,
+                                         {130, top}),
+                        Role::Crossover2);
+    const int32_t gainLefts[3] = {6, 94, 182};
+    for (int32_t band = 0; band < 3; ++band)
+        gains[band] = put(verticalSlider({gainLefts[band], top, gainLefts[band] + 32, top + 72}, listener, 18 + band,
+                                         skin.get(123), background, true),
+                          Role::Gain, band);
+    volume = put(verticalSlider({218, top, 250, top + 54}, listener, 21, skin.get(123), background, true),
+                 Role::Volume);
+    const int32_t cutLefts[3] = {42, 74, 162};
+    for (int32_t band = 0; band < 3; ++band)
+        cuts[band] = put(new ToggleButton({cutLefts[band], top + 58, cutLefts[band] + 16, top + 74}, listener,
+                                          13 + band, skin.get(126)),
+                         Role::Cut, band);
+    put(new MomentaryButton(resetRect, listener, 12, skin.get(118), 16, {0, 0}), Role::EqReset);
+}
+
+void EditorControls::buildJogAndJumps(const SkinBitmaps& skin, ControlListener* listener, int32_t jogTag,
+                                      int32_t jogTop, int32_t firstJumpTag, int32_t backTop, int32_t forwardTop) {
+    auto* jogWheel = new JogKnob({6, jogTop, 78, jogTop + 72}, listener, jogTag, skin.get(145), 72, 72, {6, jogTop});
+    jogWheel->setStartAngle(4.71225);
+    jogWheel->setRangeAngle(-6.283);
+    jogWheel->setTransparency(true);
+    put(jogWheel, Role::Jog);
+    for (int32_t i = 0; i < 8; ++i) {
+        const int32_t left = 82 + 20 * i;
+        put(new PressButton({left, backTop, left + 16, backTop + 16}, listener, firstJumpTag + i, skin.get(146 + i),
+                            16, {0, 0}),
+            Role::JumpBack, i);
+        put(new PressButton({left, forwardTop, left + 16, forwardTop + 16}, listener, firstJumpTag + 8 + i,
+                            skin.get(146 + i), 16, {0, 0}),
+            Role::JumpForward, i);
+    }
+}
+
+void EditorControls::buildLoops(const SkinBitmaps& skin, ControlListener* listener, int32_t firstTag,
+                                const int32_t tops[3]) {
+    const int32_t lefts[9] = {82, 102, 122, 142, 162, 182, 142, 162, 182};
+    for (int32_t i = 0; i < loopCount; ++i) {
+        const int32_t top = tops[i / 3];
+        loops[i] = put(new ToggleButton({lefts[i], top, lefts[i] + 16, top + 16}, listener, firstTag + i,
+                                        skin.get(127 + i)),
+                       Role::Loop, i);
+    }
+}
+
+// Row hit areas and their labels share one rectangle, which scrolling moves.
+void EditorControls::buildRows(ControlListener* listener, int32_t count, int32_t top, int32_t right, Bitmap* row,
+                               Bitmap* selected) {
+    rowCount = count;
+    listTop = top;
+    listBottom = top + 16 * (count - 1);
+    rowRight = right;
+    rowBitmap = row;
+    selectedRowBitmap = selected;
+    for (int32_t k = 0; k < rowCount; ++k) {
+        const Rect rect{4, top + 16 * k, right, top + 16 + 16 * k};
+        rows[k] = put(new PressButton(rect, listener, 26 + k, nullptr, 0, {0, 0}), Role::Row, k);
+        rowLabels[k] = label(rect, rowBitmap, 0, "", listener);
+        rowLabels[k]->setAlignment(Canvas::AlignLeft);
+    }
+}
+
 void EditorControls::destroy() {
     for (View* view : owned) view->release();
     owned.clear();

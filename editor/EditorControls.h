@@ -74,6 +74,14 @@ struct EditorControls {
 private:
     void buildSharedStrip(const SkinBitmaps& skin, Bitmap* overview, ControlListener* listener, bool compact);
     void buildCompact(const SkinBitmaps& skin, ControlListener* listener);
+    // Sections laid out alike in both builds, from their top edge.
+    void buildEqualiser(const SkinBitmaps& skin, ControlListener* listener, Bitmap* background, int32_t top,
+                        const Rect& resetRect);
+    void buildJogAndJumps(const SkinBitmaps& skin, ControlListener* listener, int32_t jogTag, int32_t jogTop,
+                          int32_t firstJumpTag, int32_t backTop, int32_t forwardTop);
+    // The three rows of three loop buttons: 1/4..1 at the left, 2..8 and 16..64 stacked at the right.
+    void buildLoops(const SkinBitmaps& skin, ControlListener* listener, int32_t firstTag, const int32_t tops[3]);
+    void buildRows(ControlListener* listener, int32_t count, int32_t top, int32_t right, Bitmap* row, Bitmap* selected);
     void buildFull(const SkinBitmaps& skin, ControlListener* listener);
     // Records a control under its tag with what the tag does.
     template <typename C> C* put(C* control, Role role, int32_t index = 0) {

@@ -67,97 +67,74 @@ void PlayerEditor::setTempoDisplay(float bpm) {
 }
 
 void PlayerEditor::showTrackFacts(int32_t bitRate, float durationSeconds, bool stereo) {
-    if (!windowOpen) return;
-    if (!onGuiThread()) {
-        pendingBitRate = bitRate;
-        pendingDuration = durationSeconds;
-        pendingStereo = stereo;
-        raise(PendingFacts);
-        return;
-    }
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
-    if (!windowOpen) return;
-    setFactsDisplay(bitRate, durationSeconds, stereo);
-    update();
+    display(
+        PendingFacts,
+        [&] {
+            pendingBitRate = bitRate;
+            pendingDuration = durationSeconds;
+            pendingStereo = stereo;
+        },
+        [&] {
+            setFactsDisplay(bitRate, durationSeconds, stereo);
+            update();
+        });
 }
 
 void PlayerEditor::showTime(float positionFraction, int32_t elapsedSeconds, int32_t totalSeconds) {
-    if (!windowOpen) return;
-    if (!onGuiThread()) {
-        pendingFraction = positionFraction;
-        pendingElapsed = elapsedSeconds;
-        pendingTotal = totalSeconds;
-        raise(PendingTime);
-        return;
-    }
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
-    if (!windowOpen) return;
-    setTimeDisplay(positionFraction, elapsedSeconds, totalSeconds);
-    postUpdate();
+    display(
+        PendingTime,
+        [&] {
+            pendingFraction = positionFraction;
+            pendingElapsed = elapsedSeconds;
+            pendingTotal = totalSeconds;
+        },
+        [&] {
+            setTimeDisplay(positionFraction, elapsedSeconds, totalSeconds);
+            postUpdate();
+        });
 }
 
 void PlayerEditor::showPlaying(bool playing) {
-    if (!windowOpen) return;
-    if (!onGuiThread()) {
-        pendingPlaying = playing;
-        raise(PendingPlaying);
-        return;
-    }
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
-    if (!windowOpen) return;
-    parts.play->setValue(playing ? 1.0f : 0.0f);
-    postUpdate();
+    display(
+        PendingPlaying, [&] { pendingPlaying = playing; },
+        [&] {
+            parts.play->setValue(playing ? 1.0f : 0.0f);
+            postUpdate();
+        });
 }
 
 void PlayerEditor::showTempo(float beatsPerMinute) {
-    if (!windowOpen) return;
-    if (!onGuiThread()) {
-        pendingTempo = beatsPerMinute;
-        raise(PendingTempo);
-        return;
-    }
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
-    if (!windowOpen) return;
-    setTempoDisplay(beatsPerMinute);
-    update();
+    display(
+        PendingTempo, [&] { pendingTempo = beatsPerMinute; },
+        [&] {
+            setTempoDisplay(beatsPerMinute);
+            update();
+        });
 }
 
 void PlayerEditor::showOpenError() {
-    if (!windowOpen) return;
-    if (!onGuiThread()) {
-        raise(PendingOpenError);
-        return;
-    }
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
-    if (!windowOpen) return;
-    parts.title->setText("Unable to open file");
+    display(PendingOpenError, [] {}, [&] { parts.title->setText("Unable to open file"); });
 }
 
 void PlayerEditor::refreshTitle() {
-    if (!windowOpen) return;
-    if (!onGuiThread()) {
-        raise(PendingTitle);
-        return;
-    }
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
-    if (!windowOpen) return;
-    char name[TrackList::pathRoom];
-    player.getTrackName(name, sizeof name);
-    if (std::strchr(name, '.')) setTitleText(name, true);
-    postUpdate();
+    display(PendingTitle, [] {}, [&] {
+        char name[TrackList::pathRoom];
+        player.getTrackName(name, sizeof name);
+        if (std::strchr(name, '.')) setTitleText(name, true);
+        postUpdate();
+    });
 }
 
 // Rows scroll by whole pixels: with a fraction f of a row scrolled, the
 // first row shrinks from below and the last one grows up from the bottom.
 void PlayerEditor::showList(const char* const* rows, const bool* marks, int32_t currentRow, float scroll,
                             float fraction) {
-    if (!windowOpen) return;
-    if (!onGuiThread()) {
-        raise(PendingList);
-        return;
-    }
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
-    if (!windowOpen || !rows || !marks) return;
+    if (!rows || !marks) return;
+    display(PendingList, [] {}, [&] { showRows(rows, marks, currentRow, scroll, fraction); });
+}
+
+void PlayerEditor::showRows(const char* const* rows, const bool* marks, int32_t currentRow, float scroll,
+                            float fraction) {
     const int32_t n = parts.rowCount;
     const int32_t top = parts.listTop, bottom = parts.listBottom, right = parts.rowRight;
     const auto shift = static_cast<int32_t>(16.0f * fraction);
@@ -180,13 +157,7 @@ void PlayerEditor::showList(const char* const* rows, const bool* marks, int32_t 
 }
 
 void PlayerEditor::refreshOverview(bool force) {
-    if (!windowOpen) return;
-    if (!onGuiThread()) {
-        raise(force ? PendingOverviewForced : PendingOverview);
-        return;
-    }
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
-    refreshOverviewNow(force);
+    display(force ? PendingOverviewForced : PendingOverview, [] {}, [&] { refreshOverviewNow(force); });
 }
 
 void PlayerEditor::refreshOverviewNow(bool force) {

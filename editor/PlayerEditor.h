@@ -83,10 +83,24 @@ private:
 
     bool onGuiThread() const { return std::this_thread::get_id() == guiThread.load(std::memory_order_relaxed); }
     void raise(uint32_t flags);
+    // A display operation: on the GUI thread it shows now, with the
+    // controls held; elsewhere keep stores its values and the flag asks the
+    // next idle to show them.
+    template <typename Keep, typename Show> void display(uint32_t flag, Keep keep, Show show) {
+        if (!windowOpen) return;
+        if (!onGuiThread()) {
+            keep();
+            raise(flag);
+            return;
+        }
+        std::lock_guard<std::recursive_mutex> held(controlsLock);
+        if (windowOpen) show();
+    }
     // GUI thread, controls held: what other threads left for it.
     void takeQueuedCommands();
     void applyPendingDisplay();
     void applyCommand(int32_t tag, float value);
+    void showRows(const char* const* rows, const bool* marks, int32_t currentRow, float scroll, float fraction);
     void dispatch(Control* control, Canvas* canvas, bool doubleClick);
     bool isDoubleClick(const Control* control) const;
     void sendEqualiser();

@@ -17,13 +17,22 @@ void plusGlyph(Image& image, int32_t x0, int32_t y0, Rgb colour) {
     }, colour);
 }
 
-void rewindGlyph(Image& image, int32_t x0, int32_t y0, Rgb colour) {
+namespace {
+// A bar with a triangle pointing at it: back to the start, or on to the end.
+void barAndTriangle(Image& image, int32_t x0, int32_t y0, Rgb colour, bool towardsLeft) {
+    const float bar = towardsLeft ? 4.5f : 11.5f;
+    const float base = towardsLeft ? 12.0f : 4.0f, tip = towardsLeft ? 5.5f : 10.5f;
     image.fill(cell(x0, y0), [&](float x, float y) {
-        return std::min(paint::segment(x, y, fx(x0, 4.5f), fx(y0, 4.5f), fx(x0, 4.5f), fx(y0, 11.5f), 0.9f),
-                        paint::triangle(x, y, fx(x0, 12), fx(y0, 4.5f), fx(x0, 12), fx(y0, 11.5f), fx(x0, 5.5f),
+        return std::min(paint::segment(x, y, fx(x0, bar), fx(y0, 4.5f), fx(x0, bar), fx(y0, 11.5f), 0.9f),
+                        paint::triangle(x, y, fx(x0, base), fx(y0, 4.5f), fx(x0, base), fx(y0, 11.5f), fx(x0, tip),
                                         fx(y0, 8)));
     }, colour);
 }
+} // namespace
+
+void rewindGlyph(Image& image, int32_t x0, int32_t y0, Rgb colour) { barAndTriangle(image, x0, y0, colour, true); }
+
+void nextGlyph(Image& image, int32_t x0, int32_t y0, Rgb colour) { barAndTriangle(image, x0, y0, colour, false); }
 
 void resetGlyph(Image& image, int32_t x0, int32_t y0, Rgb colour) {
     // A circular arrow: an open ring and its head.
@@ -45,14 +54,6 @@ void playGlyph(Image& image, int32_t x0, int32_t y0, Rgb colour) {
     image.fill(cell(x0, y0), [&](float x, float y) {
         return paint::triangle(x, y, fx(x0, 5), fx(y0, 3.8f), fx(x0, 5), fx(y0, 12.2f), fx(x0, 12.3f), fx(y0, 8)) -
                0.3f;
-    }, colour);
-}
-
-void nextGlyph(Image& image, int32_t x0, int32_t y0, Rgb colour) {
-    image.fill(cell(x0, y0), [&](float x, float y) {
-        return std::min(paint::segment(x, y, fx(x0, 11.5f), fx(y0, 4.5f), fx(x0, 11.5f), fx(y0, 11.5f), 0.9f),
-                        paint::triangle(x, y, fx(x0, 4), fx(y0, 4.5f), fx(x0, 4), fx(y0, 11.5f), fx(x0, 10.5f),
-                                        fx(y0, 8)));
     }, colour);
 }
 

@@ -16,12 +16,17 @@ void panel(Image& image, const Rect& box) {
 
 void caption(Image& image, const std::string& text, const Rect& box, Rgb colour) { image.text(text, box, 6, colour); }
 
+// A recessed line from left to right at y, lit along its lower edge.
+void grooveLine(Image& image, int32_t left, int32_t right, int32_t y) {
+    image.rect({left, y - 1, right, y + 1}, groove);
+    image.rect({left, y + 1, right, y + 2}, bevelLight, 0.5f);
+}
+
 // A groove along the slider's middle with ticks; the centre tick is
 // brighter where the value 0.5 means "no change".
 void horizontalTrack(Image& image, const Rect& slider, bool centreMark) {
     const int32_t mid = (slider.top + slider.bottom) / 2;
-    image.rect({slider.left + 1, mid - 1, slider.right - 1, mid + 1}, groove);
-    image.rect({slider.left + 1, mid + 1, slider.right - 1, mid + 2}, bevelLight, 0.5f);
+    grooveLine(image, slider.left + 1, slider.right - 1, mid);
     const int32_t ticks = 8;
     for (int32_t i = 0; i <= ticks; ++i) {
         const int32_t x = slider.left + 1 + (slider.width() - 3) * i / ticks;
@@ -35,8 +40,7 @@ void horizontalTrack(Image& image, const Rect& slider, bool centreMark) {
 // The pitch slider's track, with its range written above the groove.
 void pitchTrack(Image& image, const Rect& slider) {
     const int32_t mid = slider.top + 11;
-    image.rect({slider.left + 1, mid - 1, slider.right - 1, mid + 1}, groove);
-    image.rect({slider.left + 1, mid + 1, slider.right - 1, mid + 2}, bevelLight, 0.5f);
+    grooveLine(image, slider.left + 1, slider.right - 1, mid);
     const int32_t ticks = 8;
     for (int32_t i = 0; i <= ticks; ++i) {
         const int32_t x = slider.left + 1 + (slider.width() - 3) * i / ticks;
