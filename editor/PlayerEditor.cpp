@@ -5,6 +5,7 @@
 #include "plugin/BuildProfile.h"
 #include "plugin/DebugLog.h"
 #include "plugin/TrackPlayer.h"
+#include "sources/OverviewPixels.h"
 
 PlayerEditor::PlayerEditor(TrackPlayer& owner, const BuildProfile& buildProfile)
     : EditorBase(owner), player(owner), profile(buildProfile), guiThread(std::this_thread::get_id()) {
@@ -147,8 +148,9 @@ void PlayerEditor::copyOverviewIntoBitmap() {
     uint32_t* target = overviewBitmap->editablePixels();
     if (!target) return;
     for (int32_t i = 0; i < TrackSource::overviewWidth * TrackSource::overviewHeight; ++i) {
-        const uint8_t* p = overview + i * 3;
-        target[i] = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+        const uint8_t* p = overviewMemory + i * 3;
+        target[i] = static_cast<uint32_t>(overview::load(p + 2)) << 16 | static_cast<uint32_t>(overview::load(p + 1)) << 8 |
+                    overview::load(p);
     }
 }
 

@@ -66,7 +66,7 @@ public:
     virtual void refreshTitle();
     virtual void showOpenError();
 
-    uint8_t* overviewPixels() { return overview; }
+    uint8_t* overviewPixels() { return overviewMemory; }
 
     // Compact build: 0 transport, 1 equaliser, 2 track list, 3 jog and loops.
     void setPage(int32_t page);
@@ -140,5 +140,5 @@ private:
     Relaxed<float> pendingDuration{0.0f};
     Relaxed<bool> pendingStereo{false};
 
-    uint8_t overview[TrackSource::overviewBytes] = {};
+    uint8_t overviewMemory[TrackSource::overviewBytes] = {};
 };

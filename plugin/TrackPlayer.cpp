@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 #include "platform/Clock.h"
 #include "plugin/DebugLog.h"
+#include "sources/OverviewPixels.h"
 #include "sources/WavSource.h"
 
 PlayerEditor* TrackPlayer::makeEditor(TrackPlayer& player, const BuildProfile& profile) {
@@ -333,7 +334,7 @@ void TrackPlayer::getInfos(bool mayAsk) {
     overviewKnown = hasOverview;
     if (hasOverview) {
         source->setBitmap(nullptr);
-        std::memcpy(editorView->overviewPixels(), record.bitmap, TrackSource::overviewBytes);
+        overview::copyIn(editorView->overviewPixels(), record.bitmap, TrackSource::overviewBytes);
         editorView->refreshOverview(true);
     }
 }

@@ -1,5 +1,7 @@
 #include "store/TrackInfoStore.h"
 
+#include "sources/OverviewPixels.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -173,7 +175,7 @@ void TrackInfoStore::putRecord(const int32_t signature[4], const char* path, flo
         r->flags |= TrackInfoRecord::LengthRecorded;
     }
     if (hasBitmap && pixels) {
-        std::memcpy(r->bitmap, pixels, sizeof r->bitmap);
+        overview::copyOut(r->bitmap, pixels, sizeof r->bitmap);
         r->flags |= TrackInfoRecord::BitmapRecorded;
     }
     lock->unlock();
