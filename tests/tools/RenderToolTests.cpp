@@ -1,4 +1,6 @@
 // Runs tunedeck-render as a user would and checks what it wrote.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -80,6 +82,47 @@ TEST(RenderTool, FilesNoSourcePlaysAreSkipped) {
     std::string output = testdata::tempPath("render-skip.wav");
     EXPECT_EQ(run("--seconds 0.1 --out " + output + " /no/such.wav notes.txt"), 0);
     EXPECT_EQ(readFloatWav(output).left.size(), 4410u);
+}
+
+float loudest(const Rendered& r) {
+    float peak = 0.0f;
+    for (float sample : r.left) peak = std::max(peak, std::abs(sample));
+    return peak;
+}
+
+// Host parameters act through the editor's window, as in a host that shows
+// it; with the window kept closed they wait for it.
+TEST(RenderTool, HostParametersActThroughTheOpenWindowAndWaitWhileItIsClosed) {
+    std::string input = track(44100), open = testdata::tempPath("render-open.wav"),
+                closed = testdata::tempPath("render-closed.wav");
+    ASSERT_EQ(run("--seconds 0.5 --set Vol=0.5@0 --out " + open + " " + input), 0);
+    ASSERT_EQ(run("--seconds 0.5 --set Vol=0.5@0 --editor-closed --out " + closed + " " + input), 0);
+    const float full = loudest(readFloatWav(closed)), quiet = loudest(readFloatWav(open));
+    EXPECT_GT(full, 0.05f);
+    EXPECT_NEAR(quiet / full, 0.5f, 0.01f) << "a WAV track plays at the volume slider's value";
+}
+
+uint32_t bigEndian(const std::vector<unsigned char>& bytes, size_t at) {
+    return static_cast<uint32_t>(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3];
+}
+
+TEST(RenderTool, AScreenshotPicturesTheWindowOfEachBuild) {
+    std::string input = track(44100);
+    for (const char* build : {"full", "compact"}) {
+        std::string picture = testdata::tempPath(std::string("render-") + build + ".png");
+        std::remove(picture.c_str());
+        ASSERT_EQ(run(std::string("--build ") + build + " --seconds 0 --page 2 --screenshot " + picture +
+                      " --out " + testdata::tempPath("render-shot.wav") + " " + input),
+                  0);
+        std::ifstream in(picture, std::ios::binary);
+        std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_GT(bytes.size(), 33u) << build;
+        EXPECT_EQ(std::memcmp(bytes.data() + 1, "PNG", 3), 0);
+        EXPECT_EQ(bigEndian(bytes, 16), 256u) << "width";
+        EXPECT_EQ(bigEndian(bytes, 20), std::strcmp(build, "full") == 0 ? 350u : 84u) << "height";
+    }
+    EXPECT_EQ(run("--editor-closed --screenshot x.png " + input), 2) << "a closed window has no picture";
+    EXPECT_EQ(run("--page 4 " + input), 2);
 }
 
 } // namespace
