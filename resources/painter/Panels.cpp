@@ -111,8 +111,9 @@ void jogSection(Image& image, int32_t y0, bool compact) {
     const int32_t jumpTop = compact ? 4 : y0;
     caption(image, "<", {243, jumpTop + 2, 253, jumpTop + 14}, cyan);
     caption(image, ">", {243, jumpTop + (compact ? 18 : 22), 253, jumpTop + (compact ? 30 : 34)}, cyan);
-    const int32_t loopTop = compact ? 50 : 202;
-    caption(image, "LOOP", {82, loopTop - 1, 138, loopTop + 7}, amber);
+    // Under the row of short loops (1/4 to 1 beat).
+    const int32_t shortLoopsBottom = compact ? 72 : 226;
+    caption(image, "LOOP", {82, shortLoopsBottom + 1, 138, shortLoopsBottom + 11}, amber);
 }
 
 Image about(int32_t width, int32_t height) {
