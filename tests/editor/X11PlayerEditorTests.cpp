@@ -12,7 +12,7 @@
 #include "tests/support/PlayerFixture.h"
 
 // After the test framework, whose names Xlib's macros would otherwise take.
-#include <X11/Xlib.h>
+#include "tests/support/TestDisplay.h"
 #include <X11/extensions/XTest.h>
 
 namespace {
@@ -30,11 +30,7 @@ class X11PlayerEditor : public ::testing::TestWithParam<const BuildProfile*> {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (run under xvfb-run)";
-        // The server may still be busy with the connections the last test closed.
-        for (int attempt = 0; attempt < 40 && !display; ++attempt) {
-            display = XOpenDisplay(nullptr);
-            if (!display) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+        display = openTestDisplay();
         ASSERT_NE(display, nullptr) << "cannot open " << std::getenv("DISPLAY");
         TestHost::reset();
         parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 400, 400, 0, 0, 0);

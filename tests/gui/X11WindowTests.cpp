@@ -9,7 +9,7 @@
 #include "tests/gui/GuiFixture.h"
 
 // After the test framework, whose names Xlib's macros would otherwise take.
-#include <X11/Xlib.h>
+#include "tests/support/TestDisplay.h"
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
@@ -19,11 +19,7 @@ class X11Editor : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (run under xvfb-run)";
-        // The server may still be busy with the connections the last test closed.
-        for (int attempt = 0; attempt < 40 && !display; ++attempt) {
-            display = XOpenDisplay(nullptr);
-            if (!display) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+        display = openTestDisplay();
         ASSERT_NE(display, nullptr) << "cannot open " << std::getenv("DISPLAY");
         parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 300, 200, 0, 0, 0);
         XMapWindow(display, parent);
