@@ -3,6 +3,7 @@
 // middle, and replaced by a proportional byte seek for jumps outside it.
 #include <algorithm>
 #include <cstring>
+#include <cmath>
 
 #include "mpeg/MpegSource.h"
 #include "plugin/DebugLog.h"
@@ -18,17 +19,21 @@ constexpr int32_t splitAt = 32768;       // requests this long are split ...
 constexpr int32_t largestPiece = 32765;  // ... into pieces of at most this
 } // namespace
 
-bool MpegSource::getSound(float* const* out, int32_t count, int32_t position, float ratio, bool replace, bool) {
+bool MpegSource::getSound(float* const* out, int32_t count, double position, double ratio, bool replace, bool) {
     if (!out || !out[0] || !out[1] || count < 0) return false;
-    if (count + 3 < splitAt) return readWindow(out, count, position, ratio, replace);
-    writeLogf("Big getSound : HALF_BUF/2 : %d, length : %d \n", splitAt, count);
+    if (!std::isfinite(position) || !std::isfinite(ratio)) position = 0.0, ratio = 0.0;
+    // A piece's reach (its values times the ratio) must fit half the window.
+    const double reachPerValue = std::max(std::fabs(ratio), 1.0);
+    const auto fitting = static_cast<int32_t>((halfWindow - 2 * ResamplingKernel::widest) / reachPerValue);
+    if (count + 3 < splitAt && count <= fitting) return readWindow(out, count, position, ratio, replace);
+    if (count + 3 >= splitAt) writeLogf("Big getSound : HALF_BUF/2 : %d, length : %d \n", splitAt, count);
+    const int32_t largest = std::max(std::min(largestPiece, fitting), 1);
     bool result = false;
     for (int32_t done = 0; done < count;) {
-        int32_t piece = std::min(count - done, largestPiece);
+        int32_t piece = std::min(count - done, largest);
         float* part[2] = {out[0] + done, out[1] + done};
         // Each piece starts where the read position has got to at this ratio.
-        auto start = static_cast<int32_t>(position + static_cast<double>(done) * ratio);
-        result = readWindow(part, piece, start, ratio, replace);
+        result = readWindow(part, piece, position + done * ratio, ratio, replace);
         done += piece;
     }
     return result;
@@ -67,7 +72,7 @@ bool MpegSource::decodeIntoWindow() {
     return true;
 }
 
-bool MpegSource::readWindow(float* const* out, int32_t count, int32_t position, float ratio, bool replace) {
+bool MpegSource::readWindow(float* const* out, int32_t count, double position, double ratio, bool replace) {
     platform::ScopedLock guard(*lock);
     if (stopFlag || count <= 0) return false;
     if (!isOpen || length <= 0) {
@@ -77,15 +82,25 @@ bool MpegSource::readWindow(float* const* out, int32_t count, int32_t position, 
         }
         return false;
     }
-    if (!(ratio >= 0.0f)) ratio = 0.0f;
+    if (!std::isfinite(ratio) || !std::isfinite(position)) ratio = 0.0, position = 0.0;
+
+    // The frames this read touches, the kernel's reach included (a plain
+    // copy at ratio 1 reaches no further than its own frames).
+    const ResamplingKernel& kernel = ResamplingKernel::forRatio(ratio);
+    const bool copy = ratio == 1.0 && position == std::floor(position);
+    const double last = position + (count - 1) * ratio;
+    const double before = copy ? 0.0 : kernel.before(), after = copy ? 0.0 : kernel.after();
+    const double lowest = std::clamp(std::floor(std::min(position, last)) - before, 0.0, 2147483000.0);
+    const double highest = std::clamp(std::floor(std::max(position, last)) + after, 0.0, 2147483000.0);
+    const auto from = static_cast<int32_t>(lowest);
 
     bool atEnd = false;
-    const int64_t reach = static_cast<int64_t>(position) + count + maxFrameSamples;
-    if (position >= windowStart && reach < static_cast<int64_t>(windowStart) + windowFrames) {
+    const int64_t reach = static_cast<int64_t>(highest) + 1 + maxFrameSamples;
+    if (from >= windowStart && reach < static_cast<int64_t>(windowStart) + windowFrames) {
         mad_stream_buffer(&stream, view + streamPos, static_cast<unsigned long>(fileSize - streamPos));
     } else {
-        if (position < length) {
-            int32_t target = std::max(position - seekLead, 0);
+        if (from < length) {
+            int32_t target = std::max(from - seekLead, 0);
             if (target == 0) {
                 // Near the start the window is decoded from the file's first
                 // frame, so it holds exactly the frames it is labelled with.
@@ -99,21 +114,20 @@ bool MpegSource::readWindow(float* const* out, int32_t count, int32_t position, 
                         break;
                     }
                 streamPos = stream.next_frame ? stream.next_frame - view : fileSize;
-                windowStart = position - windowLead;
+                windowStart = from - windowLead;
             }
         } else {
             mad_stream_buffer(&stream, view + streamPos, static_cast<unsigned long>(fileSize - streamPos));
             atEnd = true;
-            windowStart = position - windowLead;
+            windowStart = from - windowLead;
         }
         windowFill = 0;
     }
 
     if (!atEnd) {
-        const float need = static_cast<float>(position) + static_cast<float>(count) * ratio + 3.0f;
-        while (static_cast<float>(windowStart + windowFill) < need) {
-            if (position >= windowStart + halfWindow && position < windowStart + windowFrames &&
-                windowFill > halfWindow) {
+        const double need = highest + 1.0;
+        while (static_cast<double>(windowStart) + windowFill < need) {
+            if (from >= windowStart + halfWindow && from < windowStart + windowFrames && windowFill > halfWindow) {
                 for (int c = 0; c < 2; ++c)
                     std::memmove(window[c], window[c] + halfWindow, sizeof(float) * (windowFill - halfWindow));
                 windowStart += halfWindow;
@@ -137,47 +151,26 @@ bool MpegSource::readWindow(float* const* out, int32_t count, int32_t position, 
         }
     }
 
-    int32_t readable = windowFill;
     if (atEnd) {
         length = std::max(windowStart + windowFill, 0);
         if (player) player->setSizeFromRead(length);
-        for (int c = 0; c < 2; ++c) std::fill(window[c] + windowFill, window[c] + windowFrames, 0.0f);
-        readable = windowFrames;
     }
-    output(out, count, position, ratio, replace, readable);
+    // Frames outside the decoded part of the window read as silence.
+    const int64_t start = windowStart, filled = windowFill;
+    resampler.read(out, count, position, ratio, replace, [&](int64_t first, int32_t n, float* left, float* right) {
+        for (int c = 0; c < 2; ++c) {
+            float* row = c == 0 ? left : right;
+            const int64_t begin = std::clamp<int64_t>(start - first, 0, n);
+            const int64_t end = std::clamp<int64_t>(start + filled - first, begin, n);
+            std::fill(row, row + begin, 0.0f);
+            if (end > begin) std::memcpy(row + begin, window[c] + (first + begin - start), sizeof(float) * (end - begin));
+            std::fill(row + end, row + n, 0.0f);
+        }
+    });
     if (atEnd) {
         restartDecoder(0, false);
         windowStart = 0;
         windowFill = 0;
     }
     return true;
-}
-
-// Copies or interpolates count values from the window; frames at or past
-// readable, and before the window's start, read as silence.
-void MpegSource::output(float* const* out, int32_t count, int32_t position, float ratio, bool replace,
-                        int32_t readable) const {
-    const double x0 = static_cast<double>(position) - windowStart;
-    for (int o = 0; o < 2; ++o) {
-        const float* w = window[o];
-        float* target = out[o];
-        auto at = [&](int64_t k) { return k >= 0 && k < readable ? w[k] : 0.0f; };
-        if (replace && ratio == 1.0f && x0 >= 0) {
-            auto first = static_cast<int64_t>(x0);
-            int64_t copied = std::clamp<int64_t>(readable - first, 0, count);
-            std::memcpy(target, w + first, sizeof(float) * copied);
-            std::fill(target + copied, target + count, 0.0f);
-            continue;
-        }
-        for (int32_t j = 0; j < count; ++j) {
-            double x = x0 + static_cast<double>(j) * ratio;
-            auto k = static_cast<int64_t>(x);
-            float a = at(k), b = at(k + 1);
-            auto fraction = static_cast<float>(x - static_cast<double>(k));
-            if (replace)
-                target[j] = a + (b - a) * fraction;
-            else
-                target[j] = ((b - a) * fraction + target[j]) + a;
-        }
-    }
 }

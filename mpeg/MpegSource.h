@@ -5,8 +5,7 @@
 // samples around the play position, with the equaliser applied to each
 // frame's subband samples before synthesis.
 //
-// Threads: readWindow runs on the audio thread (or the GUI thread for a
-// move's crossfade) and holds the source's lock for the whole read; opening
+// Threads: readWindow runs on the audio thread and holds the source's lock for the whole read; opening
 // and closing take the same lock only to swap the file in and out, so a read
 // never meets a released view. The loader reads the mapping it was started
 // with, which it keeps alive itself.
@@ -16,6 +15,7 @@
 
 #include "mpeg/MpegSourceBase.h"
 #include "platform/FileMapping.h"
+#include "sources/Resampler.h"
 
 class MpegSource : public MpegSourceBase {
 public:
@@ -25,13 +25,13 @@ public:
     explicit MpegSource(SourceOwner* owner);
     ~MpegSource() override;
 
-    bool getSound(float* const* out, int32_t count, int32_t position, float ratio, bool replace, bool wrap) override;
+    bool getSound(float* const* out, int32_t count, double position, double ratio, bool replace, bool wrap) override;
     bool getSignature(int32_t out[4]) override;
     void loadFunc(const LoaderRun& run) override;
     bool openFile() override;
     void closeFile() override;
     // Serves one piece of a read from the window, decoding what it lacks.
-    virtual bool readWindow(float* const* out, int32_t count, int32_t position, float ratio, bool replace);
+    virtual bool readWindow(float* const* out, int32_t count, double position, double ratio, bool replace);
 
     int32_t getWindowStart() const { return windowStart; }
     int32_t getWindowFill() const { return windowFill; }
@@ -46,7 +46,6 @@ private:
     void restartDecoder(int64_t from, bool search);
     // Decodes one frame into the window; false at the end of the data.
     bool decodeIntoWindow();
-    void output(float* const* out, int32_t count, int32_t position, float ratio, bool replace, int32_t readable) const;
 
     std::shared_ptr<const platform::FileMapping> mapping; // swapped under the lock
     const uint8_t* view = nullptr;
@@ -59,4 +58,5 @@ private:
     int32_t windowStart = 0;
     int32_t windowFill = 0;
     Relaxed<bool> isOpen{false};
+    Resampler resampler; // used under the lock
 };

@@ -18,6 +18,12 @@ public:
     void store(T v) noexcept { value_.store(v, std::memory_order_relaxed); }
     operator T() const noexcept { return load(); }
 
+    // Stores desired if the word still holds expected (a writer that must not
+    // undo another thread's newer store); on failure expected gets the value.
+    bool compareExchange(T& expected, T desired) noexcept {
+        return value_.compare_exchange_strong(expected, desired, std::memory_order_relaxed);
+    }
+
     // Read-modify-write from the single writer: not atomic as a whole, which is
     // fine because only one thread ever writes such a field.
     Relaxed& operator+=(T v) noexcept { store(load() + v); return *this; }

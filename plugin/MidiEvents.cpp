@@ -30,10 +30,10 @@ int32_t TrackPlayer::processEvents(VstEvents* events) {
         case 1: trackSelectMode = !trackSelectMode; break;
         case 3: view.receiveCommand(TagPlay, -1.0f); break;
         case 6:
-            if (previousFile()) requestOpen();
+            if (previousFile()) requestOpen(-1);
             break;
         case 8:
-            if (nextFile()) requestOpen();
+            if (nextFile()) requestOpen(+1);
             break;
         case 10: view.receiveCommand(TagBackToStart, 0.0f); break;
         case 13: view.receiveCommand(TagPosition, 1.05f); break;

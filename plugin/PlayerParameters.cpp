@@ -49,7 +49,7 @@ void TrackPlayer::getParameterDisplay(int32_t index, char* text) {
     }
     case Position: {
         int32_t frames = length;
-        writeText(text, "%.3f", frames > 0 ? static_cast<double>(static_cast<float>(position) / frames) : 0.0);
+        writeText(text, "%.3f", frames > 0 ? static_cast<double>(static_cast<float>(getPosition()) / frames) : 0.0);
         break;
     }
     case Pitch: writeText(text, "%.2f", static_cast<double>(pitch)); break;
@@ -92,7 +92,7 @@ float TrackPlayer::getParameter(int32_t index) {
     case AutoRewind: return static_cast<float>(autoRewind) * 0.5f;
     case Position: {
         int32_t frames = length;
-        return frames > 0 ? static_cast<float>(position) / frames : 0.0f;
+        return frames > 0 ? static_cast<float>(getPosition()) / frames : 0.0f;
     }
     case Pitch: return (pitch / 32.0f + 1.0f) * 0.5f;
     case Track: return tracks.empty() ? 0.0f : static_cast<float>(tracks.currentIndex) / tracks.count;

@@ -2,11 +2,17 @@
 // speed ratio, beat loops with their crossfade, reverse play, the end of a
 // track, and the operations that move the play position.
 //
-// renderBlock runs on the audio thread and takes no lock. seek, move,
-// setLoop and jog run on the GUI thread (or, through the editor, on the
-// thread that delivers MIDI); they write single Relaxed words, and the
-// crossfade tail is a Relaxed array, so nothing they share with rendering
-// is a data race.
+// The play position is fractional: each block advances it by exactly
+// frames x ratio, and every read starts from its fraction, so the speed is
+// the same at every block size. Loops and the end of the track are found in
+// track frames, at the output value where the read position crosses them.
+//
+// renderBlock runs on the audio thread and takes no lock; it is the only
+// reader of the sources while playing. seek, move, setLoop and jog run on
+// the GUI thread (or, through the editor, on the thread that delivers MIDI);
+// they write single Relaxed words. Rendering publishes its new position only
+// if no jump arrived during the block, and a move's fade is read by the
+// audio thread at its next block.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -18,12 +24,19 @@
 
 namespace {
 constexpr int32_t crossfadeFrames = 1024;
-constexpr int32_t reverseScratchFrames = 44100;
 
 void writeZeros(float* const* out, int32_t from, int32_t count) {
     if (count <= 0) return;
     std::fill_n(out[0] + from, count, 0.0f);
     std::fill_n(out[1] + from, count, 0.0f);
+}
+
+// Output values until a read position moving forward by ratio per value
+// has covered distance frames (at least one, at most most).
+int32_t valuesUntil(double distance, double ratio, int32_t most) {
+    const double values = std::ceil(distance / ratio);
+    if (!(values >= 1.0)) return 1;
+    return values >= most ? most : static_cast<int32_t>(values);
 }
 } // namespace
 
@@ -32,87 +45,134 @@ float TrackPlayer::hostRate() const {
     return rate > 0 ? rate : 44100.0f;
 }
 
-int32_t TrackPlayer::loopLengthFrames(float trackRate) const {
-    float beatTempo = tempo > 0 ? static_cast<float>(tempo) : 120.0f;
-    return std::max(saturatedFrames(60.0f * trackRate / beatTempo * loopBeats), 0);
+double TrackPlayer::loopLengthFrames(double trackRate) const {
+    const double beatTempo = tempo > 0 ? static_cast<double>(tempo) : 120.0;
+    const double frames = 60.0 * trackRate / beatTempo * loopBeats;
+    return std::isfinite(frames) && frames > 0 ? std::min(frames, 2147483647.0) : 0.0;
 }
 
 void TrackPlayer::updateTimeDisplay() {
     int32_t frames = length;
     float rate = trackRateOrZero();
     if (frames <= 0 || rate <= 0) return;
-    int32_t at = position;
+    int32_t at = getPosition();
     editorView->showTime(static_cast<float>(at) / frames, static_cast<int32_t>(at / rate),
                          static_cast<int32_t>(frames / rate));
 }
 
 void TrackPlayer::renderBlock(float** outputs, int32_t frames, bool replace) {
     if (frames <= 0 || !outputs || !outputs[0] || !outputs[1]) return;
+    if (replace) {
+        renderTrack(outputs, frames);
+        return;
+    }
+    // Accumulating: the deck's sound is made in its own block and added, so
+    // a crossfade never scales what the host has already put in the buffer.
+    for (int32_t done = 0; done < frames;) {
+        const int32_t n = std::min(frames - done, mixFrames);
+        float* block[2] = {mixBlock[0], mixBlock[1]};
+        if (renderTrack(block, n))
+            for (int ch = 0; ch < 2; ++ch)
+                for (int32_t j = 0; j < n; ++j) outputs[ch][done + j] += mixBlock[ch][j];
+        done += n;
+    }
+}
+
+bool TrackPlayer::renderTrack(float* const* out, int32_t frames) {
     TrackSource* source = currentSource;
     // While a track is being opened the old source must not play on.
     if (length <= 0 || !playing || !source || isOpening()) {
-        if (replace) writeZeros(outputs, 0, frames);
-        return;
+        fadePending = false;
+        writeZeros(out, 0, frames);
+        return false;
     }
 
-    const float trackRate = static_cast<float>(source->getSampleRate());
-    const float factor = (currentBend() + pitch) * 0.01f + 1.0f;
-    const float ratio = trackRate * factor / hostRate();
-    const int32_t loopLength = loopLengthFrames(trackRate);
+    const double trackRate = source->getSampleRate();
+    const double factor = (static_cast<double>(currentBend()) + pitch) * 0.01 + 1.0;
+    const double ratio = trackRate * factor / hostRate();
+    const double total = length;
+    const bool looping = loopOn;
+    const double loopEndNow = loopEnd;
+    const double loopStart = std::max(loopEndNow - loopLengthFrames(trackRate), 0.0);
+    // A loop shorter than a frame (an extreme tempo) is not looped.
+    const bool loopActive = looping && loopEndNow - loopStart >= 1.0;
+    const bool wrap = autoRewind == 1;
 
+    if (fadePending.exchange(false)) {
+        // A move: the sound from where the deck was fades into the new place.
+        const double unbent = trackRate * std::max(pitch * 0.01 + 1.0, 0.01) / hostRate();
+        renderCrossfadeTail(renderedPosition, unbent);
+    }
+
+    double start = position;
+    double pos = start;
     bool ok = true;
-    if (loopOn && static_cast<int64_t>(position) + frames >= loopEnd) {
-        int32_t p = position;
-        int32_t done = 0;
-        while (done < frames) {
-            if (ok && p >= loopEnd) {
-                writeLog("Loop back...");
-                renderCrossfadeTail(position, ratio);
-                writeLog("Done\n");
-                p = std::max(loopEnd - loopLength, 0);
-                position = p;
-            }
-            auto chunk = static_cast<int32_t>(std::min<int64_t>(frames - done, static_cast<int64_t>(loopEnd) - p));
-            if (chunk <= 0) {
-                // A loop of no frames, or a failed read past the loop's end:
-                // the rest of the block is silent instead of spinning.
-                if (replace) writeZeros(outputs, done, frames - done);
-                break;
-            }
-            float* part[2] = {outputs[0] + done, outputs[1] + done};
-            ok = pullBlock(part, chunk, p, ratio, replace, autoRewind);
-            mixCrossfade(part, chunk);
-            done += chunk;
-            p += chunk;
+    for (int32_t done = 0; done < frames && ok;) {
+        float* part[2] = {out[0] + done, out[1] + done};
+        int32_t n = frames - done;
+        if (ratio == 0.0 || !std::isfinite(ratio)) {
+            writeZeros(part, 0, n);
+            break;
         }
-    } else {
-        ok = pullBlock(outputs, frames, position, ratio, replace, autoRewind);
-        mixCrossfade(outputs, frames);
+        if (ratio < 0) {
+            // Backwards: value j reads at pos + (j + 1) x ratio, down to frame 0.
+            const auto available = static_cast<int32_t>(std::min<double>(n, std::floor(pos / -ratio)));
+            if (available > 0) ok = source->getSound(part, available, pos + ratio, ratio, true, false);
+            writeZeros(part, std::max(available, 0), n - std::max(available, 0));
+            mixCrossfade(part, n);
+            pos = std::max(pos + n * ratio, 0.0);
+            done += n;
+            continue;
+        }
+        if (loopActive && pos >= loopEndNow) {
+            // The read has reached the loop's end: the rest continues from the
+            // loop's start plus the overshoot, and the sound that would have
+            // followed the end fades out over the jump.
+            writeLog("Loop back...");
+            const double overshoot = std::fmod(pos - loopEndNow, loopEndNow - loopStart);
+            renderCrossfadeTail(pos, ratio);
+            writeLog("Done\n");
+            pos = loopStart + overshoot;
+            continue;
+        }
+        if (loopActive) n = valuesUntil(loopEndNow - pos, ratio, n);
+        if (wrap) {
+            if (pos >= total) {
+                pos = std::fmod(pos, total);
+                continue;
+            }
+            n = valuesUntil(total - pos, ratio, n);
+        }
+        ok = source->getSound(part, n, pos, ratio, true, wrap);
+        if (!ok) break;
+        mixCrossfade(part, n);
+        pos += n * ratio;
+        done += n;
     }
     if (!ok) {
-        if (replace) writeZeros(outputs, 0, frames);
-        return;
+        // A failed read: silence, and the same block is tried again.
+        writeZeros(out, 0, frames);
+        return false;
     }
 
     refreshCounter += frames;
-    int64_t advanced = static_cast<int64_t>(position) + saturatedFrames(static_cast<float>(frames) * ratio);
-    position = static_cast<int32_t>(std::clamp<int64_t>(advanced, 0, std::numeric_limits<int32_t>::max()));
-
-    if (position > length) {
+    renderedPosition = pos;
+    // A jump made by another thread during this block wins over the block.
+    if (position.compareExchange(start, pos) && pos > total) {
         writeLog("End file\n");
         switch (autoRewind) {
         case 0:
-            position = 0;
+            position = 0.0;
             if (nextFile()) {
-                requestOpen();
+                requestOpen(+1);
             } else {
                 playing = false;
                 editorView->showPlaying(false);
             }
             break;
-        case 1: position = position - length; break;
+        case 1: position = std::fmod(pos, total); break;
         default:
-            position = 0;
+            position = 0.0;
             playing = false;
             editorView->showPlaying(false);
             break;
@@ -121,53 +181,14 @@ void TrackPlayer::renderBlock(float** outputs, int32_t frames, bool replace) {
     if (refreshCounter >= 2000 || !playing) updateTimeDisplay();
     refreshCounter %= 2000;
     if (playing) sendTimeInfo();
-}
-
-bool TrackPlayer::pullBlock(float* const* out, int32_t count, int32_t start, float ratio, bool replace,
-                            int32_t wrapMode) {
-    TrackSource* source = currentSource;
-    if (ratio == 0.0f || !source) {
-        if (replace) writeZeros(out, 0, count);
-        return true;
-    }
-    const bool wrap = wrapMode == 1;
-    if (ratio > 0) return source->getSound(out, count, start, ratio, replace, wrap);
-
-    int32_t s = saturatedFrames(static_cast<double>(start) + saturatedFrames(static_cast<float>(count) * ratio));
-    int32_t n = count;
-    if (s < 0) {
-        n = std::min(saturatedFrames(static_cast<float>(start) / -ratio), count);
-        s = 0;
-    }
-    if (!replace && n > reverseScratchFrames) {
-        // The scratch buffers hold one second: play that second backwards
-        // from the start position and leave the rest of the block alone.
-        n = reverseScratchFrames;
-        s = std::max(saturatedFrames(static_cast<double>(start) + static_cast<float>(n) * ratio), 0);
-    }
-    if (n > 0) {
-        float* target[2] = {out[0], out[1]};
-        if (!replace) target[0] = reverseScratch[0], target[1] = reverseScratch[1];
-        if (!source->getSound(target, n, s, -ratio, true, wrap)) return false;
-    }
-    if (replace) {
-        for (int ch = 0; ch < 2; ++ch) std::reverse(out[ch], out[ch] + std::max(n, 0));
-        writeZeros(out, std::max(n, 0), count - std::max(n, 0));
-    } else {
-        for (int ch = 0; ch < 2; ++ch)
-            for (int32_t j = 0; j < n; ++j) out[ch][j] += reverseScratch[ch][n - 1 - j];
-    }
     return true;
 }
 
-void TrackPlayer::renderCrossfadeTail(int32_t from, float ratio) {
-    // Rendered on the stack, then stored word by word: the tail may be made
-    // on the GUI thread (a move) while the audio thread mixes the previous one.
-    float tail[2][crossfadeFrames];
-    float* tails[2] = {tail[0], tail[1]};
-    if (!pullBlock(tails, crossfadeFrames, from, ratio, true, 0)) return;
-    for (int ch = 0; ch < 2; ++ch)
-        for (int32_t j = 0; j < crossfadeFrames; ++j) crossfade[ch][j] = tail[ch][j];
+void TrackPlayer::renderCrossfadeTail(double from, double ratio) {
+    TrackSource* source = currentSource;
+    if (!source) return;
+    float* tails[2] = {crossfade[0], crossfade[1]};
+    if (!source->getSound(tails, crossfadeFrames, from, ratio, true, autoRewind == 1)) return;
     crossfadeRemaining = crossfadeFrames;
 }
 
@@ -211,41 +232,40 @@ void TrackPlayer::jog(float value) {
 }
 
 void TrackPlayer::seek(float fraction) {
-    int32_t old = position;
+    const double old = position;
     int32_t frames = length;
     float clamped = std::isfinite(fraction) ? std::clamp(fraction, 0.0f, 1.0f) : 0.0f;
-    position = saturatedFrames(static_cast<float>(frames) * clamped);
+    const double target = std::floor(static_cast<double>(frames) * clamped);
+    position = target;
     float rate = trackRateOrZero();
-    if (position == 0 && static_cast<float>(old) < rate && previousFile()) {
+    if (target == 0.0 && old < rate && previousFile()) {
         writeLog("Backward\n");
-        requestOpen();
+        requestOpen(-1);
     }
     updateTimeDisplay();
-    if (frames > 0 && loopOn)
-        loopEnd = static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(position) + loopLengthFrames(rate), frames));
+    if (frames > 0 && loopOn) loopEnd = std::min(target + loopLengthFrames(rate), static_cast<double>(frames));
 }
 
 void TrackPlayer::move(float beats) {
     int32_t frames = length;
-    if (frames == 0) return;
+    if (frames <= 0 || !std::isfinite(beats)) return;
     writeLog("Move...");
-    float rate = trackRateOrZero();
-    float beatTempo = tempo > 0 ? static_cast<float>(tempo) : 120.0f;
-    float framesPerBeat = 60.0f * rate / beatTempo;
-    int32_t at = position;
-    int32_t target;
+    const double rate = trackRateOrZero();
+    const double beatTempo = tempo > 0 ? static_cast<double>(tempo) : 120.0;
+    const double framesPerBeat = 60.0 * rate / beatTempo;
+    const double at = position;
+    const double shift = std::clamp(framesPerBeat * beats, -4.0e9, 4.0e9);
+    double target;
     if (loopOn) {
-        int32_t loopLength = loopLengthFrames(rate);
-        int64_t shift = saturatedFrames(framesPerBeat * beats);
-        auto end = static_cast<int32_t>(std::max<int64_t>(std::min<int64_t>(loopEnd + shift, frames - 1), loopLength));
-        target = static_cast<int32_t>(std::max<int64_t>(static_cast<int64_t>(end) - (loopEnd - at), 0));
+        const double end = std::max(std::min(loopEnd + shift, frames - 1.0), loopLengthFrames(rate));
+        target = std::max(end - (loopEnd - at), 0.0);
         loopEnd = end;
     } else {
-        target = std::clamp(saturatedFrames(framesPerBeat * beats + static_cast<float>(at)), 0, frames - 1);
+        target = std::clamp(at + shift, 0.0, frames - 1.0);
     }
-    renderCrossfadeTail(at, rate * std::max(pitch * 0.01f + 1.0f, 0.01f) / hostRate());
-    writeLog("done\n");
     position = target;
+    fadePending = true;
+    writeLog("done\n");
     updateTimeDisplay();
 }
 
@@ -253,14 +273,14 @@ void TrackPlayer::setLoop(bool on, float beats, int32_t index) {
     if (on && loopOn && index == loopIndex) return;
     loopOn = on;
     loopBeats = beats;
-    loopEnd = position;
+    loopEnd = position.load();
     loopIndex = index;
 }
 
 void TrackPlayer::forward() {
     if (!nextFile()) return;
     writeLog("Forward\n");
-    openTrack();
+    openTrackOrStep(+1, true);
 }
 
 void TrackPlayer::process(float**, float** outputs, int32_t frames) { renderBlock(outputs, frames, false); }

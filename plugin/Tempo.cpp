@@ -74,7 +74,7 @@ void TrackPlayer::tapTempo() {
         float factor = speedFactor();
         if (mean > 0.0f && factor > 0.0f) setTempo(60000.0f / mean / factor);
     }
-    beatOrigin = position;
+    beatOrigin = getPosition();
     sendTimeInfoWith(tapTimeInfo);
 }
 
@@ -95,7 +95,7 @@ void TrackPlayer::sendTimeInfoWith(VstTimeInfo& info) {
     float rate = source ? static_cast<float>(source->getSampleRate()) : 0.0f;
     if (rate <= 0) return;
     float factor = speedFactor();
-    int32_t at = position;
+    int32_t at = getPosition();
     info.tempo = static_cast<double>(factor * tempo);
     info.samplePos = at;
     info.sampleRate = static_cast<double>(static_cast<float>(sampleRate));

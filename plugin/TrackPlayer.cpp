@@ -108,7 +108,8 @@ void TrackPlayer::editorClosed() {
     }
 }
 
-void TrackPlayer::requestOpen() {
+void TrackPlayer::requestOpen(int32_t direction) {
+    openDirection = direction;
     // Only the request that finds none pending wakes the opener, so the
     // semaphore never counts past one.
     if (openRequests.fetch_add(1) == 0) openerWake.release();
@@ -123,7 +124,7 @@ void TrackPlayer::openerLoop() {
         while (seen > 0) {
             // Nobody is there to answer questions for an opening asked for
             // by MIDI or by the end of the previous track.
-            openTrack(false);
+            openTrackOrStep(openDirection, false);
             if (openRequests.compare_exchange_strong(seen, 0)) break;
         }
     }
@@ -134,7 +135,23 @@ void TrackPlayer::waitForOpenings() {
     for (int i = 0; i < 10000 && isOpening(); ++i) platform::sleepMs(1);
 }
 
-void TrackPlayer::openTrack(bool mayAsk) {
+bool TrackPlayer::openTrack(bool mayAsk) { return openTrackOrStep(0, mayAsk); }
+
+bool TrackPlayer::openTrackOrStep(int32_t direction, bool mayAsk) {
+    // Each entry is tried at most once, whichever way the list is walked.
+    for (int32_t tries = 0; tries <= TrackList::capacity; ++tries) {
+        if (openCurrentEntry(mayAsk)) return true;
+        if (direction == 0 || !(direction > 0 ? nextFile() : previousFile())) break;
+    }
+    // The deck does not stay "playing" in silence.
+    if (playing) {
+        playing = false;
+        editorView->showPlaying(false);
+    }
+    return false;
+}
+
+bool TrackPlayer::openCurrentEntry(bool mayAsk) {
     std::lock_guard<std::mutex> oneAtATime(openMutex);
     char path[TrackList::pathRoom];
     {
@@ -143,7 +160,7 @@ void TrackPlayer::openTrack(bool mayAsk) {
     }
     writeLog("startOpening\n");
     writeLog(*path ? path : "(none)");
-    position = 0;
+    position = 0.0;
     // A new loader's first report must not be taken for the old track's.
     lengthKnown = false;
     overviewKnown = false;
@@ -170,10 +187,15 @@ void TrackPlayer::openTrack(bool mayAsk) {
         editorView->receiveCommand(profile.titleTag, -1.0f);
         refreshList();
         source->beginLoading();
-        return;
+        return true;
     }
     writeLog("opening not found\n");
+    // Nothing of the previous track may play on.
+    currentSource = nullptr;
+    length = 0;
+    position = 0.0;
     editorView->showOpenError();
+    return false;
 }
 
 void TrackPlayer::getTrackName(char* text, size_t room) const {
@@ -230,7 +252,7 @@ void TrackPlayer::showTrackFactsAndTime() {
     int32_t frames = length;
     float rate = trackRateOrZero();
     if (!source || frames <= 0 || rate <= 0) return;
-    int32_t at = position;
+    int32_t at = getPosition();
     editorView->showTrackFacts(source->getBitRate(), frames / rate, source->getChannels() >= 2);
     editorView->showTime(static_cast<float>(at) / frames, static_cast<int32_t>(at / rate),
                          static_cast<int32_t>(frames / rate));

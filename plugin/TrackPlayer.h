@@ -79,7 +79,12 @@ public:
 
     // Operations of the editor's controls.
     // mayAsk: a person is there to answer the store's question (a GUI action).
-    void openTrack(bool mayAsk = true);
+    // False when the current entry cannot be opened: "Unable to open file"
+    // shows, nothing plays and playback stops.
+    bool openTrack(bool mayAsk = true);
+    // Opens the current entry or, when it cannot be opened, the next one in
+    // direction (+1 or -1) that can; stops when none of them opens.
+    bool openTrackOrStep(int32_t direction, bool mayAsk);
     void getTrackName(char* text, size_t room) const;
     void getTrackCounter(char* text, size_t room) const;
     void setPlaying(bool on);
@@ -90,10 +95,7 @@ public:
 
     // Transport (audio rendering).
     void renderBlock(float** outputs, int32_t frames, bool replace);
-    bool pullBlock(float* const* out, int32_t count, int32_t start, float ratio, bool replace, int32_t wrapMode);
     void mixCrossfade(float* const* out, int32_t count);
-    // Renders the 1,024 frames from a position that fade out after a jump.
-    void renderCrossfadeTail(int32_t from, float ratio);
     float currentBend();
     void jog(float value);
     void seek(float fraction);
@@ -104,7 +106,8 @@ public:
     // Opens the current entry on the player's opener thread: the audio and
     // MIDI paths ask for an opening here instead of mapping files themselves.
     // Rendering plays silence until the opening is done.
-    void requestOpen();
+    // direction: where to step on when the entry cannot be opened (0: nowhere).
+    void requestOpen(int32_t direction = 0);
     // Waits until no requested opening is left (for hosts that close and tests).
     void waitForOpenings();
     bool isOpening() const { return openRequests.load(std::memory_order_relaxed) > 0; }
@@ -158,9 +161,12 @@ public:
     TrackSource* getCurrentSource() const { return currentSource; }
     TrackSource* sourceAt(int32_t slot) const { return slot >= 0 && slot < maxSources ? sources[slot] : nullptr; }
     TrackList& trackList() { return tracks; }
-    int32_t getPosition() const { return position; }
-    void setPosition(int32_t frames) { position = frames; }
-    int32_t getLoopEnd() const { return loopEnd; }
+    // The play position in whole frames (rounded down); rendering keeps
+    // its fraction.
+    int32_t getPosition() const { return static_cast<int32_t>(position.load()); }
+    double getExactPosition() const { return position; }
+    void setPosition(double frames) { position = frames; }
+    int32_t getLoopEnd() const { return static_cast<int32_t>(loopEnd.load()); }
     float getLoopBeats() const { return loopBeats; }
     int32_t getCrossfadeRemaining() const { return crossfadeRemaining; }
     int32_t getLength() const { return length; }
@@ -184,7 +190,14 @@ private:
     void updateTimeDisplay();
     float hostRate() const;
     float speedFactor() const { return pitch * 0.01f + 1.0f; }
-    int32_t loopLengthFrames(float trackRate) const;
+    double loopLengthFrames(double trackRate) const;
+    // Fills out with the current track from the play position on; false when
+    // nothing plays (out is silent).
+    bool renderTrack(float* const* out, int32_t frames);
+    // Renders the 1,024 frames from a position that fade out after a jump.
+    void renderCrossfadeTail(double from, double ratio);
+    // One attempt at the current entry; false when no source opens it.
+    bool openCurrentEntry(bool mayAsk);
     void openerLoop();
     void sendTimeInfoWith(VstTimeInfo& info);
     void applyLengthReport(int32_t frames, bool final, bool deferStore);
@@ -198,7 +211,11 @@ private:
     char programName[programNameRoom] = {};
     Relaxed<TrackSource*> currentSource{nullptr};
     TrackSource* sources[maxSources] = {};
-    Relaxed<int32_t> position{0};
+    // The play position with its fraction: written by rendering at the end of
+    // each block and by jumps from other threads; rendering never undoes a
+    // jump made during its block (compareExchange).
+    Relaxed<double> position{0.0};
+    double renderedPosition = 0.0; // where the last block ended (audio thread)
     Relaxed<int32_t> length{0};
     Relaxed<bool> playing{false};
     Relaxed<int32_t> autoRewind{0};
@@ -216,11 +233,16 @@ private:
     Relaxed<bool> cuts[3] = {false, false, false};
     Relaxed<bool> loopOn{false};
     Relaxed<float> loopBeats{0.0f};
-    Relaxed<int32_t> loopEnd{0};
+    Relaxed<double> loopEnd{0.0};
     Relaxed<int32_t> loopIndex{0};
-    Relaxed<float> crossfade[2][1024] = {};
-    float reverseScratch[2][44100] = {};
+    // Crossfade tail and mixing block: the audio thread's own.
+    static constexpr int32_t mixFrames = 4096;
+    float crossfade[2][1024] = {};
+    float mixBlock[2][mixFrames] = {};
     Relaxed<int32_t> crossfadeRemaining{0};
+    // A move asks rendering to fade out from where it is (the tail is read
+    // on the audio thread, the only reader of the sources).
+    std::atomic<bool> fadePending{false};
     Relaxed<float> paramCache[parameterCount] = {};
     Relaxed<bool> paramDirty[parameterCount] = {};
     uint32_t tapTimes[100] = {};
@@ -243,6 +265,7 @@ private:
     // One opening at a time, whoever asks.
     std::mutex openMutex;
     std::atomic<int32_t> openRequests{0}; // requests not yet served
+    Relaxed<int32_t> openDirection{0};
     Relaxed<bool> openerQuit{false};
     std::counting_semaphore<1 << 16> openerWake{0};
     platform::Thread opener;

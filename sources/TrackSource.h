@@ -70,9 +70,11 @@ public:
     virtual bool setFile(const char* path) { return setFile(path, true); }
     bool setFile(const char* path, bool beginAtOnce);
     void beginLoading();
-    // Writes (replace) or adds count values to out[0] and out[1], reading from
-    // frame position on and advancing ratio frames per value.
-    virtual bool getSound(float* const* out, int32_t count, int32_t position, float ratio, bool replace,
+    // Writes (replace) or adds count values to out[0] and out[1]: value j is
+    // the track at the fractional frame position + j * ratio (ratio may be
+    // negative: the track backwards). Frames past the end are silence, or
+    // with wrap the track from its start again, where the source can.
+    virtual bool getSound(float* const* out, int32_t count, double position, double ratio, bool replace,
                           bool wrap) = 0;
     virtual bool getSignature(int32_t out[4]) = 0;
     virtual void loadFunc(const LoaderRun& run) = 0;

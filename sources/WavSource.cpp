@@ -25,24 +25,29 @@ float sampleValue<int16_t>(const uint8_t* data, int64_t index) {
     return static_cast<int16_t>(p[0] | p[1] << 8) / 32768.0f;
 }
 
-// Interpolated read of one channel. Frame indices are held inside the data,
-// so the frame after the last one reads as the last one.
+// Frames first .. first + n - 1 of one channel, scaled by gain; frames the
+// track does not have are zeros, or with wrap the track read round again.
 template <typename Sample>
-void readChannel(const WavFormat& format, int channel, float* out, int32_t n, int32_t from, float ratio, float gain,
-                 bool replace) {
-    const int64_t last = format.length - 1;
+void fetchChannel(const WavFormat& format, int channel, int64_t first, int32_t n, float gain, bool wrap,
+                  float* row) {
+    const int64_t total = format.length;
     const int64_t stride = format.channels;
-    for (int32_t j = 0; j < n; ++j) {
-        double position = from + static_cast<double>(j) * ratio;
-        auto i = static_cast<int64_t>(position);
-        int64_t ia = std::clamp<int64_t>(i, 0, last), ib = std::clamp<int64_t>(i + 1, 0, last);
-        float a = sampleValue<Sample>(format.sampleData, ia * stride + channel);
-        float b = sampleValue<Sample>(format.sampleData, ib * stride + channel);
-        float value = (a + (b - a) * static_cast<float>(position - static_cast<double>(i))) * gain;
-        if (replace)
-            out[j] = value;
-        else
-            out[j] += value;
+    for (int32_t j = 0; j < n;) {
+        int64_t frame = first + j;
+        if (wrap) {
+            frame %= total;
+            if (frame < 0) frame += total;
+        }
+        if (frame < 0 || frame >= total) {
+            const auto run = static_cast<int32_t>(frame < 0 ? std::min<int64_t>(n - j, -frame) : n - j);
+            std::fill_n(row + j, run, 0.0f);
+            j += run;
+            continue;
+        }
+        const auto run = static_cast<int32_t>(std::min<int64_t>(n - j, total - frame));
+        const int64_t base = frame * stride + channel;
+        for (int32_t k = 0; k < run; ++k) row[j + k] = sampleValue<Sample>(format.sampleData, base + k * stride) * gain;
+        j += run;
     }
 }
 
@@ -110,52 +115,29 @@ bool WavSource::getSignature(int32_t out[4]) {
     return true;
 }
 
-void WavSource::fill(const OpenWav* wav, float* const* out, int32_t offset, int32_t n, int32_t from, float ratio,
-                     bool replace) const {
-    if (n <= 0) return;
-    // A read while a file switch is under way, or with nothing to read, is
-    // silence in replacing mode; the host's buffer never keeps stale values.
-    if (stopFlag || !wav || wav->format.length <= 0 || !wav->format.sampleData) {
-        if (replace) writeZeros(out, offset, n);
-        return;
-    }
-    const WavFormat& format = wav->format;
-    float gain = volume;
-    for (int ch = 0; ch < 2; ++ch) {
-        int source = std::min(ch, format.channels - 1);
-        if (format.bitsPerSample == 8)
-            readChannel<uint8_t>(format, source, out[ch] + offset, n, from, ratio, gain, replace);
-        else
-            readChannel<int16_t>(format, source, out[ch] + offset, n, from, ratio, gain, replace);
-    }
-}
-
-bool WavSource::getSound(float* const* out, int32_t count, int32_t position, float ratio, bool replace, bool wrap) {
+bool WavSource::getSound(float* const* out, int32_t count, double position, double ratio, bool replace, bool wrap) {
     if (!out || !out[0] || !out[1] || count <= 0) return true;
     PublishedView<OpenWav>::Reader reader(view);
     const OpenWav* wav = reader.get();
-    const int32_t total = wav ? wav->format.length : 0;
-
-    if (static_cast<double>(count) * ratio + position <= total) {
-        fill(wav, out, 0, count, position, ratio, replace);
+    // A read while a file switch is under way, or with nothing to read, is
+    // silence in replacing mode; the host's buffer never keeps stale values.
+    if (stopFlag || !wav || wav->format.length <= 0 || !wav->format.sampleData || !std::isfinite(position) ||
+        !std::isfinite(ratio)) {
+        if (replace) writeZeros(out, 0, count);
         return true;
     }
-    // Values whose read position lies before the end come from the track.
-    int32_t inside = 0;
-    if (position < total) {
-        if (ratio > 0) {
-            double reach = std::ceil((static_cast<double>(total) - position) / ratio);
-            inside = static_cast<int32_t>(std::min<double>(reach, count));
+    const WavFormat& format = wav->format;
+    const float gain = volume;
+    const int rightChannel = std::min(1, format.channels - 1);
+    resampler.read(out, count, position, ratio, replace, [&](int64_t first, int32_t n, float* left, float* right) {
+        if (format.bitsPerSample == 8) {
+            fetchChannel<uint8_t>(format, 0, first, n, gain, wrap, left);
+            fetchChannel<uint8_t>(format, rightChannel, first, n, gain, wrap, right);
         } else {
-            inside = count;
+            fetchChannel<int16_t>(format, 0, first, n, gain, wrap, left);
+            fetchChannel<int16_t>(format, rightChannel, first, n, gain, wrap, right);
         }
-    }
-    fill(wav, out, 0, inside, position, ratio, replace);
-    int32_t rest = count - inside;
-    if (wrap)
-        fill(wav, out, inside, rest, 0, ratio, replace);
-    else if (replace && rest > 0)
-        writeZeros(out, inside, rest);
+    });
     return true;
 }
 

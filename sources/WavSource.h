@@ -5,11 +5,13 @@
 //
 // Threads: getSound runs on the audio thread without the lock and never
 // waits; it reads the open file through a PublishedView, and closeFile waits
-// for that read to leave before the view is released.
+// for that read to leave before the view is released. Reads come from one
+// thread at a time (the player's rendering), as the resampler's rows need.
 #include <memory>
 
 #include "platform/FileMapping.h"
 #include "sources/PublishedView.h"
+#include "sources/Resampler.h"
 #include "sources/TrackSource.h"
 #include "sources/WavFormat.h"
 
@@ -19,7 +21,7 @@ public:
     ~WavSource() override;
 
     bool acceptsFile(const char* path) override;
-    bool getSound(float* const* out, int32_t count, int32_t position, float ratio, bool replace, bool wrap) override;
+    bool getSound(float* const* out, int32_t count, double position, double ratio, bool replace, bool wrap) override;
     bool getSignature(int32_t out[4]) override;
     void loadFunc(const LoaderRun& run) override;
     void setEq(bool enabled, const float crossovers[2], const float gains[3], float volume,
@@ -40,8 +42,6 @@ protected:
     std::shared_ptr<const void> loaderData() const override { return open; }
 
 private:
-    void fill(const OpenWav* wav, float* const* out, int32_t offset, int32_t n, int32_t from, float ratio,
-              bool replace) const;
 
     std::shared_ptr<const OpenWav> open; // owned by the switching thread
     PublishedView<OpenWav> view;         // what the audio thread reads
@@ -49,4 +49,5 @@ private:
     int32_t bitsPerSample = 0;
     Relaxed<bool> isOpen{false};
     Relaxed<float> volume{1.0f};
+    Resampler resampler; // the audio thread's reads only
 };

@@ -36,6 +36,10 @@ TEST_F(AudioThread, RenderingAtAnySpeedWithLoopsAndWrapsDoesNotAllocate) {
     renderBoth(20);                    // ratio 1
     player->setSampleRate(49000.0f);   // ratio 0.9
     renderBoth(20);
+    player->setSampleRate(17640.0f);   // ratio 2.5: the wide kernel
+    renderBoth(5);
+    player->move(2.0f);                // a beat jump fades on the audio thread
+    renderBoth(5);
     player->setSampleRate(44100.0f);
     now += 10;
     player->jog(-0.25f);               // ratio -1: reverse, both modes

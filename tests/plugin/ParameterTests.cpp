@@ -187,11 +187,11 @@ TEST_P(Parameters, OpeningAWavTrackMakesTheWavSourceCurrentAndRefreshesTheTitle)
     EXPECT_EQ(editor().openErrors, 0);
 }
 
-TEST_P(Parameters, ATrackNoSourceOpensKeepsTheSourceAndRewinds) {
+TEST_P(Parameters, ATrackNoSourceOpensPlaysNothingOfThePreviousOne) {
     addTracks({"/nowhere/missing.mp3"});
-    TrackSource* before = player->getCurrentSource();
     player->openTrack();
-    EXPECT_EQ(player->getCurrentSource(), before);
+    EXPECT_EQ(player->getCurrentSource(), nullptr);
+    EXPECT_EQ(player->getLength(), 0);
     EXPECT_EQ(editor().openErrors, 1);
     EXPECT_EQ(player->getPosition(), 0);
 }

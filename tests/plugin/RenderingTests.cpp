@@ -1,13 +1,80 @@
 #include <algorithm>
+#include <cmath>
 
 #include "tests/support/PlayerFixture.h"
+#include "tests/support/SignalMeasure.h"
 
 namespace {
 
 uint32_t fakeNow = 0;
 uint32_t fakeTick() { return fakeNow; }
 
-class Rendering : public PlayerFixture {};
+class Rendering : public PlayerFixture {
+protected:
+    // A 44,100 Hz stereo tone of the given frequency and peak (16-bit).
+    static std::string toneTrack(const std::string& name, double hz, int frames, int peak = 16384) {
+        testdata::WavRecipe recipe;
+        recipe.frames = frames;
+        recipe.sample = [hz, peak](int frame, int) {
+            return static_cast<int>(std::lround(peak * std::sin(2 * M_PI * hz * frame / 44100.0)));
+        };
+        return testdata::writeWav(name, recipe);
+    }
+    void playFile(const std::string& path, int frames) {
+        setEntries({path});
+        player->openTrack();
+        player->setSize(frames, true);
+        player->setPlaying(true);
+    }
+    // Renders total frames in host blocks of blockSize into one long buffer.
+    std::vector<float> renderInBlocks(int64_t total, int32_t blockSize, bool replace = true) {
+        std::vector<float> all;
+        all.reserve(total);
+        while (static_cast<int64_t>(all.size()) < total) {
+            auto n = static_cast<int32_t>(std::min<int64_t>(blockSize, total - all.size()));
+            render(n, replace);
+            all.insert(all.end(), left.begin(), left.end());
+        }
+        return all;
+    }
+};
+
+TEST_F(Rendering, AToneKeepsItsPitchAtEveryBlockSizeHostRateAndPitch) {
+    const std::string tone = toneTrack("tone-5k.wav", 5000.0, 44100 * 3);
+    for (float hostRate : {44100.0f, 48000.0f})
+        for (float pitchSlider : {0.5f, 0.625f}) // pitch 0 and +8 %
+            for (int32_t block : {1, 64, 512, 4096}) {
+                playFile(tone, 44100 * 3);
+                player->setSampleRate(hostRate);
+                player->setPitch(pitchSlider);
+                std::vector<float> out = renderInBlocks(static_cast<int64_t>(hostRate), block);
+                const double expected = 5000.0 * (1.0 + player->getPitch() * 0.01);
+                EXPECT_NEAR(measure::toneFrequency(out, hostRate), expected, expected * 1e-4)
+                    << "host " << hostRate << " Hz, pitch " << player->getPitch() << " %, blocks of " << block;
+                const double advanced = 44100.0 / hostRate * (1.0 + player->getPitch() * 0.01) * hostRate;
+                EXPECT_NEAR(player->getExactPosition(), advanced, 1e-6 * advanced) << "the position is frames x ratio";
+            }
+}
+
+TEST_F(Rendering, ResamplingAddsNoSpuriousComponentAboveMinus90Decibels) {
+    const std::string tone = toneTrack("tone-5k-6db.wav", 5000.0, 44100 * 3);
+    for (auto [hostRate, pitchSlider] : {std::pair{48000.0f, 0.5f}, std::pair{44100.0f, 0.625f}}) {
+        playFile(tone, 44100 * 3);
+        player->setSampleRate(hostRate);
+        player->setPitch(pitchSlider);
+        std::vector<float> out = renderInBlocks(100000, 512);
+        EXPECT_LT(measure::largestSpurDb(out), -90.0) << "host " << hostRate << " Hz, pitch " << player->getPitch();
+    }
+}
+
+TEST_F(Rendering, AtRatioOneTheTrackIsCopiedBitForBit) {
+    playRamp(44100);
+    ASSERT_EQ(player->getSampleRate(), 0.0f) << "no host rate yet: 44,100 Hz";
+    render(512);
+    EXPECT_EQ(player->getPosition(), 512);
+    for (int i = 0; i < 512; ++i) ASSERT_EQ(left[i], rampValue(i)) << i;
+    EXPECT_EQ(right[100], -rampValue(100));
+}
 
 TEST_F(Rendering, StoppedReplacingWritesSilenceAndAccumulatingLeavesTheHostsSound) {
     playRamp(5000);
@@ -18,23 +85,6 @@ TEST_F(Rendering, StoppedReplacingWritesSilenceAndAccumulatingLeavesTheHostsSoun
     EXPECT_EQ(l[3], 0.5f);
     player->renderBlock(outs, 64, true);
     EXPECT_EQ(l[3], 0.0f);
-}
-
-TEST_F(Rendering, AFortyEightKilohertzHostPlaysAt0_91875AndAdvances470FramesABlock) {
-    playRamp(44100);
-    player->setSampleRate(48000.0f);
-    render(512);
-    EXPECT_EQ(player->getPosition(), 470);
-    EXPECT_FLOAT_EQ(left[1], rampValue(0) + (rampValue(1) - rampValue(0)) * 0.91875f);
-}
-
-TEST_F(Rendering, WithoutAHostRateTheTrackPlaysAt44100) {
-    playRamp(44100);
-    ASSERT_EQ(player->getSampleRate(), 0.0f);
-    render(512);
-    EXPECT_EQ(player->getPosition(), 512);
-    for (int i = 0; i < 512; ++i) ASSERT_FLOAT_EQ(left[i], rampValue(i)) << i;
-    EXPECT_FLOAT_EQ(right[100], -rampValue(100));
 }
 
 TEST_F(Rendering, ABlockEndingExactlyOnTheLengthDoesNotEndTheTrack) {
@@ -92,14 +142,39 @@ TEST_F(Rendering, ReversePlayNearTheStartPlaysTheFirstFramesBackwardsThenSilence
     EXPECT_EQ(player->getPosition(), 0);
 }
 
-TEST_F(Rendering, AccumulatingReverseReadsOfAnyLengthStayInTheScratchBuffers) {
-    playRamp(200000);
-    std::vector<float> l(50000, 1.0f), r(50000, 1.0f);
-    float* outs[2] = {l.data(), r.data()};
-    ASSERT_TRUE(player->pullBlock(outs, 50000, 150000, -1.0f, false, 0));
-    EXPECT_FLOAT_EQ(l[0], 1.0f + rampValue(149999));
-    EXPECT_FLOAT_EQ(l[44099], 1.0f + rampValue(105900));
-    EXPECT_EQ(l[44100], 1.0f) << "values past the scratch length are left alone";
+TEST_F(Rendering, AccumulatingModeAddsTheDeckToTheHostsSoundAndNeverFadesIt) {
+    // Two decks in the same state, one replacing and one adding to a host
+    // buffer that already holds sound, through a loop jump, a reverse
+    // stretch longer than a second and a beat move.
+    TrackPlayer twin(TestHost::callback, profile(), editorFactory());
+    playRamp(441000);
+    TrackPlayer* decks[2] = {player.get(), &twin};
+    for (TrackPlayer* deck : decks) {
+        deck->trackList() = player->trackList();
+        deck->openTrack();
+        deck->setSize(441000, true);
+        deck->setPlaying(true);
+        deck->setPosition(300000);
+        deck->setLoop(true, 1.0f, 2);
+    }
+    std::vector<float> replaced(8192), hostLeft(8192), hostRight(8192), zeros(8192);
+    auto both = [&](int32_t frames) {
+        float* outs[2] = {replaced.data(), zeros.data()};
+        player->renderBlock(outs, frames, true);
+        for (int32_t i = 0; i < frames; ++i) hostLeft[i] = hostRight[i] = 0.25f * std::sin(0.01f * i);
+        float* host[2] = {hostLeft.data(), hostRight.data()};
+        twin.renderBlock(host, frames, false);
+        for (int32_t i = 0; i < frames; ++i)
+            ASSERT_EQ(hostLeft[i], 0.25f * std::sin(0.01f * i) + replaced[i]) << i;
+    };
+    both(8192); // the loop jumps back at once
+    for (TrackPlayer* deck : decks) deck->move(-2.0f);
+    both(8192);
+    platform::setTickSource(fakeTick);
+    fakeNow = 10;
+    for (TrackPlayer* deck : decks) deck->setLoop(false, 0, 2), deck->jog(-0.25f); // backwards at ratio -1
+    both(8192);
+    both(8192);
 }
 
 TEST_F(Rendering, TheOneBeatLoopRepeatsTheLast22050FramesAndFollowsASeek) {
@@ -159,7 +234,8 @@ TEST_F(Rendering, MovingWithALoopKeepsTheLoopEndInRangeAndTheDistanceToIt) {
     player->move(16.0f);
     EXPECT_EQ(player->getLoopEnd(), 99999) << "never past length - 1";
     EXPECT_EQ(player->getPosition(), 99999 - 5000);
-    EXPECT_EQ(player->getCrossfadeRemaining(), 1024);
+    render(100);
+    EXPECT_EQ(player->getCrossfadeRemaining(), 1024 - 100) << "the move fades over the next blocks";
 }
 
 TEST_F(Rendering, MovingWithoutALoopStaysInsideTheTrack) {
@@ -196,6 +272,89 @@ TEST_F(Rendering, PressingTheEngagedLoopButtonAgainChangesNothing) {
     EXPECT_EQ(player->getLoopEnd(), 50000);
     player->setLoop(false, 0.0f, 2);
     EXPECT_FALSE(player->isLoopOn());
+}
+
+TEST_F(Rendering, ABeatLoopRepeatsEveryLoopLengthOverRatioAtEveryBlockSizeAndPitch) {
+    // One click inside the loop: it sounds once a repetition.
+    testdata::WavRecipe recipe;
+    recipe.frames = 44100 * 2;
+    recipe.sample = [](int frame, int) { return frame == 30000 ? 30000 : 0; };
+    const std::string clicks = testdata::writeWav("one-click.wav", recipe);
+    for (float pitchSlider : {0.5f, 0.625f})
+        for (int32_t block : {64, 512, 8192}) {
+            playFile(clicks, 44100 * 2);
+            player->setSampleRate(48000.0f);
+            player->setPitch(pitchSlider);
+            player->setPosition(44100);
+            player->setLoop(true, 1.0f, 2); // one beat at 120 BPM: 22,050 frames ending at 44,100
+            const double ratio = 44100.0 / 48000.0 * (1.0 + player->getPitch() * 0.01);
+            const double period = 22050.0 / ratio;
+            std::vector<float> out = renderInBlocks(static_cast<int64_t>(period * 33), block);
+            std::vector<long> at = measure::clickFrames(out, 0.4f);
+            ASSERT_GE(at.size(), 32u) << "blocks of " << block;
+            for (size_t i = 1; i < at.size(); ++i)
+                ASSERT_NEAR(at[i] - at[i - 1], period, 1.0) << "repetition " << i << ", blocks of " << block
+                                                            << ", pitch " << player->getPitch();
+            EXPECT_NEAR(at.back() - at.front(), period * static_cast<double>(at.size() - 1), 1.0) << "no drift";
+        }
+}
+
+TEST_F(Rendering, ALoopPlaysEveryFrameFromItsStartToItsEndWithLargeBlocks) {
+    playRamp(88200);
+    player->setPosition(44100);
+    player->setLoop(true, 1.0f, 2);
+    std::vector<float> out = renderInBlocks(22050 * 4, 8192);
+    // After each jump the crossfade mixes the tail in for 1,024 frames;
+    // everywhere else the output is the loop's frames in order.
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (i % 22050 < 1024) continue;
+        ASSERT_EQ(out[i], rampValue(static_cast<int>(22050 + i % 22050))) << i;
+    }
+}
+
+TEST_F(Rendering, AutoRewindOnATrackShorterThanABlockRepeatsItWithoutAGap) {
+    playRamp(4410); // 0.1 s
+    player->setAutoRewind(1);
+    std::vector<float> out = renderInBlocks(4096 * 5, 4096);
+    for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], rampValue(static_cast<int>(i % 4410))) << i;
+    EXPECT_EQ(player->getPosition(), 4096 * 5 % 4410);
+    EXPECT_TRUE(player->isPlaying());
+}
+
+TEST_F(Rendering, EntriesThatCannotBeOpenedAreSkippedAtTheEndOfATrack) {
+    const std::string a = rampTrack("skip-a.wav", 600), c = rampTrack("skip-c.wav", 3000);
+    for (const char* missing : {"gone.wav", "gone.mp3"}) {
+        setEntries({a, testdata::tempPath(missing), c});
+        player->trackList().currentIndex = 0;
+        player->openTrack();
+        player->setSize(600, true);
+        player->setPlaying(true);
+        const int errors = editor().openErrors;
+        render(512);
+        render(512);
+        player->waitForOpenings();
+        EXPECT_EQ(player->trackList().currentIndex, 2) << missing;
+        EXPECT_EQ(editor().openErrors, errors + 1) << "\"Unable to open file\" for " << missing;
+        EXPECT_TRUE(player->isPlaying());
+        for (int i = 0; i < 200 && player->getLength() != 3000; ++i) platform::sleepMs(5);
+        render(512);
+        EXPECT_EQ(left[5], rampValue(5)) << "the entry after " << missing << " plays from its start";
+    }
+}
+
+TEST_F(Rendering, AListOfWhichNothingOpensStopsInsteadOfPlayingOnInSilence) {
+    const std::string a = rampTrack("alone-a.wav", 600);
+    setEntries({a, testdata::tempPath("missing-1.mp3"), testdata::tempPath("missing-2.wav")});
+    player->openTrack();
+    player->setSize(600, true);
+    player->setPlaying(true);
+    render(512);
+    render(512);
+    player->waitForOpenings();
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_EQ(player->getLength(), 0) << "nothing of the last track that opened plays again";
+    render(512);
+    EXPECT_EQ(*std::max_element(left.begin(), left.end()), 0.0f);
 }
 
 } // namespace

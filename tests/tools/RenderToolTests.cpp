@@ -64,9 +64,9 @@ TEST(RenderTool, AtA48KilohertzHostTheTrackLastsLonger) {
     const int frames = 10000;
     std::string input = track(frames), output = testdata::tempPath("render-48000.wav");
     ASSERT_EQ(run("--rate 48000 --out " + output + " " + input), 0);
-    // Each 512-frame block advances 470 track frames; the block that passes
-    // the end is the last one rendered.
-    size_t blocks = frames / 470 + 1;
+    // Each 512-frame block advances 512 x 44,100 / 48,000 track frames; the
+    // block that passes the end is the last one rendered.
+    auto blocks = static_cast<size_t>(std::floor(frames / (512 * 44100.0 / 48000.0))) + 1;
     EXPECT_EQ(readFloatWav(output).left.size(), blocks * 512);
 }
 
