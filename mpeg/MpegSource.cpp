@@ -43,7 +43,7 @@ bool MpegSource::openFile() {
     writeLog("openfile start (mp3)\n");
     if (!acceptsFile(fileName)) return false;
     closeFile();
-    auto opened = mapFileWithDefaults(128000);
+    auto opened = readFileWithDefaults(128000);
     if (!opened) return false;
     platform::ScopedLock guard(*lock);
     mapping = std::move(opened);
@@ -57,7 +57,7 @@ bool MpegSource::openFile() {
 }
 
 void MpegSource::closeFile() {
-    std::shared_ptr<const platform::FileMapping> released;
+    std::shared_ptr<const platform::FileBytes> released;
     {
         platform::ScopedLock guard(*lock);
         if (!isOpen) return;
@@ -97,7 +97,7 @@ bool MpegSource::getSignature(int32_t out[4]) {
 }
 
 void MpegSource::loadFunc(const LoaderRun& run) {
-    const auto& file = run.data<platform::FileMapping>();
+    const auto& file = run.data<platform::FileBytes>();
     const uint8_t* data = file.data();
     const auto size = static_cast<unsigned long>(file.size());
 

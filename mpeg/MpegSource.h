@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "mpeg/MpegSourceBase.h"
-#include "platform/FileMapping.h"
+#include "platform/FileBytes.h"
 #include "sources/Resampler.h"
 
 class MpegSource : public MpegSourceBase {
@@ -47,7 +47,7 @@ private:
     // Decodes one frame into the window; false at the end of the data.
     bool decodeIntoWindow();
 
-    std::shared_ptr<const platform::FileMapping> mapping; // swapped under the lock
+    std::shared_ptr<const platform::FileBytes> mapping; // swapped under the lock
     const uint8_t* view = nullptr;
     int64_t fileSize = 0;
     int64_t streamPos = 0; // byte offset where the read decoder resumes

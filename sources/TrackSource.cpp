@@ -64,7 +64,7 @@ void TrackSource::stopLoader() {
     retiredLoaders.clear();
 }
 
-std::shared_ptr<const platform::FileMapping> TrackSource::mapFileWithDefaults(int32_t defaultBitRate) {
+std::shared_ptr<const platform::FileBytes> TrackSource::readFileWithDefaults(int32_t defaultBitRate) {
     channels = 2;
     sampleRate = 44100;
     bitRate = defaultBitRate;
@@ -73,9 +73,9 @@ std::shared_ptr<const platform::FileMapping> TrackSource::mapFileWithDefaults(in
     writeLog(fileName);
     writeLog("\n");
     writeLog("createfilemap\n");
-    auto mapping = platform::FileMapping::open(fileName);
+    auto bytes = platform::FileBytes::open(fileName);
     writeLog("mapview\n");
-    return mapping;
+    return bytes;
 }
 
 void TrackSource::stopLoading() {

@@ -14,7 +14,7 @@
 #include <semaphore>
 #include <vector>
 
-#include "platform/FileMapping.h"
+#include "platform/FileBytes.h"
 #include "platform/RecursiveLock.h"
 #include "platform/Relaxed.h"
 #include "platform/Thread.h"
@@ -104,9 +104,9 @@ protected:
     // The data the loader walks; it is kept alive until the loader ends.
     virtual std::shared_ptr<const void> loaderData() const = 0;
     // The first steps every openFile shares: the stream facts' defaults and
-    // the read-only mapping of fileName, with their log lines. Null when the
-    // file cannot be mapped.
-    std::shared_ptr<const platform::FileMapping> mapFileWithDefaults(int32_t defaultBitRate);
+    // the bytes of fileName, read into memory, with their log lines. Null when
+    // the file cannot be read.
+    std::shared_ptr<const platform::FileBytes> readFileWithDefaults(int32_t defaultBitRate);
     // Ends the running loader before the derived source goes away.
     void stopLoader();
     // True when the last four characters of path equal extension, whatever the case.

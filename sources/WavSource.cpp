@@ -77,13 +77,13 @@ bool WavSource::openFile() {
     writeLog("openfile start (wav)\n");
     if (!hasExtension(fileName, ".wav")) return false;
     closeFile();
-    auto mapping = mapFileWithDefaults(352800);
-    if (!mapping) return false;
+    auto bytes = readFileWithDefaults(352800);
+    if (!bytes) return false;
 
     auto wav = std::make_shared<OpenWav>();
-    wav->format = walkWavChunks(mapping->data(), mapping->size());
-    wav->mapping = std::move(mapping);
-    fileSize = static_cast<int64_t>(wav->mapping->size());
+    wav->format = walkWavChunks(bytes->data(), bytes->size());
+    wav->file = std::move(bytes);
+    fileSize = static_cast<int64_t>(wav->file->size());
     bitsPerSample = wav->format.bitsPerSample;
     channels = wav->format.channels;
     sampleRate = wav->format.sampleRate;
@@ -107,7 +107,7 @@ void WavSource::setEq(bool, const float*, const float*, float newVolume, const b
 
 bool WavSource::getSignature(int32_t out[4]) {
     if (!isOpen || !open || fileSize < 16) return false;
-    const uint8_t* bytes = open->mapping->data();
+    const uint8_t* bytes = open->file->data();
     for (int i = 0; i < 4; ++i) {
         int64_t word = std::min<int64_t>(fileSize / 4 - i - 1, 17000 + 100 * i);
         out[i] = static_cast<int32_t>(le32(bytes + word * 4));

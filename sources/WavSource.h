@@ -1,6 +1,6 @@
 #pragma once
 // The track source for PCM ".wav" files. Reads convert just the frames they
-// need straight from the mapped file; the loader only draws the overview and
+// need straight from the file's bytes; the loader only draws the overview and
 // confirms the length, which is known as soon as the file is open.
 //
 // Threads: getSound runs on the audio thread without the lock and never
@@ -9,7 +9,7 @@
 // thread at a time (the player's rendering), as the resampler's rows need.
 #include <memory>
 
-#include "platform/FileMapping.h"
+#include "platform/FileBytes.h"
 #include "sources/PublishedView.h"
 #include "sources/Resampler.h"
 #include "sources/TrackSource.h"
@@ -34,7 +34,7 @@ public:
 
     // One open file: its view and the format the chunk walk found.
     struct OpenWav {
-        std::shared_ptr<const platform::FileMapping> mapping;
+        std::shared_ptr<const platform::FileBytes> file;
         WavFormat format;
     };
 

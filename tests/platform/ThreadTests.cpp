@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Clock.h"
-#include "platform/FileMapping.h"
+#include "platform/FileBytes.h"
 #include "platform/Thread.h"
 #include "tests/support/TestFiles.h"
 
@@ -32,19 +32,19 @@ TEST(Clock, TestsCanSubstituteTheTick) {
     EXPECT_GE(static_cast<uint32_t>(platform::tickCount() - a), 4u);
 }
 
-TEST(FileMapping, MapsWholeFilesAndRefusesWhatCannotBeMapped) {
+TEST(FileBytes, ReadsWholeFilesAndRefusesWhatCannotBeRead) {
     auto path = testdata::tempPath("mapping.bin");
     testdata::writeFile(path, {1, 2, 3});
-    auto mapping = platform::FileMapping::open(path.c_str());
+    auto mapping = platform::FileBytes::open(path.c_str());
     ASSERT_NE(mapping, nullptr);
     EXPECT_EQ(mapping->size(), 3u);
     EXPECT_EQ(mapping->data()[2], 3);
     auto empty = testdata::tempPath("mapping-empty.bin");
     testdata::writeFile(empty, {});
-    EXPECT_EQ(platform::FileMapping::open(empty.c_str()), nullptr);
-    EXPECT_EQ(platform::FileMapping::open("/no/such/file"), nullptr);
-    EXPECT_EQ(platform::FileMapping::open(testdata::tempPath("").c_str()), nullptr) << "a folder";
-    EXPECT_EQ(platform::FileMapping::open(nullptr), nullptr);
+    EXPECT_EQ(platform::FileBytes::open(empty.c_str()), nullptr);
+    EXPECT_EQ(platform::FileBytes::open("/no/such/file"), nullptr);
+    EXPECT_EQ(platform::FileBytes::open(testdata::tempPath("").c_str()), nullptr) << "a folder";
+    EXPECT_EQ(platform::FileBytes::open(nullptr), nullptr);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -116,6 +117,15 @@ TEST_F(WavReads, AClosedSourcePlaysSilenceAndHasNoSignature) {
     int32_t words[4] = {1, 2, 3, 4};
     EXPECT_FALSE(source.getSignature(words));
     EXPECT_EQ(words[0], 1);
+}
+
+TEST_F(WavReads, AFileShortenedOrRewrittenWhileItPlaysPlaysOnAsItWasOpened) {
+    std::filesystem::resize_file(path, 44);
+    source.getSound(buffers(9), 100, 500, 1.0f, true, false);
+    EXPECT_EQ(left[99], frame(599));
+    testdata::writeFile(path, std::vector<uint8_t>(10, 0xFF));
+    source.getSound(buffers(9), 100, 900, 0.75f, true, false);
+    EXPECT_NEAR(left[4], frame(903), 1e-5f);
 }
 
 TEST(WavSource, AcceptsOnlyWavNamesWhateverTheCase) {
