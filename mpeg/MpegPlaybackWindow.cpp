@@ -1,20 +1,22 @@
 // Reads of an MPEG track: a window of decoded, equalised samples around the
-// play position, filled on demand, slid forward as playback passes its
-// middle, and replaced by a proportional byte seek for jumps outside it.
+// play position, filled on demand and slid forward as playback passes its
+// middle. A read outside the window starts the decoder at the indexed frame
+// that holds the position (after the few frames that prepare it), so the
+// window's labels are exact; only before the loader's index reaches the
+// position is the start a proportional guess, relabelled once it does.
 #include <algorithm>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 
 #include "mpeg/MpegSource.h"
 #include "plugin/DebugLog.h"
 
 namespace {
 constexpr float fixedToFloat = 1.0f / (1 << 28);
-constexpr int32_t maxFrameSamples = 1152;
-constexpr int32_t seekLead = 27810;      // frames before the position where decoding restarts
-constexpr int32_t seekDiscards = 5;      // frames decoded and dropped to warm the decoder up
-constexpr int32_t windowLead = 22050;    // frames kept before the position after a seek
-constexpr int64_t endMargin = 2567;      // bytes before the end where reads stop decoding
+constexpr int32_t guessDiscards = 2;     // frames dropped after a guessed position
+constexpr int32_t reverseLead = 16384;   // frames decoded before the position when playing backwards
+constexpr int32_t skipDecodeFrames = 4;  // a jump further ahead than this many frames seeks instead
+constexpr int32_t nearStartFrames = 24;  // before the index is there, jumps this close to the start decode from it
 constexpr int32_t splitAt = 32768;       // requests this long are split ...
 constexpr int32_t largestPiece = 32765;  // ... into pieces of at most this
 } // namespace
@@ -39,15 +41,30 @@ bool MpegSource::getSound(float* const* out, int32_t count, double position, dou
     return result;
 }
 
-bool MpegSource::decodeIntoWindow() {
-    while (mad_frame_decode(&frame, &stream) != 0)
-        if (!MAD_RECOVERABLE(stream.error)) return false;
+bool MpegSource::decodeNext() {
+    if (exhausted || !file) return false;
+    const MpegStreamLayout& layout = file->layout;
+    const MpegFrameIndex& index = file->index;
+    while (mad_frame_decode(&frame, &stream) != 0) {
+        if (!MAD_RECOVERABLE(stream.error)) {
+            exhausted = true;
+            return false;
+        }
+    }
+    const int64_t offset = stream.this_frame - view;
+    streamPos = stream.next_frame - view;
+    // The stream ends where the loader's walk ends it; before the walk has
+    // got there, at anything that is not a frame of this stream.
+    const int32_t indexed = index.size();
+    const bool pastIndex = index.isComplete() && (indexed == 0 || offset > index.at(indexed - 1).offset);
+    if (offset >= layout.audioEnd || !layout.agrees(frame.header) || pastIndex) {
+        exhausted = true;
+        return false;
+    }
+    if (offset < synthFrom) return true; // only refills the bit reservoir
 
     if (eqEnabled) {
-        const int slots = frame.header.layer == MAD_LAYER_I                  ? 12
-                          : frame.header.layer == MAD_LAYER_III &&
-                                  (frame.header.flags & MAD_FLAG_LSF_EXT) ? 18
-                                                                          : 36;
+        const int slots = MAD_NSBSAMPLES(&frame.header);
         int32_t gains[subbands];
         for (int b = 0; b < subbands; ++b) gains[b] = subbandGains[b];
         const int frameChannels = MAD_NCHANNELS(&frame.header);
@@ -57,7 +74,22 @@ bool MpegSource::decodeIntoWindow() {
                     frame.sbsample[c][s][b] =
                         static_cast<mad_fixed_t>((static_cast<int64_t>(frame.sbsample[c][s][b]) * gains[b]) >> 28);
     }
+    if (pendingPhase >= 0) {
+        // The filter's phase as a straight decode has it here, so that the
+        // synthesis repeats it operation for operation.
+        synth.phase = static_cast<unsigned int>(pendingPhase);
+        pendingPhase = -1;
+    }
     mad_synth_frame(&synth, &frame);
+    if (offset < keepFrom) return true; // only prepares the synthesis filter
+    if (discards > 0) {
+        --discards;
+        return true;
+    }
+    if (!windowExact && anchorOffset < 0) {
+        anchorOffset = offset;
+        anchorSample = static_cast<int64_t>(windowStart) + windowFill;
+    }
     const int32_t n = std::min<int32_t>(synth.pcm.length, windowFrames - windowFill);
     // Both rows are written for every frame (a mono frame twice), so the
     // window never holds a row that the decoder did not fill.
@@ -66,16 +98,70 @@ bool MpegSource::decodeIntoWindow() {
         float* row = window[c] + windowFill;
         for (int32_t i = 0; i < n; ++i) row[i] = static_cast<float>(samples[i]) * fixedToFloat;
     }
-    channels = synth.pcm.channels;
-    streamPos = stream.next_frame ? stream.next_frame - view : fileSize;
     windowFill += n;
     return true;
+}
+
+void MpegSource::reposition(int32_t from) {
+    const MpegStreamLayout& layout = file->layout;
+    const MpegFrameIndex& index = file->index;
+    exhausted = false;
+    discards = 0;
+    pendingPhase = -1;
+    windowFill = 0;
+    const int32_t indexed = index.size();
+    const bool reached = indexed > 0 && (index.isComplete() || index.at(indexed - 1).firstSample > from);
+    if (reached) {
+        if (index.isComplete() && from >= index.totalSamples()) {
+            // Past the end: nothing to decode.
+            windowStart = from;
+            windowExact = true;
+            exhausted = true;
+            return;
+        }
+        const int32_t k = std::max(index.frameHolding(from, indexed), 0);
+        const MpegFrameIndex::Entry& entry = index.at(k);
+        const int32_t prepare = std::max(k - (layout.layer == MAD_LAYER_I ? 2 : 1), 0);
+        restartDecoder(entry.restart, false);
+        synthFrom = index.at(prepare).offset;
+        keepFrom = entry.offset;
+        pendingPhase = static_cast<int32_t>((index.at(prepare).firstSample / 32) % 16);
+        windowStart = static_cast<int32_t>(entry.firstSample);
+        windowExact = true;
+        return;
+    }
+    const int64_t span = layout.audioEnd - layout.firstFrame;
+    const double fraction = length > 0 ? static_cast<double>(from) / length : 0.0;
+    // Near the start, decoding from the first frame is exact and cheap enough.
+    if (from < nearStartFrames * std::max(layout.samplesPerFrame, 384) || span <= 0) {
+        restartDecoder(layout.firstFrame, false);
+        synthFrom = keepFrom = 0;
+        windowStart = 0;
+        windowExact = true;
+        return;
+    }
+    // The index has not got here yet: a guess in proportion to the bytes.
+    restartDecoder(layout.firstFrame + static_cast<int64_t>(std::min(fraction, 1.0) * span), true);
+    synthFrom = keepFrom = 0;
+    discards = guessDiscards;
+    windowStart = from;
+    windowExact = false;
+    anchorOffset = -1;
+}
+
+void MpegSource::correctLabels() {
+    if (windowExact || anchorOffset < 0) return;
+    const MpegFrameIndex& index = file->index;
+    const int32_t k = index.frameAt(anchorOffset, index.size());
+    if (k < 0) return;
+    windowStart = static_cast<int32_t>(windowStart + (index.at(k).firstSample - anchorSample));
+    windowExact = true;
 }
 
 bool MpegSource::readWindow(float* const* out, int32_t count, double position, double ratio, bool replace) {
     platform::ScopedLock guard(*lock);
     if (stopFlag || count <= 0) return false;
-    if (!isOpen || length <= 0) {
+    if (!isOpen || !file || length <= 0) {
         if (replace) {
             std::fill_n(out[0], count, 0.0f);
             std::fill_n(out[1], count, 0.0f);
@@ -90,71 +176,31 @@ bool MpegSource::readWindow(float* const* out, int32_t count, double position, d
     const bool copy = ratio == 1.0 && position == std::floor(position);
     const double last = position + (count - 1) * ratio;
     const double before = copy ? 0.0 : kernel.before(), after = copy ? 0.0 : kernel.after();
-    const double lowest = std::clamp(std::floor(std::min(position, last)) - before, 0.0, 2147483000.0);
-    const double highest = std::clamp(std::floor(std::max(position, last)) + after, 0.0, 2147483000.0);
-    const auto from = static_cast<int32_t>(lowest);
+    const auto from = static_cast<int32_t>(std::clamp(std::floor(std::min(position, last)) - before, 0.0, 2.1e9));
+    const auto highest = static_cast<int32_t>(std::clamp(std::floor(std::max(position, last)) + after, 0.0, 2.1e9));
+    const int32_t frameSamples = std::max(file->layout.samplesPerFrame, 384);
 
-    bool atEnd = false;
-    const int64_t reach = static_cast<int64_t>(highest) + 1 + maxFrameSamples;
-    if (from >= windowStart && reach < static_cast<int64_t>(windowStart) + windowFrames) {
-        mad_stream_buffer(&stream, view + streamPos, static_cast<unsigned long>(fileSize - streamPos));
-    } else {
-        if (from < length) {
-            int32_t target = std::max(from - seekLead, 0);
-            if (target == 0) {
-                // Near the start the window is decoded from the file's first
-                // frame, so it holds exactly the frames it is labelled with.
-                restartDecoder(0, false);
-                windowStart = 0;
-            } else {
-                restartDecoder(static_cast<int64_t>(static_cast<double>(fileSize) * target / length), true);
-                for (int attempt = 0; attempt < seekDiscards; ++attempt)
-                    if (mad_frame_decode(&frame, &stream) != 0 && !MAD_RECOVERABLE(stream.error)) {
-                        atEnd = true;
-                        break;
-                    }
-                streamPos = stream.next_frame ? stream.next_frame - view : fileSize;
-                windowStart = from - windowLead;
-            }
-        } else {
-            mad_stream_buffer(&stream, view + streamPos, static_cast<unsigned long>(fileSize - streamPos));
-            atEnd = true;
-            windowStart = from - windowLead;
+    correctLabels();
+    const int64_t windowEnd = static_cast<int64_t>(windowStart) + windowFill;
+    const bool fits = static_cast<int64_t>(highest) + frameSamples < static_cast<int64_t>(windowStart) + windowFrames;
+    // Far ahead of what is decoded, a seek is cheaper than decoding through
+    // (and exact once the index is there).
+    const bool farAhead = from > windowEnd + skipDecodeFrames * frameSamples && file->index.size() > 0;
+    if (from < windowStart || !fits || farAhead) reposition(ratio < 0 ? std::max(from - reverseLead, 0) : from);
+
+    while (static_cast<int64_t>(windowStart) + windowFill <= highest) {
+        if (from >= windowStart + halfWindow && windowFill > halfWindow) {
+            for (int c = 0; c < 2; ++c)
+                std::memmove(window[c], window[c] + halfWindow, sizeof(float) * (windowFill - halfWindow));
+            windowStart += halfWindow;
+            windowFill -= halfWindow;
         }
-        windowFill = 0;
+        // A request whose reach does not fit the window gets what fits;
+        // the rest of it reads as silence.
+        if (windowFill + frameSamples > windowFrames) break;
+        if (!decodeNext()) break;
     }
 
-    if (!atEnd) {
-        const double need = highest + 1.0;
-        while (static_cast<double>(windowStart) + windowFill < need) {
-            if (from >= windowStart + halfWindow && from < windowStart + windowFrames && windowFill > halfWindow) {
-                for (int c = 0; c < 2; ++c)
-                    std::memmove(window[c], window[c] + halfWindow, sizeof(float) * (windowFill - halfWindow));
-                windowStart += halfWindow;
-                windowFill -= halfWindow;
-            }
-            // A request whose reach does not fit the window gets what fits;
-            // the rest of it reads as silence below.
-            if (windowFill + maxFrameSamples > windowFrames) break;
-            if (streamPos >= fileSize - endMargin) {
-                atEnd = true;
-                break;
-            }
-            if (!decodeIntoWindow()) {
-                atEnd = true;
-                break;
-            }
-            if (streamPos >= fileSize) {
-                atEnd = true;
-                break;
-            }
-        }
-    }
-
-    if (atEnd) {
-        length = std::max(windowStart + windowFill, 0);
-        if (player) player->setSizeFromRead(length);
-    }
     // Frames outside the decoded part of the window read as silence.
     const int64_t start = windowStart, filled = windowFill;
     resampler.read(out, count, position, ratio, replace, [&](int64_t first, int32_t n, float* left, float* right) {
@@ -167,10 +213,5 @@ bool MpegSource::readWindow(float* const* out, int32_t count, double position, d
             std::fill(row + end, row + n, 0.0f);
         }
     });
-    if (atEnd) {
-        restartDecoder(0, false);
-        windowStart = 0;
-        windowFill = 0;
-    }
     return true;
 }

@@ -119,7 +119,6 @@ void TrackPlayer::openerLoop() {
     while (!openerQuit) {
         openerWake.acquire();
         if (openerQuit) break;
-        if (storeRequests.exchange(0) > 0) setInfos();
         int32_t seen = openRequests.load();
         while (seen > 0) {
             // Nobody is there to answer questions for an opening asked for
@@ -258,25 +257,15 @@ void TrackPlayer::showTrackFactsAndTime() {
                          static_cast<int32_t>(frames / rate));
 }
 
-void TrackPlayer::applyLengthReport(int32_t frames, bool final, bool deferStore) {
+void TrackPlayer::setSize(int32_t frames, bool final) {
     writeLogf("setSize(%d,%d)\n", frames, final ? 1 : 0);
     if (lengthKnown) return;
     length = frames;
     showTrackFactsAndTime();
     if (!final) return;
     lengthKnown = true;
-    if (!deferStore) {
-        setInfos();
-    } else if (storeRequests.fetch_add(1) == 0) {
-        // The store's lock may be held while a question is open: the audio
-        // thread hands the store to the opener thread instead of waiting.
-        openerWake.release();
-    }
+    setInfos();
 }
-
-void TrackPlayer::setSize(int32_t frames, bool final) { applyLengthReport(frames, final, false); }
-
-void TrackPlayer::setSizeFromRead(int32_t frames) { applyLengthReport(frames, true, true); }
 
 void TrackPlayer::loadProgress(int32_t frames) {
     if (lengthKnown && frames == length) {

@@ -143,7 +143,6 @@ public:
     // Reports of the sources' loaders.
     void setSize(int32_t frames, bool final) override;
     void loadProgress(int32_t frames) override;
-    void setSizeFromRead(int32_t frames) override;
 
     // The track information store.
     TrackInfoStore* openInfoStore();
@@ -200,7 +199,6 @@ private:
     bool openCurrentEntry(bool mayAsk);
     void openerLoop();
     void sendTimeInfoWith(VstTimeInfo& info);
-    void applyLengthReport(int32_t frames, bool final, bool deferStore);
     void showTrackFactsAndTime();
     void sendEqToCurrentSource();
     float trackRateOrZero() const;
@@ -256,7 +254,6 @@ private:
     Relaxed<bool> overviewKnown{false};
     std::unique_ptr<TrackInfoStore> infoStore;
     std::mutex storeMutex;
-    std::atomic<int32_t> storeRequests{0}; // setInfos asked for from the audio thread
 
     // Entries are edited on the GUI thread and copied by whichever thread
     // opens a track; this lock covers the path texts only and is never taken

@@ -1,6 +1,6 @@
 #pragma once
 // What a track source reports to the player that owns it: setSize and
-// loadProgress come from the loader thread, setSizeFromRead from a read.
+// loadProgress come from the loader thread.
 #include <cstdint>
 
 class SourceOwner {
@@ -10,7 +10,4 @@ public:
     virtual void setSize(int32_t frames, bool final) = 0;
     // The overview has been drawn up to this frame.
     virtual void loadProgress(int32_t frames) = 0;
-    // A read on the audio thread reached the end of the data: the exact
-    // length as far as reads play. The owner must not block here.
-    virtual void setSizeFromRead(int32_t frames) { setSize(frames, true); }
 };

@@ -40,11 +40,6 @@ TEST_P(Accuracy, StraightPlaybackMatchesAnIndependentDecoder) {
         left.insert(left.end(), l.begin(), l.end());
         right.insert(right.end(), r.begin(), r.end());
     }
-    // Reads stop decoding 2,567 bytes before the end of the file; the frames
-    // after that are silence by design and are not compared.
-    const size_t playable = decodeWhole(readBytes(path), 2567).left.size();
-    left.resize(std::min(left.size(), playable));
-    right.resize(left.size());
     int channels = reference.channels;
     int ignored = 0;
     std::vector<int16_t> theirs = mpg123(path, ignored);

@@ -27,7 +27,10 @@ struct Decoded {
 };
 
 // Every frame libmad decodes from the whole file, without an equaliser.
-inline Decoded decodeWhole(const std::vector<uint8_t>& bytes, size_t stopBeforeEnd = 0) {
+// The buffer ends with libmad's guard of zeros, so the last frame decodes.
+inline Decoded decodeWhole(std::vector<uint8_t> bytes) {
+    const size_t size = bytes.size();
+    bytes.resize(size + MAD_BUFFER_GUARD, 0);
     Decoded out;
     mad_stream stream;
     mad_frame frame;
@@ -37,7 +40,6 @@ inline Decoded decodeWhole(const std::vector<uint8_t>& bytes, size_t stopBeforeE
     mad_synth_init(&synth);
     mad_stream_buffer(&stream, bytes.data(), bytes.size());
     while (true) {
-        if (stopBeforeEnd && static_cast<size_t>(stream.next_frame - bytes.data()) >= bytes.size() - stopBeforeEnd) break;
         if (mad_frame_decode(&frame, &stream) != 0) {
             if (MAD_RECOVERABLE(stream.error)) continue;
             break;
@@ -87,4 +89,9 @@ public:
         return true;
     }
     void setLength(int32_t frames) { length = frames; }
+    // Builds the frame index (and counts the length) on this thread.
+    void walk() {
+        LoaderRun run(*this, loaderData());
+        loadFunc(run);
+    }
 };

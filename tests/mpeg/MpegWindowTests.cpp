@@ -1,4 +1,6 @@
+#include <cmath>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -10,8 +12,6 @@
 #include "tests/support/TestFiles.h"
 
 namespace {
-
-constexpr size_t endMargin = 2567;
 
 class MpegReads : public ::testing::Test {
 protected:
@@ -111,16 +111,18 @@ TEST_F(MpegReads, LargeRequestsAreSplitIntoPiecesAndLogged) {
     EXPECT_NE(text.str().find("Big getSound : HALF_BUF/2 : 32768, length : 40000 \n"), std::string::npos);
 }
 
-TEST_F(MpegReads, AReadBeforeTheWindowSeeksAndLabelsTheWindowBeforeThePosition) {
+TEST_F(MpegReads, BeforeTheIndexReachesAJumpIsAGuessThatIsRelabelledOnceItDoes) {
     open("long-cbr128.mp3");
     float l[512], r[512];
     float* outs[2] = {l, r};
-    // After a byte seek the window's labels are an estimate: only they are checked.
     ASSERT_TRUE(source.getSound(outs, 512, 400000, 1.0f, true, false));
-    int32_t start = source.getWindowStart();
-    EXPECT_EQ(start, 400000 - 22050);
-    ASSERT_TRUE(source.getSound(outs, 512, start - 1000, 1.0f, true, false));
-    EXPECT_EQ(source.getWindowStart(), start - 1000 - 22050);
+    EXPECT_FALSE(source.isWindowExact()) << "no index yet: a proportional guess";
+    const int32_t guessed = source.getWindowStart();
+    source.walk();
+    ASSERT_TRUE(source.getSound(outs, 512, 400512, 1.0f, true, false));
+    EXPECT_TRUE(source.isWindowExact());
+    EXPECT_NE(source.getWindowStart(), guessed) << "the labels moved to the frames' real numbers";
+    expectFrames(401024, 2048, "after the relabelling");
 }
 
 TEST_F(MpegReads, ARewindNearTheStartPlaysThePositionItAskedFor) {
@@ -132,37 +134,96 @@ TEST_F(MpegReads, ARewindNearTheStartPlaysThePositionItAskedFor) {
     expectFrames(0, 512, "back at the start");
 }
 
-TEST_F(MpegReads, AReadAtOrPastTheLengthIsSilentAndEndsTheTrack) {
+// Files from encoders and taggers, and the file their audio is the same as.
+struct Case {
+    const char* name;
+    const char* sameAudioAs;
+    int32_t sampleRate;
+};
+const Case encoderFiles[] = {
+    {"cbr128-44k-stereo.mp3", nullptr, 44100},  {"vbr-44k-stereo.mp3", nullptr, 44100},
+    {"mpeg2-22k-stereo.mp3", nullptr, 22050},   {"mpeg25-8k-mono.mp3", nullptr, 8000},
+    {"layer2-44k-stereo.mp2", nullptr, 44100},  {"layer1-48k-stereo.mp1", nullptr, 48000},
+    {"long-vbr.mp3", nullptr, 44100},           {"id3v2-large.mp3", "cbr128-44k-stereo.mp3", 44100},
+    {"id3v2-picture.mp3", "cbr128-44k-stereo.mp3", 44100},
+    {"trailing-garbage.mp3", "cbr128-44k-stereo.mp3", 44100}, {"id3v1.mp3", "cbr128-44k-stereo.mp3", 44100},
+};
+
+TEST_F(MpegReads, JumpsLandOnTheSamplesAStraightDecodeHasThereInEveryKindOfFile) {
+    std::mt19937 random(1234);
+    for (const Case& c : encoderFiles) {
+        QuietMpegSource file(&owner);
+        ASSERT_TRUE(file.openOnly(mpegFile(c.name), 0)) << c.name;
+        file.walk();
+        const Decoded straight = decodeWhole(readBytes(mpegFile(c.sameAudioAs ? c.sameAudioAs : c.name)));
+        const auto total = static_cast<int32_t>(straight.left.size());
+        EXPECT_EQ(file.getSampleRate(), c.sampleRate) << c.name;
+        EXPECT_EQ(file.getLength(), total) << c.name << ": the length is the decoded sample count";
+        std::vector<float> l(1500), r(1500);
+        float* outs[2] = {l.data(), r.data()};
+        for (int jump = 0; jump < 50; ++jump) {
+            const int32_t at = static_cast<int32_t>(random() % static_cast<uint32_t>(total));
+            ASSERT_TRUE(file.getSound(outs, 1500, at, 1.0, true, false));
+            for (int32_t j = 0; j < 1500; ++j) {
+                const bool inside = at + j < total;
+                ASSERT_EQ(l[j], inside ? straight.left[at + j] : 0.0f) << c.name << " jump to " << at << " + " << j;
+                ASSERT_EQ(r[j], inside ? straight.right[at + j] : 0.0f) << c.name << " jump to " << at << " + " << j;
+            }
+        }
+    }
+}
+
+TEST_F(MpegReads, APlayThroughPlaysEveryFrameToTheLastAndAShortClipItsSound) {
+    for (const char* name : {"long-cbr128.mp3", "short-clip.mp3"}) {
+        QuietMpegSource file(&owner);
+        ASSERT_TRUE(file.openOnly(mpegFile(name), 0)) << name;
+        file.walk();
+        const Decoded straight = decodeWhole(readBytes(mpegFile(name)));
+        const auto total = static_cast<int32_t>(straight.left.size());
+        ASSERT_EQ(file.getLength(), total);
+        std::vector<float> l(512), r(512);
+        float* outs[2] = {l.data(), r.data()};
+        float loudest = 0.0f;
+        for (int32_t at = 0; at < total; at += 512) {
+            ASSERT_TRUE(file.getSound(outs, 512, at, 1.0, true, false));
+            for (int32_t j = 0; j < 512 && at + j < total; ++j) {
+                ASSERT_EQ(l[j], straight.left[at + j]) << name << " " << at + j;
+                loudest = std::max(loudest, std::fabs(l[j]));
+            }
+        }
+        EXPECT_GT(loudest, 0.05f) << name << " is heard";
+        EXPECT_NE(straight.left[total - 100], 0.0f) << name << ": the last frame holds sound";
+    }
+}
+
+TEST_F(MpegReads, ReadsPastTheEndAreSilentAndNeverReportALength) {
     open("cbr128-44k-stereo.mp3");
     const int32_t total = static_cast<int32_t>(reference.left.size());
     std::vector<float> l(512, 1.0f), r(512, 1.0f);
     float* outs[2] = {l.data(), r.data()};
     ASSERT_TRUE(source.getSound(outs, 512, total, 1.0f, true, false));
     for (float v : l) ASSERT_EQ(v, 0.0f);
-    EXPECT_EQ(source.getLength(), total - 22050);
-    ASSERT_FALSE(owner.sizes.empty());
-    EXPECT_EQ(owner.sizes.back(), (std::pair<int32_t, bool>{total - 22050, true}));
-    EXPECT_EQ(source.getWindowStart(), 0);
-    EXPECT_EQ(source.getWindowFill(), 0);
+    EXPECT_TRUE(owner.sizes.empty()) << "only the loader reports the length";
+    source.walk();
+    ASSERT_TRUE(source.getSound(outs, 512, total + 100000, 1.0f, true, false));
+    for (float v : l) ASSERT_EQ(v, 0.0f);
+    EXPECT_EQ(owner.finals, 1);
+    EXPECT_EQ(source.getLength(), total);
 }
 
-TEST_F(MpegReads, PlayingStraightThroughSlidesTheWindowAndEndsBeforeTheMargin) {
-    open("long-cbr128.mp3");
-    Decoded playable = decodeWhole(readBytes(path), endMargin);
-    std::vector<int32_t> starts;
+TEST_F(MpegReads, ReversePlayThroughAVariableRateFileIsTheStraightDecodeBackwards) {
+    QuietMpegSource file(&owner);
+    ASSERT_TRUE(file.openOnly(mpegFile("long-vbr.mp3"), 0));
+    file.walk();
+    const Decoded straight = decodeWhole(readBytes(mpegFile("long-vbr.mp3")));
     std::vector<float> l(512), r(512);
     float* outs[2] = {l.data(), r.data()};
-    int32_t position = 0;
-    while (source.getLength() == static_cast<int32_t>(reference.left.size()) && position < 3000000) {
-        ASSERT_TRUE(source.getSound(outs, 512, position, 1.0f, true, false));
-        if (starts.empty() || starts.back() != source.getWindowStart()) starts.push_back(source.getWindowStart());
-        for (int j = 0; j < 512 && position + j < static_cast<int32_t>(playable.left.size()); ++j)
-            ASSERT_EQ(l[j], playable.left[position + j]) << position + j;
-        position += 512;
+    // Ten seconds backwards from 30 s, in host blocks; value j of a block at
+    // p is frame p - 1 - j.
+    for (int32_t p = 30 * 44100; p > 20 * 44100; p -= 512) {
+        ASSERT_TRUE(file.getSound(outs, 512, p - 1, -1.0, true, false));
+        for (int32_t j = 0; j < 512; ++j) ASSERT_EQ(l[j], straight.left[p - 1 - j]) << "frame " << p - 1 - j;
     }
-    for (size_t i = 1; i + 1 < starts.size(); ++i) EXPECT_EQ(starts[i], static_cast<int32_t>(i) * 65536);
-    EXPECT_EQ(source.getLength(), static_cast<int32_t>(playable.left.size()));
-    EXPECT_EQ(owner.finals, 1);
 }
 
 TEST_F(MpegReads, UnitGainsGiveExactlyTheUnequalisedDecode) {

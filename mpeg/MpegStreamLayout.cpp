@@ -1,0 +1,116 @@
+#include "mpeg/MpegStreamLayout.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int64_t searchLimit = 8 * 1024 * 1024; // bytes searched for the stream's start
+constexpr int versionFlags = MAD_FLAG_LSF_EXT | MAD_FLAG_MPEG_2_5_EXT;
+
+// Steps over consecutive ID3v2 tags (header "ID3", version, flags, a
+// four-byte size of 7 bits a byte, and a footer of 10 bytes when flagged).
+int64_t skipId3v2(const uint8_t* bytes, int64_t size) {
+    int64_t at = 0;
+    while (at + 10 <= size && std::memcmp(bytes + at, "ID3", 3) == 0 && bytes[at + 3] != 0xFF &&
+           bytes[at + 4] != 0xFF && (bytes[at + 6] | bytes[at + 7] | bytes[at + 8] | bytes[at + 9]) < 0x80) {
+        int64_t body = static_cast<int64_t>(bytes[at + 6]) << 21 | bytes[at + 7] << 14 | bytes[at + 8] << 7 |
+                       bytes[at + 9];
+        int64_t next = at + 10 + body + ((bytes[at + 5] & 0x10) ? 10 : 0);
+        if (next > size) return at; // a tag longer than the file is not believed
+        at = next;
+    }
+    return at;
+}
+
+// The start of the tags at the end of the file: an ID3v1 tag ("TAG" 128
+// bytes from the end) and an APE tag with its 32-byte footer, in either order.
+int64_t trailingTagsStart(const uint8_t* bytes, int64_t start, int64_t size) {
+    int64_t end = size;
+    for (int round = 0; round < 2; ++round) {
+        if (end - 128 >= start && std::memcmp(bytes + end - 128, "TAG", 3) == 0) end -= 128;
+        if (end - 32 >= start && std::memcmp(bytes + end - 32, "APETAGEX", 8) == 0) {
+            const uint8_t* f = bytes + end - 32;
+            uint32_t tagSize = f[12] | f[13] << 8 | f[14] << 16 | static_cast<uint32_t>(f[15]) << 24;
+            uint32_t tagFlags = f[20] | f[21] << 8 | f[22] << 16 | static_cast<uint32_t>(f[23]) << 24;
+            int64_t whole = static_cast<int64_t>(tagSize) + ((tagFlags & 0x80000000u) ? 32 : 0);
+            if (whole >= 32 && end - whole >= start) end -= whole;
+        }
+    }
+    return end;
+}
+
+} // namespace
+
+bool frameRunStartsAt(const uint8_t* bytes, int64_t at, int64_t audioEnd, mad_header& first) {
+    mad_stream stream;
+    mad_stream_init(&stream);
+    mad_stream_buffer(&stream, bytes + at, static_cast<unsigned long>(audioEnd - at + MAD_BUFFER_GUARD));
+    mad_header header;
+    mad_header_init(&header);
+    bool ok = false;
+    for (int n = 0; n < agreeingFrames; ++n) {
+        const uint8_t* expected = n == 0 ? bytes + at : stream.next_frame;
+        if (n > 0 && expected >= bytes + audioEnd) {
+            ok = true; // the audio ends with this run
+            break;
+        }
+        if (mad_header_decode(&header, &stream) != 0 || stream.this_frame != expected) break;
+        if (n == 0) {
+            first = header;
+        } else if (header.layer != first.layer || header.samplerate != first.samplerate ||
+                   (header.flags & versionFlags) != (first.flags & versionFlags)) {
+            break;
+        }
+        if (stream.next_frame > bytes + audioEnd) break;
+        ok = n + 1 == agreeingFrames;
+    }
+    mad_header_finish(&header);
+    mad_stream_finish(&stream);
+    return ok;
+}
+
+bool MpegStreamLayout::agrees(const mad_header& header) const {
+    return header.layer == layer && static_cast<int32_t>(header.samplerate) == sampleRate &&
+           (header.flags & versionFlags) == (flags & versionFlags);
+}
+
+MpegStreamLayout findMpegStream(const uint8_t* bytes, int64_t size) {
+    MpegStreamLayout layout;
+    if (!bytes || size <= 0) return layout;
+    layout.audioStart = skipId3v2(bytes, size);
+    layout.audioEnd = trailingTagsStart(bytes, layout.audioStart, size);
+    const int64_t limit = std::min(layout.audioEnd, layout.audioStart + searchLimit);
+    for (int64_t at = layout.audioStart; at + 4 <= limit; ++at) {
+        // A frame begins with eleven set bits.
+        if (bytes[at] != 0xFF || (bytes[at + 1] & 0xE0) != 0xE0) continue;
+        mad_header first;
+        if (!frameRunStartsAt(bytes, at, layout.audioEnd, first)) continue;
+        layout.firstFrame = at;
+        layout.sampleRate = static_cast<int32_t>(first.samplerate);
+        layout.channels = MAD_NCHANNELS(&first);
+        layout.layer = first.layer;
+        layout.samplesPerFrame = 32 * MAD_NSBSAMPLES(&first);
+        layout.bitRate = static_cast<int32_t>(first.bitrate);
+        layout.flags = first.flags;
+        break;
+    }
+    return layout;
+}
+
+int32_t mainDataBegin(const uint8_t* frame, int64_t frameBytes, const mad_header& header) {
+    if (header.layer != MAD_LAYER_III) return 0;
+    const int64_t side = 4 + ((header.flags & MAD_FLAG_PROTECTION) ? 2 : 0);
+    if (frameBytes < side + 2) return 0;
+    const uint8_t* p = frame + side;
+    if (header.flags & MAD_FLAG_LSF_EXT) return p[0];
+    return p[0] << 1 | p[1] >> 7;
+}
+
+int32_t mainDataCapacity(int64_t frameBytes, const mad_header& header) {
+    if (header.layer != MAD_LAYER_III) return 0;
+    const bool mono = MAD_NCHANNELS(&header) == 1;
+    const int64_t sideInfo = (header.flags & MAD_FLAG_LSF_EXT) ? (mono ? 9 : 17) : (mono ? 17 : 32);
+    const int64_t capacity = frameBytes - 4 - ((header.flags & MAD_FLAG_PROTECTION) ? 2 : 0) - sideInfo;
+    return static_cast<int32_t>(std::clamp<int64_t>(capacity, 0, 1 << 20));
+}

@@ -1,0 +1,41 @@
+#pragma once
+// Where the MPEG audio of a file lies and what stream it is: tags at the
+// start and the end are stepped over, and the stream's facts come from the
+// first run of frames that follow one another exactly and agree, so that a
+// picture in a tag or bytes after the audio can never pass for the stream.
+// Reads nothing outside the bytes it is given.
+#include <mad.h>
+
+#include <cstdint>
+
+struct MpegStreamLayout {
+    int64_t audioStart = 0;  // the first byte after any ID3v2 tags
+    int64_t audioEnd = 0;    // the first byte of an ID3v1 or APE tag at the end, or the file's end
+    int64_t firstFrame = -1; // the first frame of the stream; -1 when there is none
+    int32_t sampleRate = 0;
+    int32_t channels = 0;
+    int32_t layer = 0;
+    int32_t samplesPerFrame = 0; // 384, 576 or 1,152
+    int32_t bitRate = 0;         // of the first frame
+    int flags = 0;               // the first frame's version flags (MAD_FLAG_LSF_EXT, MAD_FLAG_MPEG_2_5_EXT)
+
+    bool found() const { return firstFrame >= 0; }
+    // True when a frame's header belongs to this stream.
+    bool agrees(const mad_header& header) const;
+};
+
+// Frames in a row, each beginning where the last ended, that make a stream.
+constexpr int agreeingFrames = 4;
+
+// bytes must be followed by MAD_BUFFER_GUARD readable bytes (zeros) after size.
+MpegStreamLayout findMpegStream(const uint8_t* bytes, int64_t size);
+
+// Whether agreeingFrames frames of one stream follow one another exactly
+// from offset at (fewer when the audio ends first); first gets the first header.
+bool frameRunStartsAt(const uint8_t* bytes, int64_t at, int64_t audioEnd, mad_header& first);
+
+// Bytes before a Layer III frame's main data where that data begins
+// (main_data_begin); 0 for other layers or a frame too short to tell.
+int32_t mainDataBegin(const uint8_t* frame, int64_t frameBytes, const mad_header& header);
+// Bytes of main data a Layer III frame carries after its header and side information.
+int32_t mainDataCapacity(int64_t frameBytes, const mad_header& header);
