@@ -9,6 +9,7 @@
 #include "sources/Resampler.h"
 #include "tests/mpeg/MpegTestSupport.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/PlayerFixture.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
@@ -277,6 +278,34 @@ TEST(MpegFileSwitch, OpeningAnotherFileWhileReadsRunNeverReleasesTheViewUnderThe
         ASSERT_TRUE(source.setFile(mpegFile(i % 2 ? "layer2-44k-stereo.mp2" : "vbr-44k-stereo.mp3").c_str()));
     done = true;
     audio.join();
+}
+
+} // namespace
+
+namespace {
+
+class MpegInThePlayer : public PlayerFixture {};
+
+TEST_F(MpegInThePlayer, MovingToTheEndWhileTheLoaderWalksKeepsTheExactLengthForNextTime) {
+    const std::string path = mpegFile("long-cbr128.mp3");
+    const auto exact = static_cast<int32_t>(decodeWhole(readBytes(path)).left.size());
+    setEntries({path});
+    player->openTrack();
+    player->setPlaying(true);
+    player->seek(0.999f);
+    for (int block = 0; block < 400 && !player->isLengthKnown(); ++block) {
+        render(512);
+        platform::sleepMs(2);
+    }
+    for (int i = 0; i < 2000 && !player->isLengthKnown(); ++i) platform::sleepMs(5);
+    ASSERT_TRUE(player->isLengthKnown());
+    EXPECT_EQ(player->getLength(), exact) << "the reads at the end reported nothing";
+    for (int i = 0; i < 2000 && !player->isOverviewKnown(); ++i) platform::sleepMs(5);
+    EXPECT_TRUE(player->isOverviewKnown());
+
+    player->openTrack();
+    EXPECT_EQ(player->getLength(), exact) << "the store gives the exact length at once";
+    EXPECT_TRUE(player->isLengthKnown());
 }
 
 } // namespace
