@@ -6,9 +6,9 @@
 //
 // Images of a tone (the copies a straight line between two frames leaves
 // around the sampling rate) fall in the kernel's stop band, about 100 dB
-// down. Reads faster than 1.1 times the track's rate use a wider kernel with
-// a lower cut-off, so that what lies above the new Nyquist frequency is
-// filtered instead of folded back into the audible band.
+// down. Fast reads use a wider kernel with a lower cut-off, so that what
+// lies above the output's Nyquist frequency is filtered instead of folded
+// back into the audible band.
 //
 // The tables are built once, before any audio thread can use them (see
 // prepare); after that the kernel is read-only and shared by all instances.

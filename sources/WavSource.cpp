@@ -82,6 +82,10 @@ bool WavSource::openFile() {
 
     auto wav = std::make_shared<OpenWav>();
     wav->format = walkWavChunks(bytes->data(), bytes->size());
+    // A file with no samples this source can play is refused, so the user
+    // sees it cannot be opened instead of a deck that plays silence for good.
+    const int bits = wav->format.bitsPerSample;
+    if (wav->format.length <= 0 || !wav->format.sampleData || (bits != 8 && bits != 16)) return false;
     wav->file = std::move(bytes);
     fileSize = static_cast<int64_t>(wav->file->size());
     bitsPerSample = wav->format.bitsPerSample;

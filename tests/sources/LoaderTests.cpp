@@ -91,14 +91,14 @@ TEST(Loader, DestroyingASourceWhileItLoadsEndsTheLoader) {
     EXPECT_EQ(owner.finals, 0);
 }
 
-TEST(Loader, AFileWithoutDataMakesNoFinalReport) {
+TEST(Loader, AFileWithoutDataStartsNoLoaderAndMakesNoReport) {
     WavRecipe recipe;
     recipe.withData = false;
     auto path = testdata::writeWav("loader-nodata.wav", recipe);
     RecordingOwner owner;
     {
         WavSource source(&owner);
-        ASSERT_TRUE(source.setFile(path.c_str()));
+        EXPECT_FALSE(source.setFile(path.c_str()));
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
     EXPECT_EQ(owner.finals, 0);
