@@ -11,12 +11,13 @@ uint32_t fakeTick() { return fakeNow; }
 
 class Rendering : public PlayerFixture {
 protected:
-    // A 44,100 Hz stereo tone of the given frequency and peak (16-bit).
-    static std::string toneTrack(const std::string& name, double hz, int frames, int peak = 16384) {
+    // A stereo tone of the given frequency and peak (16-bit).
+    static std::string toneTrack(const std::string& name, double hz, int frames, int peak = 16384, int rate = 44100) {
         testdata::WavRecipe recipe;
         recipe.frames = frames;
-        recipe.sample = [hz, peak](int frame, int) {
-            return static_cast<int>(std::lround(peak * std::sin(2 * M_PI * hz * frame / 44100.0)));
+        recipe.sampleRate = rate;
+        recipe.sample = [hz, peak, rate](int frame, int) {
+            return static_cast<int>(std::lround(peak * std::sin(2 * M_PI * hz * frame / rate)));
         };
         return testdata::writeWav(name, recipe);
     }
@@ -64,6 +65,25 @@ TEST_F(Rendering, ResamplingAddsNoSpuriousComponentAboveMinus90Decibels) {
         player->setPitch(pitchSlider);
         std::vector<float> out = renderInBlocks(100000, 512);
         EXPECT_LT(measure::largestSpurDb(out), -90.0) << "host " << hostRate << " Hz, pitch " << player->getPitch();
+    }
+}
+
+TEST_F(Rendering, AHighRateTrackOnAFortyFourKilohertzHostKeepsItsBandAndFoldsNothingBack) {
+    auto rmsDb = [](const std::vector<float>& x) {
+        double sum = 0;
+        for (size_t i = 2000; i < x.size(); ++i) sum += static_cast<double>(x[i]) * x[i];
+        return 10 * std::log10(sum / static_cast<double>(x.size() - 2000) + 1e-30);
+    };
+    const double toneDb = 10 * std::log10(0.5 * 0.5 / 2); // a sine of peak 0.5
+    for (double pitchSlider : {0.5, 0.625}) {
+        playFile(toneTrack("tone-10k-96.wav", 10000.0, 96000, 16384, 96000), 96000);
+        player->setSampleRate(44100.0f);
+        player->setPitch(static_cast<float>(pitchSlider));
+        EXPECT_NEAR(rmsDb(renderInBlocks(30000, 512)), toneDb, 0.5) << "a 10 kHz tone is kept";
+        playFile(toneTrack("tone-25k-96.wav", 25000.0, 96000, 16384, 96000), 96000);
+        player->setSampleRate(44100.0f);
+        player->setPitch(static_cast<float>(pitchSlider));
+        EXPECT_LT(rmsDb(renderInBlocks(30000, 512)), toneDb - 80) << "25 kHz is above the host's band";
     }
 }
 
