@@ -37,6 +37,7 @@ DebugLog::~DebugLog() {
 
 void DebugLog::write(const char* text) {
     if (!text || !*text) return;
+    std::lock_guard<std::mutex> oneAtATime(writeMutex);
     if (reopenEach) file = std::fopen(logPath, "a");
     if (!file) return;
     if (continuation) {

@@ -4,6 +4,7 @@
 // pointer test. Tests and the developer build option create one.
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 class DebugLog {
@@ -22,6 +23,10 @@ private:
     DebugLog(const char* path, bool reopenEach);
     ~DebugLog();
 
+    // One message at a time, from whichever thread: the file and the line
+    // state are shared. The shipped builds never log, so the audio thread
+    // never meets this lock there.
+    std::mutex writeMutex;
     FILE* file = nullptr;
     char logPath[2048] = {};
     uint32_t startTime = 0;

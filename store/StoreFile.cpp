@@ -72,7 +72,10 @@ bool TrackInfoStore::readStoreFile() {
     }
     __atomic_store_n(&header->count, count, __ATOMIC_SEQ_CST);
     for (int32_t i = 0; i < count && !std::feof(file); ++i) {
-        if (!mapRecord(i)) break;
+        if (!mapRecord(i)) {
+            std::fclose(file);
+            return false;
+        }
         std::fread(record(i), 1, sizeof(TrackInfoRecord), file);
     }
     std::fclose(file);

@@ -50,8 +50,20 @@ TrackInfoStore::TrackInfoStore(const std::string& path) : storePath(path), recor
         mapNewRecords();
         loaded = true;
     } else {
-        readStoreFile();
         lock = std::make_unique<platform::SharedLock>(lockPlace, true);
+        if (!readStoreFile() && memoryFailed) {
+            // Not every record of the file fits the shared memory: the store
+            // stays out of use, and the file is never written from a part of it.
+            for (int32_t i = 0; i < capacity; ++i)
+                if (recordBlocks[i]) platform::SharedMemory::remove(recordName(i));
+            recordBlocks.assign(capacity, nullptr);
+            lock->destroy();
+            lock.reset();
+            platform::SharedMemory::remove(headerName);
+            header = nullptr;
+            headerBlock.reset();
+            return;
+        }
     }
     refreshThread.start([this] { refresh(); }, platform::Thread::Priority::Lowest);
 }
@@ -103,6 +115,7 @@ bool TrackInfoStore::mapRecord(int32_t index) {
     auto block = platform::SharedMemory::open(name, sizeof(TrackInfoRecord), existed);
     if (!block) {
         platform::dialogs().showMessage(name, errorCaption);
+        memoryFailed = true;
         return false;
     }
     std::lock_guard<std::mutex> guard(viewMutex);

@@ -60,6 +60,7 @@ private:
     std::vector<std::shared_ptr<platform::SharedMemory>> recordBlocks;
     std::mutex viewMutex; // this instance's record views: refresher and lookups
     bool loaded = false;
+    bool memoryFailed = false; // a block could not be made
     std::atomic<bool> stopFlag{false};
     std::mutex stopMutex;
     std::condition_variable stopSignal; // wakes the refresher at once on detaching

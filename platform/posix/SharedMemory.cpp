@@ -80,8 +80,13 @@ std::shared_ptr<SharedMemory> SharedMemory::open(const std::string& name, size_t
     if (existed) fd = shm_open(path.c_str(), O_RDWR | O_CLOEXEC, 0600);
     if (fd < 0) return nullptr;
     struct stat info {};
-    if (fstat(fd, &info) != 0 || (static_cast<size_t>(info.st_size) < size && ftruncate(fd, static_cast<off_t>(size)) != 0)) {
+    // The pages are reserved now: a full /dev/shm makes this open fail,
+    // where a block that only has a size would fault on its first write.
+    if (fstat(fd, &info) != 0 ||
+        (static_cast<size_t>(info.st_size) < size &&
+         (ftruncate(fd, static_cast<off_t>(size)) != 0 || posix_fallocate(fd, 0, static_cast<off_t>(size)) != 0))) {
         close(fd);
+        if (!existed) shm_unlink(path.c_str());
         return nullptr;
     }
     void* view = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);

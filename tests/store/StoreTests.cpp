@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -323,6 +324,37 @@ TEST_F(StoreWithPlayers, EachTrackIsRecordedUnderItsOwnSignature) {
     TrackInfoRecord r = store->getRecord(signature, nullptr, false);
     EXPECT_EQ(r.length, 30000);
     EXPECT_STREQ(r.name, "own-b.wav");
+}
+
+} // namespace
+
+namespace {
+
+// Runs only where /dev/shm is too small for the store file below: CI runs it
+// in a private mount of a 256 KiB tmpfs (see tests/CMakeLists.txt).
+class SmallSharedMemory : public PlayerFixture {};
+
+TEST_F(SmallSharedMemory, TheDeckPlaysTheStoreStaysOutOfUseAndItsFileIsKept) {
+    struct statvfs shm {};
+    if (statvfs("/dev/shm", &shm) != 0 || static_cast<double>(shm.f_blocks) * shm.f_frsize > 4e6)
+        GTEST_SKIP() << "/dev/shm holds the whole store here";
+    // 100 records (1.7 MB) do not fit.
+    std::vector<uint8_t> bytes(4 + 100 * sizeof(TrackInfoRecord), 0x11);
+    const int32_t count = 100;
+    std::memcpy(bytes.data(), &count, 4);
+    const std::string file = TestHost::directory + "trakvox.dat";
+    testdata::writeFile(file, bytes);
+
+    player->open();
+    ASSERT_NE(player->getInfoStore(), nullptr);
+    EXPECT_FALSE(player->getInfoStore()->usable()) << "an inert store";
+    playRamp(44100);
+    render(512);
+    EXPECT_EQ(left[100], rampValue(100)) << "the deck plays";
+    player.reset();
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), bytes)
+        << "the store file is left as it was";
 }
 
 } // namespace
