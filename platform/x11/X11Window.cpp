@@ -1,7 +1,10 @@
 // The editor's window on X11: a child of the window id the host passes, on a
-// display connection of its own. Every call checks that it runs on the
+// display connection of its own, with an image in the window's own visual
+// and depth (16, 24 or 30 bits). Every call checks that it runs on the
 // thread that opened the window and touches nothing otherwise, because Xlib
-// connections are not shared between threads here.
+// connections are not shared between threads here; and every call runs
+// under an error trap, so that no X error (a host frame destroyed first, a
+// visual the server refuses) can end the host.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
@@ -18,37 +21,139 @@ namespace {
 
 std::atomic<int> offThreadCalls{0};
 
+// X errors on the plug-in's own connection are recorded here instead of
+// reaching Xlib's default handler, which would end the host. The handler is
+// installed only around the plug-in's calls; errors of other connections
+// (the host's) go on to the handler that was there before.
+thread_local Display* trappedDisplay = nullptr;
+thread_local int trappedErrors = 0;
+thread_local XErrorHandler outerHandler = nullptr;
+
+int trapError(Display* display, XErrorEvent* error) {
+    if (display == trappedDisplay) {
+        ++trappedErrors;
+        return 0;
+    }
+    return outerHandler ? outerHandler(display, error) : 0;
+}
+
+class ErrorTrap {
+public:
+    explicit ErrorTrap(Display* display) : display_(display) {
+        previousDisplay = trappedDisplay;
+        previousErrors = trappedErrors;
+        previousOuter = outerHandler;
+        trappedDisplay = display;
+        trappedErrors = 0;
+        XErrorHandler old = XSetErrorHandler(trapError);
+        outerHandler = old == trapError ? previousOuter : old;
+    }
+    ~ErrorTrap() {
+        // Errors of the calls made under the trap arrive by now.
+        XSync(display_, False);
+        XSetErrorHandler(outerHandler);
+        trappedDisplay = previousDisplay;
+        trappedErrors = previousErrors;
+        outerHandler = previousOuter;
+    }
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+    // Errors so far, the calls before this one included.
+    int errors() {
+        XSync(display_, False);
+        return trappedErrors;
+    }
+
+private:
+    Display* display_;
+    Display* previousDisplay;
+    int previousErrors;
+    XErrorHandler previousOuter;
+};
+
+// How a pixel of 8-bit channels becomes one of a TrueColor visual.
+struct ChannelLayout {
+    int shift = 0; // of the channel's lowest bit
+    int bits = 0;
+    explicit ChannelLayout(unsigned long mask) {
+        if (!mask) return;
+        while (!(mask & 1)) mask >>= 1, ++shift;
+        while (mask & 1) mask >>= 1, ++bits;
+    }
+    unsigned long place(uint32_t value8) const {
+        const unsigned long value = bits >= 8 ? (static_cast<unsigned long>(value8) << (bits - 8)) |
+                                                    (static_cast<unsigned long>(value8) >> (16 - bits > 0 ? 16 - bits : 0))
+                                              : value8 >> (8 - bits);
+        return (value & ((1ul << bits) - 1)) << shift;
+    }
+};
+
 class X11Window : public NativeWindow {
 public:
     X11Window(Display* display, ::Window parent, int32_t width, int32_t height)
-        : display(display), width(width), height(height), owner(std::this_thread::get_id()),
-          buffer(static_cast<size_t>(width) * height) {
-        window = XCreateSimpleWindow(display, parent, 0, 0, static_cast<unsigned>(width),
-                                     static_cast<unsigned>(height), 0, 0, 0);
+        : display(display), width(width), height(height), owner(std::this_thread::get_id()) {
+        ErrorTrap trap(display);
+        // The window is made in the screen's default visual with a colormap
+        // of its own, whatever the host's frame uses (a 32-bit ARGB frame
+        // included); where the server refuses that, in the parent's visual.
+        const int screen = DefaultScreen(display);
+        Visual* visual = DefaultVisual(display, screen);
+        int depth = DefaultDepth(display, screen);
+        XSetWindowAttributes attributes{};
+        attributes.colormap = XCreateColormap(display, parent, visual, AllocNone);
+        attributes.border_pixel = 0;
+        attributes.background_pixel = 0;
+        window = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                               depth, InputOutput, visual, CWColormap | CWBorderPixel | CWBackPixel, &attributes);
+        colormap = attributes.colormap;
+        if (trap.errors() > 0 || !window) {
+            XWindowAttributes parentAttributes{};
+            if (window) XDestroyWindow(display, window);
+            if (colormap) XFreeColormap(display, colormap);
+            colormap = 0;
+            window = 0;
+            if (!XGetWindowAttributes(display, parent, &parentAttributes)) return;
+            visual = parentAttributes.visual;
+            depth = parentAttributes.depth;
+            window = XCreateSimpleWindow(display, parent, 0, 0, static_cast<unsigned>(width),
+                                         static_cast<unsigned>(height), 0, 0, 0);
+        }
         XSelectInput(display, window, ExposureMask | ButtonPressMask | StructureNotifyMask);
         XMapWindow(display, window);
         gc = XCreateGC(display, window, 0, nullptr);
-        Visual* visual = DefaultVisual(display, DefaultScreen(display));
-        image = XCreateImage(display, visual, 24, ZPixmap, 0, reinterpret_cast<char*>(buffer.data()),
+        red = ChannelLayout(visual->red_mask);
+        green = ChannelLayout(visual->green_mask);
+        blue = ChannelLayout(visual->blue_mask);
+        image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
                              static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+        if (image) {
+            imageBytes.resize(static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(height));
+            image->data = imageBytes.data();
+        }
         XFlush(display);
     }
 
     ~X11Window() override {
         if (!onOwnerThread()) return;
-        if (image) {
-            image->data = nullptr; // the pixels belong to buffer
-            XDestroyImage(image);
+        {
+            // The host may have destroyed its frame (and so this window) first.
+            ErrorTrap trap(display);
+            if (image) {
+                image->data = nullptr; // the pixels belong to imageBytes
+                XDestroyImage(image);
+            }
+            if (cursor) XFreeCursor(display, cursor);
+            if (gc) XFreeGC(display, gc);
+            if (window) XDestroyWindow(display, window);
+            if (colormap) XFreeColormap(display, colormap);
         }
-        if (cursor) XFreeCursor(display, cursor);
-        XFreeGC(display, gc);
-        XDestroyWindow(display, window);
         XCloseDisplay(display);
     }
 
     PointerState pointer() override {
         PointerState state;
-        if (!onOwnerThread()) return state;
+        if (!onOwnerThread() || !window) return state;
+        ErrorTrap trap(display);
         ::Window root, child;
         int rootX, rootY, x, y;
         unsigned mask = 0;
@@ -65,16 +170,17 @@ public:
     }
 
     void present(const uint32_t* pixels, int32_t w, int32_t h) override {
-        if (!onOwnerThread() || !image || w != width || h != height) return;
-        std::memcpy(buffer.data(), pixels, buffer.size() * sizeof(uint32_t));
+        if (!onOwnerThread() || !image || !window || w != width || h != height) return;
+        convert(pixels);
+        ErrorTrap trap(display);
         XPutImage(display, window, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
-        XFlush(display);
     }
 
     void setCursor(int32_t kind) override {
-        if (!onOwnerThread()) return;
+        if (!onOwnerThread() || !window) return;
         static const unsigned shapes[] = {XC_left_ptr, XC_watch, XC_sb_h_double_arrow, XC_sb_v_double_arrow,
                                           XC_fleur, XC_bottom_left_corner, XC_bottom_right_corner};
+        ErrorTrap trap(display);
         if (cursor) XFreeCursor(display, cursor);
         cursor = 0;
         if (kind <= 0 || kind > 6) {
@@ -83,11 +189,11 @@ public:
             cursor = XCreateFontCursor(display, shapes[kind]);
             XDefineCursor(display, window, cursor);
         }
-        XFlush(display);
     }
 
     void processEvents(WindowEvents& sink) override {
         if (!onOwnerThread()) return;
+        ErrorTrap trap(display);
         while (XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
@@ -115,14 +221,44 @@ private:
         return false;
     }
 
+    // 0x00RRGGBB pixels into the image in the window's own pixel format.
+    void convert(const uint32_t* pixels) {
+        const bool plain = red.shift == 16 && red.bits == 8 && green.shift == 8 && green.bits == 8 &&
+                           blue.shift == 0 && blue.bits == 8;
+        for (int32_t y = 0; y < height; ++y) {
+            const uint32_t* from = pixels + static_cast<size_t>(y) * width;
+            char* row = image->data + static_cast<size_t>(y) * image->bytes_per_line;
+            if (image->bits_per_pixel == 32 && plain && image->byte_order == LSBFirst) {
+                std::memcpy(row, from, sizeof(uint32_t) * width);
+                continue;
+            }
+            for (int32_t x = 0; x < width; ++x) {
+                const uint32_t p = from[x];
+                const unsigned long value =
+                    red.place(p >> 16 & 0xFF) | green.place(p >> 8 & 0xFF) | blue.place(p & 0xFF);
+                if (image->bits_per_pixel == 32 && image->byte_order == LSBFirst) {
+                    const auto v = static_cast<uint32_t>(value);
+                    std::memcpy(row + 4 * x, &v, 4);
+                } else if (image->bits_per_pixel == 16 && image->byte_order == LSBFirst) {
+                    const auto v = static_cast<uint16_t>(value);
+                    std::memcpy(row + 2 * x, &v, 2);
+                } else {
+                    XPutPixel(image, x, y, value);
+                }
+            }
+        }
+    }
+
     Display* display;
     ::Window window = 0;
+    Colormap colormap = 0;
     GC gc{};
     XImage* image = nullptr;
+    std::vector<char> imageBytes;
+    ChannelLayout red{0}, green{0}, blue{0};
     Cursor cursor = 0;
     int32_t width, height;
     std::thread::id owner;
-    std::vector<uint32_t> buffer;
 };
 
 } // namespace

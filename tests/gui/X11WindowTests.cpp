@@ -15,13 +15,52 @@
 
 namespace {
 
-class X11Editor : public ::testing::Test {
+// A pixel read back from the window, as 8-bit channels at the precision
+// of the window's visual, and the same for a pixel of the buffer.
+uint32_t readBack(unsigned long pixel, const Visual* visual) {
+    uint32_t out = 0;
+    const unsigned long masks[3] = {visual->red_mask, visual->green_mask, visual->blue_mask};
+    for (int c = 0; c < 3; ++c) {
+        unsigned long mask = masks[c], value = pixel & mask;
+        int bits = 0;
+        while (mask && !(mask & 1)) mask >>= 1, value >>= 1;
+        while (mask & 1) mask >>= 1, ++bits;
+        const uint32_t eight = bits >= 8 ? static_cast<uint32_t>(value >> (bits - 8)) : static_cast<uint32_t>(value << (8 - bits));
+        out |= eight << (16 - 8 * c);
+    }
+    return out;
+}
+uint32_t atPrecision(uint32_t rgb, const Visual* visual) {
+    uint32_t out = 0;
+    const unsigned long masks[3] = {visual->red_mask, visual->green_mask, visual->blue_mask};
+    for (int c = 0; c < 3; ++c) {
+        int bits = 0;
+        for (unsigned long mask = masks[c]; mask; mask >>= 1) bits += mask & 1;
+        uint32_t eight = rgb >> (16 - 8 * c) & 0xFF;
+        if (bits < 8) eight = eight >> (8 - bits) << (8 - bits);
+        out |= eight << (16 - 8 * c);
+    }
+    return out;
+}
+
+// Hosts make their frames in the screen's visual, or in a 32-bit ARGB one.
+class X11Editor : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (run under xvfb-run)";
         display = openTestDisplay();
         ASSERT_NE(display, nullptr) << "cannot open " << std::getenv("DISPLAY");
-        parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 300, 200, 0, 0, 0);
+        XVisualInfo argb{};
+        if (GetParam()) {
+            if (!XMatchVisualInfo(display, DefaultScreen(display), 32, TrueColor, &argb))
+                GTEST_SKIP() << "this server has no 32-bit visual";
+            XSetWindowAttributes attributes{};
+            attributes.colormap = XCreateColormap(display, DefaultRootWindow(display), argb.visual, AllocNone);
+            parent = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 300, 200, 0, 32, InputOutput,
+                                   argb.visual, CWColormap | CWBorderPixel | CWBackPixel, &attributes);
+        } else {
+            parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 300, 200, 0, 0, 0);
+        }
         XMapWindow(display, parent);
         XSync(display, False);
         effect = std::make_unique<PlainEffect>();
@@ -32,7 +71,7 @@ protected:
     void TearDown() override {
         effect.reset();
         if (display) {
-            XDestroyWindow(display, parent);
+            if (parent) XDestroyWindow(display, parent);
             XCloseDisplay(display);
         }
     }
@@ -60,7 +99,7 @@ protected:
     RecordingListener listener;
 };
 
-TEST_F(X11Editor, TheWindowShowsWhatWasDrawnAndARealClickReachesTheControl) {
+TEST_P(X11Editor, TheWindowShowsWhatWasDrawnAndARealClickReachesTheControl) {
     ASSERT_EQ(dynamic_cast<platform::OffscreenWindow*>(&frame->native()), nullptr) << "a real X11 window";
     std::vector<uint32_t> pixels(20 * 40);
     for (int y = 0; y < 40; ++y)
@@ -75,12 +114,15 @@ TEST_F(X11Editor, TheWindowShowsWhatWasDrawnAndARealClickReachesTheControl) {
 
     ::Window shown = child();
     ASSERT_NE(shown, 0u);
+    XWindowAttributes shownAttributes{};
+    ASSERT_TRUE(XGetWindowAttributes(display, shown, &shownAttributes));
     XImage* image = XGetImage(display, shown, 0, 0, 120, 80, AllPlanes, ZPixmap);
     ASSERT_NE(image, nullptr);
     int differences = 0;
     for (int y = 0; y < 80; ++y)
         for (int x = 0; x < 120; ++x)
-            differences += (XGetPixel(image, x, y) & 0xFFFFFF) != frame->pixels().at(x, y);
+            differences += readBack(XGetPixel(image, x, y), shownAttributes.visual) !=
+                           atPrecision(frame->pixels().at(x, y), shownAttributes.visual);
     XDestroyImage(image);
     EXPECT_EQ(differences, 0);
     EXPECT_EQ(frame->pixels().at(20, 20), 0xFF0000u);
@@ -97,7 +139,21 @@ TEST_F(X11Editor, TheWindowShowsWhatWasDrawnAndARealClickReachesTheControl) {
     EXPECT_EQ(toggle->getValue(), 1.0f);
 }
 
-TEST_F(X11Editor, CallsFromAnotherThreadNeverReachTheDisplay) {
+TEST_P(X11Editor, AHostThatDestroysItsFrameBeforeClosingTheEditorKeepsRunning) {
+    ASSERT_TRUE(idleUntil([&] { return !frame->firstPaintPending(); }));
+    XDestroyWindow(display, parent);
+    XSync(display, False);
+    parent = 0;
+    // Drawing, the cursor and the pointer all meet a window that is gone.
+    frame->native().present(frame->pixels().data(), 120, 80);
+    frame->native().setCursor(2);
+    frame->native().pointer();
+    editor->idle();
+    effect.reset(); // closes the editor and its window
+    SUCCEED() << "no X error ended the process";
+}
+
+TEST_P(X11Editor, CallsFromAnotherThreadNeverReachTheDisplay) {
     ASSERT_TRUE(idleUntil([&] { return !frame->firstPaintPending(); }));
     const int before = platform::nativeWindowOffThreadCalls();
     std::thread other([&] {
@@ -109,5 +165,8 @@ TEST_F(X11Editor, CallsFromAnotherThreadNeverReachTheDisplay) {
     EXPECT_EQ(platform::nativeWindowOffThreadCalls(), before + 3);
     editor->idle(); // the window still works on its own thread
 }
+
+INSTANTIATE_TEST_SUITE_P(Frames, X11Editor, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Argb32Parent" : "ScreenVisualParent"; });
 
 } // namespace
