@@ -16,8 +16,11 @@ public:
     // Zero bytes after the file's last one, so a decoder that reads a few
     // bytes ahead (libmad's guard) never leaves the buffer.
     static constexpr size_t zeroGuard = 8;
+    // The largest file read: 2 GiB, more than three hours of CD-quality WAV.
+    // A larger one is refused rather than held in memory.
+    static constexpr uint64_t largest = uint64_t{1} << 31;
 
-    // Null when the file cannot be opened or read, or is empty.
+    // Null when the file cannot be opened or read, is empty or is larger than largest.
     static std::shared_ptr<const FileBytes> open(const char* path);
 
     ~FileBytes();

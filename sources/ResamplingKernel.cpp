@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -34,13 +35,18 @@ constexpr Stretch stretches[] = {{1.0, 32}, {1.5, 48}, {2.0, 64}, {3.0, 96}};
 constexpr double foldFactor = 44100.0 / 24100.0;
 constexpr int stretchCount = sizeof stretches / sizeof stretches[0];
 
-const ResamplingKernel* const* kernels() {
-    static const ResamplingKernel* const* table = [] {
-        static const ResamplingKernel* made[stretchCount];
-        for (int i = 0; i < stretchCount; ++i) made[i] = new ResamplingKernel(stretches[i].factor, stretches[i].width);
-        return made;
-    }();
-    return table;
+// Built on first use and released with the library (a host may unload it).
+struct Kernels {
+    std::unique_ptr<const ResamplingKernel> made[stretchCount];
+    Kernels() {
+        for (int i = 0; i < stretchCount; ++i)
+            made[i] = std::make_unique<const ResamplingKernel>(stretches[i].factor, stretches[i].width);
+    }
+};
+
+const std::unique_ptr<const ResamplingKernel>* kernels() {
+    static const Kernels all;
+    return all.made;
 }
 
 } // namespace
@@ -79,7 +85,7 @@ void ResamplingKernel::prepare() { kernels(); }
 
 const ResamplingKernel& ResamplingKernel::forRatio(double ratio) {
     const double needed = std::fabs(ratio) * foldFactor;
-    const ResamplingKernel* const* all = kernels();
+    const auto* all = kernels();
     if (!(needed > 2.0)) return *all[0];
     for (int i = 0; i < stretchCount; ++i)
         if (stretches[i].factor >= 0.6 * needed) return *all[i];

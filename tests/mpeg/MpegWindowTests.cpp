@@ -1,5 +1,12 @@
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <tuple>
 #include <random>
 #include <sstream>
 
@@ -307,6 +314,81 @@ TEST_F(MpegInThePlayer, MovingToTheEndWhileTheLoaderWalksKeepsTheExactLengthForN
     player->openTrack();
     EXPECT_EQ(player->getLength(), exact) << "the store gives the exact length at once";
     EXPECT_TRUE(player->isLengthKnown());
+}
+
+} // namespace
+
+namespace {
+
+class TrackFilesThatChange : public PlayerFixture {
+protected:
+    // Plays path for a while, lets change alter the file, plays on, and
+    // checks every value against expected.
+    void playThroughAChange(const std::string& path, const std::vector<float>& expected,
+                            const std::function<void()>& change) {
+        setEntries({path});
+        player->openTrack();
+        player->setSize(static_cast<int32_t>(expected.size()), true);
+        // Unit band gains: the MPEG equaliser then gives the decode unchanged.
+        const float crossovers[2] = {0.33f, 0.67f}, gains[3] = {1.0f, 1.0f, 1.0f};
+        player->setEqualiser(crossovers, gains, 1.0f);
+        player->setPlaying(true);
+        for (int32_t at = 0; at + 512 <= 44100 * 2; at += 512) {
+            if (at == 44100) change();
+            render(512);
+            for (int j = 0; j < 512; ++j) ASSERT_EQ(left[j], expected[at + j]) << path << " frame " << at + j;
+        }
+    }
+};
+
+TEST_F(TrackFilesThatChange, AFileShortenedDeletedOrRewrittenWhileItPlaysPlaysOnAsItWasOpened) {
+    const std::string mp3 = testdata::tempPath("changing.mp3");
+    const std::vector<uint8_t> mp3Bytes = readBytes(mpegFile("cbr128-44k-stereo.mp3"));
+    const std::vector<float> mp3Sound = decodeWhole(mp3Bytes).left;
+    testdata::WavRecipe recipe;
+    recipe.frames = 44100 * 3;
+    recipe.sample = [](int frame, int) { return (frame * 37) % 20000 - 10000; };
+    const std::string wav = testdata::tempPath("changing.wav");
+    std::vector<float> wavSound(recipe.frames);
+    for (int f = 0; f < recipe.frames; ++f) wavSound[f] = recipe.sample(f, 0) / 32768.0f;
+    const std::vector<uint8_t> wavBytes = testdata::makeWav(recipe);
+
+    for (const auto& [path, bytes, sound] :
+         {std::tuple{mp3, mp3Bytes, mp3Sound}, std::tuple{wav, wavBytes, wavSound}}) {
+        testdata::writeFile(path, bytes);
+        playThroughAChange(path, sound, [&] { std::filesystem::resize_file(path, 1000); });
+        testdata::writeFile(path, bytes);
+        playThroughAChange(path, sound, [&] {
+            std::filesystem::remove(path);
+            testdata::writeFile(path, std::vector<uint8_t>(5000, 0x55));
+        });
+    }
+}
+
+TEST_F(TrackFilesThatChange, RenderingNeverWaitsForTheDiskEvenWhenTheFileLeftTheCache) {
+    testdata::WavRecipe recipe;
+    recipe.frames = 44100 * 20;
+    const std::string path = testdata::writeWav("cold.wav", recipe);
+    setEntries({path});
+    player->openTrack();
+    player->setSize(recipe.frames, true);
+    player->setPlaying(true);
+    // The file's pages leave the page cache, as on a busy machine.
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    fdatasync(fd);
+    posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+    long faults = -1;
+    std::thread audio([&] {
+        rusage before{}, after{};
+        getrusage(RUSAGE_THREAD, &before);
+        for (int block = 0; block < 1500; ++block) render(512);
+        getrusage(RUSAGE_THREAD, &after);
+        faults = after.ru_majflt - before.ru_majflt;
+    });
+    audio.join();
+    EXPECT_EQ(faults, 0) << "major page faults on the rendering thread";
 }
 
 } // namespace

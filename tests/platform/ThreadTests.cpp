@@ -1,5 +1,6 @@
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,11 @@ TEST(FileBytes, ReadsWholeFilesAndRefusesWhatCannotBeRead) {
     testdata::writeFile(empty, {});
     EXPECT_EQ(platform::FileBytes::open(empty.c_str()), nullptr);
     EXPECT_EQ(platform::FileBytes::open("/no/such/file"), nullptr);
+    auto huge = testdata::tempPath("huge.bin");
+    testdata::writeFile(huge, {1});
+    std::filesystem::resize_file(huge, platform::FileBytes::largest + 1); // sparse: no disk is used
+    EXPECT_EQ(platform::FileBytes::open(huge.c_str()), nullptr) << "too large to hold in memory";
+    std::filesystem::remove(huge);
     EXPECT_EQ(platform::FileBytes::open(testdata::tempPath("").c_str()), nullptr) << "a folder";
     EXPECT_EQ(platform::FileBytes::open(nullptr), nullptr);
 }
