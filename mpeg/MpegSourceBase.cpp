@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sources/ControlLaws.h"
+
 bool MpegSourceBase::acceptsFile(const char* path) {
     return hasExtension(path, ".mp1") || hasExtension(path, ".mp2") || hasExtension(path, ".mp3");
 }
@@ -10,14 +12,8 @@ bool MpegSourceBase::acceptsFile(const char* path) {
 void MpegSourceBase::setEq(bool enabled, const float crossovers[2], const float gains[3], float volume,
                            const bool cuts[3]) {
     if (!crossovers || !gains || !cuts) return;
-    int cut[2];
-    for (int i = 0; i < 2; ++i) {
-        double x = std::clamp(static_cast<double>(crossovers[i]), 0.0, 1.0);
-        cut[i] = static_cast<int>(std::min(std::trunc(std::pow(2.0, 5.0 * x)), 32.0)) - 1;
-    }
-    // The exponent's 0.05 is single precision, as the volume law was first
-    // computed: volume 0.5 then gives 0.0999999966 rather than 0.1.
-    double factor = volume == 0.0f ? 0.0 : std::pow(10.0, (1.0 - volume) * -40.0 * static_cast<double>(0.05f));
+    const int cut[2] = {crossoverSubband(crossovers[0]), crossoverSubband(crossovers[1])};
+    const double factor = volumeFactor(volume);
     for (int j = 0; j < subbands; ++j) {
         int band = j < cut[0] ? 0 : j < cut[1] ? 1 : 2;
         double level = cuts[band] ? 0.0 : gains[band];

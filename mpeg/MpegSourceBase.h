@@ -17,6 +17,7 @@ public:
                const bool cuts[3]) override;
 
     int32_t subbandGain(int band) const { return subbandGains[band]; }
+    bool hasSubbandEqualiser() const override { return true; }
 
 protected:
     // Written by the player's thread, read by the audio thread per frame; a

@@ -21,6 +21,7 @@
 #include "plugin/DebugLog.h"
 #include "plugin/FrameMath.h"
 #include "plugin/TrackPlayer.h"
+#include "sources/ControlLaws.h"
 
 namespace {
 constexpr int32_t crossfadeFrames = 1024;
@@ -153,6 +154,14 @@ bool TrackPlayer::renderTrack(float* const* out, int32_t frames) {
         // A failed read: silence, and the same block is tried again.
         writeZeros(out, 0, frames);
         return false;
+    }
+
+    if (!source->hasSubbandEqualiser()) {
+        BandEqualiser::Settings bands;
+        // The edges of the MPEG subbands the crossovers select.
+        for (int i = 0; i < 2; ++i) bands.crossoverHz[i] = crossoverSubband(crossovers[i]) * trackRate / 64.0;
+        for (int i = 0; i < 3; ++i) bands.gains[i] = gains[i], bands.cuts[i] = cuts[i];
+        bandEqualiser.process(out, frames, bands, hostRate());
     }
 
     refreshCounter += frames;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "editor/PlayerEditor.h"
+#include "plugin/BandEqualiser.h"
 #include "plugin/BuildProfile.h"
 #include "platform/Thread.h"
 #include "plugin/EffectBase.h"
@@ -237,6 +238,7 @@ private:
     static constexpr int32_t mixFrames = 4096;
     float crossfade[2][1024] = {};
     float mixBlock[2][mixFrames] = {};
+    BandEqualiser bandEqualiser; // for sources without subbands
     Relaxed<int32_t> crossfadeRemaining{0};
     // A move asks rendering to fade out from where it is (the tail is read
     // on the audio thread, the only reader of the sources).

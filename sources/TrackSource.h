@@ -82,6 +82,9 @@ public:
                        const bool cuts[3]) = 0;
     virtual bool openFile() = 0;
     virtual void closeFile() = 0;
+    // True when setEq shapes the sound itself (the MPEG subbands); otherwise
+    // the player runs its band equaliser on what the source gives.
+    virtual bool hasSubbandEqualiser() const { return false; }
 
     // Stops the loader of the open file (its walk is left unfinished).
     void stopLoading();

@@ -1,16 +1,34 @@
 #pragma once
-// The RIFF chunk walk of a ".wav" file: where the sample data lies and what
-// format it has. It reads nothing outside the bytes it is given.
+// The RIFF chunk walk of a ".wav" file: where the sample data lies and how
+// its samples are coded. It reads nothing outside the bytes it is given.
 #include <cstdint>
+
+enum class WavEncoding {
+    Unplayable, // no format, or one this source does not read
+    Pcm8,       // unsigned, 128 is silence
+    Pcm16,
+    Pcm24,
+    Pcm32,
+    Float32,
+    Float64,
+    ALaw,
+    MuLaw,
+};
 
 struct WavFormat {
     int32_t channels = 2;
     int32_t sampleRate = 44100;
     int32_t bitRate = 352800;
     int32_t bitsPerSample = 0; // 0 until a "fmt " chunk gives it
+    WavEncoding encoding = WavEncoding::Unplayable;
+    int32_t frameBytes = 0;              // bytes of one frame of all channels
     const uint8_t* sampleData = nullptr; // null when no "data" chunk was found
     uint64_t dataBytes = 0;              // bytes of sample data that lie inside the file
     int32_t length = 0;                  // frames that can be read; 0 when none
 };
 
 WavFormat walkWavChunks(const uint8_t* file, uint64_t size);
+
+// Sample value of a frame's channel as a float of full scale 1 (frame and
+// channel inside the data).
+float wavSample(const WavFormat& format, int64_t frame, int channel);

@@ -5,33 +5,18 @@
 #include <cstring>
 
 #include "platform/Clock.h"
+#include "sources/ControlLaws.h"
 #include "plugin/DebugLog.h"
 
 namespace {
 
 constexpr int32_t loaderBlock = 1024;
 
-template <typename Sample>
-float sampleValue(const uint8_t* data, int64_t index);
-
-template <>
-float sampleValue<uint8_t>(const uint8_t* data, int64_t index) {
-    return (static_cast<int>(data[index]) - 128) / 128.0f;
-}
-
-template <>
-float sampleValue<int16_t>(const uint8_t* data, int64_t index) {
-    const uint8_t* p = data + index * 2;
-    return static_cast<int16_t>(p[0] | p[1] << 8) / 32768.0f;
-}
-
 // Frames first .. first + n - 1 of one channel, scaled by gain; frames the
 // track does not have are zeros, or with wrap the track read round again.
-template <typename Sample>
 void fetchChannel(const WavFormat& format, int channel, int64_t first, int32_t n, float gain, bool wrap,
                   float* row) {
     const int64_t total = format.length;
-    const int64_t stride = format.channels;
     for (int32_t j = 0; j < n;) {
         int64_t frame = first + j;
         if (wrap) {
@@ -45,8 +30,7 @@ void fetchChannel(const WavFormat& format, int channel, int64_t first, int32_t n
             continue;
         }
         const auto run = static_cast<int32_t>(std::min<int64_t>(n - j, total - frame));
-        const int64_t base = frame * stride + channel;
-        for (int32_t k = 0; k < run; ++k) row[j + k] = sampleValue<Sample>(format.sampleData, base + k * stride) * gain;
+        for (int32_t k = 0; k < run; ++k) row[j + k] = wavSample(format, frame + k, channel) * gain;
         j += run;
     }
 }
@@ -84,8 +68,8 @@ bool WavSource::openFile() {
     wav->format = walkWavChunks(bytes->data(), bytes->size());
     // A file with no samples this source can play is refused, so the user
     // sees it cannot be opened instead of a deck that plays silence for good.
-    const int bits = wav->format.bitsPerSample;
-    if (wav->format.length <= 0 || !wav->format.sampleData || (bits != 8 && bits != 16)) return false;
+    if (wav->format.length <= 0 || !wav->format.sampleData || wav->format.encoding == WavEncoding::Unplayable)
+        return false;
     wav->file = std::move(bytes);
     fileSize = static_cast<int64_t>(wav->file->size());
     bitsPerSample = wav->format.bitsPerSample;
@@ -107,7 +91,10 @@ void WavSource::closeFile() {
     isOpen = false;
 }
 
-void WavSource::setEq(bool, const float*, const float*, float newVolume, const bool*) { volume = newVolume; }
+// The bands are the player's (its band equaliser); the volume is the source's.
+void WavSource::setEq(bool, const float*, const float*, float newVolume, const bool*) {
+    volume = static_cast<float>(volumeFactor(newVolume));
+}
 
 bool WavSource::getSignature(int32_t out[4]) {
     if (!isOpen || !open || fileSize < 16) return false;
@@ -134,13 +121,8 @@ bool WavSource::getSound(float* const* out, int32_t count, double position, doub
     const float gain = volume;
     const int rightChannel = std::min(1, format.channels - 1);
     resampler.read(out, count, position, ratio, replace, [&](int64_t first, int32_t n, float* left, float* right) {
-        if (format.bitsPerSample == 8) {
-            fetchChannel<uint8_t>(format, 0, first, n, gain, wrap, left);
-            fetchChannel<uint8_t>(format, rightChannel, first, n, gain, wrap, right);
-        } else {
-            fetchChannel<int16_t>(format, 0, first, n, gain, wrap, left);
-            fetchChannel<int16_t>(format, rightChannel, first, n, gain, wrap, right);
-        }
+        fetchChannel(format, 0, first, n, gain, wrap, left);
+        fetchChannel(format, rightChannel, first, n, gain, wrap, right);
     });
     return true;
 }
@@ -161,13 +143,7 @@ void WavSource::loadFunc(const LoaderRun& run) {
         float gain = volume;
         for (int ch = 0; ch < 2; ++ch) {
             float* out = ch == 0 ? left : right;
-            int source = std::min(ch, format.channels - 1);
-            for (int32_t j = 0; j < n; ++j) {
-                int64_t index = (i + j) * format.channels + source;
-                out[j] = (format.bitsPerSample == 8 ? sampleValue<uint8_t>(format.sampleData, index)
-                                                    : sampleValue<int16_t>(format.sampleData, index)) *
-                         gain;
-            }
+            fetchChannel(format, std::min(ch, format.channels - 1), i, n, gain, false, out);
             std::fill(out + n, out + loaderBlock, 0.0f);
         }
         drawOverview(static_cast<int32_t>(i), static_cast<int32_t>(std::min<int64_t>(i + loaderBlock, INT32_MAX)),

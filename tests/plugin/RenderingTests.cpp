@@ -23,6 +23,7 @@ protected:
     }
     void playFile(const std::string& path, int frames) {
         setEntries({path});
+        unityLevels();
         player->openTrack();
         player->setSize(frames, true);
         player->setPlaying(true);
@@ -133,6 +134,7 @@ TEST_F(Rendering, AutoRewindOneWrapsToTheStartAndPlaysOn) {
 TEST_F(Rendering, AtTheEndTheNextEntryOpensAndPlaysOnOrPlaybackStops) {
     std::string a = rampTrack("end-a.wav", 600), b = rampTrack("end-b.wav", 3000);
     setEntries({a, b});
+    unityLevels();
     player->openTrack();
     player->setSize(600, true);
     player->setPlaying(true);
@@ -174,6 +176,8 @@ TEST_F(Rendering, AccumulatingModeAddsTheDeckToTheHostsSoundAndNeverFadesIt) {
         deck->openTrack();
         deck->setSize(441000, true);
         deck->setPlaying(true);
+        const float crossovers[2] = {0.33f, 0.67f}, gains[3] = {0.9f, 0.5f, 0.2f}; // the band equaliser at work
+        deck->setEqualiser(crossovers, gains, 1.0f);
         deck->setPosition(300000);
         deck->setLoop(true, 1.0f, 2);
     }
@@ -345,6 +349,7 @@ TEST_F(Rendering, EntriesThatCannotBeOpenedAreSkippedAtTheEndOfATrack) {
     const std::string a = rampTrack("skip-a.wav", 600), c = rampTrack("skip-c.wav", 3000);
     for (const char* missing : {"gone.wav", "gone.mp3"}) {
         setEntries({a, testdata::tempPath(missing), c});
+        unityLevels();
         player->trackList().currentIndex = 0;
         player->openTrack();
         player->setSize(600, true);

@@ -59,13 +59,19 @@ TEST(WavChunkWalk, ADataChunkThatClaimsMoreThanTheFileReadsOnlyWhatIsThere) {
     EXPECT_LE(format.sampleData + format.dataBytes, bytes.data() + bytes.size());
 }
 
-TEST(WavChunkWalk, DepthsOtherThan8And16AreNotReadAsNoise) {
+TEST(WavChunkWalk, FormatsTheSourceDoesNotReadHaveNoFrames) {
     WavRecipe recipe;
-    recipe.bits = 24;
+    recipe.bits = 12; // integer PCM of an odd depth
     EXPECT_EQ(walk(makeWav(recipe)).length, 0);
-    recipe.bits = 8;
-    recipe.channels = 1;
-    EXPECT_EQ(walk(makeWav(recipe)).length, 1000);
+    recipe.bits = 4;
+    recipe.formatTag = 2; // ADPCM
+    EXPECT_EQ(walk(makeWav(recipe)).length, 0);
+    recipe.bits = 16;
+    recipe.formatTag = 3; // half-precision float
+    EXPECT_EQ(walk(makeWav(recipe)).length, 0);
+    recipe.formatTag = 0x55; // MPEG Layer III inside a WAV
+    recipe.extensible = true;
+    EXPECT_EQ(walk(makeWav(recipe)).length, 0);
 }
 
 TEST(WavChunkWalk, TinyAndTruncatedFilesStayInsideTheirBytes) {

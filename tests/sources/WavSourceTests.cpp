@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "plugin/TrackPlayer.h"
 #include "sources/WavSource.h"
+#include "tests/support/RecordingEditor.h"
+#include "tests/support/TestHost.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
@@ -84,12 +87,15 @@ TEST_F(WavReads, FastReadsPastTheEndAreSilentOrWrapToTheStart) {
     EXPECT_EQ(left[1], 0.0f) << "nothing is read past the data";
 }
 
-TEST_F(WavReads, VolumeScalesEveryReadAndTheEqualiserIsIgnored) {
+TEST_F(WavReads, VolumeFollowsTheFortyDecibelLaw) {
     float x[2] = {0, 1}, g[3] = {0, 0, 0};
     bool cuts[3] = {true, true, true};
     source.setEq(true, x, g, 0.5f, cuts);
     source.getSound(buffers(9), 1, 100, 1.0f, true, false);
-    EXPECT_FLOAT_EQ(left[0], frame(100) * 0.5f);
+    EXPECT_FLOAT_EQ(left[0], frame(100) * 0.1f) << "-20 dB at the middle";
+    source.setEq(true, x, g, 0.0f, cuts);
+    source.getSound(buffers(9), 1, 100, 1.0f, true, false);
+    EXPECT_EQ(left[0], 0.0f);
 }
 
 TEST_F(WavReads, SignatureIsFourWordsFromTheFile) {
@@ -126,6 +132,71 @@ TEST_F(WavReads, AFileShortenedOrRewrittenWhileItPlaysPlaysOnAsItWasOpened) {
     testdata::writeFile(path, std::vector<uint8_t>(10, 0xFF));
     source.getSound(buffers(9), 100, 900, 0.75f, true, false);
     EXPECT_NEAR(left[4], frame(903), 1e-5f);
+}
+
+// Every common format, read back as the file's values converted exactly.
+TEST(WavSource, EveryCommonFormatReadsItsTrueValues) {
+    struct Case {
+        const char* name;
+        int tag, bits, channels;
+        bool extensible;
+        int raw[2];          // integer samples of the first frame, as stored
+        double floats[2];    // or float samples
+        float expected[2];
+    };
+    const Case cases[] = {
+        {"u8", 1, 8, 2, false, {200, 40}, {}, {72 / 128.0f, -88 / 128.0f}},
+        {"s16", 1, 16, 2, false, {-12345, 32767}, {}, {-12345 / 32768.0f, 32767 / 32768.0f}},
+        {"s24", 1, 24, 2, false, {-4000000, 8388607}, {}, {-4000000 / 8388608.0f, 8388607 / 8388608.0f}},
+        {"s32", 1, 32, 2, false, {2000000000, -2147483647 - 1}, {}, {2000000000 / 2147483648.0f, -1.0f}},
+        {"f32", 3, 32, 2, false, {}, {0.123456, -1.5}, {0.123456f, -1.5f}},
+        {"f64", 3, 64, 2, false, {}, {-0.7654321, 0.25}, {-0.7654321f, 0.25f}},
+        {"ext24", 1, 24, 2, true, {1234567, -1}, {}, {1234567 / 8388608.0f, -1 / 8388608.0f}},
+        {"extf32", 3, 32, 2, true, {}, {0.5, -0.5}, {0.5f, -0.5f}},
+        {"mulaw", 7, 8, 2, false, {0xFF, 0x80}, {}, {0.0f, 32124 / 32768.0f}},
+        {"alaw", 6, 8, 2, false, {0xD5, 0x2A}, {}, {8 / 32768.0f, -32256 / 32768.0f}},
+        {"mono24", 1, 24, 1, false, {-2, 0}, {}, {-2 / 8388608.0f, -2 / 8388608.0f}},
+        {"quad16", 1, 16, 4, false, {100, -100}, {}, {100 / 32768.0f, -100 / 32768.0f}},
+    };
+    for (const Case& c : cases) {
+        WavRecipe recipe;
+        recipe.formatTag = c.tag;
+        recipe.bits = c.bits;
+        recipe.channels = c.channels;
+        recipe.extensible = c.extensible;
+        recipe.frames = 50;
+        // Silence as each format codes it.
+        const int silence = c.tag == 7 ? 0xFF : c.tag == 6 ? 0xD5 : c.bits == 8 ? 128 : 0;
+        recipe.sample = [&c, silence](int frame, int channel) { return frame == 7 && channel < 2 ? c.raw[channel] : silence; };
+        recipe.floatSample = [&c](int frame, int channel) { return frame == 7 && channel < 2 ? c.floats[channel] : 0.0; };
+        NullOwner owner;
+        WavSource source(&owner);
+        ASSERT_TRUE(source.setFile(testdata::writeWav(std::string("format-") + c.name + ".wav", recipe).c_str())) << c.name;
+        EXPECT_EQ(source.getLength(), 50) << c.name;
+        float left[10], right[10];
+        float* outs[2] = {left, right};
+        source.getSound(outs, 10, 0, 1.0, true, false);
+        EXPECT_EQ(left[7], c.expected[0]) << c.name;
+        EXPECT_EQ(right[7], c.expected[1]) << c.name;
+        EXPECT_EQ(left[3], c.tag == 6 ? 8 / 32768.0f : 0.0f) << c.name << ": silence is silence";
+    }
+}
+
+TEST(WavSource, FormatsItDoesNotPlayAreRefusedAndTheUserIsTold) {
+    WavRecipe adpcm;
+    adpcm.formatTag = 2;
+    adpcm.bits = 4;
+    const std::string path = testdata::writeWav("adpcm.wav", adpcm);
+    NullOwner owner;
+    WavSource source(&owner);
+    EXPECT_FALSE(source.setFile(path.c_str()));
+    TestHost::reset();
+    TestHost::directory = testdata::tempPath("") + "/";
+    TrackPlayer player(TestHost::callback, fullProfile, RecordingEditor::make);
+    std::snprintf(player.trackList().entries[0], TrackList::pathRoom, "%s", path.c_str());
+    player.trackList().count = 1;
+    EXPECT_FALSE(player.openTrack());
+    EXPECT_EQ(RecordingEditor::of(player).openErrors, 1) << "\"Unable to open file\"";
 }
 
 TEST(WavSource, AcceptsOnlyWavNamesWhateverTheCase) {

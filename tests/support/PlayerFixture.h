@@ -54,9 +54,15 @@ protected:
             std::snprintf(list.entries[i], TrackList::pathRoom, "%s", paths[i].c_str());
         list.count = static_cast<int32_t>(paths.size());
     }
-    // Opens a ramp track of the given length and starts playing it.
+    // Band gains of 1 and full volume: the deck plays the track's own samples.
+    void unityLevels() {
+        const float crossovers[2] = {0.33f, 0.67f}, gains[3] = {1.0f, 1.0f, 1.0f};
+        player->setEqualiser(crossovers, gains, 1.0f);
+    }
+    // Opens a ramp track of the given length and starts playing it at unity levels.
     void playRamp(int frames, int rate = 44100) {
         setEntries({rampTrack("ramp-" + std::to_string(frames) + "-" + std::to_string(rate) + ".wav", frames, rate)});
+        unityLevels();
         player->openTrack();
         player->setSize(frames, true);
         player->setPlaying(true);

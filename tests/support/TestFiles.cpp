@@ -1,6 +1,8 @@
 #include "tests/support/TestFiles.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -41,20 +43,38 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 std::vector<uint8_t> makeWav(const WavRecipe& recipe) {
     std::vector<uint8_t> fmt, list, data;
-    put16(fmt, 1);
+    put16(fmt, static_cast<uint16_t>(recipe.extensible ? 0xFFFE : recipe.formatTag));
     put16(fmt, static_cast<uint16_t>(recipe.channels));
     put32(fmt, static_cast<uint32_t>(recipe.sampleRate));
     int bytesPerSample = recipe.bits / 8;
     put32(fmt, static_cast<uint32_t>(recipe.sampleRate * recipe.channels * bytesPerSample));
     put16(fmt, static_cast<uint16_t>(recipe.channels * bytesPerSample));
     put16(fmt, static_cast<uint16_t>(recipe.bits));
+    if (recipe.extensible) {
+        put16(fmt, 22);                                    // extra bytes
+        put16(fmt, static_cast<uint16_t>(recipe.bits));   // valid bits
+        put32(fmt, recipe.channels == 1 ? 4u : 3u);        // speaker mask
+        put16(fmt, static_cast<uint16_t>(recipe.formatTag));
+        const uint8_t tail[14] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+        fmt.insert(fmt.end(), tail, tail + 14);
+    }
     for (int f = 0; f < recipe.frames; ++f)
         for (int ch = 0; ch < recipe.channels; ++ch) {
-            int v = recipe.sample(f, ch);
-            if (recipe.bits == 8)
-                data.push_back(static_cast<uint8_t>(v));
-            else
-                put16(data, static_cast<uint16_t>(static_cast<int16_t>(v)));
+            if (recipe.formatTag == 3) {
+                const double v = recipe.floatSample(f, ch);
+                uint8_t bytes[8];
+                if (recipe.bits == 64) {
+                    std::memcpy(bytes, &v, 8);
+                } else {
+                    const auto single = static_cast<float>(v);
+                    std::memcpy(bytes, &single, 4);
+                }
+                data.insert(data.end(), bytes, bytes + recipe.bits / 8);
+                continue;
+            }
+            // Integer samples, little-endian, in as many bytes as the depth takes.
+            const auto v = static_cast<uint32_t>(recipe.sample(f, ch));
+            for (int b = 0; b < std::max(recipe.bits / 8, 1); ++b) data.push_back(static_cast<uint8_t>(v >> (8 * b)));
         }
 
     std::vector<uint8_t> out;
