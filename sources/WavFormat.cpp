@@ -85,6 +85,39 @@ WavFormat walkWavChunks(const uint8_t* file, uint64_t size) {
     return format;
 }
 
+namespace {
+template <typename Decode>
+void convertRun(const WavFormat& format, int64_t frame, int32_t count, float gain, float* out, Decode decode) {
+    const uint8_t* p = format.sampleData + frame * format.frameBytes;
+    for (int32_t k = 0; k < count; ++k, p += format.frameBytes) out[k] = decode(p) * gain;
+}
+} // namespace
+
+void wavSamples(const WavFormat& format, int64_t frame, int32_t count, int channel, float gain, float* out) {
+    // The two formats most files use convert in a loop of their own; the
+    // rest take the general path a sample at a time.
+    switch (format.encoding) {
+    case WavEncoding::Pcm16:
+        convertRun(format, frame, count, gain, out, [channel](const uint8_t* p) {
+            p += 2 * channel;
+            return static_cast<int16_t>(p[0] | p[1] << 8) / 32768.0f;
+        });
+        break;
+    case WavEncoding::Pcm24:
+        convertRun(format, frame, count, gain, out, [channel](const uint8_t* p) {
+            p += 3 * channel;
+            return static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 8 |
+                                                           static_cast<uint32_t>(p[1]) << 16 |
+                                                           static_cast<uint32_t>(p[2]) << 24) >> 8) /
+                   8388608.0f;
+        });
+        break;
+    default:
+        for (int32_t k = 0; k < count; ++k) out[k] = wavSample(format, frame + k, channel) * gain;
+        break;
+    }
+}
+
 float wavSample(const WavFormat& format, int64_t frame, int channel) {
     const uint8_t* p = format.sampleData + frame * format.frameBytes;
     switch (format.encoding) {

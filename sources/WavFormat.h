@@ -32,3 +32,5 @@ WavFormat walkWavChunks(const uint8_t* file, uint64_t size);
 // Sample value of a frame's channel as a float of full scale 1 (frame and
 // channel inside the data).
 float wavSample(const WavFormat& format, int64_t frame, int channel);
+// The same for count frames from frame on, times gain, into out.
+void wavSamples(const WavFormat& format, int64_t frame, int32_t count, int channel, float gain, float* out);

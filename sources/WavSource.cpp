@@ -30,7 +30,7 @@ void fetchChannel(const WavFormat& format, int channel, int64_t first, int32_t n
             continue;
         }
         const auto run = static_cast<int32_t>(std::min<int64_t>(n - j, total - frame));
-        for (int32_t k = 0; k < run; ++k) row[j + k] = wavSample(format, frame + k, channel) * gain;
+        wavSamples(format, frame, run, channel, gain, row + j);
         j += run;
     }
 }

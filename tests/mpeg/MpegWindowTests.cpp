@@ -392,3 +392,37 @@ TEST_F(TrackFilesThatChange, RenderingNeverWaitsForTheDiskEvenWhenTheFileLeftThe
 }
 
 } // namespace
+
+namespace {
+
+class OneLevelForEveryTrack : public PlayerFixture {
+protected:
+    double rmsDb(const std::string& path, float volume) {
+        setEntries({path});
+        player->openTrack();
+        const float crossovers[2] = {0.33f, 0.67f}, gains[3] = {0.5f, 0.5f, 0.5f}; // the start values
+        player->setEqualiser(crossovers, gains, volume);
+        player->setPlaying(true);
+        double sum = 0;
+        int64_t count = 0;
+        for (int block = 0; block < 400; ++block) {
+            render(512);
+            if (block < 20) continue; // past the encoder's delay
+            for (float v : left) sum += static_cast<double>(v) * v, ++count;
+        }
+        return 10 * std::log10(sum / static_cast<double>(count) + 1e-30);
+    }
+};
+
+TEST_F(OneLevelForEveryTrack, TheSameMusicAsWavAndAsMp3PlaysAtTheSameLevelAtEveryVolume) {
+    for (float volume : {1.0f, 0.5f}) {
+        const double wav = rmsDb(mpegFile("music44s.wav"), volume);
+        const double mp3 = rmsDb(mpegFile("cbr128-44k-stereo.mp3"), volume);
+        EXPECT_NEAR(mp3, wav, 0.5) << "Vol " << volume;
+        if (volume == 0.5f) {
+            EXPECT_NEAR(wav, rmsDb(mpegFile("music44s.wav"), 1.0f) - 20.0, 0.05) << "-20 dB";
+        }
+    }
+}
+
+} // namespace

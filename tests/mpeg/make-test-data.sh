@@ -5,7 +5,7 @@ set -euo pipefail
 out=$1 tone=$(realpath "$2") layer1=$(realpath "$3")
 mkdir -p "$out"
 cd "$out"
-[ -f .complete-2 ] && exit 0
+[ -f .complete-3 ] && exit 0
 
 "$tone" in44s.wav 44100 2 6
 "$tone" in44m.wav 44100 1 4
@@ -51,5 +51,6 @@ dd if=/dev/urandom of=corrupt-middle.mp3 bs=1 seek=$((size / 2)) count=3000 conv
 # information claims more audio data than any frame holds.
 for i in $(seq 1 200); do printf '\xff\xfb\x90\x64'; head -c 413 /dev/zero | tr '\0' '\377'; done > headers-only.mp3
 : > empty.mp3
+mv in44s.wav music44s.wav # the music the 44.1 kHz stereo files were made from
 rm -f in*.wav long44s.wav clip44s.wav
-touch .complete-2
+touch .complete-3
