@@ -17,7 +17,6 @@ constexpr int32_t oneMinuteAt44100 = 2646000;
 constexpr int32_t headersForBitRate = 1000;
 constexpr int32_t framesBetweenPauses = 16; // the walk sleeps a millisecond this often
 
-uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
 // The average bit rate of the first frames: the length until the walk has counted it.
 double averageBitRate(const uint8_t* bytes, const MpegStreamLayout& layout) {
@@ -207,13 +206,7 @@ void MpegSource::restartDecoder(int64_t from, bool search) {
 bool MpegSource::getSignature(int32_t out[4]) {
     platform::ScopedLock guard(*lock);
     if (!isOpen || !file) return false;
-    const auto fileSize = static_cast<int64_t>(file->bytes->size());
-    if (fileSize < 16) return false;
-    for (int i = 0; i < 4; ++i) {
-        int64_t index = std::min<int64_t>(fileSize / 4 - i - 1, 17000 + 1000 * i);
-        out[i] = static_cast<int32_t>(le32(view + 4 * index));
-    }
-    return true;
+    return sampleSignature(view, static_cast<int64_t>(file->bytes->size()), 1000, out);
 }
 
 void MpegSource::loadFunc(const LoaderRun& run) {

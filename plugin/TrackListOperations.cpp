@@ -388,9 +388,10 @@ void TrackPlayer::refreshList() {
 bool TrackPlayer::chooseFilesToOpen(char* buffer, size_t room) {
     if (!buffer || room < 2) return false;
     std::vector<platform::FileFilter> filters{
-        {"All Suppported Types", {"*.mp1", "*.mp2", "*.mp3", "*.m3u", "*.wav"}},
+        {"All Suppported Types", {"*.mp1", "*.mp2", "*.mp3", "*.m3u", "*.wav", "*.flac"}},
         {"MPEG Audio Files (.mp1;.mp2;.mp3)", {"*.mp1", "*.mp2", "*.mp3"}},
         {"Microsoft Wav Files (.wav)", {"*.wav"}},
+        {"FLAC Files (.flac)", {"*.flac"}},
         {"Tracklist (.m3u)", {"*.m3u"}},
         {"All Files (*.*)", {"*"}}};
     std::vector<std::string> chosen;

@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "plugin/DebugLog.h"
 #include "sources/OverviewPixels.h"
+#include "flac/FlacSource.h"
 #include "sources/WavSource.h"
 
 PlayerEditor* TrackPlayer::makeEditor(TrackPlayer& player, const BuildProfile& profile) {
@@ -24,6 +25,7 @@ TrackPlayer::TrackPlayer(HostCallback host, const BuildProfile& buildProfile, Ed
     editorView = editorFactory(*this, profile);
     sources[0] = new MpegSource(this);
     sources[1] = new WavSource(this);
+    sources[2] = new FlacSource(this);
     currentSource = sources[0];
     setUniqueId(profile.uniqueId);
     addFlags(effFlagsCanReplacing);

@@ -21,6 +21,16 @@ void TrackSource::init(SourceOwner* owner) {
     lock = std::make_unique<platform::RecursiveLock>();
 }
 
+bool TrackSource::sampleSignature(const uint8_t* bytes, int64_t size, int64_t step, int32_t out[4]) {
+    if (!bytes || size < 16) return false;
+    for (int i = 0; i < 4; ++i) {
+        const int64_t word = std::min<int64_t>(size / 4 - i - 1, 17000 + step * i);
+        const uint8_t* p = bytes + 4 * word;
+        out[i] = static_cast<int32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
+    }
+    return true;
+}
+
 bool TrackSource::hasExtension(const char* path, const char* extension) {
     if (!path || !extension) return false;
     size_t n = std::strlen(path), e = std::strlen(extension);

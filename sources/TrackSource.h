@@ -112,8 +112,11 @@ protected:
     std::shared_ptr<const platform::FileBytes> readFileWithDefaults(int32_t defaultBitRate);
     // Ends the running loader before the derived source goes away.
     void stopLoader();
-    // True when the last four characters of path equal extension, whatever the case.
+    // True when path ends with extension, whatever the case.
     static bool hasExtension(const char* path, const char* extension);
+    // The signature: four words of the file, at word 17,000 and then every
+    // step words (the last words of a shorter file). False under 16 bytes.
+    static bool sampleSignature(const uint8_t* bytes, int64_t size, int64_t step, int32_t out[4]);
 
     Relaxed<int32_t> length{0};
     Relaxed<int32_t> channels{2};

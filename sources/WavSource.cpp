@@ -40,7 +40,6 @@ void writeZeros(float* const* out, int32_t offset, int32_t n) {
     std::fill_n(out[1] + offset, n, 0.0f);
 }
 
-uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
 } // namespace
 
@@ -97,13 +96,8 @@ void WavSource::setEq(bool, const float*, const float*, float newVolume, const b
 }
 
 bool WavSource::getSignature(int32_t out[4]) {
-    if (!isOpen || !open || fileSize < 16) return false;
-    const uint8_t* bytes = open->file->data();
-    for (int i = 0; i < 4; ++i) {
-        int64_t word = std::min<int64_t>(fileSize / 4 - i - 1, 17000 + 100 * i);
-        out[i] = static_cast<int32_t>(le32(bytes + word * 4));
-    }
-    return true;
+    if (!isOpen || !open) return false;
+    return sampleSignature(open->file->data(), fileSize, 100, out);
 }
 
 bool WavSource::getSound(float* const* out, int32_t count, double position, double ratio, bool replace, bool wrap) {

@@ -1,5 +1,5 @@
 // Writes a 16-bit WAV of a few tones and a soft noise bed, as input for the
-// MPEG encoders. Usage: tunedeck-test-tone OUT.wav RATE CHANNELS SECONDS
+// encoders. Usage: tunedeck-test-tone OUT.wav RATE CHANNELS SECONDS [BITS: 16 or 24]
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     }
     const int rate = std::atoi(argv[2]), channels = std::atoi(argv[3]);
     const auto frames = static_cast<int64_t>(std::atof(argv[4]) * rate);
-    const uint32_t dataBytes = static_cast<uint32_t>(frames * channels * 2);
+    const int bytes = argc > 5 && std::atoi(argv[5]) == 24 ? 3 : 2;
+    const uint32_t dataBytes = static_cast<uint32_t>(frames * channels * bytes);
     FILE* out = std::fopen(argv[1], "wb");
     if (!out) return 1;
     auto put32 = [out](uint32_t v) { std::fwrite(&v, 4, 1, out); };
@@ -25,9 +26,9 @@ int main(int argc, char** argv) {
     put16(1);
     put16(static_cast<uint16_t>(channels));
     put32(static_cast<uint32_t>(rate));
-    put32(static_cast<uint32_t>(rate * channels * 2));
-    put16(static_cast<uint16_t>(channels * 2));
-    put16(16);
+    put32(static_cast<uint32_t>(rate * channels * bytes));
+    put16(static_cast<uint16_t>(channels * bytes));
+    put16(static_cast<uint16_t>(8 * bytes));
     std::fwrite("data", 1, 4, out);
     put32(dataBytes);
     uint32_t noise = 12345;
@@ -38,7 +39,9 @@ int main(int argc, char** argv) {
             double n = (static_cast<double>(noise >> 8) / (1 << 24) - 0.5) * 0.05;
             double v = 0.3 * std::sin(2 * M_PI * (220.0 + 110.0 * ch) * t) + 0.2 * std::sin(2 * M_PI * 1375.0 * t) *
                        std::sin(2 * M_PI * 0.5 * t) + n;
-            put16(static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767))));
+            const long full = bytes == 3 ? 8388607 : 32767;
+            const auto sample = static_cast<uint32_t>(std::lround(v * full));
+            for (int b = 0; b < bytes; ++b) std::fputc(static_cast<int>(sample >> (8 * b) & 0xFF), out);
         }
     }
     std::fclose(out);

@@ -5,7 +5,7 @@ set -euo pipefail
 out=$1 tone=$(realpath "$2") layer1=$(realpath "$3")
 mkdir -p "$out"
 cd "$out"
-[ -f .complete-3 ] && exit 0
+[ -f .complete-4 ] && exit 0
 
 "$tone" in44s.wav 44100 2 6
 "$tone" in44m.wav 44100 1 4
@@ -52,5 +52,17 @@ dd if=/dev/urandom of=corrupt-middle.mp3 bs=1 seek=$((size / 2)) count=3000 conv
 for i in $(seq 1 200); do printf '\xff\xfb\x90\x64'; head -c 413 /dev/zero | tr '\0' '\377'; done > headers-only.mp3
 : > empty.mp3
 mv in44s.wav music44s.wav # the music the 44.1 kHz stereo files were made from
+
+# FLAC: 16-bit stereo and 24-bit mono, each with flac's own decode beside it,
+# and two damaged copies.
+"$tone" in96m24.wav 96000 1 3 24
+flac --silent -f -o music16.flac music44s.wav
+flac --silent -f -o mono24-96k.flac in96m24.wav
+flac --silent -f -d -o music16-flac.wav music16.flac
+flac --silent -f -d -o mono24-96k-flac.wav mono24-96k.flac
+size=$(stat -c %s music16.flac)
+head -c $((size / 2)) music16.flac > truncated.flac
+cp music16.flac corrupt.flac
+dd if=/dev/urandom of=corrupt.flac bs=1 seek=$((size / 2)) count=2000 conv=notrunc status=none
 rm -f in*.wav long44s.wav clip44s.wav
-touch .complete-3
+touch .complete-4

@@ -1,12 +1,14 @@
-// Mutated MPEG data through the MPEG source: opening, the loader's header
-// scan, priming and (for some inputs) its walk, and reads at mixed
-// positions and ratios, accumulating and replacing.
+// Mutated track data through a track source (built once for the MPEG
+// source and once for the FLAC source): opening, the loader's walk with its
+// index and overview, and reads at mixed positions and ratios, accumulating
+// and replacing, forwards and backwards.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "flac/FlacSource.h"
 #include "mpeg/MpegSource.h"
 
 namespace {
@@ -15,9 +17,9 @@ class CountingOwner : public SourceOwner {
     void loadProgress(int32_t) override {}
 };
 
-class FuzzedSource : public MpegSource {
+class FuzzedSource : public FUZZED_SOURCE {
 public:
-    using MpegSource::MpegSource;
+    using FUZZED_SOURCE::FUZZED_SOURCE;
     void walk() {
         LoaderRun run(*this, loaderData());
         loadFunc(run);
@@ -26,7 +28,7 @@ public:
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/tunedeck-fuzz-" + std::to_string(getpid()) + ".mp3";
+    static const std::string path = "/tmp/tunedeck-fuzz-" + std::to_string(getpid()) + FUZZED_EXTENSION;
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return 0;
     if (size) std::fwrite(data, 1, size, file);
@@ -44,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     float* outs[2] = {left, right};
     const int32_t length = source.getLength();
     const int32_t positions[] = {0, 1, length / 3, length - 600, length, length + 50000, 30000, 100};
-    const float ratios[] = {1.0f, 0.5f, 1.06f, 0.0f, 1.32f};
+    const float ratios[] = {1.0f, 0.5f, 1.06f, 0.0f, 1.32f, -1.0f, 2.5f};
     int i = 0;
     for (int32_t position : positions)
         for (float ratio : ratios) source.getSound(outs, 512, position < 0 ? 0 : position, ratio, ++i % 2, false);

@@ -1,0 +1,347 @@
+#include "flac/FlacSource.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "plugin/DebugLog.h"
+#include "sources/ControlLaws.h"
+
+namespace {
+
+constexpr int32_t reverseLead = 16384;     // frames decoded before the position when playing backwards
+constexpr int32_t skipDecodeFrames = 65536; // a jump further ahead than this seeks instead of decoding through
+constexpr int32_t framesBetweenPauses = 16; // the loader sleeps a millisecond this often
+constexpr double assumedRatio = 0.6;        // of compressed to raw bytes, while the length is unknown
+
+FlacSource::Reader& readerOf(void* data) { return *static_cast<FlacSource::Reader*>(data); }
+
+FLAC__StreamDecoderReadStatus readBytes(const FLAC__StreamDecoder*, FLAC__byte buffer[], size_t* bytes, void* data) {
+    FlacSource::Reader& r = readerOf(data);
+    const uint64_t n = std::min<uint64_t>(*bytes, r.size - std::min(r.at, r.size));
+    *bytes = static_cast<size_t>(n);
+    if (n == 0) return FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM;
+    std::memcpy(buffer, r.bytes + r.at, n);
+    r.at += n;
+    return FLAC__STREAM_DECODER_READ_STATUS_CONTINUE;
+}
+
+FLAC__StreamDecoderSeekStatus seekBytes(const FLAC__StreamDecoder*, FLAC__uint64 offset, void* data) {
+    FlacSource::Reader& r = readerOf(data);
+    if (offset > r.size) return FLAC__STREAM_DECODER_SEEK_STATUS_ERROR;
+    r.at = offset;
+    return FLAC__STREAM_DECODER_SEEK_STATUS_OK;
+}
+
+FLAC__StreamDecoderTellStatus tellBytes(const FLAC__StreamDecoder*, FLAC__uint64* offset, void* data) {
+    *offset = readerOf(data).at;
+    return FLAC__STREAM_DECODER_TELL_STATUS_OK;
+}
+
+FLAC__StreamDecoderLengthStatus lengthOfBytes(const FLAC__StreamDecoder*, FLAC__uint64* length, void* data) {
+    *length = readerOf(data).size;
+    return FLAC__STREAM_DECODER_LENGTH_STATUS_OK;
+}
+
+FLAC__bool atEnd(const FLAC__StreamDecoder*, void* data) {
+    FlacSource::Reader& r = readerOf(data);
+    return r.at >= r.size;
+}
+
+FLAC__StreamDecoderWriteStatus writeFrame(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
+                                          const FLAC__int32* const buffer[], void* data) {
+    FlacSource::Reader& r = readerOf(data);
+    const FLAC__FrameHeader& h = frame->header;
+    const int64_t first = h.number_type == FLAC__FRAME_NUMBER_TYPE_SAMPLE_NUMBER
+                              ? static_cast<int64_t>(h.number.sample_number)
+                              : static_cast<int64_t>(h.number.frame_number) * h.blocksize;
+    if (r.deliver)
+        r.deliver(r.target, first, static_cast<int32_t>(h.blocksize), buffer, static_cast<int>(h.channels),
+                  static_cast<int>(h.bits_per_sample));
+    return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+}
+
+void takeMetadata(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* metadata, void* data) {
+    FlacSource::Reader& r = readerOf(data);
+    if (metadata->type != FLAC__METADATA_TYPE_STREAMINFO) return;
+    r.info = metadata->data.stream_info;
+    r.hasInfo = true;
+}
+
+// Damaged frames are skipped by libFLAC itself; the stream plays on after them.
+void noteError(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void*) {}
+
+float scaleFor(int bits) { return bits > 0 && bits <= 32 ? 1.0f / static_cast<float>(1u << (bits - 1)) : 0.0f; }
+
+} // namespace
+
+bool FlacSource::Reader::open(const uint8_t* data, uint64_t length) {
+    close();
+    bytes = data;
+    size = length;
+    at = 0;
+    hasInfo = false;
+    decoder = FLAC__stream_decoder_new();
+    if (!decoder) return false;
+    FLAC__stream_decoder_set_md5_checking(decoder, false);
+    if (FLAC__stream_decoder_init_stream(decoder, readBytes, seekBytes, tellBytes, lengthOfBytes, atEnd, writeFrame,
+                                         takeMetadata, noteError, this) != FLAC__STREAM_DECODER_INIT_STATUS_OK ||
+        !FLAC__stream_decoder_process_until_end_of_metadata(decoder) || !hasInfo || info.channels < 1 ||
+        info.sample_rate == 0 || info.bits_per_sample < 4 || info.bits_per_sample > 32) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+void FlacSource::Reader::close() {
+    if (decoder) {
+        FLAC__stream_decoder_finish(decoder);
+        FLAC__stream_decoder_delete(decoder);
+    }
+    decoder = nullptr;
+}
+
+FlacSource::FlacSource(SourceOwner* owner) {
+    init(owner);
+    bitRate = 0;
+}
+
+FlacSource::~FlacSource() {
+    stopLoader();
+    closeFile();
+}
+
+bool FlacSource::acceptsFile(const char* path) { return hasExtension(path, ".flac"); }
+
+bool FlacSource::openFile() {
+    writeLog("openfile start (flac)\n");
+    if (!acceptsFile(fileName)) return false;
+    closeFile();
+    auto opened = readFileWithDefaults(0);
+    if (!opened) return false;
+    auto fresh = std::make_unique<Reader>();
+    if (!fresh->open(opened->data(), opened->size())) return false;
+    // The first frame is decoded here, on the opening thread (into nothing):
+    // the decoder sizes its buffers for it rather than on the audio thread.
+    FLAC__stream_decoder_process_single(fresh->decoder);
+    fresh->deliver = intoWindow;
+    fresh->target = this;
+    const FLAC__StreamMetadata_StreamInfo info = fresh->info;
+    const double frames = info.total_samples > 0
+                              ? static_cast<double>(info.total_samples)
+                              : opened->size() / assumedRatio / (info.bits_per_sample / 8.0 * info.channels);
+
+    platform::ScopedLock guard(*lock);
+    if (reader) reader->close();
+    reader = std::move(fresh);
+    bytes = std::move(opened);
+    channels = static_cast<int32_t>(std::min(info.channels, 2u));
+    sampleRate = static_cast<int32_t>(info.sample_rate);
+    bitRate = static_cast<int32_t>(std::min<double>(static_cast<double>(bytes->size()) * 8.0 * info.sample_rate /
+                                                        std::max(frames, 1.0),
+                                                    2147483647.0));
+    length = static_cast<int32_t>(std::clamp(frames, 1.0, 2147483647.0));
+    windowStart = 0;
+    windowFill = 0;
+    exhausted = true; // the first read seeks
+    isOpen = true;
+    return true;
+}
+
+void FlacSource::closeFile() {
+    std::shared_ptr<const platform::FileBytes> released;
+    {
+        platform::ScopedLock guard(*lock);
+        if (!isOpen) return;
+        isOpen = false;
+        if (reader) reader->close();
+        released = std::move(bytes);
+        windowStart = 0;
+        windowFill = 0;
+    }
+}
+
+void FlacSource::setEq(bool, const float*, const float*, float newVolume, const bool*) {
+    volume = static_cast<float>(volumeFactor(newVolume));
+}
+
+bool FlacSource::getSignature(int32_t out[4]) {
+    platform::ScopedLock guard(*lock);
+    if (!isOpen || !bytes) return false;
+    return sampleSignature(bytes->data(), static_cast<int64_t>(bytes->size()), 100, out);
+}
+
+void FlacSource::intoWindow(void* target, int64_t first, int32_t frames, const FLAC__int32* const channels[],
+                            int channelCount, int bits) {
+    auto& self = *static_cast<FlacSource*>(target);
+    if (self.windowFill == 0 || first != static_cast<int64_t>(self.windowStart) + self.windowFill) {
+        // The first frame after a seek, or a stream that skipped damaged
+        // frames: the window starts again at this frame.
+        self.windowStart = static_cast<int32_t>(std::min<int64_t>(first, std::numeric_limits<int32_t>::max()));
+        self.windowFill = 0;
+    }
+    const int32_t n = std::min(frames, windowFrames - self.windowFill);
+    const float scale = scaleFor(bits) * self.volume;
+    for (int c = 0; c < 2; ++c) {
+        const FLAC__int32* samples = channels[std::min(c, channelCount - 1)];
+        float* row = self.window[c] + self.windowFill;
+        for (int32_t i = 0; i < n; ++i) row[i] = static_cast<float>(samples[i]) * scale;
+    }
+    self.windowFill += n;
+}
+
+bool FlacSource::getSound(float* const* out, int32_t count, double position, double ratio, bool replace, bool) {
+    if (!out || !out[0] || !out[1] || count < 0) return false;
+    if (!std::isfinite(position) || !std::isfinite(ratio)) position = 0.0, ratio = 0.0;
+    // Pieces whose reach fits half the window.
+    const auto fitting =
+        static_cast<int32_t>((halfWindow - 2 * ResamplingKernel::widest) / std::max(std::fabs(ratio), 1.0));
+    const int32_t largest = std::max(std::min(fitting, 16384), 1);
+    bool result = true;
+    for (int32_t done = 0; done < count;) {
+        const int32_t piece = std::min(count - done, largest);
+        float* part[2] = {out[0] + done, out[1] + done};
+        result = readWindow(part, piece, position + done * ratio, ratio, replace);
+        done += piece;
+    }
+    return result;
+}
+
+bool FlacSource::readWindow(float* const* out, int32_t count, double position, double ratio, bool replace) {
+    platform::ScopedLock guard(*lock);
+    if (stopFlag || count <= 0) return false;
+    if (!isOpen || !reader || !reader->decoder || length <= 0) {
+        if (replace) {
+            std::fill_n(out[0], count, 0.0f);
+            std::fill_n(out[1], count, 0.0f);
+        }
+        return false;
+    }
+    const ResamplingKernel& kernel = ResamplingKernel::forRatio(ratio);
+    const bool copy = ratio == 1.0 && position == std::floor(position);
+    const double last = position + (count - 1) * ratio;
+    const double before = copy ? 0.0 : kernel.before(), after = copy ? 0.0 : kernel.after();
+    const auto from = static_cast<int32_t>(std::clamp(std::floor(std::min(position, last)) - before, 0.0, 2.1e9));
+    const auto highest = static_cast<int32_t>(std::clamp(std::floor(std::max(position, last)) + after, 0.0, 2.1e9));
+    const int32_t maxBlock = static_cast<int32_t>(std::max(reader->info.max_blocksize, 4608u));
+
+    const int64_t windowEnd = static_cast<int64_t>(windowStart) + windowFill;
+    const bool fits = static_cast<int64_t>(highest) + maxBlock < static_cast<int64_t>(windowStart) + windowFrames;
+    if (from < windowStart || !fits || from > windowEnd + skipDecodeFrames || (exhausted && windowFill == 0)) {
+        const int32_t target = ratio < 0 ? std::max(from - reverseLead, 0) : from;
+        windowFill = 0;
+        windowStart = target;
+        exhausted = false;
+        const bool known = reader->info.total_samples > 0;
+        if ((known && static_cast<uint64_t>(target) >= reader->info.total_samples) ||
+            !FLAC__stream_decoder_seek_absolute(reader->decoder, static_cast<FLAC__uint64>(target))) {
+            // Past the end, or a seek into damage: silence here, and the
+            // decoder is made ready for the next seek.
+            if (FLAC__stream_decoder_get_state(reader->decoder) == FLAC__STREAM_DECODER_SEEK_ERROR)
+                FLAC__stream_decoder_flush(reader->decoder);
+            exhausted = true;
+            windowStart = target;
+            windowFill = 0;
+        }
+    }
+    while (!exhausted && static_cast<int64_t>(windowStart) + windowFill <= highest) {
+        if (from >= windowStart + halfWindow && windowFill > halfWindow) {
+            for (int c = 0; c < 2; ++c)
+                std::memmove(window[c], window[c] + halfWindow, sizeof(float) * (windowFill - halfWindow));
+            windowStart += halfWindow;
+            windowFill -= halfWindow;
+        }
+        if (windowFill + maxBlock > windowFrames) break;
+        const int32_t before = windowFill;
+        const int32_t beforeStart = windowStart;
+        if (!FLAC__stream_decoder_process_single(reader->decoder) ||
+            FLAC__stream_decoder_get_state(reader->decoder) == FLAC__STREAM_DECODER_END_OF_STREAM ||
+            (windowFill == before && windowStart == beforeStart))
+            exhausted = true;
+    }
+    const int64_t start = windowStart, filled = windowFill;
+    resampler.read(out, count, position, ratio, replace, [&](int64_t first, int32_t n, float* left, float* right) {
+        for (int c = 0; c < 2; ++c) {
+            float* row = c == 0 ? left : right;
+            const int64_t begin = std::clamp<int64_t>(start - first, 0, n);
+            const int64_t end = std::clamp<int64_t>(start + filled - first, begin, n);
+            std::fill(row, row + begin, 0.0f);
+            if (end > begin) std::memcpy(row + begin, window[c] + (first + begin - start), sizeof(float) * (end - begin));
+            std::fill(row + end, row + n, 0.0f);
+        }
+    });
+    return true;
+}
+
+namespace {
+// What the loader's decoder hands over: the overview is drawn from it and
+// the samples are counted.
+struct LoaderTarget {
+    FlacSource* source = nullptr;
+    SourceOwner* owner = nullptr;
+    int64_t total = 0;
+    int32_t estimate = 0;
+    int32_t frames = 0;
+    bool draw = false;
+    std::vector<float> left, right;
+};
+} // namespace
+
+void FlacSource::loadFunc(const LoaderRun& run) {
+    const auto& file = run.data<platform::FileBytes>();
+    LoaderTarget target;
+    target.source = this;
+    target.owner = player;
+    target.estimate = length;
+    Reader walker;
+    walker.target = &target;
+    walker.deliver = [](void* to, int64_t, int32_t frames, const FLAC__int32* const channels[], int channelCount,
+                        int bits) {
+        auto& t = *static_cast<LoaderTarget*>(to);
+        if (t.source->getBitmap()) {
+            t.left.resize(static_cast<size_t>(frames));
+            t.right.resize(static_cast<size_t>(frames));
+            const float scale = scaleFor(bits);
+            for (int32_t i = 0; i < frames; ++i) {
+                t.left[i] = static_cast<float>(channels[0][i]) * scale;
+                t.right[i] = static_cast<float>(channels[std::min(1, channelCount - 1)][i]) * scale;
+            }
+            const int64_t end = std::min<int64_t>(t.total + frames, std::numeric_limits<int32_t>::max());
+            t.source->drawOverview(static_cast<int32_t>(t.total), static_cast<int32_t>(end),
+                                   static_cast<int32_t>(std::max<int64_t>(t.estimate, end)), t.left.data(),
+                                   t.right.data());
+        }
+        t.total += frames;
+        if (++t.frames % 32 == 0 && t.owner)
+            t.owner->loadProgress(static_cast<int32_t>(std::min<int64_t>(t.total, std::numeric_limits<int32_t>::max())));
+    };
+    if (player && !run.stopped()) {
+        player->setSize(target.estimate, false);
+        drawOverview(0, 0, target.estimate, nullptr, nullptr);
+        player->loadProgress(0);
+    }
+    if (!walker.open(file.data(), file.size())) return;
+    bool ended = false;
+    for (int32_t step = 1; !run.stopped(); ++step) {
+        if (!FLAC__stream_decoder_process_single(walker.decoder) ||
+            FLAC__stream_decoder_get_state(walker.decoder) == FLAC__STREAM_DECODER_END_OF_STREAM) {
+            ended = true;
+            break;
+        }
+        if (step % framesBetweenPauses == 0) platform::sleepMs(1);
+    }
+    walker.close();
+    if (ended && !run.stopped() && target.total > 0) {
+        // What decodes is the track: a damaged or cut file plays up to the damage.
+        const auto exact = static_cast<int32_t>(std::min<int64_t>(target.total, std::numeric_limits<int32_t>::max()));
+        length = exact;
+        if (player) {
+            player->setSize(exact, true);
+            player->loadProgress(exact);
+        }
+    }
+}

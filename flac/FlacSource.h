@@ -1,0 +1,81 @@
+#pragma once
+// The track source for FLAC files (".flac"), decoded with libFLAC from the
+// file's bytes in memory. Reads decode on demand into a window of samples
+// around the play position; a read outside it seeks the decoder to the
+// exact sample (libFLAC's seek hands over the frame from that sample on),
+// so jumps are sample-exact. The loader walks the whole stream with a
+// decoder of its own to count the exact length and draw the overview.
+//
+// Threads: readWindow runs on the audio thread and holds the source's lock
+// for the whole read; opening and closing take the same lock only to swap
+// the file in and out. The loader holds the bytes it walks.
+#include <FLAC/stream_decoder.h>
+
+#include <memory>
+
+#include "platform/FileBytes.h"
+#include "sources/Resampler.h"
+#include "sources/TrackSource.h"
+
+class FlacSource : public TrackSource {
+public:
+    static constexpr int32_t halfWindow = 65536;
+    static constexpr int32_t windowFrames = 2 * halfWindow;
+
+    explicit FlacSource(SourceOwner* owner);
+    ~FlacSource() override;
+
+    bool acceptsFile(const char* path) override;
+    bool getSound(float* const* out, int32_t count, double position, double ratio, bool replace, bool wrap) override;
+    bool getSignature(int32_t out[4]) override;
+    void loadFunc(const LoaderRun& run) override;
+    void setEq(bool enabled, const float crossovers[2], const float gains[3], float volume,
+               const bool cuts[3]) override;
+    bool openFile() override;
+    void closeFile() override;
+
+    bool isFileOpen() const { return isOpen; }
+
+    // A decoder over bytes in memory, and where its samples go.
+    struct Reader {
+        const uint8_t* bytes = nullptr;
+        uint64_t size = 0;
+        uint64_t at = 0;
+        FLAC__StreamDecoder* decoder = nullptr;
+        FLAC__StreamMetadata_StreamInfo info{};
+        bool hasInfo = false;
+        bool failed = false;
+        // Called with each decoded frame: its first sample number and the
+        // samples of each channel.
+        void (*deliver)(void* target, int64_t first, int32_t frames, const FLAC__int32* const channels[],
+                        int channelCount, int bits) = nullptr;
+        void* target = nullptr;
+
+        Reader() = default;
+        ~Reader() { close(); }
+        Reader(const Reader&) = delete;
+        Reader& operator=(const Reader&) = delete;
+        bool open(const uint8_t* data, uint64_t length);
+        void close();
+    };
+
+protected:
+    std::shared_ptr<const void> loaderData() const override { return bytes; }
+
+private:
+    bool readWindow(float* const* out, int32_t count, double position, double ratio, bool replace);
+    static void intoWindow(void* target, int64_t first, int32_t frames, const FLAC__int32* const channels[],
+                           int channelCount, int bits);
+
+    std::shared_ptr<const platform::FileBytes> bytes; // swapped under the lock
+    // The audio thread's decoder, under the lock; held by pointer because
+    // libFLAC calls back with its address.
+    std::unique_ptr<Reader> reader;
+    float window[2][windowFrames] = {};
+    int32_t windowStart = 0;
+    int32_t windowFill = 0;
+    bool exhausted = false;
+    Relaxed<bool> isOpen{false};
+    Relaxed<float> volume{1.0f};
+    Resampler resampler; // used under the lock
+};
