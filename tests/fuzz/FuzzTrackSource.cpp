@@ -44,12 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     source.walk();
     float left[700], right[700];
     float* outs[2] = {left, right};
-    const int32_t length = source.getLength();
-    const int32_t positions[] = {0, 1, length / 3, length - 600, length, length + 50000, 30000, 100};
-    const float ratios[] = {1.0f, 0.5f, 1.06f, 0.0f, 1.32f, -1.0f, 2.5f};
+    const double length = source.getLength();
+    const double positions[] = {0, 1, length / 3, length - 600, length, length + 50000, 30000, 100.5};
+    const double ratios[] = {1.0, 0.5, 1.06, 0.0, 1.32, -1.0, 2.5};
     int i = 0;
-    for (int32_t position : positions)
-        for (float ratio : ratios) source.getSound(outs, 512, position < 0 ? 0 : position, ratio, ++i % 2, false);
+    for (double position : positions)
+        for (double ratio : ratios) source.getSound(outs, 512, position < 0 ? 0 : position, ratio, ++i % 2, false);
     int32_t words[4];
     source.getSignature(words);
     return 0;
