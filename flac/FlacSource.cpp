@@ -145,6 +145,7 @@ bool FlacSource::openFile() {
                                                         std::max(frames, 1.0),
                                                     2147483647.0));
     length = static_cast<int32_t>(std::clamp(frames, 1.0, 2147483647.0));
+    exactFromHeader = info.total_samples > 0 && info.total_samples < 2147483647u ? static_cast<int32_t>(info.total_samples) : 0;
     windowStart = 0;
     windowFill = 0;
     exhausted = true; // the first read seeks

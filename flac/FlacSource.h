@@ -35,6 +35,7 @@ public:
     void closeFile() override;
 
     bool isFileOpen() const { return isOpen; }
+    int32_t headerLength() const override { return exactFromHeader; }
 
     // A decoder over bytes in memory, and where its samples go.
     struct Reader {
@@ -77,5 +78,6 @@ private:
     bool exhausted = false;
     Relaxed<bool> isOpen{false};
     Relaxed<float> volume{1.0f};
+    Relaxed<int32_t> exactFromHeader{0}; // STREAMINFO's total, when it gives one
     Resampler resampler; // used under the lock
 };

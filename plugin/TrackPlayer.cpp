@@ -334,7 +334,7 @@ void TrackPlayer::getInfos(bool mayAsk) {
         std::lock_guard<std::recursive_mutex> guard(listMutex);
         std::snprintf(path, sizeof path, "%s", tracks.empty() ? "" : tracks.current());
     }
-    TrackInfoRecord record = store->getRecord(signature, path, mayAsk);
+    TrackInfoRecord record = store->getRecord(signature, path, mayAsk, source->headerLength());
     // A tempo from the file is used only when it is one a track can have.
     bool hasTempo = (record.flags & TrackInfoRecord::TempoRecorded) && record.tempo > 0 && record.tempo < 10000;
     tempoKnown = hasTempo;
@@ -364,5 +364,5 @@ void TrackPlayer::setInfos() {
         std::snprintf(path, sizeof path, "%s", tracks.current());
     }
     store->putRecord(signature, path, tempo, length, editorView->overviewPixels(), tempoKnown, lengthKnown,
-                     overviewKnown);
+                     overviewKnown, source->headerLength());
 }

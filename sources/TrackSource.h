@@ -85,6 +85,9 @@ public:
     // True when setEq shapes the sound itself (the MPEG subbands); otherwise
     // the player runs its band equaliser on what the source gives.
     virtual bool hasSubbandEqualiser() const { return false; }
+    // The length the open file's header gives exactly (WAV, FLAC); 0 when
+    // only a walk through it can tell (MPEG).
+    virtual int32_t headerLength() const { return 0; }
 
     // Stops the loader of the open file (its walk is left unfinished).
     void stopLoading();

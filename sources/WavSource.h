@@ -30,6 +30,7 @@ public:
     void closeFile() override;
 
     float getVolume() const { return volume; }
+    int32_t headerLength() const override { return length; }
     bool isFileOpen() const { return isOpen; }
 
     // One open file: its view and the format the chunk walk found.

@@ -1,38 +1,163 @@
 // The store file (a count, then every record byte for byte) and the plain
-// text summary beside it.
+// text summary beside it. Every host process keeps its own shared store and
+// writes the file when its last instance closes: the writer takes a lock on
+// the file, reads what is there now, merges it with its own records and
+// replaces the file through a temporary file of its own, so that processes
+// closing together never lose each other's facts or leave a broken file.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <map>
+#include <random>
 
+#include "platform/Dialogs.h"
 #include "plugin/DebugLog.h"
 #include "store/TrackInfoStore.h"
 
 namespace {
 
-bool writeWhole(const std::string& path, const std::string& bytes) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = std::fflush(file) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
+constexpr uint64_t recordBytes = sizeof(TrackInfoRecord);
+
+uint64_t sizeOf(FILE* file) {
+    struct stat info {};
+    return fstat(fileno(file), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+}
+
+// One writer at a time, across processes: a lock on a file beside the store.
+class StoreFileLock {
+public:
+    explicit StoreFileLock(const std::string& storePath) {
+        fd = ::open((storePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd >= 0) flock(fd, LOCK_EX);
+    }
+    ~StoreFileLock() {
+        if (fd >= 0) ::close(fd); // closing releases the lock
+    }
+    StoreFileLock(const StoreFileLock&) = delete;
+    StoreFileLock& operator=(const StoreFileLock&) = delete;
+
+private:
+    int fd = -1;
+};
+
+// A temporary name no other writer uses.
+std::string temporaryBeside(const std::string& path) {
+    static thread_local std::mt19937_64 random(std::random_device{}() ^ static_cast<uint64_t>(getpid()));
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, ".new.%d.%016llx", static_cast<int>(getpid()),
+                  static_cast<unsigned long long>(random()));
+    return path + suffix;
+}
+
+bool syncFolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = fsync(fd) == 0;
+    ::close(fd);
     return ok;
 }
 
-// Replaces path with bytes only once they are all on disk: a crash or a full
-// disk during the write leaves the old file as it was.
-bool replaceFile(const std::string& path, const std::string& bytes) {
-    const std::string fresh = path + ".new";
-    if (!writeWhole(fresh, bytes)) {
+// Replaces path with what write puts into a fresh temporary file, once it is
+// all on disk: a crash or a full disk during the write leaves the old file.
+template <typename Write>
+bool replaceFile(const std::string& path, Write&& write) {
+    const std::string fresh = temporaryBeside(path);
+    FILE* file = std::fopen(fresh.c_str(), "wb");
+    if (!file) return false;
+    bool ok = write(file);
+    ok = std::fflush(file) == 0 && ok;
+    ok = fsync(fileno(file)) == 0 && ok;
+    ok = std::fclose(file) == 0 && ok;
+    if (!ok || std::rename(fresh.c_str(), path.c_str()) != 0) {
         std::remove(fresh.c_str());
         return false;
     }
-    if (std::rename(fresh.c_str(), path.c_str()) != 0) {
-        std::remove(fresh.c_str());
-        return false;
-    }
+    syncFolderOf(path);
     return true;
 }
+
+bool writeBytes(FILE* file, const void* bytes, size_t size) { return std::fwrite(bytes, 1, size, file) == size; }
+
+// A record of the file on disk: where it is, and what identifies it.
+struct DiskRecord {
+    int32_t signature[4];
+    int32_t flags;
+    int32_t length;
+    int32_t stored;
+    uint64_t offset;
+};
+
+// Two records hold facts of one track when their signatures agree and they
+// do not know different lengths (tracks that begin alike differ there).
+bool sameTrack(const int32_t a[4], int32_t aFlags, int32_t aLength, const int32_t b[4], int32_t bFlags,
+               int32_t bLength) {
+    if (std::memcmp(a, b, 4 * sizeof(int32_t)) != 0) return false;
+    const bool bothKnow = (aFlags & TrackInfoRecord::LengthRecorded) && (bFlags & TrackInfoRecord::LengthRecorded);
+    return !bothKnow || aLength == bLength;
+}
+
+// The facts of both records of one track: each fact from the record that
+// knows it, the newer one where both do.
+TrackInfoRecord merged(const TrackInfoRecord& mine, const TrackInfoRecord& theirs) {
+    const bool mineNewer = mine.stored >= theirs.stored;
+    TrackInfoRecord out = mineNewer ? mine : theirs;
+    const TrackInfoRecord& older = mineNewer ? theirs : mine;
+    if (!(out.flags & TrackInfoRecord::TempoRecorded) && (older.flags & TrackInfoRecord::TempoRecorded)) {
+        out.tempo = older.tempo;
+        out.flags |= TrackInfoRecord::TempoRecorded;
+    }
+    if (!(out.flags & TrackInfoRecord::LengthRecorded) && (older.flags & TrackInfoRecord::LengthRecorded)) {
+        out.length = older.length;
+        out.flags |= TrackInfoRecord::LengthRecorded;
+    }
+    if (!(out.flags & TrackInfoRecord::BitmapRecorded) && (older.flags & TrackInfoRecord::BitmapRecorded)) {
+        std::memcpy(out.bitmap, older.bitmap, sizeof out.bitmap);
+        out.flags |= TrackInfoRecord::BitmapRecorded;
+    }
+    return out;
+}
+
+} // namespace
+
+int32_t TrackInfoStore::checkedCount(FILE* file) {
+    const uint64_t size = sizeOf(file);
+    if (size == 0) return 0; // a new, empty store file
+    int32_t count = 0;
+    if (size < sizeof count || std::fread(&count, 1, sizeof count, file) != sizeof count) return -1;
+    // A count the store cannot hold, or the bytes cannot, means the file is
+    // not one of ours or is damaged: it is left alone, and never overwritten.
+    if (count < 0 || count > capacity || sizeof count + static_cast<uint64_t>(count) * recordBytes > size) return -1;
+    return count;
+}
+
+bool TrackInfoStore::readStoreFile() {
+    FILE* file = std::fopen(storePath.c_str(), "rb");
+    if (!file) return true; // no file yet: nothing to lose
+    const int32_t count = checkedCount(file);
+    if (count < 0) {
+        std::fclose(file);
+        return false;
+    }
+    __atomic_store_n(&header->count, count, __ATOMIC_SEQ_CST);
+    for (int32_t i = 0; i < count; ++i) {
+        if (!mapRecord(i) || std::fread(record(i), 1, recordBytes, file) != recordBytes) {
+            std::fclose(file);
+            return false;
+        }
+    }
+    std::fclose(file);
+    return true;
+}
+
+namespace {
 
 std::string withCrLf(const std::string& text) {
     std::string out;
@@ -59,31 +184,14 @@ void appendf(std::string& out, const char* format, Args... args) {
 
 } // namespace
 
-bool TrackInfoStore::readStoreFile() {
-    FILE* file = std::fopen(storePath.c_str(), "rb");
-    if (!file) return false;
-    int32_t count = 0;
-    if (std::fread(&count, 1, sizeof count, file) != sizeof count) count = 0;
-    // A count the store cannot hold means the file is not one of ours, or is
-    // damaged: it is left alone, and never overwritten.
-    if (count < 0 || count > capacity) {
-        std::fclose(file);
-        return false;
-    }
-    __atomic_store_n(&header->count, count, __ATOMIC_SEQ_CST);
-    for (int32_t i = 0; i < count && !std::feof(file); ++i) {
-        if (!mapRecord(i)) {
-            std::fclose(file);
-            return false;
-        }
-        std::fread(record(i), 1, sizeof(TrackInfoRecord), file);
-    }
-    std::fclose(file);
-    loaded = true;
-    return true;
+std::string TrackInfoStore::summaryText(const std::vector<const TrackInfoRecord*>& records) {
+    std::vector<SummaryLine> lines;
+    for (const TrackInfoRecord* r : records)
+        lines.push_back({r->flags, r->tempo, r->length, r->stored, r->name, r->path});
+    return summaryText(lines);
 }
 
-std::string TrackInfoStore::summaryText(const std::vector<const TrackInfoRecord*>& records) {
+std::string TrackInfoStore::summaryText(const std::vector<SummaryLine>& records) {
     std::string text;
     appendf(text,
             "mp3Infos dat file summary\n=========================\nTo modify this file is useless\n\nThere are %d files "
@@ -91,48 +199,130 @@ std::string TrackInfoStore::summaryText(const std::vector<const TrackInfoRecord*
             "|    /------ bpm\n| | |    |    /- length (s)\n| | |    |    |      /- last played\n| | |    |    |      "
             "|\n\n",
             static_cast<int>(records.size()));
-    for (const TrackInfoRecord* r : records) {
+    for (const SummaryLine& r : records) {
         char date[32];
-        std::time_t when = r->stored;
+        std::time_t when = r.stored;
         std::tm local{};
         if (localtime_r(&when, &local) && std::strftime(date, sizeof date, "%d-%m-%y", &local) > 0) {
         } else {
             std::snprintf(date, sizeof date, "Error   ");
         }
         appendf(text, "%d %d %d %5.1f %4d %s %.1023s \n   -- %.1023s\n",
-                (r->flags & TrackInfoRecord::TempoRecorded) && r->tempo > 0 ? 1 : 0,
-                (r->flags & TrackInfoRecord::LengthRecorded) && r->length > 0 ? 1 : 0,
-                (r->flags & TrackInfoRecord::BitmapRecorded) ? 1 : 0, static_cast<double>(r->tempo),
-                lengthSeconds(r->length), date, r->name, r->path);
+                (r.flags & TrackInfoRecord::TempoRecorded) && r.tempo > 0 ? 1 : 0,
+                (r.flags & TrackInfoRecord::LengthRecorded) && r.length > 0 ? 1 : 0,
+                (r.flags & TrackInfoRecord::BitmapRecorded) ? 1 : 0, static_cast<double>(r.tempo),
+                lengthSeconds(r.length), date, r.name.c_str(), r.path.c_str());
     }
     text += "\nHere are the same files in bpm order :\n\n";
-    std::vector<const TrackInfoRecord*> byTempo;
-    for (const TrackInfoRecord* r : records)
-        if (r->flags & TrackInfoRecord::TempoRecorded) byTempo.push_back(r);
+    std::vector<const SummaryLine*> byTempo;
+    for (const SummaryLine& r : records)
+        if (r.flags & TrackInfoRecord::TempoRecorded) byTempo.push_back(&r);
     std::stable_sort(byTempo.begin(), byTempo.end(),
-                     [](const TrackInfoRecord* a, const TrackInfoRecord* b) { return a->tempo < b->tempo; });
-    for (const TrackInfoRecord* r : byTempo)
-        appendf(text, "%5.1f  %4d    %.1023s \n", static_cast<double>(r->tempo), lengthSeconds(r->length), r->name);
+                     [](const SummaryLine* a, const SummaryLine* b) { return a->tempo < b->tempo; });
+    for (const SummaryLine* r : byTempo)
+        appendf(text, "%5.1f  %4d    %.1023s \n", static_cast<double>(r->tempo), lengthSeconds(r->length),
+                r->name.c_str());
     text += "\n=== end of summary ===\n";
     return withCrLf(text);
 }
 
-void TrackInfoStore::writeStoreFile() {
-    if (!loaded || !header) return;
-    const int32_t count = recordCount();
-    std::string bytes(reinterpret_cast<const char*>(&count), sizeof count);
-    std::vector<const TrackInfoRecord*> records;
-    static const TrackInfoRecord empty{};
-    for (int32_t i = 0; i < count; ++i) {
+bool TrackInfoStore::writeStoreFile() {
+    if (!header || !isLoaded()) return false;
+    StoreFileLock oneWriter(storePath);
+    // The file as it is now: another process may have written it since.
+    std::vector<DiskRecord> onDisk;
+    FILE* disk = std::fopen(storePath.c_str(), "rb");
+    if (disk) {
+        const int32_t count = checkedCount(disk);
+        if (count < 0) {
+            std::fclose(disk);
+            writeLog("store file unreadable: not written\n");
+            return false;
+        }
+        for (int32_t i = 0; i < count; ++i) {
+            TrackInfoRecord head;
+            const uint64_t offset = sizeof(int32_t) + static_cast<uint64_t>(i) * recordBytes;
+            if (std::fseek(disk, static_cast<long>(offset), SEEK_SET) != 0 ||
+                std::fread(&head, 1, recordBytes, disk) != recordBytes)
+                break;
+            DiskRecord d{};
+            std::memcpy(d.signature, head.signature, sizeof d.signature);
+            d.flags = head.flags;
+            d.length = head.length;
+            d.stored = head.stored;
+            d.offset = offset;
+            onDisk.push_back(d);
+        }
+    }
+
+    // What goes into the file: this store's records (merged with the disk's
+    // record of the same track), then the records only the disk has.
+    struct Entry {
+        int32_t mine = -1;
+        int64_t disk = -1;
+        int32_t stored = 0;
+    };
+    std::vector<Entry> entries;
+    std::vector<bool> diskTaken(onDisk.size(), false);
+    std::multimap<int32_t, size_t> diskBySignature;
+    for (size_t d = 0; d < onDisk.size(); ++d) diskBySignature.emplace(onDisk[d].signature[0], d);
+    const int32_t mineCount = recordCount();
+    for (int32_t i = 0; i < mineCount; ++i) {
         mapRecord(i);
         const TrackInfoRecord* r = record(i);
-        if (!r) r = &empty;
-        records.push_back(r);
-        bytes.append(reinterpret_cast<const char*>(r), sizeof(TrackInfoRecord));
+        if (!r) continue; // a record this instance cannot see is the disk's to keep
+        Entry e{i, -1, r->stored};
+        auto [first, last] = diskBySignature.equal_range(r->signature[0]);
+        for (auto it = first; it != last; ++it) {
+            const DiskRecord& d = onDisk[it->second];
+            if (diskTaken[it->second] || !sameTrack(r->signature, r->flags, r->length, d.signature, d.flags, d.length))
+                continue;
+            diskTaken[it->second] = true;
+            e.disk = static_cast<int64_t>(it->second);
+            e.stored = std::max(e.stored, d.stored);
+            break;
+        }
+        entries.push_back(e);
     }
-    if (!replaceFile(storePath, bytes)) {
+    for (size_t d = 0; d < onDisk.size(); ++d)
+        if (!diskTaken[d]) entries.push_back({-1, static_cast<int64_t>(d), onDisk[d].stored});
+    if (entries.size() > static_cast<size_t>(capacity)) {
+        // More tracks than a store holds: the ones stored most recently stay.
+        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.stored > b.stored; });
+        entries.resize(static_cast<size_t>(capacity));
+    }
+
+    std::vector<SummaryLine> summary;
+    auto readDisk = [&](int64_t d, TrackInfoRecord& into) {
+        return std::fseek(disk, static_cast<long>(onDisk[static_cast<size_t>(d)].offset), SEEK_SET) == 0 &&
+               std::fread(&into, 1, recordBytes, disk) == recordBytes;
+    };
+    // One record at a time: the file is never built whole in memory.
+    const bool written = replaceFile(storePath, [&](FILE* out) {
+        const auto count = static_cast<int32_t>(entries.size());
+        if (!writeBytes(out, &count, sizeof count)) return false;
+        TrackInfoRecord buffer, theirs;
+        for (const Entry& e : entries) {
+            if (e.mine >= 0) {
+                std::memcpy(&buffer, record(e.mine), recordBytes);
+                if (e.disk >= 0 && readDisk(e.disk, theirs)) buffer = merged(buffer, theirs);
+            } else if (!readDisk(e.disk, buffer)) {
+                return false;
+            }
+            if (!writeBytes(out, &buffer, recordBytes)) return false;
+            summary.push_back({buffer.flags, buffer.tempo, buffer.length, buffer.stored,
+                               std::string(buffer.name, strnlen(buffer.name, sizeof buffer.name)),
+                               std::string(buffer.path, strnlen(buffer.path, sizeof buffer.path))});
+        }
+        return true;
+    });
+    if (disk) std::fclose(disk);
+    if (!written) {
         writeLog("store file not written\n");
-        return;
+        platform::dialogs().showMessage("The track information could not be written", "Error mp3Infos");
+        return false;
     }
-    replaceFile(storePath + ".txt", summaryText(records));
+    const std::string text = summaryText(summary);
+    replaceFile(storePath + ".txt", [&](FILE* out) { return writeBytes(out, text.data(), text.size()); });
+    return true;
 }

@@ -36,11 +36,13 @@ static_assert(offsetof(TrackInfoRecord, path) == 14992);
 static_assert(offsetof(TrackInfoRecord, stored) == 16016);
 static_assert(offsetof(TrackInfoRecord, reserved2) == 16020);
 
-// The shared header: instances attached, records in use, and the place the
-// original kept its lock (unused here: the lock follows the header).
+// The shared header: instances attached, records in use, whether the store
+// file was read whole, and room the original kept its lock in (the lock
+// follows the header here).
 struct TrackInfoHeader {
     int32_t users;
     int32_t count;
-    uint8_t lockField[24];
+    int32_t loaded;
+    uint8_t unused[20];
 };
 static_assert(sizeof(TrackInfoHeader) == 32, "header size");

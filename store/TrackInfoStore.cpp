@@ -48,10 +48,11 @@ TrackInfoStore::TrackInfoStore(const std::string& path) : storePath(path), recor
     if (existed) {
         lock = std::make_unique<platform::SharedLock>(lockPlace, false);
         mapNewRecords();
-        loaded = true;
     } else {
         lock = std::make_unique<platform::SharedLock>(lockPlace, true);
-        if (!readStoreFile() && memoryFailed) {
+        const bool read = readStoreFile();
+        __atomic_store_n(&header->loaded, read ? 1 : 0, __ATOMIC_SEQ_CST);
+        if (!read && memoryFailed) {
             // Not every record of the file fits the shared memory: the store
             // stays out of use, and the file is never written from a part of it.
             for (int32_t i = 0; i < capacity; ++i)
@@ -102,6 +103,8 @@ int32_t TrackInfoStore::recordCount() const {
     return header ? std::clamp(__atomic_load_n(&header->count, __ATOMIC_SEQ_CST), 0, capacity) : 0;
 }
 
+bool TrackInfoStore::isLoaded() const { return header && __atomic_load_n(&header->loaded, __ATOMIC_SEQ_CST) != 0; }
+
 int32_t TrackInfoStore::userCount() const { return header ? __atomic_load_n(&header->users, __ATOMIC_SEQ_CST) : 0; }
 
 bool TrackInfoStore::mapRecord(int32_t index) {
@@ -141,21 +144,28 @@ TrackInfoRecord* TrackInfoStore::record(int32_t index) {
     return recordBlocks[index] ? reinterpret_cast<TrackInfoRecord*>(recordBlocks[index]->data()) : nullptr;
 }
 
-int32_t TrackInfoStore::findRecord(const int32_t signature[4]) {
+bool TrackInfoStore::identifies(const int32_t signature[4]) {
+    return signature && !(signature[0] == signature[1] && signature[1] == signature[2] && signature[2] == signature[3]);
+}
+
+int32_t TrackInfoStore::findRecord(const int32_t signature[4], int32_t exactLength) {
     mapNewRecords();
     const int32_t count = recordCount();
     for (int32_t i = 0; i < count; ++i) {
         const TrackInfoRecord* r = record(i);
-        if (r && std::memcmp(r->signature, signature, sizeof r->signature) == 0) return i;
+        if (!r || std::memcmp(r->signature, signature, sizeof r->signature) != 0) continue;
+        if (exactLength > 0 && (r->flags & TrackInfoRecord::LengthRecorded) && r->length != exactLength) continue;
+        return i;
     }
     return count;
 }
 
 void TrackInfoStore::putRecord(const int32_t signature[4], const char* path, float tempo, int32_t length,
-                               const uint8_t* pixels, bool hasTempo, bool hasLength, bool hasBitmap) {
-    if (!header || !signature || !(hasTempo || hasLength || hasBitmap)) return;
+                               const uint8_t* pixels, bool hasTempo, bool hasLength, bool hasBitmap,
+                               int32_t exactLength) {
+    if (!header || !identifies(signature) || !(hasTempo || hasLength || hasBitmap)) return;
     lock->lock();
-    int32_t i = findRecord(signature);
+    int32_t i = findRecord(signature, exactLength);
     TrackInfoRecord* r = nullptr;
     if (i == recordCount()) {
         if (i >= capacity || !mapRecord(i)) {
@@ -194,11 +204,12 @@ void TrackInfoStore::putRecord(const int32_t signature[4], const char* path, flo
     lock->unlock();
 }
 
-TrackInfoRecord TrackInfoStore::getRecord(const int32_t signature[4], const char* path, bool mayAsk) {
+TrackInfoRecord TrackInfoStore::getRecord(const int32_t signature[4], const char* path, bool mayAsk,
+                                          int32_t exactLength) {
     TrackInfoRecord copy{};
-    if (!header || !signature) return copy;
+    if (!header || !identifies(signature)) return copy;
     lock->lock();
-    int32_t i = findRecord(signature);
+    int32_t i = findRecord(signature, exactLength);
     const int32_t count = recordCount();
     const TrackInfoRecord* found = i < count ? record(i) : nullptr;
     if (!found && path && count > 0) {

@@ -1,5 +1,5 @@
 // Hostile store files: the reader, lookups and a store over what it read,
-// and the write-back with its summary.
+// and the write-back, merged with a hostile file, with its summary.
 #include <unistd.h>
 
 #include <cstdint>
@@ -22,6 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TrackInfoRecord found = store.getRecord(signature, "/music/track.mp3", false);
         (void)found;
         store.putRecord(signature, "/music/track.mp3", 123.0f, 4410, nullptr, true, true, false);
+        // Another process writes the file meanwhile: the write-back merges
+        // this store's records with whatever is there now.
+        if (FILE* again = std::fopen(path.c_str(), "wb")) {
+            if (size) std::fwrite(data, 1, size, again);
+            std::fclose(again);
+        }
     }
     return 0;
 }

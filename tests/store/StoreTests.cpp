@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -149,31 +150,43 @@ TEST(StoreFile, ANewEmptyFileReadsAsNoRecordsAndOneTrackWritesOneRecord) {
     EXPECT_EQ(r.length, 8830000);
 }
 
-TEST(StoreFile, UnreadableFilesAreNeverOverwritten) {
-    for (int32_t count : {-5, 16385, 0x7FFFFFFF}) {
-        std::string path = freshStorePath("bad.dat");
-        std::string bytes(4 + 100, 'x');
+TEST(StoreFile, UnreadableFilesAreNeverOverwrittenHoweverManyInstancesCloseInWhateverOrder) {
+    std::vector<std::string> files;
+    for (int32_t count : {-5, 16385, 0x7FFFFFFF, 3}) { // 3 records claimed, one record's bytes there
+        std::string bytes(4 + 17044 + 100, 'x');
         std::memcpy(&bytes[0], &count, 4);
-        std::ofstream(path, std::ios::binary) << bytes;
-        {
-            TrackInfoStore store(path);
-            EXPECT_EQ(store.recordCount(), 0) << count;
-            store.putRecord(sigA, "/a.mp3", 120.0f, 0, nullptr, true, false, false);
-        }
-        EXPECT_EQ(readText(path), bytes) << count;
+        files.push_back(bytes);
     }
+    std::string random(5000, '\0');
+    for (size_t i = 0; i < random.size(); ++i) random[i] = static_cast<char>((i * 2654435761u) >> 11);
+    files.push_back(random);
+    for (const std::string& bytes : files)
+        for (int instances : {1, 2, 3})
+            for (int order = 0; order < 2; ++order) {
+                std::string path = freshStorePath("bad.dat");
+                std::ofstream(path, std::ios::binary) << bytes;
+                std::vector<std::unique_ptr<TrackInfoStore>> stores;
+                for (int i = 0; i < instances; ++i) stores.push_back(std::make_unique<TrackInfoStore>(path));
+                for (auto& store : stores) {
+                    EXPECT_FALSE(store->isLoaded());
+                    store->putRecord(sigA, "/a.mp3", 120.0f, 0, nullptr, true, false, false);
+                }
+                if (order) std::reverse(stores.begin(), stores.end());
+                while (!stores.empty()) stores.erase(stores.begin());
+                ASSERT_EQ(readText(path), bytes) << instances << " instances";
+            }
 }
 
-TEST(StoreFile, AShortFileLeavesTheMissingRecordsEmpty) {
-    std::string path = freshStorePath("short.dat");
-    std::string bytes(4 + 17044 + 100, '\0');
-    int32_t count = 3;
-    std::memcpy(&bytes[0], &count, 4);
-    std::memcpy(&bytes[4], sigA, 16);
-    std::ofstream(path, std::ios::binary) << bytes;
-    TrackInfoStore store(path);
-    EXPECT_EQ(store.recordCount(), 3);
-    EXPECT_EQ(store.findRecord(sigA), 0);
+TEST(StoreFile, TracksWhoseFourWordsAreAllAlikeAreNotStored) {
+    std::string path = freshStorePath("alike.dat");
+    const int32_t silence[4] = {0, 0, 0, 0}, constant[4] = {7, 7, 7, 7};
+    {
+        TrackInfoStore store(path);
+        store.putRecord(silence, "/a.wav", 120.0f, 100, nullptr, true, true, false);
+        store.putRecord(constant, "/b.wav", 120.0f, 100, nullptr, true, true, false);
+        EXPECT_EQ(store.recordCount(), 0);
+        EXPECT_EQ(store.getRecord(silence, "/a.wav", false).flags, 0);
+    }
 }
 
 TrackInfoRecord summaryRecord(float tempo, int32_t length, int32_t flags, const char* name) {
@@ -225,6 +238,32 @@ TEST(StoreFolder, TheHostsDirectoryIsNormalisedAndAFilePathCutBack) {
 }
 
 class StoreWithPlayers : public PlayerFixture {};
+
+TEST_F(StoreWithPlayers, TracksThatBeginAlikeEachKeepTheirOwnLengthAndRecord) {
+    // Two pairs of files: one with the same music for its first second, one
+    // with the same half second of digital silence; each pair of lengths differs.
+    auto make = [](const std::string& name, int frames, bool silentStart) {
+        testdata::WavRecipe recipe;
+        recipe.frames = frames;
+        recipe.sample = [silentStart](int frame, int) {
+            return silentStart && frame < 22050 ? 0 : (frame * 7) % 20000 - 10000;
+        };
+        return testdata::writeWav(name, recipe);
+    };
+    for (bool silentStart : {false, true}) {
+        const std::string shorter = make(silentStart ? "silent-4s.wav" : "alike-2s.wav", 44100 * 2, silentStart);
+        const std::string longer = make(silentStart ? "silent-3s.wav" : "alike-3s.wav", 44100 * 3, silentStart);
+        for (int round = 0; round < 2; ++round)
+            for (const auto& [path, frames] : {std::pair{shorter, 44100 * 2}, std::pair{longer, 44100 * 3}}) {
+                setEntries({path});
+                player->openTrack();
+                for (int i = 0; i < 400 && !player->isLengthKnown(); ++i) platform::sleepMs(5);
+                EXPECT_EQ(player->getLength(), frames) << path << " round " << round;
+            }
+        // One record for each of the music pair; silent starts identify nothing.
+        EXPECT_EQ(player->getInfoStore()->recordCount(), 2);
+    }
+}
 
 TEST_F(StoreWithPlayers, ATrackOpenedAgainShowsItsRecordedFactsAtOnce) {
     std::string track = rampTrack("known.wav", 50000);
@@ -295,6 +334,93 @@ TEST(StoreCrash, AProcessKilledWhileWritingLeavesAWholeFile) {
         ASSERT_EQ(4u + static_cast<uint64_t>(count) * 17044u, size);
         TrackInfoStore reader(path);
         EXPECT_EQ(reader.recordCount(), count);
+    }
+}
+
+// Two host processes that each learn tracks and close at the same moment,
+// fifty times: the file always holds every fact both learned.
+TEST(StoreProcesses, HostsClosingTogetherKeepTheUnionOfWhatEachLearned) {
+    std::string path = freshStorePath("two-hosts.dat");
+    for (int round = 0; round < 50; ++round) {
+        int ready[2], go[2];
+        ASSERT_EQ(pipe(ready), 0);
+        ASSERT_EQ(pipe(go), 0);
+        pid_t children[2];
+        for (int host = 0; host < 2; ++host) {
+            children[host] = fork();
+            ASSERT_GE(children[host], 0);
+            if (children[host] == 0) {
+                {
+                    TrackInfoStore store(path);
+                    for (int32_t track = 0; track < 2; ++track) {
+                        const int32_t sig[4] = {round, host, track, 99};
+                        store.putRecord(sig, "/t.mp3", 100.0f + round, 1000 + track, nullptr, true, true, false);
+                    }
+                    char c = 1;
+                    if (write(ready[1], &c, 1) != 1 || read(go[0], &c, 1) != 1) _exit(2);
+                } // both close here, at the same moment
+                _exit(0);
+            }
+        }
+        char c;
+        for (int host = 0; host < 2; ++host) ASSERT_EQ(read(ready[0], &c, 1), 1);
+        ASSERT_EQ(write(go[1], "gg", 2), 2);
+        for (pid_t child : children) {
+            int status = 0;
+            waitpid(child, &status, 0);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        for (int fd : {ready[0], ready[1], go[0], go[1]}) close(fd);
+        TrackInfoStore reader(path);
+        ASSERT_EQ(reader.recordCount(), 4 * (round + 1)) << "round " << round;
+        for (int32_t r = 0; r <= round; ++r)
+            for (int32_t host = 0; host < 2; ++host)
+                for (int32_t track = 0; track < 2; ++track) {
+                    const int32_t sig[4] = {r, host, track, 99};
+                    ASSERT_EQ(reader.getRecord(sig, nullptr, false).length, 1000 + track) << r << " " << host;
+                }
+    }
+}
+
+// Two hosts open together: whichever closes first, the file afterwards has
+// what both learned, the newer fact where both learned about one track.
+TEST(StoreProcesses, TwoHostsOpenTogetherKeepBothFactsInEitherClosingOrder) {
+    for (int firstToClose = 0; firstToClose < 2; ++firstToClose) {
+        std::string path = freshStorePath("open-together.dat");
+        int closeSignal[2][2];
+        pid_t children[2];
+        for (int host = 0; host < 2; ++host) {
+            ASSERT_EQ(pipe(closeSignal[host]), 0);
+            children[host] = fork();
+            ASSERT_GE(children[host], 0);
+            if (children[host] == 0) {
+                {
+                    TrackInfoStore store(path);
+                    const int32_t own[4] = {1, host, 2, 3};
+                    store.putRecord(own, "/own.mp3", 120.0f, 500 + host, nullptr, true, true, false);
+                    // Both learn the tempo of one shared track; the second later.
+                    usleep(static_cast<useconds_t>(host * 1100000));
+                    store.putRecord(sigB, "/shared.mp3", 90.0f + host, 0, nullptr, true, false, false);
+                    char c;
+                    if (read(closeSignal[host][0], &c, 1) != 1) _exit(2);
+                }
+                _exit(0);
+            }
+        }
+        for (int k = 0; k < 2; ++k) {
+            const int host = k == 0 ? firstToClose : 1 - firstToClose;
+            if (k == 0) usleep(1500000);
+            ASSERT_EQ(write(closeSignal[host][1], "x", 1), 1);
+            int status = 0;
+            waitpid(children[host], &status, 0);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        TrackInfoStore reader(path);
+        for (int32_t host = 0; host < 2; ++host) {
+            const int32_t own[4] = {1, host, 2, 3};
+            EXPECT_EQ(reader.getRecord(own, nullptr, false).length, 500 + host) << "first to close: " << firstToClose;
+        }
+        EXPECT_EQ(reader.getRecord(sigB, nullptr, false).tempo, 91.0f) << "the newer tempo";
     }
 }
 
