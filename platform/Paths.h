@@ -37,6 +37,9 @@ bool isDirectory(const std::string& path);
 // Creates a folder and the folders above it; false when it cannot.
 bool makeDirectories(const std::string& path);
 
+// Whether this process may create files in folder.
+bool takesNewFiles(const std::string& folder);
+
 // The process's current folder ("" when it cannot be read).
 std::string currentDirectory();
 

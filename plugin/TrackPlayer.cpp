@@ -310,11 +310,17 @@ TrackInfoStore* TrackPlayer::openInfoStore() {
         candidates.push_back(platform::paths::join(home, ".local/share/tunedeck/trakvox.dat"));
     for (size_t i = 0; i < candidates.size(); ++i) {
         const std::string& storePath = candidates[i];
-        if (i > 0) platform::paths::makeDirectories(platform::paths::directoryOf(storePath));
+        const std::string folder = platform::paths::directoryOf(storePath);
+        if (i > 0) platform::paths::makeDirectories(folder);
+        // The store is written as a new file beside the old one: its folder
+        // must take new files, not only the file itself.
+        if (!platform::paths::takesNewFiles(folder)) continue;
         FILE* file = std::fopen(storePath.c_str(), "a");
         if (!file) continue;
         std::fclose(file);
-        infoStore = std::make_unique<TrackInfoStore>(storePath);
+        // Facts kept where the plug-in's folder no longer lets them be
+        // written are read from there the first time.
+        infoStore = std::make_unique<TrackInfoStore>(storePath, i > 0 ? candidates[0] : std::string());
         return infoStore.get();
     }
     return nullptr;

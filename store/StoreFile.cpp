@@ -140,6 +140,10 @@ int32_t TrackInfoStore::checkedCount(FILE* file) {
 
 bool TrackInfoStore::readStoreFile() {
     FILE* file = std::fopen(storePath.c_str(), "rb");
+    if (file && sizeOf(file) == 0 && !seedPath.empty()) {
+        std::fclose(file);
+        file = std::fopen(seedPath.c_str(), "rb");
+    }
     if (!file) return true; // no file yet: nothing to lose
     const int32_t count = checkedCount(file);
     if (count < 0) {

@@ -35,7 +35,8 @@ int32_t addUsers(TrackInfoHeader* header, int32_t delta) {
 }
 } // namespace
 
-TrackInfoStore::TrackInfoStore(const std::string& path) : storePath(path), recordBlocks(capacity) {
+TrackInfoStore::TrackInfoStore(const std::string& path, const std::string& seed)
+    : storePath(path), seedPath(seed), recordBlocks(capacity) {
     bool existed = false;
     headerBlock = platform::SharedMemory::open(headerName, headerBytes, existed);
     if (!headerBlock) {

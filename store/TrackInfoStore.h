@@ -24,7 +24,9 @@ class TrackInfoStore {
 public:
     static constexpr int32_t capacity = 16384;
 
-    explicit TrackInfoStore(const std::string& storePath);
+    // seedPath: a store file to read when storePath holds none yet (the
+    // facts of a folder the store can no longer be written in).
+    explicit TrackInfoStore(const std::string& storePath, const std::string& seedPath = std::string());
     virtual ~TrackInfoStore();
     TrackInfoStore(const TrackInfoStore&) = delete;
     TrackInfoStore& operator=(const TrackInfoStore&) = delete;
@@ -76,6 +78,7 @@ private:
     static int32_t checkedCount(FILE* file);
 
     std::string storePath;
+    std::string seedPath;
     std::shared_ptr<platform::SharedMemory> headerBlock;
     TrackInfoHeader* header = nullptr;
     std::unique_ptr<platform::SharedLock> lock;

@@ -49,6 +49,8 @@ bool isDirectory(const std::string& path) {
     return !path.empty() && std::filesystem::is_directory(path, error);
 }
 
+bool takesNewFiles(const std::string& folder) { return access(folder.c_str(), W_OK | X_OK) == 0; }
+
 bool makeDirectories(const std::string& path) {
     std::error_code error;
     std::filesystem::create_directories(path, error);

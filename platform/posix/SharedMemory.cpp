@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -18,25 +19,75 @@
 namespace platform {
 namespace {
 
-// POSIX shared memory names are system-wide; the process id in the name
-// makes them this process's own.
-std::string systemName(const std::string& name) { return "/tunedeck." + std::to_string(getpid()) + "." + name; }
+// The start of a process in clock ticks since boot (field 22 of its stat
+// line, after the command name, which may itself hold spaces); 0 when gone.
+unsigned long long startTicks(long pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%ld/stat", pid);
+    FILE* file = std::fopen(path, "r");
+    if (!file) return 0;
+    char line[1024] = {};
+    const size_t n = std::fread(line, 1, sizeof line - 1, file);
+    std::fclose(file);
+    line[n] = 0;
+    const char* at = std::strrchr(line, ')');
+    if (!at) return 0;
+    unsigned long long ticks = 0;
+    // Fields 3 to 21, then the start time.
+    for (int field = 3; field <= 22 && at; ++field) {
+        at = std::strchr(at + 1, ' ');
+        if (field == 22 && at) ticks = std::strtoull(at + 1, nullptr, 10);
+    }
+    return ticks;
+}
+
+// The process's pid namespace, which tells processes of one pid apart
+// across containers.
+unsigned long long pidNamespace() {
+    struct stat info {};
+    return stat("/proc/self/ns/pid", &info) == 0 ? static_cast<unsigned long long>(info.st_ino) : 0;
+}
+
+// This process's mark in the names of its blocks: its pid namespace, its pid
+// and its start time, so that no other process, now or later, in this
+// container or another, can take its blocks for its own. Every library in
+// the process (both builds) computes the same mark.
+std::string processMark() {
+    // Computed afresh in a forked child, which is another process.
+    static std::mutex guard;
+    static pid_t markedPid = 0;
+    static std::string mark;
+    std::lock_guard<std::mutex> lock(guard);
+    if (markedPid != getpid()) {
+        markedPid = getpid();
+        mark = std::to_string(pidNamespace()) + "." + std::to_string(markedPid) + "." +
+               std::to_string(startTicks(markedPid));
+    }
+    return mark;
+}
+
+std::string systemName(const std::string& name) { return "/tunedeck." + processMark() + "." + name; }
 
 // Blocks left by processes that no longer run (a crash skips the clean-up
-// of the last instance) are removed, so they do not pile up in memory.
+// of the last instance) are removed, so they do not pile up in memory. Only
+// blocks of this pid namespace are judged: a process elsewhere may be alive
+// under the same number.
 void removeLeftovers() {
     static std::once_flag once;
     std::call_once(once, [] {
         DIR* dir = opendir("/dev/shm");
         if (!dir) return;
+        const std::string own = std::to_string(pidNamespace()) + ".";
         while (dirent* entry = readdir(dir)) {
             const char* name = entry->d_name;
-            if (std::strncmp(name, "tunedeck.", 9) != 0) continue;
+            if (std::strncmp(name, "tunedeck.", 9) != 0 || std::strncmp(name + 9, own.c_str(), own.size()) != 0) continue;
             char* end = nullptr;
-            long pid = std::strtol(name + 9, &end, 10);
-            if (pid <= 0 || !end || *end != '.' || pid == getpid()) continue;
-            if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-            shm_unlink((std::string("/") + name).c_str());
+            const long pid = std::strtol(name + 9 + own.size(), &end, 10);
+            if (pid <= 0 || !end || *end != '.') continue;
+            const unsigned long long started = std::strtoull(end + 1, &end, 10);
+            if (!end || *end != '.') continue;
+            const bool alive = (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) && startTicks(pid) == started;
+            if (!alive) shm_unlink((std::string("/") + name).c_str());
         }
         closedir(dir);
     });

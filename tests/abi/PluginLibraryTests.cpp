@@ -1,3 +1,4 @@
+#include <dirent.h>
 // Loads each built plug-in as a Linux host does and talks to it through the
 // entry point, the effect record and the dispatcher only.
 #include <dlfcn.h>
@@ -202,8 +203,21 @@ intptr_t storeHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
     return 0;
 }
 
+// The users counter of this process's shared store header, whose name holds
+// the process's pid among its marks; -1 when there is none.
 int32_t sharedUsers() {
-    std::string name = "/tunedeck." + std::to_string(getpid()) + ".sharedMemTrakVoxInfos";
+    std::string name;
+    const std::string pid = "." + std::to_string(getpid()) + ".";
+    if (DIR* dir = opendir("/dev/shm")) {
+        while (dirent* entry = readdir(dir)) {
+            const std::string found = entry->d_name;
+            if (found.rfind("tunedeck.", 0) == 0 && found.find(pid) != std::string::npos &&
+                found.size() > 21 && found.compare(found.size() - 21, 21, "sharedMemTrakVoxInfos") == 0)
+                name = "/" + found;
+        }
+        closedir(dir);
+    }
+    if (name.empty()) return -1;
     int fd = shm_open(name.c_str(), O_RDONLY, 0);
     if (fd < 0) return -1;
     int32_t users = -1;
