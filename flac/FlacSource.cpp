@@ -146,8 +146,8 @@ bool FlacSource::openFile() {
                                                     2147483647.0));
     length = static_cast<int32_t>(std::clamp(frames, 1.0, 2147483647.0));
     exactFromHeader = info.total_samples > 0 && info.total_samples < 2147483647u ? static_cast<int32_t>(info.total_samples) : 0;
-    windowStart = 0;
-    windowFill = 0;
+    window.start = 0;
+    window.fill = 0;
     exhausted = true; // the first read seeks
     isOpen = true;
     return true;
@@ -161,8 +161,8 @@ void FlacSource::closeFile() {
         isOpen = false;
         if (reader) reader->close();
         released = std::move(bytes);
-        windowStart = 0;
-        windowFill = 0;
+        window.start = 0;
+        window.fill = 0;
     }
 }
 
@@ -179,20 +179,21 @@ bool FlacSource::getSignature(int32_t out[4]) {
 void FlacSource::intoWindow(void* target, int64_t first, int32_t frames, const FLAC__int32* const channels[],
                             int channelCount, int bits) {
     auto& self = *static_cast<FlacSource*>(target);
-    if (self.windowFill == 0 || first != static_cast<int64_t>(self.windowStart) + self.windowFill) {
+    SampleWindow& window = self.window;
+    if (window.fill == 0 || first != window.end()) {
         // The first frame after a seek, or a stream that skipped damaged
         // frames: the window starts again at this frame.
-        self.windowStart = static_cast<int32_t>(std::min<int64_t>(first, std::numeric_limits<int32_t>::max()));
-        self.windowFill = 0;
+        window.start = static_cast<int32_t>(std::min<int64_t>(first, std::numeric_limits<int32_t>::max()));
+        window.fill = 0;
     }
-    const int32_t n = std::min(frames, windowFrames - self.windowFill);
+    const int32_t n = std::min(frames, SampleWindow::frames - window.fill);
     const float scale = scaleFor(bits) * self.volume;
     for (int c = 0; c < 2; ++c) {
         const FLAC__int32* samples = channels[std::min(c, channelCount - 1)];
-        float* row = self.window[c] + self.windowFill;
+        float* row = window.rows[c] + window.fill;
         for (int32_t i = 0; i < n; ++i) row[i] = static_cast<float>(samples[i]) * scale;
     }
-    self.windowFill += n;
+    window.fill += n;
 }
 
 bool FlacSource::getSound(float* const* out, int32_t count, double position, double ratio, bool replace, bool) {
@@ -222,20 +223,15 @@ bool FlacSource::readWindow(float* const* out, int32_t count, double position, d
         }
         return false;
     }
-    const ResamplingKernel& kernel = ResamplingKernel::forRatio(ratio);
-    const bool copy = ratio == 1.0 && position == std::floor(position);
-    const double last = position + (count - 1) * ratio;
-    const double before = copy ? 0.0 : kernel.before(), after = copy ? 0.0 : kernel.after();
-    const auto from = static_cast<int32_t>(std::clamp(std::floor(std::min(position, last)) - before, 0.0, 2.1e9));
-    const auto highest = static_cast<int32_t>(std::clamp(std::floor(std::max(position, last)) + after, 0.0, 2.1e9));
+    int32_t from = 0, highest = 0;
+    SampleWindow::reach(position, count, ratio, from, highest);
     const int32_t maxBlock = static_cast<int32_t>(std::max(reader->info.max_blocksize, 4608u));
 
-    const int64_t windowEnd = static_cast<int64_t>(windowStart) + windowFill;
-    const bool fits = static_cast<int64_t>(highest) + maxBlock < static_cast<int64_t>(windowStart) + windowFrames;
-    if (from < windowStart || !fits || from > windowEnd + skipDecodeFrames || (exhausted && windowFill == 0)) {
+    const bool fits = static_cast<int64_t>(highest) + maxBlock < static_cast<int64_t>(window.start) + SampleWindow::frames;
+    if (from < window.start || !fits || from > window.end() + skipDecodeFrames || (exhausted && window.fill == 0)) {
         const int32_t target = ratio < 0 ? std::max(from - reverseLead, 0) : from;
-        windowFill = 0;
-        windowStart = target;
+        window.fill = 0;
+        window.start = target;
         exhausted = false;
         const bool known = reader->info.total_samples > 0;
         if ((known && static_cast<uint64_t>(target) >= reader->info.total_samples) ||
@@ -245,36 +241,22 @@ bool FlacSource::readWindow(float* const* out, int32_t count, double position, d
             if (FLAC__stream_decoder_get_state(reader->decoder) == FLAC__STREAM_DECODER_SEEK_ERROR)
                 FLAC__stream_decoder_flush(reader->decoder);
             exhausted = true;
-            windowStart = target;
-            windowFill = 0;
+            window.start = target;
+            window.fill = 0;
         }
     }
-    while (!exhausted && static_cast<int64_t>(windowStart) + windowFill <= highest) {
-        if (from >= windowStart + halfWindow && windowFill > halfWindow) {
-            for (int c = 0; c < 2; ++c)
-                std::memmove(window[c], window[c] + halfWindow, sizeof(float) * (windowFill - halfWindow));
-            windowStart += halfWindow;
-            windowFill -= halfWindow;
-        }
-        if (windowFill + maxBlock > windowFrames) break;
-        const int32_t before = windowFill;
-        const int32_t beforeStart = windowStart;
+    while (!exhausted && window.end() <= highest) {
+        window.slideFor(from);
+        if (window.fill + maxBlock > SampleWindow::frames) break;
+        const int32_t before = window.fill;
+        const int32_t beforeStart = window.start;
         if (!FLAC__stream_decoder_process_single(reader->decoder) ||
             FLAC__stream_decoder_get_state(reader->decoder) == FLAC__STREAM_DECODER_END_OF_STREAM ||
-            (windowFill == before && windowStart == beforeStart))
+            (window.fill == before && window.start == beforeStart))
             exhausted = true;
     }
-    const int64_t start = windowStart, filled = windowFill;
-    resampler.read(out, count, position, ratio, replace, [&](int64_t first, int32_t n, float* left, float* right) {
-        for (int c = 0; c < 2; ++c) {
-            float* row = c == 0 ? left : right;
-            const int64_t begin = std::clamp<int64_t>(start - first, 0, n);
-            const int64_t end = std::clamp<int64_t>(start + filled - first, begin, n);
-            std::fill(row, row + begin, 0.0f);
-            if (end > begin) std::memcpy(row + begin, window[c] + (first + begin - start), sizeof(float) * (end - begin));
-            std::fill(row + end, row + n, 0.0f);
-        }
-    });
+    resampler.read(out, count, position, ratio, replace,
+                   [&](int64_t first, int32_t n, float* left, float* right) { window.copy(first, n, left, right); });
     return true;
 }
 

@@ -15,12 +15,12 @@
 
 #include "platform/FileBytes.h"
 #include "sources/Resampler.h"
+#include "sources/SampleWindow.h"
 #include "sources/TrackSource.h"
 
 class FlacSource : public TrackSource {
 public:
-    static constexpr int32_t halfWindow = 65536;
-    static constexpr int32_t windowFrames = 2 * halfWindow;
+    static constexpr int32_t halfWindow = SampleWindow::halfFrames;
 
     explicit FlacSource(SourceOwner* owner);
     ~FlacSource() override;
@@ -72,9 +72,7 @@ private:
     // The audio thread's decoder, under the lock; held by pointer because
     // libFLAC calls back with its address.
     std::unique_ptr<Reader> reader;
-    float window[2][windowFrames] = {};
-    int32_t windowStart = 0;
-    int32_t windowFill = 0;
+    SampleWindow window;
     bool exhausted = false;
     Relaxed<bool> isOpen{false};
     Relaxed<float> volume{1.0f};

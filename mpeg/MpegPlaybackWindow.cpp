@@ -88,17 +88,17 @@ bool MpegSource::decodeNext() {
     }
     if (!windowExact && anchorOffset < 0) {
         anchorOffset = offset;
-        anchorSample = static_cast<int64_t>(windowStart) + windowFill;
+        anchorSample = static_cast<int64_t>(window.start) + window.fill;
     }
-    const int32_t n = std::min<int32_t>(synth.pcm.length, windowFrames - windowFill);
+    const int32_t n = std::min<int32_t>(synth.pcm.length, windowFrames - window.fill);
     // Both rows are written for every frame (a mono frame twice), so the
     // window never holds a row that the decoder did not fill.
     for (int c = 0; c < 2; ++c) {
         const mad_fixed_t* samples = synth.pcm.samples[c < synth.pcm.channels ? c : 0];
-        float* row = window[c] + windowFill;
+        float* row = window.rows[c] + window.fill;
         for (int32_t i = 0; i < n; ++i) row[i] = static_cast<float>(samples[i]) * fixedToFloat;
     }
-    windowFill += n;
+    window.fill += n;
     return true;
 }
 
@@ -108,13 +108,13 @@ void MpegSource::reposition(int32_t from) {
     exhausted = false;
     discards = 0;
     pendingPhase = -1;
-    windowFill = 0;
+    window.fill = 0;
     const int32_t indexed = index.size();
     const bool reached = indexed > 0 && (index.isComplete() || index.at(indexed - 1).firstSample > from);
     if (reached) {
         if (index.isComplete() && from >= index.totalSamples()) {
             // Past the end: nothing to decode.
-            windowStart = from;
+            window.start = from;
             windowExact = true;
             exhausted = true;
             return;
@@ -126,7 +126,7 @@ void MpegSource::reposition(int32_t from) {
         synthFrom = index.at(prepare).offset;
         keepFrom = entry.offset;
         pendingPhase = static_cast<int32_t>((index.at(prepare).firstSample / 32) % 16);
-        windowStart = static_cast<int32_t>(entry.firstSample);
+        window.start = static_cast<int32_t>(entry.firstSample);
         windowExact = true;
         return;
     }
@@ -136,7 +136,7 @@ void MpegSource::reposition(int32_t from) {
     if (from < nearStartFrames * std::max(layout.samplesPerFrame, 384) || span <= 0) {
         restartDecoder(layout.firstFrame, false);
         synthFrom = keepFrom = 0;
-        windowStart = 0;
+        window.start = 0;
         windowExact = true;
         return;
     }
@@ -144,7 +144,7 @@ void MpegSource::reposition(int32_t from) {
     restartDecoder(layout.firstFrame + static_cast<int64_t>(std::min(fraction, 1.0) * span), true);
     synthFrom = keepFrom = 0;
     discards = guessDiscards;
-    windowStart = from;
+    window.start = from;
     windowExact = false;
     anchorOffset = -1;
 }
@@ -154,7 +154,7 @@ void MpegSource::correctLabels() {
     const MpegFrameIndex& index = file->index;
     const int32_t k = index.frameAt(anchorOffset, index.size());
     if (k < 0) return;
-    windowStart = static_cast<int32_t>(windowStart + (index.at(k).firstSample - anchorSample));
+    window.start = static_cast<int32_t>(window.start + (index.at(k).firstSample - anchorSample));
     windowExact = true;
 }
 
@@ -170,48 +170,28 @@ bool MpegSource::readWindow(float* const* out, int32_t count, double position, d
     }
     if (!std::isfinite(ratio) || !std::isfinite(position)) ratio = 0.0, position = 0.0;
 
-    // The frames this read touches, the kernel's reach included (a plain
-    // copy at ratio 1 reaches no further than its own frames).
-    const ResamplingKernel& kernel = ResamplingKernel::forRatio(ratio);
-    const bool copy = ratio == 1.0 && position == std::floor(position);
-    const double last = position + (count - 1) * ratio;
-    const double before = copy ? 0.0 : kernel.before(), after = copy ? 0.0 : kernel.after();
-    const auto from = static_cast<int32_t>(std::clamp(std::floor(std::min(position, last)) - before, 0.0, 2.1e9));
-    const auto highest = static_cast<int32_t>(std::clamp(std::floor(std::max(position, last)) + after, 0.0, 2.1e9));
+    int32_t from = 0, highest = 0;
+    SampleWindow::reach(position, count, ratio, from, highest);
     const int32_t frameSamples = std::max(file->layout.samplesPerFrame, 384);
 
     correctLabels();
-    const int64_t windowEnd = static_cast<int64_t>(windowStart) + windowFill;
-    const bool fits = static_cast<int64_t>(highest) + frameSamples < static_cast<int64_t>(windowStart) + windowFrames;
+    const int64_t windowEnd = static_cast<int64_t>(window.start) + window.fill;
+    const bool fits = static_cast<int64_t>(highest) + frameSamples < static_cast<int64_t>(window.start) + windowFrames;
     // Far ahead of what is decoded, a seek is cheaper than decoding through
     // (and exact once the index is there).
     const bool farAhead = from > windowEnd + skipDecodeFrames * frameSamples && file->index.size() > 0;
-    if (from < windowStart || !fits || farAhead) reposition(ratio < 0 ? std::max(from - reverseLead, 0) : from);
+    if (from < window.start || !fits || farAhead) reposition(ratio < 0 ? std::max(from - reverseLead, 0) : from);
 
-    while (static_cast<int64_t>(windowStart) + windowFill <= highest) {
-        if (from >= windowStart + halfWindow && windowFill > halfWindow) {
-            for (int c = 0; c < 2; ++c)
-                std::memmove(window[c], window[c] + halfWindow, sizeof(float) * (windowFill - halfWindow));
-            windowStart += halfWindow;
-            windowFill -= halfWindow;
-        }
+    while (static_cast<int64_t>(window.start) + window.fill <= highest) {
+        window.slideFor(from);
         // A request whose reach does not fit the window gets what fits;
         // the rest of it reads as silence.
-        if (windowFill + frameSamples > windowFrames) break;
+        if (window.fill + frameSamples > windowFrames) break;
         if (!decodeNext()) break;
     }
 
     // Frames outside the decoded part of the window read as silence.
-    const int64_t start = windowStart, filled = windowFill;
-    resampler.read(out, count, position, ratio, replace, [&](int64_t first, int32_t n, float* left, float* right) {
-        for (int c = 0; c < 2; ++c) {
-            float* row = c == 0 ? left : right;
-            const int64_t begin = std::clamp<int64_t>(start - first, 0, n);
-            const int64_t end = std::clamp<int64_t>(start + filled - first, begin, n);
-            std::fill(row, row + begin, 0.0f);
-            if (end > begin) std::memcpy(row + begin, window[c] + (first + begin - start), sizeof(float) * (end - begin));
-            std::fill(row + end, row + n, 0.0f);
-        }
-    });
+    resampler.read(out, count, position, ratio, replace,
+                   [&](int64_t first, int32_t n, float* left, float* right) { window.copy(first, n, left, right); });
     return true;
 }

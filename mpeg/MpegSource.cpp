@@ -159,8 +159,8 @@ bool MpegSource::openFile() {
     bitRate = static_cast<int32_t>(rate);
     length = static_cast<int32_t>(std::clamp(estimate, 1.0, 2147483647.0));
     restartDecoder(layout.firstFrame, false);
-    windowStart = 0;
-    windowFill = 0;
+    window.start = 0;
+    window.fill = 0;
     windowExact = true;
     exhausted = false;
     synthFrom = keepFrom = 0;
@@ -180,8 +180,8 @@ void MpegSource::closeFile() {
         released = std::move(file);
         view = nullptr;
         streamPos = 0;
-        windowStart = 0;
-        windowFill = 0;
+        window.start = 0;
+        window.fill = 0;
         mad_stream_buffer(&stream, nullptr, 0);
     }
     // The bytes are released here, outside the lock, once no read can use

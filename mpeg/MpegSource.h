@@ -21,11 +21,12 @@
 #include "mpeg/MpegStreamLayout.h"
 #include "platform/FileBytes.h"
 #include "sources/Resampler.h"
+#include "sources/SampleWindow.h"
 
 class MpegSource : public MpegSourceBase {
 public:
-    static constexpr int32_t halfWindow = 65536;
-    static constexpr int32_t windowFrames = 2 * halfWindow;
+    static constexpr int32_t halfWindow = SampleWindow::halfFrames;
+    static constexpr int32_t windowFrames = SampleWindow::frames;
 
     // One open file: its bytes, where its stream lies, and the index the loader builds.
     struct OpenMpeg {
@@ -45,8 +46,8 @@ public:
     // Serves one piece of a read from the window, decoding what it lacks.
     virtual bool readWindow(float* const* out, int32_t count, double position, double ratio, bool replace);
 
-    int32_t getWindowStart() const { return windowStart; }
-    int32_t getWindowFill() const { return windowFill; }
+    int32_t getWindowStart() const { return window.start; }
+    int32_t getWindowFill() const { return window.fill; }
     bool isWindowExact() const { return windowExact; }
     bool isFileOpen() const { return isOpen; }
     // The open file's index (null when none is open); for tests and tools.
@@ -75,9 +76,7 @@ private:
     mad_stream stream{};
     mad_frame frame{};
     mad_synth synth{};
-    float window[2][windowFrames] = {};
-    int32_t windowStart = 0;
-    int32_t windowFill = 0;
+    SampleWindow window;
     bool windowExact = true;     // labels are the straight decode's sample numbers
     bool exhausted = false;      // the stream ended after the window's last frame
     int64_t synthFrom = 0;       // frames before this offset only refill the reservoir
