@@ -47,7 +47,7 @@ bool MpegSource::decodeNext() {
     const MpegFrameIndex& index = file->index;
     while (mad_frame_decode(&frame, &stream) != 0) {
         if (!MAD_RECOVERABLE(stream.error)) {
-            exhausted = true;
+            endOfStream();
             return false;
         }
     }
@@ -58,7 +58,7 @@ bool MpegSource::decodeNext() {
     const int32_t indexed = index.size();
     const bool pastIndex = index.isComplete() && (indexed == 0 || offset > index.at(indexed - 1).offset);
     if (offset >= layout.audioEnd || !layout.agrees(frame.header) || pastIndex) {
-        exhausted = true;
+        endOfStream();
         return false;
     }
     if (offset < synthFrom) return true; // only refills the bit reservoir
@@ -100,6 +100,12 @@ bool MpegSource::decodeNext() {
     }
     window.fill += n;
     return true;
+}
+
+void MpegSource::endOfStream() {
+    exhausted = true;
+    // Where the decoded sound ends, once the window's labels are exact.
+    if (windowExact && !discards) dataEnd = static_cast<int32_t>(std::min<int64_t>(window.end(), 2147483647));
 }
 
 void MpegSource::reposition(int32_t from) {

@@ -167,6 +167,7 @@ bool MpegSource::openFile() {
     discards = 0;
     pendingPhase = -1;
     anchorOffset = -1;
+    dataEnd = 0;
     isOpen = true;
     return true;
 }

@@ -49,6 +49,7 @@ public:
     int32_t getWindowStart() const { return window.start; }
     int32_t getWindowFill() const { return window.fill; }
     bool isWindowExact() const { return windowExact; }
+    int32_t decodedEnd() const override { return dataEnd; }
     bool isFileOpen() const { return isOpen; }
     // The open file's index (null when none is open); for tests and tools.
     const MpegFrameIndex* frameIndex() const { return file ? &file->index : nullptr; }
@@ -69,6 +70,8 @@ private:
     // Decodes one frame; it goes into the window unless it only prepares
     // the decoder for the frames after it. False at the end of the stream.
     bool decodeNext();
+    // The read decoder met the end of the stream.
+    void endOfStream();
 
     std::shared_ptr<OpenMpeg> file; // swapped under the lock
     const uint8_t* view = nullptr;
@@ -86,5 +89,6 @@ private:
     int64_t anchorOffset = -1;   // a guessed window's first frame ...
     int64_t anchorSample = 0;    // ... and the label it was given
     Relaxed<bool> isOpen{false};
-    Resampler resampler; // used under the lock
+    Relaxed<int32_t> dataEnd{0}; // where reads found the sound to end; 0 until they do
+    Resampler resampler;         // used under the lock
 };

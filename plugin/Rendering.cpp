@@ -166,8 +166,13 @@ bool TrackPlayer::renderTrack(float* const* out, int32_t frames) {
 
     refreshCounter += frames;
     renderedPosition = pos;
+    // Until the length is counted it is a guess: the track ends where the
+    // reads found its sound to end, neither sooner nor later.
+    const double end = lengthKnown || autoRewind == 1 || source->headerLength() > 0 ? total
+                       : source->decodedEnd() > 0                                    ? source->decodedEnd()
+                                                                                     : HUGE_VAL;
     // A jump made by another thread during this block wins over the block.
-    if (position.compareExchange(start, pos) && pos > total) {
+    if (position.compareExchange(start, pos) && pos > end) {
         writeLog("End file\n");
         switch (autoRewind) {
         case 0:

@@ -26,7 +26,7 @@ TrackPlayer::TrackPlayer(HostCallback host, const BuildProfile& buildProfile, Ed
     sources[0] = new MpegSource(this);
     sources[1] = new WavSource(this);
     sources[2] = new FlacSource(this);
-    currentSource = sources[0];
+    currentSource = nullptr; // no track yet
     setUniqueId(profile.uniqueId);
     addFlags(effFlagsCanReplacing);
     suspend();
@@ -211,6 +211,12 @@ void TrackPlayer::getTrackCounter(char* text, size_t room) const {
 
 void TrackPlayer::setPlaying(bool on) {
     writeLog(on ? "Playing change : true\n" : "Playing change : false\n");
+    // Play with no track (none opened, or the last one could not be) stays off.
+    if (on && !currentSource && !isOpening()) {
+        playing = false;
+        editorView->showPlaying(false);
+        return;
+    }
     playing = on;
 }
 

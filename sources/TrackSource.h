@@ -88,6 +88,9 @@ public:
     // The length the open file's header gives exactly (WAV, FLAC); 0 when
     // only a walk through it can tell (MPEG).
     virtual int32_t headerLength() const { return 0; }
+    // Where reads found the sound to end, before the loader has counted the
+    // length (0 while they have not): playback ends there, not at a guess.
+    virtual int32_t decodedEnd() const { return 0; }
 
     // Stops the loader of the open file (its walk is left unfinished).
     void stopLoading();

@@ -67,8 +67,10 @@ bool WavSource::openFile() {
     wav->format = walkWavChunks(bytes->data(), bytes->size());
     // A file with no samples this source can play is refused, so the user
     // sees it cannot be opened instead of a deck that plays silence for good.
-    if (wav->format.length <= 0 || !wav->format.sampleData || wav->format.encoding == WavEncoding::Unplayable)
+    if (wav->format.length <= 0 || !wav->format.sampleData || wav->format.encoding == WavEncoding::Unplayable) {
+        writeLog("openfile refused: no samples this source plays\n");
         return false;
+    }
     wav->file = std::move(bytes);
     fileSize = static_cast<int64_t>(wav->file->size());
     bitsPerSample = wav->format.bitsPerSample;

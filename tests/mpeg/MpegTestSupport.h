@@ -85,7 +85,7 @@ public:
     bool openOnly(const std::string& path, int32_t frames) {
         std::snprintf(fileName, sizeof fileName, "%s", path.c_str());
         if (!openFile()) return false;
-        length = frames;
+        if (frames > 0) length = frames; // else the opening's own estimate
         return true;
     }
     void setLength(int32_t frames) { length = frames; }

@@ -128,6 +128,11 @@ TEST_P(Parameters, DisplaysFollowThePlayersState) {
     EXPECT_EQ(display(TrackPlayer::AutoRewind), "stop");
     EXPECT_EQ(player->getParameter(TrackPlayer::AutoRewind), 1.0f);
     player->setPlaying(true);
+    EXPECT_EQ(display(TrackPlayer::Playing), "no") << "nothing to play: Play stays off";
+    testdata::WavRecipe recipe;
+    addTracks({testdata::writeWav("display.wav", recipe)});
+    player->openTrack();
+    player->setPlaying(true);
     EXPECT_EQ(display(TrackPlayer::Playing), "yes");
 }
 

@@ -54,6 +54,7 @@ TEST_F(TrackListOps, AMultiSelectionKeepsItsOrderAndOpensTheFirstWhenStopped) {
 TEST_F(TrackListOps, AMultiSelectionDuringPlaybackLeavesThePlayingTrackAlone) {
     std::string a = rampTrack("play-a.wav", 500);
     setEntries({a});
+    player->openTrack();
     player->setPlaying(true);
     player->addPaths({"/x/one.mp3", "/x/two.mp3"}, true);
     EXPECT_EQ(editor().openErrors, 0) << "nothing was opened";
