@@ -30,7 +30,7 @@ const char* usageText =
     "                       [--set NAME=VALUE@T]... [--note KEY@T]... [--paused] [--pcm16] [--no-wait]\n"
     "                       [--host-dir DIR] [--out FILE.wav] [--editor-closed]\n"
     "                       [--screenshot FILE.png [--page N]] FILE...\n"
-    "  FILE        tracks (.mp1 .mp2 .mp3 .wav) or .m3u track lists, added as one selection\n"
+    "  FILE        tracks (.mp1 .mp2 .mp3 .wav .flac) or .m3u track lists, added as one selection\n"
     "  --build     which build to host (default full)\n"
     "  --rate      host sample rate in Hz (default 44100)\n"
     "  --block     frames per processReplacing call (default 512)\n"
