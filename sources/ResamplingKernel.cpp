@@ -24,14 +24,14 @@ struct Stretch {
     double factor;
     int width;
 };
-// The stop band of a kernel of stretch s begins at 0.6 / s cycles a track
-// frame. Read at ratio r to an output whose Nyquist frequency is at least
+// The stop band of a kernel of stretch s (24 x s taps) begins at about
+// 0.64 / s cycles a track frame. Read at ratio r to an output whose Nyquist frequency is at least
 // 22.05 kHz, a track's content at f cycles a frame folds back to the
 // output's (1 / r - f) x r x rate: it is inaudible there (above 20 kHz) as
 // long as f <= 1 / needed with needed = r x 44,100 / 24,100. Up to needed =
 // 2 the track has no content that folds lower (its own Nyquist is 0.5); past
 // that, the stop band must begin below 1 / needed.
-constexpr Stretch stretches[] = {{1.0, 32}, {1.5, 48}, {2.0, 64}, {3.0, 96}};
+constexpr Stretch stretches[] = {{1.0, 24}, {1.5, 40}, {2.0, 48}, {3.0, 72}};
 constexpr double foldFactor = 44100.0 / 24100.0;
 constexpr int stretchCount = sizeof stretches / sizeof stretches[0];
 
@@ -88,7 +88,7 @@ const ResamplingKernel& ResamplingKernel::forRatio(double ratio) {
     const auto* all = kernels();
     if (!(needed > 2.0)) return *all[0];
     for (int i = 0; i < stretchCount; ++i)
-        if (stretches[i].factor >= 0.6 * needed) return *all[i];
+        if (stretches[i].factor >= 0.64 * needed) return *all[i];
     return *all[stretchCount - 1];
 }
 

@@ -18,8 +18,8 @@
 class ResamplingKernel {
 public:
     static constexpr int phases = 128;   // table rows per frame of the track
-    static constexpr int baseWidth = 32; // taps at a stretch of 1
-    static constexpr int widest = 96;    // taps at the largest stretch
+    static constexpr int baseWidth = 24; // taps at a stretch of 1
+    static constexpr int widest = 72;    // taps at the largest stretch
 
     // The kernel for reading at ratio (track frames per output value).
     static const ResamplingKernel& forRatio(double ratio);
