@@ -116,23 +116,30 @@ void TrackPlayer::setParameter(int32_t index, float value) {
         writeLog("ok\n");
         return;
     }
+    // A host's value sets its control: outside 0..1 it would read as an
+    // editor command (a toggle or a nudge).
+    value = std::clamp(value, 0.0f, 1.0f);
     PlayerEditor& view = *editorView;
     switch (index) {
     case Playing:
-        if ((value != 0.0f) != playing) view.receiveCommand(TagPlay, -1.0f);
+        if ((value >= 0.5f) != playing) view.receiveCommand(TagPlay, -1.0f);
         break;
-    case AutoRewind:
-        if (value * 2.0f != static_cast<float>(autoRewind)) view.receiveCommand(TagAutoRewind, -1.0f);
+    case AutoRewind: {
+        // Three modes at 0, 0.5 and 1: the nearest is taken.
+        const auto mode = static_cast<int32_t>(std::lround(value * 2.0f));
+        if (mode != autoRewind) view.receiveCommand(TagAutoRewind, static_cast<float>(mode) * 0.5f);
         break;
+    }
     case Position:
         if (!tracks.empty()) view.receiveCommand(TagPosition, value);
         break;
     case Pitch: view.receiveCommand(TagPitch, value); break;
     case Track:
         if (!tracks.empty()) {
+            // The entry whose reported value (index / count) is nearest, so
+            // that a host writing back what it read keeps the entry.
             int32_t total = tracks.count;
-            float clamped = std::clamp(value, 0.0f, 1.0f);
-            int32_t chosen = std::min(static_cast<int32_t>(clamped * total), total - 1);
+            int32_t chosen = std::min(static_cast<int32_t>(std::lround(static_cast<double>(value) * total)), total - 1);
             if (chosen != tracks.currentIndex) {
                 tracks.currentIndex = chosen;
                 // Hosts automate from the audio thread: the opener thread maps the file.

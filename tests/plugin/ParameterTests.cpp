@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -199,6 +200,35 @@ TEST_P(Parameters, ATrackNoSourceOpensPlaysNothingOfThePreviousOne) {
     EXPECT_EQ(player->getLength(), 0);
     EXPECT_EQ(editor().openErrors, 1);
     EXPECT_EQ(player->getPosition(), 0);
+}
+
+TEST_P(Parameters, HostValuesSetTheirControlAsTheHostMeansThem) {
+    // The Track value a host reads back keeps the entry, for every list size.
+    for (int32_t size = 1; size <= TrackList::capacity; ++size) {
+        player->trackList().count = size;
+        for (int32_t entry = 0; entry < size; ++entry) {
+            player->trackList().currentIndex = entry;
+            player->setParameter(TrackPlayer::Track, player->getParameter(TrackPlayer::Track));
+            ASSERT_EQ(player->trackList().currentIndex, entry) << entry << " of " << size;
+        }
+    }
+    player->trackList().count = 0;
+    EXPECT_EQ(player->isOpening(), false) << "writing back the same entry opens nothing";
+    // The other values act through the editor's controls, here with the window open.
+    AEffect* effect = player->record();
+    ASSERT_EQ(effect->dispatcher(effect, effEditOpen, 0, 0, nullptr, 0.0f), 1);
+    // AutoRewind's three modes at 0, 0.5 and 1, whatever was set before.
+    for (float value : {0.5f, 0.5f, 1.0f, 0.0f, 0.49f, 0.8f, 0.1f}) {
+        player->setParameter(TrackPlayer::AutoRewind, value);
+        EXPECT_EQ(player->getAutoRewind(), static_cast<int32_t>(std::lround(value * 2))) << value;
+    }
+    // Values outside 0..1 are the nearest end, never a nudge.
+    player->setParameter(TrackPlayer::Vol, 0.7f);
+    player->setParameter(TrackPlayer::Vol, -0.001f);
+    EXPECT_EQ(player->getVolume(), 0.0f);
+    player->setParameter(TrackPlayer::Pitch, 1.5f);
+    EXPECT_FLOAT_EQ(player->getPitch(), 32.0f);
+    effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, Parameters, ::testing::Values(&fullProfile, &compactProfile),
