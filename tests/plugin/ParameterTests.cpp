@@ -64,13 +64,13 @@ TEST_P(Parameters, EachParameterReachesTheControlThatOwnsIt) {
     }
 }
 
-TEST_P(Parameters, PlayingAndAutoRewindToggleOnlyWhenTheValueDiffers) {
+TEST_P(Parameters, PlayingAndAutoRewindActOnlyWhenTheValueDiffersAndSetTheMode) {
     player->setParameter(TrackPlayer::Playing, 0.0f);
     EXPECT_TRUE(editor().commands.empty()) << "already stopped";
     player->setParameter(TrackPlayer::Playing, 1.0f);
     player->setParameter(TrackPlayer::AutoRewind, 0.0f);
     player->setParameter(TrackPlayer::AutoRewind, 0.5f);
-    EXPECT_EQ(editor().commands, (std::vector<Command>{{8, -1.0f}, {9, -1.0f}}));
+    EXPECT_EQ(editor().commands, (std::vector<Command>{{8, -1.0f}, {9, 0.5f}})) << "the mode is set, not toggled";
 }
 
 TEST_P(Parameters, PositionWithAnEmptyListDoesNothing) {
