@@ -10,6 +10,7 @@
 // allocated by the writer before the count that reveals it is published.
 #include <atomic>
 #include <cstdint>
+#include <new>
 
 class MpegFrameIndex {
 public:
@@ -35,7 +36,8 @@ public:
         if (chunk >= maxChunks) return false;
         Entry* entries = chunks[chunk].load(std::memory_order_relaxed);
         if (!entries) {
-            entries = new Entry[chunkEntries];
+            entries = new (std::nothrow) Entry[chunkEntries];
+            if (!entries) return false;
             chunks[chunk].store(entries, std::memory_order_release);
         }
         entries[n % chunkEntries] = entry;

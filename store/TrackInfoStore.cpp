@@ -80,7 +80,13 @@ TrackInfoStore::~TrackInfoStore() {
     refreshThread.join();
     if (!header) return;
     if (addUsers(header, -1) == 0) {
-        writeStoreFile();
+        // Nothing may leave a host's close: a write that runs out of memory
+        // leaves the file as it was.
+        try {
+            writeStoreFile();
+        } catch (...) {
+            writeLog("store file not written\n");
+        }
         lock->destroy();
         // The last instance ends the shared store: the next one to attach
         // reads the file afresh, as after a new start of the host.
