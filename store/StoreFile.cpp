@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <map>
 #include <random>
 
@@ -82,6 +83,20 @@ bool replaceFile(const std::string& path, Write&& write) {
     }
     syncFolderOf(path);
     return true;
+}
+
+// Temporary files of writers that died while writing. A writer makes its
+// temporary file only while it holds the lock, so whatever is there while
+// this writer holds it is left over.
+void removeLeftoverTemporaries(const std::string& storePath) {
+    std::error_code error;
+    const std::filesystem::path store(storePath);
+    const std::string prefixes[2] = {store.filename().string() + ".new.", store.filename().string() + ".txt.new."};
+    for (const auto& entry : std::filesystem::directory_iterator(store.parent_path(), error)) {
+        const std::string name = entry.path().filename().string();
+        for (const std::string& prefix : prefixes)
+            if (name.compare(0, prefix.size(), prefix) == 0) std::filesystem::remove(entry.path(), error);
+    }
 }
 
 bool writeBytes(FILE* file, const void* bytes, size_t size) { return std::fwrite(bytes, 1, size, file) == size; }
@@ -233,6 +248,7 @@ std::string TrackInfoStore::summaryText(const std::vector<SummaryLine>& records)
 bool TrackInfoStore::writeStoreFile() {
     if (!header || !isLoaded()) return false;
     StoreFileLock oneWriter(storePath);
+    removeLeftoverTemporaries(storePath);
     // The file as it is now: another process may have written it since.
     std::vector<DiskRecord> onDisk;
     FILE* disk = std::fopen(storePath.c_str(), "rb");

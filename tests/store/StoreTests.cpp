@@ -330,6 +330,16 @@ TEST(StoreCrash, AProcessKilledWhileWritingLeavesAWholeFile) {
         waitpid(child, &status, 0);
         uint64_t size = fileSize(path);
         if (size == 0) continue; // killed before its first write: still the empty store
+        {
+            // The next writer clears what a killed writer left half written.
+            TrackInfoStore cleaner(path);
+            const int32_t sig[4] = {99, round, 7, 8};
+            cleaner.putRecord(sig, "/c.mp3", 120.0f, 1, nullptr, true, true, false);
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()))
+            ASSERT_EQ(entry.path().filename().string().find("crash.dat.new."), std::string::npos)
+                << entry.path() << " left behind";
+        size = fileSize(path);
         ASSERT_EQ((size - 4) % 17044, 0u) << "round " << round << ": " << size << " bytes";
         int32_t count = 0;
         std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(&count), 4);
