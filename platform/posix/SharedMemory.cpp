@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/file.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -13,27 +14,25 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <vector>
 #include <mutex>
 #include <new>
 
 namespace platform {
 namespace {
 
-// The start of a process in clock ticks since boot (field 22 of its stat
-// line, after the command name, which may itself hold spaces); 0 when gone.
-unsigned long long startTicks(long pid) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%ld/stat", pid);
-    FILE* file = std::fopen(path, "r");
+// This process's start in clock ticks since boot (field 22 of its stat
+// line, after the command name, which may itself hold spaces). Read through
+// /proc/self, which names this process whichever pid namespace /proc shows.
+unsigned long long ownStartTicks() {
+    FILE* file = std::fopen("/proc/self/stat", "r");
     if (!file) return 0;
     char line[1024] = {};
     const size_t n = std::fread(line, 1, sizeof line - 1, file);
     std::fclose(file);
     line[n] = 0;
     const char* at = std::strrchr(line, ')');
-    if (!at) return 0;
     unsigned long long ticks = 0;
-    // Fields 3 to 21, then the start time.
     for (int field = 3; field <= 22 && at; ++field) {
         at = std::strchr(at + 1, ' ');
         if (field == 22 && at) ticks = std::strtoull(at + 1, nullptr, 10);
@@ -50,48 +49,88 @@ unsigned long long pidNamespace() {
 
 // This process's mark in the names of its blocks: its pid namespace, its pid
 // and its start time, so that no other process, now or later, in this
-// container or another, can take its blocks for its own. Every library in
-// the process (both builds) computes the same mark.
+// container or another, takes its blocks for its own. Every library in the
+// process (both builds) computes the same mark; a forked child, another
+// process, computes its own.
 std::string processMark() {
-    // Computed afresh in a forked child, which is another process.
     static std::mutex guard;
     static pid_t markedPid = 0;
     static std::string mark;
     std::lock_guard<std::mutex> lock(guard);
     if (markedPid != getpid()) {
         markedPid = getpid();
-        mark = std::to_string(pidNamespace()) + "." + std::to_string(markedPid) + "." +
-               std::to_string(startTicks(markedPid));
+        mark = std::to_string(pidNamespace()) + "." + std::to_string(markedPid) + "." + std::to_string(ownStartTicks());
     }
     return mark;
 }
 
 std::string systemName(const std::string& name) { return "/tunedeck." + processMark() + "." + name; }
 
+// Whether a process is alive is told by a lock, not by its number: each
+// process holds a shared lock on a small object of its own for as long as
+// it runs, and the kernel lets it go when the process ends, however it ends.
+const char* const aliveSuffix = ".alive";
+
+void holdAliveLock() {
+    static std::mutex guard;
+    static pid_t holder = 0;
+    std::lock_guard<std::mutex> lock(guard);
+    if (holder == getpid()) return;
+    const std::string name = "/tunedeck." + processMark() + aliveSuffix;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0) return;
+        flock(fd, LOCK_SH);
+        // A sweeper may have removed the name between its creation and the
+        // lock: the name must still be this object.
+        struct stat held {}, named {};
+        if (fstat(fd, &held) == 0 && stat(("/dev/shm" + name).c_str(), &named) == 0 && held.st_ino == named.st_ino) {
+            holder = getpid(); // the descriptor stays open: the lock lasts the process
+            return;
+        }
+        close(fd);
+    }
+}
+
 // Blocks left by processes that no longer run (a crash skips the clean-up
-// of the last instance) are removed, so they do not pile up in memory. Only
-// blocks of this pid namespace are judged: a process elsewhere may be alive
-// under the same number.
+// of the last instance) are removed, so they do not pile up in memory.
 void removeLeftovers() {
     static std::once_flag once;
     std::call_once(once, [] {
         DIR* dir = opendir("/dev/shm");
         if (!dir) return;
-        const std::string own = std::to_string(pidNamespace()) + ".";
-        while (dirent* entry = readdir(dir)) {
-            const char* name = entry->d_name;
-            if (std::strncmp(name, "tunedeck.", 9) != 0 || std::strncmp(name + 9, own.c_str(), own.size()) != 0) continue;
-            char* end = nullptr;
-            const long pid = std::strtol(name + 9 + own.size(), &end, 10);
-            if (pid <= 0 || !end || *end != '.') continue;
-            const unsigned long long started = std::strtoull(end + 1, &end, 10);
-            if (!end || *end != '.') continue;
-            const bool alive = (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) && startTicks(pid) == started;
-            if (!alive) shm_unlink((std::string("/") + name).c_str());
-        }
+        const std::string own = "tunedeck." + processMark() + ".";
+        std::map<std::string, bool> aliveByMark;
+        std::vector<std::string> names;
+        while (dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
         closedir(dir);
+        for (const std::string& name : names) {
+            if (name.compare(0, 9, "tunedeck.") != 0 || name.compare(0, own.size(), own) == 0) continue;
+            // The mark is the three dot-separated numbers after "tunedeck.".
+            size_t end = 9;
+            for (int part = 0; part < 3 && end != std::string::npos; ++part) end = name.find('.', end + 1);
+            if (end == std::string::npos) continue;
+            const std::string mark = name.substr(9, end - 9);
+            auto known = aliveByMark.find(mark);
+            if (known == aliveByMark.end()) {
+                bool alive = false;
+                const std::string aliveName = "/tunedeck." + mark + aliveSuffix;
+                const int fd = shm_open(aliveName.c_str(), O_RDWR | O_CLOEXEC, 0600);
+                if (fd >= 0) {
+                    alive = flock(fd, LOCK_EX | LOCK_NB) != 0;
+                    if (!alive) shm_unlink(aliveName.c_str());
+                    close(fd);
+                }
+                known = aliveByMark.emplace(mark, alive).first;
+            }
+            if (!known->second) shm_unlink(("/" + name).c_str());
+        }
     });
 }
+
+} // namespace
+
+namespace {
 
 class PosixSharedMemory : public SharedMemory {
 public:
@@ -117,6 +156,7 @@ std::map<std::string, std::weak_ptr<SharedMemory>>& registry() {
 } // namespace
 
 std::shared_ptr<SharedMemory> SharedMemory::open(const std::string& name, size_t size, bool& existed) {
+    holdAliveLock();
     removeLeftovers();
     std::lock_guard<std::mutex> guard(registryMutex);
     auto& views = registry();
