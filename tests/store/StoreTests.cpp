@@ -239,6 +239,52 @@ TEST(StoreFolder, TheHostsDirectoryIsNormalisedAndAFilePathCutBack) {
     EXPECT_EQ(own.back(), '/');
 }
 
+// A plug-in folder that cannot take a new file, holding a store file the
+// user may write: the facts go to the user's data folder, read first from
+// where they were found, and the old file is left as it was. Run as an
+// unprivileged user (root writes any folder).
+TEST(StoreFolder, AFolderThatTakesNoNewFilesSendsTheFactsToTheUsersFolder) {
+    char folderName[] = "/tmp/tunedeck-ro-XXXXXX", homeName[] = "/tmp/tunedeck-home-XXXXXX";
+    ASSERT_NE(mkdtemp(folderName), nullptr);
+    ASSERT_NE(mkdtemp(homeName), nullptr);
+    const std::string folder = std::string(folderName) + "/", storePath = folder + "trakvox.dat";
+    {
+        TrackInfoStore store(storePath);
+        store.putRecord(sigA, "/a.mp3", 120.0f, 777, nullptr, true, true, false);
+    }
+    const std::string before = readText(storePath);
+    chmod(storePath.c_str(), 0666);
+    chmod(folderName, 0555);
+    chmod(homeName, 0777);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(10);
+        setenv("HOME", homeName, 1);
+        TestHost::reset();
+        TestHost::directory = folder;
+        int code = 0;
+        {
+            TrackPlayer player(TestHost::callback, fullProfile, RecordingEditor::make);
+            player.open();
+            TrackInfoStore* store = player.getInfoStore();
+            if (!store || store->path() != std::string(homeName) + "/.local/share/tunedeck/trakvox.dat") code = 11;
+            else if (store->getRecord(sigA, nullptr, false).length != 777) code = 12;
+            else store->putRecord(sigB, "/b.mp3", 90.0f, 0, nullptr, true, false, false);
+        }
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    chmod(folderName, 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "10: no unprivileged user, 11: not the user's folder, 12: facts not read";
+    EXPECT_EQ(readText(storePath), before) << "the plug-in folder's file is left as it was";
+    TrackInfoStore moved(std::string(homeName) + "/.local/share/tunedeck/trakvox.dat");
+    EXPECT_EQ(moved.getRecord(sigA, nullptr, false).length, 777);
+    EXPECT_EQ(moved.getRecord(sigB, nullptr, false).tempo, 90.0f);
+}
+
 class StoreWithPlayers : public PlayerFixture {};
 
 TEST_F(StoreWithPlayers, TracksThatBeginAlikeEachKeepTheirOwnLengthAndRecord) {
