@@ -2,7 +2,7 @@
 # The whole test suite: the normal build's tests, the same tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a
 # bounded time over its seed corpus.
-#   FUZZ_SECONDS (default 30) sets the time per fuzz target.
+#   FUZZ_SECONDS (default 20) sets the time per fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -38,7 +38,7 @@ echo "== fuzz targets"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
       -DCMAKE_CXX_COMPILER=clang++ -DTUNEDECK_FUZZ=ON -DTUNEDECK_TESTS=ON -DTUNEDECK_BENCH=OFF
 cmake --build build-fuzz --target fuzz_wav fuzz_track_list fuzz_mpeg fuzz_flac fuzz_store_file
-seconds=${FUZZ_SECONDS:-30}
+seconds=${FUZZ_SECONDS:-20}
 for target in wav track_list mpeg flac store_file; do
   work=$(mktemp -d)
   cp tests/fuzz/corpus/$target/* "$work"/
