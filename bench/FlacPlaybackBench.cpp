@@ -13,23 +13,14 @@
 
 #include "bench/BenchTrack.h"
 #include "flac/FlacSource.h"
+#include "tests/support/WalkedSource.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
-class BenchSource : public FlacSource {
-public:
-    BenchSource() : FlacSource(nullptr) {}
-    bool open(const std::string& path) {
-        std::snprintf(fileName, sizeof fileName, "%s", path.c_str());
-        if (!openFile()) return false;
-        LoaderRun run(*this, loaderData());
-        loadFunc(run);
-        return true;
-    }
-};
+using BenchSource = WalkedSource<FlacSource>;
 
 // The least any FLAC playback can cost: decode every frame and convert it.
 double bareDecode(const std::string& path, int64_t& frames) {
@@ -68,7 +59,7 @@ int main() {
     int64_t frames = 0;
     const double bare = std::min(bareDecode(path, frames), bareDecode(path, frames));
     BenchSource source;
-    if (!source.open(path)) return 1;
+    if (!source.openAndWalk(path)) return 1;
     std::vector<float> l(512), r(512);
     float* outs[2] = {l.data(), r.data()};
     double play = 1e9;

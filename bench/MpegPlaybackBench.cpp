@@ -17,6 +17,7 @@
 
 #include "bench/BenchTrack.h"
 #include "mpeg/MpegSource.h"
+#include "tests/support/WalkedSource.h"
 
 namespace {
 
@@ -24,18 +25,8 @@ using Clock = std::chrono::steady_clock;
 
 double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
-class BenchSource : public MpegSource {
-public:
-    BenchSource() : MpegSource(nullptr) {}
-    // Opens the file and builds its frame index, as the loader does.
-    bool open(const std::string& path) {
-        std::snprintf(fileName, sizeof fileName, "%s", path.c_str());
-        if (!openFile()) return false;
-        LoaderRun run(*this, loaderData());
-        loadFunc(run);
-        return true;
-    }
-};
+// Opened with its frame index built, as the loader builds it.
+using BenchSource = WalkedSource<MpegSource>;
 
 std::string makeTrack() {
     const std::string path = "/tmp/tunedeck-bench-10min.mp3";
@@ -72,7 +63,7 @@ double bareDecode(const std::vector<uint8_t>& bytes, int64_t& frames) {
 
 double playThrough(const std::string& path, int32_t frames, double ratio, bool equaliser) {
     BenchSource source;
-    if (!source.open(path)) return 0;
+    if (!source.openAndWalk(path)) return 0;
     if (equaliser) {
         // The player's start values: half gain in every band.
         const float crossovers[2] = {0.33f, 0.67f}, gains[3] = {0.5f, 0.5f, 0.5f};
@@ -117,7 +108,7 @@ int main(int argc, char** argv) {
     std::printf("getSound ratio 1.06:      %.3f s  (%.3fx the bare loop)\n", pitched, pitched / bare);
 
     BenchSource source;
-    source.open(path);
+    source.openAndWalk(path);
     std::vector<float> l(64), r(64);
     float* outs[2] = {l.data(), r.data()};
     std::mt19937 random(1);

@@ -9,6 +9,7 @@
 #include "tests/mpeg/MpegTestSupport.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/PlayerFixture.h"
+#include "tests/support/WalkedSource.h"
 
 namespace {
 
@@ -25,18 +26,7 @@ struct Reference {
     }
 };
 
-class OpenedFlac : public FlacSource {
-public:
-    explicit OpenedFlac(SourceOwner* owner) : FlacSource(owner) {}
-    // Opens the file and walks it on this thread, as the loader does.
-    bool openAndWalk(const std::string& path) {
-        std::snprintf(fileName, sizeof fileName, "%s", path.c_str());
-        if (!openFile()) return false;
-        LoaderRun run(*this, loaderData());
-        loadFunc(run);
-        return true;
-    }
-};
+using OpenedFlac = WalkedSource<FlacSource>;
 
 const char* const files[][2] = {{"music16.flac", "music16-flac.wav"}, {"mono24-96k.flac", "mono24-96k-flac.wav"}};
 
