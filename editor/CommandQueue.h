@@ -51,6 +51,11 @@ public:
         return true;
     }
 
+    bool empty() const {
+        const uint32_t at = head.load(std::memory_order_relaxed);
+        return slots[at % capacity].sequence.load(std::memory_order_acquire) != at + 1;
+    }
+
     void clear() {
         Command ignored{};
         while (pop(ignored)) {

@@ -200,7 +200,6 @@ void PlayerEditor::loopsOff() {
 }
 
 void PlayerEditor::receiveCommand(int32_t tag, float value) {
-    if (!windowOpen) return;
     if (!onGuiThread()) {
         // The title is read back from the player: a flag is all it needs.
         if (tag == profile.titleTag) {
@@ -213,20 +212,30 @@ void PlayerEditor::receiveCommand(int32_t tag, float value) {
             postUpdate();
             return;
         }
-        if (!windowOpen) return;
         takeQueuedCommands();
         applyCommand(tag, value);
         return;
     }
     std::lock_guard<std::recursive_mutex> held(controlsLock);
-    if (!windowOpen) return;
     takeQueuedCommands();
     applyCommand(tag, value);
+}
+
+void PlayerEditor::takeQueuedCommandsIfFree() {
+    if (queued.empty()) return;
+    std::unique_lock<std::recursive_mutex> held(controlsLock, std::try_to_lock);
+    if (held.owns_lock()) takeQueuedCommands();
 }
 
 void PlayerEditor::takeQueuedCommands() {
     CommandQueue::Command command{};
     while (queued.pop(command)) applyCommand(command.tag, command.value);
+}
+
+float PlayerEditor::currentValue(const Control& control) const {
+    if (&control == parts.play) return player.isPlaying() ? 1.0f : 0.0f;
+    if (&control == parts.position) return player.getParameter(TrackPlayer::Position);
+    return control.getValue();
 }
 
 void PlayerEditor::applyCommand(int32_t tag, float value) {
@@ -243,7 +252,7 @@ void PlayerEditor::applyCommand(int32_t tag, float value) {
         Control* control = parts.byTag[entry];
         if (!control || control->getTag() != tag) continue;
         writeLogf("control = %d ", entry);
-        control->setValue(commandedValue(control->getValue(), value));
+        control->setValue(commandedValue(currentValue(*control), value));
         dispatch(control, nullptr, false);
         update();
     }

@@ -13,19 +13,23 @@ PlayerEditor::PlayerEditor(TrackPlayer& owner, const BuildProfile& buildProfile)
     overviewBitmap = new Bitmap(0, TrackSource::overviewWidth, TrackSource::overviewHeight,
                                 std::vector<uint32_t>(TrackSource::overviewWidth * TrackSource::overviewHeight, 0));
     overviewBitmap->setTransparentColour(colours::yellow);
+    // The controls are the deck's state: they live as long as the player, and
+    // a window only shows them.
+    skin.load(profile.compact);
+    parts.build(profile, skin, overviewBitmap, this);
+    setDefaults();
+    char name[TrackList::pathRoom];
+    player.getTrackName(name, sizeof name);
+    setTitleText(name, false);
 }
 
 // The player closes an open window before it goes; this covers an editor
 // destroyed on its own.
 PlayerEditor::~PlayerEditor() {
-    if (windowOpen) {
-        std::lock_guard<std::recursive_mutex> held(controlsLock);
-        windowOpen = false;
-        delete frame;
-        frame = nullptr;
-        skin.releaseAll();
-        parts.destroy();
-    }
+    close();
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    parts.destroy();
+    skin.releaseAll();
     overviewBitmap->release();
 }
 
@@ -36,25 +40,29 @@ bool PlayerEditor::open(void* parentWindow) {
     writeLog("Opening editor...\n");
     guiThread = std::this_thread::get_id();
     EditorBase::open(parentWindow);
-    skin.load(profile.compact);
     frame = new WindowView(Rect{0, 0, profile.editorWidth, profile.editorHeight}, parentWindow, *this);
-    parts.build(profile, skin, overviewBitmap, this);
-    copyOverviewIntoBitmap();
-    queued.clear();
-    pending = 0;
-    setPage(0);
     windowOpen = true;
-    char name[TrackList::pathRoom];
-    player.getTrackName(name, sizeof name);
-    setTitleText(name, false);
-    if (!player.editorOpened()) setDefaults();
-    update();
+    // What changed while the window was closed is shown as it stands now;
+    // nothing is replayed to the player.
+    takeQueuedCommands();
+    applyPendingDisplay();
+    showPlayerState();
+    setPage(currentPage);
     writeLog("Editor opened...\n");
     return true;
 }
 
-// The values a window shows when no host parameter has been set: the
-// player is not told, it starts in the same state.
+// The player's own state wins over anything a control last showed.
+void PlayerEditor::showPlayerState() {
+    parts.play->setValue(player.isPlaying() ? 1.0f : 0.0f);
+    parts.autoRewind->setValue(static_cast<float>(player.getAutoRewind()) * 0.5f);
+    copyOverviewIntoBitmap();
+    parts.position->setDirty(true);
+    player.refreshList();
+    player.showState();
+}
+
+// The values the controls start with, which are the player's own.
 void PlayerEditor::setDefaults() {
     parts.autoRewind->setValue(0.0f);
     parts.play->setValue(0.0f);
@@ -75,25 +83,16 @@ void PlayerEditor::close() {
     writeLog("Closing editor...\n");
     windowOpen = false;
     frame->removeAll(false);
-    writeLog("2\n");
     delete frame;
     frame = nullptr;
-    writeLog("2.1\n");
-    skin.releaseAll();
-    writeLog("2.2\n");
-    writeLog("3\n");
-    parts.destroy();
-    queued.clear();
-    pending = 0;
-    player.editorClosed();
     writeLog("Editor closed...\n");
 }
 
 void PlayerEditor::idle() {
     if (!onGuiThread()) return;
     std::lock_guard<std::recursive_mutex> held(controlsLock);
-    if (!windowOpen) return;
     takeQueuedCommands();
+    if (!windowOpen) return;
     applyPendingDisplay();
     EditorBase::idle();
 }
@@ -126,8 +125,8 @@ bool PlayerEditor::onWheel(float distance) {
 
 void PlayerEditor::setPage(int32_t page) {
     std::lock_guard<std::recursive_mutex> held(controlsLock);
-    if (!frame) return;
     currentPage = page;
+    if (!frame) return;
     frame->removeAll(false);
     const int32_t shown = parts.pageCount > 1 ? ((page % parts.pageCount) + parts.pageCount) % parts.pageCount : 0;
     frame->setBackground(parts.pageBackgrounds[shown]);

@@ -1,18 +1,19 @@
 #pragma once
-// The player's editor: the window through which controls drive the player,
-// host parameters and MIDI move those controls, and the player shows its
-// track, time, tempo, list and overview.
+// The player's editor: the deck's controls, through which a person, host
+// parameters and MIDI drive the player, and the window that shows them with
+// the player's track, time, tempo, list and overview. The controls live from
+// the player's start to its end; a window comes and goes and only shows them.
 //
 // Who runs what:
 // - The GUI thread (the one that opens the window) opens, closes and idles
-//   the editor, takes the window's mouse and keys, and is the only thread
-//   that draws or touches a control, always holding `controlsLock`.
+//   the window, takes its mouse and keys, and is the only thread that draws.
+//   Every thread that touches a control holds `controlsLock`.
 // - Other threads (audio: MIDI, host automation, the end of a track; the
 //   opener and loader threads) never wait for the editor. Their display
 //   operations store values and raise flags, which the GUI thread applies at
-//   its next idle. Their commands act at once when the controls are free
-//   (a try-lock), otherwise they wait in a queue that the GUI thread, or the
-//   next command, takes in order.
+//   its next idle or when the window opens. Their commands act at once when
+//   the controls are free (a try-lock), otherwise they wait in a queue that
+//   the next command, the next audio block or the GUI thread takes in order.
 // - The overview pixels live as long as the editor, open or closed: loaders
 //   draw into them.
 #include <atomic>
@@ -49,8 +50,8 @@ public:
     bool isOpen() const { return windowOpen; }
 
     // The display operations and the command receiver are virtual so that
-    // tests can watch what the player sends its editor. All do nothing
-    // while the window is closed.
+    // tests can watch what the player sends its editor. Commands act with
+    // the window open or closed.
 
     // Applies a command to the control bearing tag: below 0 toggles, 0..1
     // sets, (1, 2) lowers by value - 1, (2, 3) raises by value - 2, exactly
@@ -65,6 +66,9 @@ public:
     virtual void refreshOverview(bool force);
     virtual void refreshTitle();
     virtual void showOpenError();
+    // Applies commands left in the queue when the controls are free; never
+    // waits (the audio thread calls it every block).
+    void takeQueuedCommandsIfFree();
 
     uint8_t* overviewPixels() { return overviewMemory; }
 
@@ -72,7 +76,7 @@ public:
     void setPage(int32_t page);
     int32_t page() const { return currentPage; }
     bool showsRemainingTime() const { return remainingTime; }
-    // The open window's controls (GUI thread).
+    // The deck's controls (GUI thread, or with the controls held).
     const EditorControls& controls() const { return parts; }
 
 private:
@@ -83,12 +87,13 @@ private:
 
     bool onGuiThread() const { return std::this_thread::get_id() == guiThread.load(std::memory_order_relaxed); }
     void raise(uint32_t flags);
-    // A display operation: on the GUI thread it shows now, with the
-    // controls held; elsewhere keep stores its values and the flag asks the
-    // next idle to show them.
+    // A display operation: on the GUI thread with the window open it shows
+    // now, with the controls held; elsewhere keep stores its values and the
+    // flag asks the next idle to show them.
+    // With the window closed the values wait for its opening, so the window
+    // shows the latest of them.
     template <typename Keep, typename Show> void display(uint32_t flag, Keep keep, Show show) {
-        if (!windowOpen) return;
-        if (!onGuiThread()) {
+        if (!onGuiThread() || !windowOpen) {
             keep();
             raise(flag);
             return;
@@ -113,6 +118,10 @@ private:
     void refreshOverviewNow(bool force);
     void copyOverviewIntoBitmap();
     void setDefaults();
+    void showPlayerState();
+    // The value a command starts from: the player's for the controls whose
+    // state the player also changes on its own (play, position).
+    float currentValue(const Control& control) const;
     void setTitleText(const char* path, bool withCounter);
 
     TrackPlayer& player;

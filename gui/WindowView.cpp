@@ -41,6 +41,7 @@ void WindowView::removeView(View* view, bool releaseIt) {
     std::erase(views, view);
     if (focus == view) focus = nullptr;
     view->removed(*this);
+    view->setWindowView(nullptr);
     if (releaseIt) view->release();
 }
 
@@ -53,6 +54,8 @@ void WindowView::removeAll(bool releaseIt) {
     all.swap(views);
     for (View* view : all) {
         view->removed(*this);
+        // Controls outlive the window that showed them.
+        view->setWindowView(nullptr);
         if (releaseIt) view->release();
     }
 }

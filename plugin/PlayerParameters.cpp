@@ -121,9 +121,7 @@ void TrackPlayer::setParameter(int32_t index, float value) {
     value = std::clamp(value, 0.0f, 1.0f);
     PlayerEditor& view = *editorView;
     switch (index) {
-    case Playing:
-        if ((value >= 0.5f) != playing) view.receiveCommand(TagPlay, -1.0f);
-        break;
+    case Playing: view.receiveCommand(TagPlay, value >= 0.5f ? 1.0f : 0.0f); break;
     case AutoRewind: {
         // Three modes at 0, 0.5 and 1: the nearest is taken.
         const auto mode = static_cast<int32_t>(std::lround(value * 2.0f));
@@ -153,9 +151,9 @@ void TrackPlayer::setParameter(int32_t index, float value) {
     case EqTreble: view.receiveCommand(TagTrebleLevel, value); break;
     case EqTweet: view.receiveCommand(TagTweetLevel, value); break;
     case Vol: view.receiveCommand(TagVolume, value); break;
-    case CutBass: view.receiveCommand(TagCutBass, value); break;
-    case CutTreble: view.receiveCommand(TagCutTreble, value); break;
-    case CutTweet: view.receiveCommand(TagCutTweet, value); break;
+    case CutBass:
+    case CutTreble:
+    case CutTweet: view.receiveCommand(TagCutBass + (index - CutBass), value >= 0.5f ? 1.0f : 0.0f); break;
     case Loop:
         if (value < 0.1f) {
             view.receiveCommand(profile.loopOffTag, 0.0f);
@@ -167,7 +165,5 @@ void TrackPlayer::setParameter(int32_t index, float value) {
         break;
     default: break;
     }
-    paramCache[index] = value;
-    paramDirty[index] = true;
     writeLog("ok\n");
 }

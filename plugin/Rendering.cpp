@@ -63,6 +63,9 @@ void TrackPlayer::updateTimeDisplay() {
 
 void TrackPlayer::renderBlock(float** outputs, int32_t frames, bool replace) {
     if (frames <= 0 || !outputs || !outputs[0] || !outputs[1]) return;
+    // Host values and MIDI keys that found the controls busy act now, window
+    // open or closed.
+    editorView->takeQueuedCommandsIfFree();
     if (replace) {
         renderTrack(outputs, frames);
         return;

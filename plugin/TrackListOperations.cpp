@@ -4,6 +4,7 @@
 // nextFile and previousFile, which rendering and MIDI call and which touch
 // only the two Relaxed counters.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -54,6 +55,21 @@ std::string completed(const std::string& path) {
     return paths::isComplete(path) ? path : paths::join(paths::currentDirectory(), path);
 }
 
+bool namesTrackList(const std::string& path) {
+    static constexpr char extension[] = ".m3u";
+    constexpr size_t n = sizeof extension - 1;
+    if (path.size() < n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(path[path.size() - n + i])) != extension[i]) return false;
+    return true;
+}
+
+// Readers take a line that begins with "#" for a comment; "./" keeps such a
+// name an entry and means the same folder to every reader.
+std::string asListLine(const std::string& path) {
+    return !path.empty() && path.front() == '#' ? std::string(".") + paths::separator + path : path;
+}
+
 } // namespace
 
 bool TrackPlayer::isPlayable(const char* path) const {
@@ -88,10 +104,10 @@ bool TrackPlayer::readListLines(const char* listPath, std::vector<std::string>& 
     int c;
     auto keep = [&] {
         while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-        // Comment lines (#EXTM3U, #EXTINF) and lines no source plays are
-        // skipped; so are paths too long to be stored.
-        bool wanted = !line.empty() && line[0] != '#' &&
-                      (line.find(".mp") != std::string::npos || isPlayable(line.c_str())) &&
+        // Comment lines (#EXTM3U, #EXTINF) and lines that name neither a
+        // track a source plays nor another list are skipped; so are paths
+        // too long to be stored.
+        bool wanted = !line.empty() && line[0] != '#' && (isPlayable(line.c_str()) || namesTrackList(line)) &&
                       line.size() < static_cast<size_t>(TrackList::pathRoom);
         if (wanted && static_cast<int32_t>(lines.size()) < maxListLines) lines.push_back(line);
         line.clear();
@@ -134,7 +150,7 @@ bool TrackPlayer::addFilesFrom(const char* buffer, size_t room, std::set<std::st
     // Expands a ".m3u" list once per add, however the lists name each other.
     auto expandList = [&](const std::string& listPath) {
         if (depth >= maxListDepth || listsRead.size() >= maxListsPerAdd) return false;
-        if (!listsRead.insert(completed(listPath)).second) return false;
+        if (!listsRead.insert(paths::normalised(completed(listPath))).second) return false;
         std::vector<char> output(static_cast<size_t>(TrackList::pathRoom) * (maxListLines + 2));
         if (!readTrackList(listPath.c_str(), output.data(), output.size())) return false;
         addFilesFrom(output.data(), output.size(), listsRead, depth + 1);
@@ -148,7 +164,7 @@ bool TrackPlayer::addFilesFrom(const char* buffer, size_t room, std::set<std::st
         insertEntry(first.c_str());
         return true;
     }
-    if (first.find(".m3u") != std::string::npos) return expandList(first);
+    if (namesTrackList(first)) return expandList(first);
 
     for (size_t i = parts.size(); i-- > 1;) {
         const std::string& name = parts[i];
@@ -156,7 +172,7 @@ bool TrackPlayer::addFilesFrom(const char* buffer, size_t room, std::set<std::st
         if (path.size() >= static_cast<size_t>(TrackList::pathRoom)) continue;
         if (isPlayable(path.c_str()))
             insertEntry(path.c_str());
-        else if (name.find(".m3u") != std::string::npos)
+        else if (namesTrackList(path))
             expandList(path);
     }
     return false;
@@ -210,7 +226,7 @@ void TrackPlayer::saveTrackList(const char* listPath) {
     for (int32_t i = 0; i < tracks.count; ++i) {
         std::string entry = tracks.entries[i];
         if (!paths::isComplete(entry)) {
-            std::fprintf(file, "%s\n", entry.c_str());
+            std::fprintf(file, "%s\n", asListLine(entry).c_str());
             continue;
         }
         auto parts = paths::split(entry);
@@ -221,7 +237,7 @@ void TrackPlayer::saveTrackList(const char* listPath) {
         std::string relative;
         for (size_t d = common; d < listDirs.size(); ++d) relative += paths::parentStep();
         for (size_t d = common; d < entryDirs.size(); ++d) relative += entryDirs[d] + paths::separator;
-        std::fprintf(file, "%s%s%s\n", relative.c_str(), parts.name.c_str(), parts.extension.c_str());
+        std::fprintf(file, "%s\n", asListLine(relative + parts.name + parts.extension).c_str());
     }
     std::fclose(file);
 }

@@ -89,25 +89,10 @@ intptr_t TrackPlayer::canDo(const char* text) {
     return std::strcmp(text, "sendVstTimeInfo") == 0 || std::strcmp(text, "receiveVstTimeInfo") == 0 ? 1 : 0;
 }
 
-bool TrackPlayer::editorOpened() {
-    bool replayed = false;
-    for (int32_t index = 0; index < parameterCount; ++index) {
-        if (!paramDirty[index]) continue;
-        setParameter(index, paramCache[index]);
-        paramDirty[index] = false;
-        replayed = true;
-    }
+void TrackPlayer::showState() {
     refreshList();
     editorView->showTempo(tempo * (pitch * 0.01f + 1.0f));
     showTrackFactsAndTime();
-    return replayed;
-}
-
-void TrackPlayer::editorClosed() {
-    for (int32_t index = 0; index < parameterCount; ++index) {
-        paramCache[index] = getParameter(index);
-        paramDirty[index] = true;
-    }
 }
 
 void TrackPlayer::requestOpen(int32_t direction) {

@@ -74,9 +74,8 @@ public:
     int32_t getVendorVersion() override { return 4; }
     intptr_t canDo(const char* text) override;
 
-    // Editor synchronisation.
-    bool editorOpened();
-    void editorClosed();
+    // Sends the editor the list, tempo, track facts and time as they stand.
+    void showState();
 
     // Operations of the editor's controls.
     // mayAsk: a person is there to answer the store's question (a GUI action).
@@ -179,8 +178,6 @@ public:
     int32_t getLoopIndex() const { return loopIndex; }
     bool isLengthKnown() const { return lengthKnown; }
     bool isOverviewKnown() const { return overviewKnown; }
-    float cachedParameter(int32_t index) const { return paramCache[index]; }
-    bool parameterPending(int32_t index) const { return paramDirty[index]; }
 
 private:
     // Returns whether the buffer was one playable path or a track list.
@@ -243,8 +240,6 @@ private:
     // A move asks rendering to fade out from where it is (the tail is read
     // on the audio thread, the only reader of the sources).
     std::atomic<bool> fadePending{false};
-    Relaxed<float> paramCache[parameterCount] = {};
-    Relaxed<bool> paramDirty[parameterCount] = {};
     uint32_t tapTimes[100] = {};
     Relaxed<int32_t> tapCount{0};
     Relaxed<float> tempo{120.0f};

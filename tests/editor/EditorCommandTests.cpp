@@ -1,6 +1,6 @@
-// Host parameters and MIDI keys move the window's controls, which then act
-// as if a person had moved them; what the window missed while closed it
-// catches up on when it opens. Other threads never draw.
+// Host parameters and MIDI keys move the deck's controls, window open or
+// closed, which then act as if a person had moved them. Other threads
+// never draw.
 #include <thread>
 
 #include "editor/CommandQueue.h"
@@ -18,29 +18,55 @@ protected:
     float position() { return player->getParameter(TrackPlayer::Position); }
 };
 
-TEST_P(EditorCommands, HostParametersSetWhileTheWindowIsClosedActWhenItOpens) {
-    player->setParameter(TrackPlayer::Vol, 0.3f);
-    player->setParameter(TrackPlayer::CutBass, 1.0f);
-    EXPECT_FLOAT_EQ(player->getVolume(), 1.0f) << "nothing acts while the window is closed";
-    openWindow();
+TEST_P(EditorCommands, HostValuesAndMidiKeysActWithTheWindowNeverOpened) {
+    playRamp(441000);
+    player->setPlaying(false);
+    AEffect* effect = player->record();
+    effect->setParameter(effect, TrackPlayer::Vol, 0.3f);
+    effect->setParameter(effect, TrackPlayer::CutBass, 1.0f);
+    effect->setParameter(effect, TrackPlayer::Pitch, 0.75f);
     EXPECT_FLOAT_EQ(player->getVolume(), 0.3f);
-    EXPECT_FLOAT_EQ(controls().volume->getValue(), 0.3f);
-    EXPECT_FLOAT_EQ(player->getParameter(TrackPlayer::CutBass), 1.0f);
+    EXPECT_FLOAT_EQ(effect->getParameter(effect, TrackPlayer::CutBass), 1.0f);
+    EXPECT_FLOAT_EQ(player->getPitch(), 16.0f);
+    note(51); // play
+    EXPECT_TRUE(player->isPlaying());
+    note(60); // the eighth white key: 7/14 of the track
+    EXPECT_NEAR(position(), 0.5f, 1e-4f);
+    note(61); // back 5 %
+    EXPECT_NEAR(position(), 0.45f, 1e-4f);
+    // A track that ends while nobody looks stops the deck; Play written
+    // by the host then starts it again, once.
+    player->setPlaying(false);
+    effect->setParameter(effect, TrackPlayer::Playing, 1.0f);
+    effect->setParameter(effect, TrackPlayer::Playing, 1.0f);
+    EXPECT_TRUE(player->isPlaying());
+    EXPECT_FLOAT_EQ(effect->getParameter(effect, TrackPlayer::Playing), 1.0f);
 }
 
-TEST_P(EditorCommands, AReopenedWindowReplaysTheValuesThatStoodAtItsClosing) {
-    openWindow();
+// Hosts hide and show the window as they like (Qtractor closes the editor
+// when its window is hidden): nothing the deck does depends on it.
+TEST_P(EditorCommands, ClosingAndReopeningTheWindowChangesNothing) {
     playRamp(441000);
-    view().receiveCommand(TrackPlayer::TagPosition, 0.5f);
-    view().receiveCommand(TrackPlayer::TagVolume, 0.6f);
-    view().setPage(compact() ? 2 : 0);
-    player->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
-    EXPECT_FALSE(view().isOpen());
-    player->setPosition(10);
     openWindow();
-    EXPECT_NEAR(position(), 0.5f, 1e-4f) << "the position at closing is replayed";
-    EXPECT_FLOAT_EQ(controls().volume->getValue(), 0.6f);
-    EXPECT_EQ(view().page(), 0) << "each opening starts on the first page";
+    view().receiveCommand(TrackPlayer::TagVolume, 0.6f);
+    showPage(2);
+    for (bool playing : {true, false}) {
+        player->setPlaying(playing);
+        player->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+        player->setPosition(400000);
+        player->dispatcher(effEditOpen, 0, 0, nullptr, 0.0f);
+        showWindow();
+        EXPECT_EQ(player->getPosition(), 400000) << "no jump back";
+        EXPECT_EQ(player->isPlaying(), playing);
+        EXPECT_FLOAT_EQ(controls().play->getValue(), playing ? 1.0f : 0.0f) << "the Play button shows the deck";
+        EXPECT_FLOAT_EQ(player->getVolume(), 0.6f);
+        EXPECT_NEAR(controls().position->getValue(), 400000.0f / 441000.0f, 1e-4f);
+        EXPECT_EQ(view().page(), compact() ? 2 : 0);
+    }
+    // The first click on Play after a reopening acts.
+    showPage(0);
+    clickTag(TrackPlayer::TagPlay);
+    EXPECT_TRUE(player->isPlaying());
 }
 
 TEST_P(EditorCommands, TheLoopParameterArrivesAsLoopButtonCommands) {
@@ -100,15 +126,6 @@ TEST_P(EditorCommands, MidiKeysMoveThroughTheWindowsControls) {
     note(51); // play toggles
     EXPECT_FALSE(player->isPlaying());
     EXPECT_FLOAT_EQ(controls().play->getValue(), 0.0f);
-}
-
-TEST_P(EditorCommands, EditorKeysDoNothingWhileTheWindowIsClosed) {
-    playRamp(441000);
-    player->setPlaying(false);
-    note(51);
-    EXPECT_FALSE(player->isPlaying());
-    note(60);
-    EXPECT_EQ(player->getPosition(), 0);
 }
 
 // A host that automates from its audio thread: commands act at once, and

@@ -78,8 +78,11 @@ TEST_F(AudioThread, EventsAutomationAndTheEndOfATrackDoNotAllocate) {
             effect->setParameter(effect, TrackPlayer::Vol, 0.5f);
             effect->setParameter(effect, TrackPlayer::Loop, 0.35f);
             effect->getParameter(effect, TrackPlayer::Position);
-            renderBoth(1); // the track ends here and the next one is asked for
+            renderBoth(1);
         }
+        effect->setParameter(effect, TrackPlayer::Loop, 0.0f);
+        player->setPosition(2990);
+        renderBoth(1); // the track ends here and the next one is asked for
         EXPECT_EQ(counter.count(), 0u);
     }
     player->waitForOpenings();

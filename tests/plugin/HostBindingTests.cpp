@@ -66,7 +66,7 @@ TEST_P(HostBinding, EditorRectangleMatchesTheBuild) {
 TEST_P(HostBinding, AutomatedParameterIsSetAndReportedToTheHost) {
     player->setParameterAutomated(TrackPlayer::Vol, 0.25f);
     EXPECT_EQ(TestHost::timesAsked(audioMasterAutomate), 1u);
-    EXPECT_FLOAT_EQ(player->cachedParameter(TrackPlayer::Vol), 0.25f);
+    EXPECT_FLOAT_EQ(player->getParameter(TrackPlayer::Vol), 0.25f);
 }
 
 TEST_P(HostBinding, AccumulatingProcessWhileStoppedLeavesTheHostsSoundAlone) {

@@ -47,32 +47,6 @@ TEST_P(Parameters, LoopValuesPickTheLoopButtonOrSwitchTheLoopOff) {
     EXPECT_EQ(editor().commands, expected);
 }
 
-TEST_P(Parameters, EachParameterReachesTheControlThatOwnsIt) {
-    addTracks({"/music/a.wav"});
-    const std::pair<int32_t, int32_t> routes[] = {{TrackPlayer::Position, 10}, {TrackPlayer::Pitch, 11},
-                                                  {TrackPlayer::EqCut1, 16},   {TrackPlayer::EqCut2, 17},
-                                                  {TrackPlayer::EqBass, 18},   {TrackPlayer::EqTreble, 19},
-                                                  {TrackPlayer::EqTweet, 20},  {TrackPlayer::Vol, 21},
-                                                  {TrackPlayer::CutBass, 13},  {TrackPlayer::CutTreble, 14},
-                                                  {TrackPlayer::CutTweet, 15}};
-    for (auto [index, tag] : routes) {
-        editor().commands.clear();
-        player->setParameter(index, 0.75f);
-        EXPECT_EQ(editor().commands, (std::vector<Command>{{tag, 0.75f}})) << index;
-        EXPECT_FLOAT_EQ(player->cachedParameter(index), 0.75f);
-        EXPECT_TRUE(player->parameterPending(index));
-    }
-}
-
-TEST_P(Parameters, PlayingAndAutoRewindActOnlyWhenTheValueDiffersAndSetTheMode) {
-    player->setParameter(TrackPlayer::Playing, 0.0f);
-    EXPECT_TRUE(editor().commands.empty()) << "already stopped";
-    player->setParameter(TrackPlayer::Playing, 1.0f);
-    player->setParameter(TrackPlayer::AutoRewind, 0.0f);
-    player->setParameter(TrackPlayer::AutoRewind, 0.5f);
-    EXPECT_EQ(editor().commands, (std::vector<Command>{{8, -1.0f}, {9, 0.5f}})) << "the mode is set, not toggled";
-}
-
 TEST_P(Parameters, PositionWithAnEmptyListDoesNothing) {
     player->setParameter(TrackPlayer::Position, 0.5f);
     EXPECT_TRUE(editor().commands.empty());
@@ -142,26 +116,6 @@ TEST_P(Parameters, PitchShowsTheTempoItPlaysAt) {
     EXPECT_FLOAT_EQ(player->getPitch(), 16.0f);
     ASSERT_FALSE(editor().tempos.empty());
     EXPECT_FLOAT_EQ(editor().tempos.back(), 120.0f * 1.16f);
-}
-
-TEST_P(Parameters, ValuesSetWhileTheEditorIsClosedAreReplayedWhenItOpens) {
-    player->setParameter(TrackPlayer::Pitch, 0.25f);
-    player->setParameter(TrackPlayer::Vol, 0.5f);
-    editor().commands.clear();
-    EXPECT_TRUE(player->editorOpened());
-    EXPECT_EQ(editor().commands, (std::vector<Command>{{11, 0.25f}, {21, 0.5f}}));
-    EXPECT_FALSE(player->parameterPending(TrackPlayer::Pitch));
-    editor().commands.clear();
-    EXPECT_FALSE(player->editorOpened()) << "nothing left to replay";
-    EXPECT_TRUE(editor().commands.empty());
-}
-
-TEST_P(Parameters, ClosingTheEditorCapturesEveryValueForTheNextOpening) {
-    player->setPitch(0.75f);
-    player->editorClosed();
-    for (int i = 0; i < TrackPlayer::parameterCount; ++i) EXPECT_TRUE(player->parameterPending(i));
-    EXPECT_FLOAT_EQ(player->cachedParameter(TrackPlayer::Pitch), 0.75f);
-    EXPECT_FLOAT_EQ(player->cachedParameter(TrackPlayer::Vol), 1.0f);
 }
 
 TEST_P(Parameters, ProgramNameIsCutToTwentyFourCharacters) {
