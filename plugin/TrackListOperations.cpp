@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,7 +23,6 @@ namespace paths = platform::paths;
 
 constexpr int maxListDepth = 8;
 constexpr size_t maxListsPerAdd = 256;
-constexpr int32_t maxListLines = 256;
 
 // Splits a multi-selection buffer (folder, zero, names each ended by a
 // zero, one more zero) that is room bytes long at most.
@@ -84,17 +84,19 @@ void TrackPlayer::insertEntry(const char* path) {
     writeLog("\n");
     if (!path || std::strlen(path) >= static_cast<size_t>(TrackList::pathRoom)) return;
     std::lock_guard<std::recursive_mutex> guard(listMutex);
+    // A full list keeps what it holds; the caller tells the user.
+    if (tracks.count >= TrackList::capacity) return;
     int32_t place = tracks.currentIndex;
     for (int32_t i = 0; i < TrackList::capacity; ++i)
         if (tracks.selected[i]) {
             place = i;
             break;
         }
-    place = std::clamp(place, 0, TrackList::capacity - 1);
-    for (int32_t i = TrackList::capacity - 2; i >= place; --i)
+    place = std::clamp(place, 0, static_cast<int32_t>(tracks.count));
+    for (int32_t i = tracks.count - 1; i >= place; --i)
         std::memcpy(tracks.entries[i + 1], tracks.entries[i], TrackList::pathRoom);
     std::snprintf(tracks.entries[place], TrackList::pathRoom, "%s", path);
-    if (tracks.count < TrackList::capacity) tracks.count = tracks.count + 1;
+    tracks.count = tracks.count + 1;
 }
 
 bool TrackPlayer::readListLines(const char* listPath, std::vector<std::string>& lines) const {
@@ -106,10 +108,11 @@ bool TrackPlayer::readListLines(const char* listPath, std::vector<std::string>& 
         while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
         // Comment lines (#EXTM3U, #EXTINF) and lines that name neither a
         // track a source plays nor another list are skipped; so are paths
-        // too long to be stored.
+        // too long to be stored. Every other line is kept, so that an add
+        // can tell how many did not fit.
         bool wanted = !line.empty() && line[0] != '#' && (isPlayable(line.c_str()) || namesTrackList(line)) &&
                       line.size() < static_cast<size_t>(TrackList::pathRoom);
-        if (wanted && static_cast<int32_t>(lines.size()) < maxListLines) lines.push_back(line);
+        if (wanted) lines.push_back(line);
         line.clear();
     };
     while ((c = std::fgetc(file)) != EOF) {
@@ -147,35 +150,64 @@ bool TrackPlayer::readTrackList(const char* listPath, char* output, size_t room)
 }
 
 bool TrackPlayer::addFilesFrom(const char* buffer, size_t room, std::set<std::string>& listsRead, int depth) {
+    // The files are gathered in the order the user chose them and the lists
+    // name them before any is inserted, so that a list without room for all
+    // of them takes the first ones and keeps every entry it had. Past a full
+    // list's worth they are only counted.
+    std::vector<std::string> found;
+    size_t total = 0;
+    auto takeTrack = [&](const std::string& path) {
+        if (found.size() < static_cast<size_t>(TrackList::capacity)) found.push_back(path);
+        ++total;
+    };
+    std::function<bool(const std::string&, int)> expandList;
+    auto takeNamed = [&](const std::string& folder, const std::string& name, int level) {
+        std::string path = paths::normalised(paths::isComplete(name) ? name : paths::join(folder, name));
+        if (path.size() >= static_cast<size_t>(TrackList::pathRoom)) return;
+        if (isPlayable(path.c_str()))
+            takeTrack(path);
+        else if (namesTrackList(path))
+            expandList(path, level);
+    };
     // Expands a ".m3u" list once per add, however the lists name each other.
-    auto expandList = [&](const std::string& listPath) {
-        if (depth >= maxListDepth || listsRead.size() >= maxListsPerAdd) return false;
+    expandList = [&](const std::string& listPath, int level) {
+        if (level >= maxListDepth || listsRead.size() >= maxListsPerAdd) return false;
         if (!listsRead.insert(paths::normalised(completed(listPath))).second) return false;
-        std::vector<char> output(static_cast<size_t>(TrackList::pathRoom) * (maxListLines + 2));
-        if (!readTrackList(listPath.c_str(), output.data(), output.size())) return false;
-        addFilesFrom(output.data(), output.size(), listsRead, depth + 1);
+        std::vector<std::string> lines;
+        if (!readListLines(listPath.c_str(), lines)) return false;
+        std::string folder = paths::directoryOf(listPath);
+        if (folder.empty()) folder = paths::join(paths::currentDirectory(), "");
+        for (const std::string& line : lines) takeNamed(folder, line, level + 1);
         return true;
     };
 
+    bool oneTrackOrList = false;
     std::vector<std::string> parts = splitSelection(buffer, room);
     if (parts.empty()) return false;
     const std::string& first = parts.front();
     if (first.size() < static_cast<size_t>(TrackList::pathRoom) && isPlayable(first.c_str())) {
-        insertEntry(first.c_str());
-        return true;
+        takeTrack(first);
+        oneTrackOrList = true;
+    } else if (namesTrackList(first)) {
+        oneTrackOrList = expandList(first, depth);
+    } else {
+        for (size_t i = 1; i < parts.size(); ++i) takeNamed(first, parts[i], depth);
     }
-    if (namesTrackList(first)) return expandList(first);
 
-    for (size_t i = parts.size(); i-- > 1;) {
-        const std::string& name = parts[i];
-        std::string path = paths::normalised(paths::isComplete(name) ? name : paths::join(first, name));
-        if (path.size() >= static_cast<size_t>(TrackList::pathRoom)) continue;
-        if (isPlayable(path.c_str()))
-            insertEntry(path.c_str());
-        else if (namesTrackList(path))
-            expandList(path);
+    size_t added = 0;
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        added = std::min(found.size(), static_cast<size_t>(TrackList::capacity - tracks.count));
+        // Each goes where the first one goes, so the last goes in first.
+        for (size_t i = added; i-- > 0;) insertEntry(found[i].c_str());
     }
-    return false;
+    if (size_t leftOut = total - added; leftOut > 0) {
+        std::string text = std::to_string(leftOut) + (leftOut == 1 ? " file was" : " files were") +
+                           " not added: the track list holds " + std::to_string(TrackList::capacity) + " entries";
+        platform::dialogs().showMessage(text, "Track list");
+    }
+    // A track or list that found no room is not opened in its stead.
+    return oneTrackOrList && added > 0;
 }
 
 void TrackPlayer::addFiles(const char* buffer, size_t room, bool openAfter) {

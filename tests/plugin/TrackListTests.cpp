@@ -4,6 +4,7 @@
 
 #include "platform/Paths.h"
 #include "tests/support/PlayerFixture.h"
+#include "tests/support/ScriptedDialogs.h"
 
 namespace {
 
@@ -29,17 +30,36 @@ protected:
         std::ofstream(path) << text;
         return path;
     }
+    static std::vector<std::string> numbered(const std::string& stem, int n) {
+        std::vector<std::string> out;
+        for (int i = 0; i < n; ++i) out.push_back(stem + std::to_string(i) + ".mp3");
+        return out;
+    }
+
+    ScriptedDialogs dialogs;
 };
 
-TEST_F(TrackListOps, AFullListDropsTheEntryAtIndex255) {
-    for (int i = 0; i < 256; ++i) addOne("/music/t" + std::to_string(255 - i) + ".mp3");
-    ASSERT_EQ(list().count, 256);
-    EXPECT_STREQ(list().entries[0], "/music/t0.mp3");
-    EXPECT_STREQ(list().entries[255], "/music/t255.mp3");
-    addOne("/music/new.mp3");
-    EXPECT_EQ(list().count, 256);
-    EXPECT_STREQ(list().entries[0], "/music/new.mp3");
-    EXPECT_STREQ(list().entries[255], "/music/t254.mp3");
+TEST_F(TrackListOps, AddingPastTheCapacityKeepsEveryEntryTakesTheFirstFilesAndTellsHowManyWereLeftOut) {
+    std::vector<std::string> old = numbered("/music/old", 10), added = numbered("/new/n", 250);
+    setEntries(old);
+    list().currentIndex = 3;
+    player->addPaths(added, false);
+    std::vector<std::string> expected(old.begin(), old.begin() + 3);
+    expected.insert(expected.end(), added.begin(), added.begin() + 246);
+    expected.insert(expected.end(), old.begin() + 3, old.end());
+    EXPECT_EQ(entries(), expected);
+    EXPECT_EQ(dialogs.messages,
+              std::vector<std::string>{"Track list: 4 files were not added: the track list holds 256 entries"});
+
+    addOne("/music/one-more.mp3");
+    std::string longList;
+    for (const std::string& path : numbered("/long/l", 300)) longList += path + "\n";
+    addOne(writeText("long.m3u", longList));
+    EXPECT_EQ(entries(), expected);
+    EXPECT_EQ(dialogs.messages,
+              (std::vector<std::string>{"Track list: 4 files were not added: the track list holds 256 entries",
+                                        "Track list: 1 file was not added: the track list holds 256 entries",
+                                        "Track list: 300 files were not added: the track list holds 256 entries"}));
 }
 
 TEST_F(TrackListOps, AMultiSelectionKeepsItsOrderAndOpensTheFirstWhenStopped) {
@@ -112,12 +132,14 @@ TEST_F(TrackListOps, NextAndPreviousStopAtTheEnds) {
     EXPECT_EQ(list().currentIndex, 0);
 }
 
-TEST_F(TrackListOps, ASavedListReadsBackTheSameEntries) {
+TEST_F(TrackListOps, ASavedListReadsBackTheSameEntriesThoseNamedWithALeadingHashIncluded) {
     std::string folder = testdata::tempPath("sets/lists/");
     std::filesystem::create_directories(folder);
     std::string listPath = folder + "set.m3u";
     std::string base = testdata::tempPath("sets/");
-    std::vector<std::string> original{base + "a/x.mp3", folder + "y.mp3", "/elsewhere/z.mp2", base + "w.wav"};
+    std::vector<std::string> original{base + "a/x.mp3",         folder + "y.mp3",        "/elsewhere/z.mp2",
+                                      base + "w.wav",           folder + "#2 intro.wav", folder + "#crate/c.flac",
+                                      base + "#a/#b.mp3"};
     setEntries(original);
     player->saveTrackList(listPath.c_str());
     std::ifstream in(listPath);
@@ -126,7 +148,8 @@ TEST_F(TrackListOps, ASavedListReadsBackTheSameEntries) {
     std::string rootRelative;
     for (size_t i = 0; i < platform::paths::split(folder).directory.size(); ++i)
         if (folder[i] == '/' && i > 0) rootRelative += "../";
-    EXPECT_EQ(text.str(), "../a/x.mp3\ny.mp3\n" + rootRelative + "elsewhere/z.mp2\n../w.wav\n");
+    EXPECT_EQ(text.str(), "../a/x.mp3\ny.mp3\n" + rootRelative +
+                              "elsewhere/z.mp2\n../w.wav\n./#2 intro.wav\n./#crate/c.flac\n../#a/#b.mp3\n");
 
     setEntries({});
     addOne(listPath);
@@ -163,12 +186,15 @@ TEST_F(TrackListOps, ReadingAListNeverWritesPastItsBuffer) {
     EXPECT_FALSE(player->readTrackList("/no/such/list.m3u", small.data(), small.size()));
 }
 
-TEST_F(TrackListOps, ListsThatNameThemselvesOrEachOtherAreReadOnce) {
-    std::string a = testdata::tempPath("loop-a.mp.m3u"), b = testdata::tempPath("loop-b.mp.m3u");
-    writeText("loop-a.mp.m3u", "loop-b.mp.m3u\nloop-a.mp.m3u\none.mp3\n");
-    writeText("loop-b.mp.m3u", "loop-a.mp.m3u\ntwo.mp3\n");
+TEST_F(TrackListOps, NestedListsOfAnyCaseAreReadInPlaceAndEachOnlyOnce) {
+    std::filesystem::create_directories(testdata::tempPath("nest/sets"));
+    std::string a = writeText("nest/a.m3u", "b.m3u\nsets/c.M3U\na.m3u\n./a.m3u\none.mp3\n");
+    writeText("nest/b.m3u", "a.m3u\ntwo.mp3\n");
+    writeText("nest/sets/c.M3U", "three.wav\n../b.m3u\n");
     addOne(a);
-    EXPECT_EQ(list().count, 2);
+    std::string folder = testdata::tempPath("nest/");
+    EXPECT_EQ(entries(), (std::vector<std::string>{folder + "two.mp3", folder + "sets/three.wav", folder + "one.mp3"}));
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(TrackListOps, ScrollingNeedsEnoughEntriesAndStopsWithTheLastOnTheSecondToLastRow) {
