@@ -7,7 +7,7 @@
 #include "gui/WindowView.h"
 #include "platform/Clock.h"
 #include "plugin/BuildProfile.h"
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 #include "plugin/TrackPlayer.h"
 
 namespace {
@@ -46,11 +46,44 @@ bool PlayerEditor::isDoubleClick(const Control* control) const {
     return twice;
 }
 
+int32_t PlayerEditor::parameterOf(int32_t tag) const {
+    if (tag <= 0 || tag >= parts.tagCount) return -1;
+    const TagRole role = parts.roles[tag];
+    switch (role.role) {
+    case Role::Play: return TrackPlayer::Playing;
+    case Role::AutoRewind: return TrackPlayer::AutoRewind;
+    case Role::Position: return TrackPlayer::Position;
+    case Role::Pitch:
+    case Role::SecondPitch: return TrackPlayer::Pitch;
+    case Role::Crossover1: return TrackPlayer::EqCut1;
+    case Role::Crossover2: return TrackPlayer::EqCut2;
+    case Role::Gain: return TrackPlayer::EqBass + role.index;
+    case Role::Volume: return TrackPlayer::Vol;
+    case Role::Cut: return TrackPlayer::CutBass + role.index;
+    case Role::Loop: return TrackPlayer::Loop;
+    default: return -1;
+    }
+}
+
+// A person's change: the host hears the new value of every parameter it
+// moved (a reset button moves several), so its lanes and stored values
+// follow the editor. The position moves by itself while playing: it is
+// reported only when the person moved it.
 void PlayerEditor::valueChanged(Canvas* canvas, Control* control) {
     if (!control) return;
     std::lock_guard<std::recursive_mutex> held(controlsLock);
+    float before[TrackPlayer::parameterCount];
+    for (int32_t index = 0; index < TrackPlayer::parameterCount; ++index) before[index] = player.getParameter(index);
     const bool doubleClick = !isSlider(control) && isDoubleClick(control);
     dispatch(control, canvas, doubleClick);
+    const int32_t tag = control->getTag();
+    const bool seeks = tag > 0 && tag < parts.tagCount &&
+                       (parts.roles[tag].role == Role::Position || parts.roles[tag].role == Role::Rewind);
+    for (int32_t index = 0; index < TrackPlayer::parameterCount; ++index) {
+        if (index == TrackPlayer::Position && !seeks) continue;
+        const float now = player.getParameter(index);
+        if (now != before[index] || (index == TrackPlayer::Position && seeks)) player.hostAutomate(index, now);
+    }
 }
 
 void PlayerEditor::dispatch(Control* control, Canvas* canvas, bool doubleClick) {

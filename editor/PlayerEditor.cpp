@@ -3,7 +3,7 @@
 #include "gui/WindowView.h"
 #include "platform/Paths.h"
 #include "plugin/BuildProfile.h"
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 #include "plugin/TrackPlayer.h"
 #include "sources/OverviewPixels.h"
 

@@ -25,7 +25,7 @@
 #include "editor/EditorControls.h"
 #include "editor/SkinBitmaps.h"
 #include "gui/Control.h"
-#include "gui/EditorBase.h"
+#include "plugin/EditorBase.h"
 #include "platform/Relaxed.h"
 #include "sources/TrackSource.h"
 
@@ -46,6 +46,7 @@ public:
     bool onWheel(float distance) override;
 
     void valueChanged(Canvas* canvas, Control* control) override;
+    int32_t parameterOf(int32_t tag) const override;
 
     bool isOpen() const { return windowOpen; }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 #include "sources/ControlLaws.h"
 
 namespace {

@@ -1,8 +1,6 @@
 #include "gui/Control.h"
 
-#include "gui/EditorBase.h"
 #include "gui/WindowView.h"
-#include "plugin/EffectBase.h"
 
 Control::Control(const Rect& rect, ControlListener* owner, int32_t controlTag, Bitmap* bitmap)
     : View(rect), listener(owner), tag(controlTag) {
@@ -28,7 +26,7 @@ void Control::setBackground(Bitmap* bitmap) {
 }
 
 void Control::pumpIdle() {
-    if (EditorBase* editor = getEditor()) editor->pumpIdle();
+    if (GuiHost* host = getHost()) host->idleDuringDrag();
 }
 
 void Control::reportIfDirty(Canvas* canvas) {
@@ -40,11 +38,11 @@ void Control::report(Canvas* canvas) {
 }
 
 void Control::beginEdit() {
-    if (EditorBase* editor = getEditor()) editor->effect().hostBeginEdit(tag);
+    if (GuiHost* host = getHost()) host->beginEdit(tag);
 }
 
 void Control::endEdit() {
-    if (EditorBase* editor = getEditor()) editor->effect().hostEndEdit(tag);
+    if (GuiHost* host = getHost()) host->endEdit(tag);
 }
 
 void Control::drawBackground(Canvas& canvas, Point offset) {

@@ -1,8 +1,8 @@
 #include "gui/Knobs.h"
 
+#include <atomic>
 #include <cmath>
 
-#include "gui/EditorBase.h"
 #include "gui/WindowView.h"
 
 namespace {
@@ -10,7 +10,12 @@ constexpr double pi = 3.14159265358979323846;
 // The host's virtual keys for the arrows, and its shift modifier.
 constexpr unsigned char keyLeft = 11, keyUp = 12, keyRight = 13, keyDown = 14;
 constexpr unsigned char modifierShift = 1;
+std::atomic<int32_t> processKnobMode{0};
 } // namespace
+
+void RotaryKnob::setMode(int32_t mode) { processKnobMode = mode; }
+
+int32_t RotaryKnob::mode() { return processKnobMode; }
 
 RotaryKnob::RotaryKnob(const Rect& rect, ControlListener* owner, int32_t controlTag, Bitmap* bitmap,
                        Bitmap* handleBitmap, Point offset)
@@ -79,7 +84,7 @@ void RotaryKnob::mouse(Canvas& canvas, Point) {
         return;
     }
     const bool alt = (buttons & 32) != 0;
-    const int32_t mode = EditorBase::knobMode();
+    const int32_t mode = RotaryKnob::mode();
     const bool circular = (mode != 2 && !alt) || (mode == 2 && alt);
     beginEdit();
     if (windowView) windowView->setFocusView(this);
@@ -126,7 +131,7 @@ bool RotaryKnob::onWheel(Canvas* canvas, Point, float distance) {
     return true;
 }
 
-int32_t RotaryKnob::onKeyDown(const VstKeyCode& key) {
+int32_t RotaryKnob::onKeyDown(const KeyInput& key) {
     float step = wheelInc * ((key.modifier & modifierShift) ? 0.1f : 1.0f);
     if (key.virt == keyLeft || key.virt == keyDown)
         value -= step;

@@ -13,7 +13,12 @@ public:
     void draw(Canvas& canvas) override;
     void mouse(Canvas& canvas, Point where) override;
     bool onWheel(Canvas* canvas, Point where, float distance) override;
-    int32_t onKeyDown(const VstKeyCode& key) override;
+    int32_t onKeyDown(const KeyInput& key) override;
+
+    // How every knob of the process follows a drag: 0 circular, 1 relative
+    // circular, 2 linear (the host's choice).
+    static void setMode(int32_t mode);
+    static int32_t mode();
 
     void setStartAngle(double angle) { startAngle = angle; }
     void setRangeAngle(double angle) { rangeAngle = angle; }

@@ -4,10 +4,9 @@
 
 #include "gui/Canvas.h"
 #include "gui/Geometry.h"
-#include "plugin/vst2.h"
+#include "gui/GuiHost.h"
 
 class WindowView;
-class EditorBase;
 
 class View {
 public:
@@ -29,8 +28,8 @@ public:
         setDirty(false);
     }
     virtual void notify(View* sender, const char* message) { (void)sender, (void)message; }
-    virtual int32_t onKeyDown(const VstKeyCode& key) { (void)key; return -1; }
-    virtual int32_t onKeyUp(const VstKeyCode& key) { (void)key; return -1; }
+    virtual int32_t onKeyDown(const KeyInput& key) { (void)key; return -1; }
+    virtual int32_t onKeyUp(const KeyInput& key) { (void)key; return -1; }
     virtual bool onWheel(Canvas* canvas, Point where, float distance) { (void)canvas, (void)where, (void)distance; return false; }
     virtual void loseFocus(Canvas* canvas) { (void)canvas; }
     virtual void takeFocus(Canvas* canvas) { (void)canvas; }
@@ -50,7 +49,8 @@ public:
     }
     virtual void setWindowView(WindowView* owner) { windowView = owner; }
     virtual void setParentView(View* owner) { parent = owner; }
-    virtual EditorBase* getEditor();
+    // Whoever shows the window this view is in; null outside a window.
+    virtual GuiHost* getHost();
     virtual void removed(WindowView& owner) { (void)owner; }
     virtual void attached(WindowView& owner) { (void)owner; }
     // The last release deletes the view.

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 
-#include "gui/EditorBase.h"
+GuiHost* View::getHost() { return windowView ? windowView->getHost() : nullptr; }
 
-EditorBase* View::getEditor() { return windowView ? windowView->getEditor() : nullptr; }
-
-WindowView::WindowView(const Rect& rect, void* host, EditorBase& owner)
+WindowView::WindowView(const Rect& rect, void* host, GuiHost& owner)
     : View(rect), editor(owner), hostWindow(host), surface(rect.width(), rect.height()),
       window(platform::openNativeWindow(host, rect.width(), rect.height())) {
     windowView = this;
@@ -144,11 +142,11 @@ int32_t WindowView::offerKey(const std::function<int32_t(View&)>& handle) {
     return -1;
 }
 
-int32_t WindowView::onKeyDown(const VstKeyCode& key) {
+int32_t WindowView::onKeyDown(const KeyInput& key) {
     return offerKey([&key](View& view) { return view.onKeyDown(key); });
 }
 
-int32_t WindowView::onKeyUp(const VstKeyCode& key) {
+int32_t WindowView::onKeyUp(const KeyInput& key) {
     return offerKey([&key](View& view) { return view.onKeyUp(key); });
 }
 

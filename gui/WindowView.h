@@ -14,17 +14,17 @@
 
 class WindowView : public View, private platform::WindowEvents {
 public:
-    WindowView(const Rect& size, void* hostWindow, EditorBase& editor);
+    WindowView(const Rect& size, void* hostWindow, GuiHost& host);
     ~WindowView() override;
 
     void draw(Canvas& canvas) override;
     void drawRect(Canvas& canvas, const Rect& rect) override;
     void mouse(Canvas& canvas, Point where) override;
     void update(Canvas& canvas) override;
-    int32_t onKeyDown(const VstKeyCode& key) override;
-    int32_t onKeyUp(const VstKeyCode& key) override;
+    int32_t onKeyDown(const KeyInput& key) override;
+    int32_t onKeyUp(const KeyInput& key) override;
     bool onWheel(Canvas* canvas, Point where, float distance) override;
-    EditorBase* getEditor() override { return &editor; }
+    GuiHost* getHost() override { return &editor; }
 
     bool addView(View* view);
     void removeView(View* view, bool releaseIt);
@@ -60,7 +60,7 @@ private:
     bool anyDirty() const;
     int32_t offerKey(const std::function<int32_t(View&)>& handle);
 
-    EditorBase& editor;
+    GuiHost& editor;
     void* hostWindow;
     Bitmap* background = nullptr;
     std::vector<View*> views; // holds no reference of its own

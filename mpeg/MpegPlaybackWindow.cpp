@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "mpeg/MpegSource.h"
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 
 namespace {
 constexpr float fixedToFloat = 1.0f / (1 << 28);

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "platform/Clock.h"
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 
 namespace {
 constexpr float fixedToFloat = 1.0f / (1 << 28);

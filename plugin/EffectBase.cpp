@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "gui/EditorBase.h"
+#include "plugin/EditorBase.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ void EffectBase::setEditor(EditorBase* newEditor) {
 
 void EffectBase::setParameterAutomated(int32_t index, float value) {
     setParameter(index, value);
-    callHost(audioMasterAutomate, index, 0, nullptr, value);
+    hostAutomate(index, value);
 }
 
 intptr_t EffectBase::callHost(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {

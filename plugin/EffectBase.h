@@ -63,8 +63,10 @@ public:
     bool hostWantMidi() { return callHost(audioMasterWantMidi, 0, 1) != 0; }
     bool hostSetTime(VstTimeInfo* info) { return callHost(audioMasterSetTime, 0, 0, info) != 0; }
     const char* hostDirectory() { return reinterpret_cast<const char*>(callHost(audioMasterGetDirectory)); }
-    bool hostBeginEdit(int32_t tag) { return callHost(audioMasterBeginEdit, tag) != 0; }
-    bool hostEndEdit(int32_t tag) { return callHost(audioMasterEndEdit, tag) != 0; }
+    bool hostBeginEdit(int32_t index) { return callHost(audioMasterBeginEdit, index) != 0; }
+    bool hostEndEdit(int32_t index) { return callHost(audioMasterEndEdit, index) != 0; }
+    // Tells the host a parameter's new value, without setting it again.
+    void hostAutomate(int32_t index, float value) { callHost(audioMasterAutomate, index, 0, nullptr, value); }
     VstTimeInfo* hostTime(int32_t filter) { return reinterpret_cast<VstTimeInfo*>(callHost(audioMasterGetTime, 0, filter)); }
     bool hostProcessEvents(VstEvents* events) { return callHost(audioMasterProcessEvents, 0, 0, events) != 0; }
     bool hostIOChanged() { return callHost(audioMasterIOChanged) != 0; }

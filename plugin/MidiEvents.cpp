@@ -3,7 +3,7 @@
 // selector. Runs on the thread that delivers events (normally the audio
 // thread): editor commands and list counters only; a track to open is
 // handed to the opener thread.
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 #include "plugin/TrackPlayer.h"
 
 namespace {

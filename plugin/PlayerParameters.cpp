@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "platform/Paths.h"
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 #include "plugin/TrackPlayer.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include <limits>
 
 #include "platform/Clock.h"
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 #include "plugin/FrameMath.h"
 #include "plugin/TrackPlayer.h"
 #include "sources/ControlLaws.h"

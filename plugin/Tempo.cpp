@@ -5,7 +5,7 @@
 
 #include "platform/Clock.h"
 #include "plugin/FrameMath.h"
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 #include "plugin/TrackPlayer.h"
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 #include "plugin/TrackPlayer.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "mpeg/MpegSource.h"
 #include "platform/Paths.h"
 #include "platform/Clock.h"
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 #include "sources/OverviewPixels.h"
 #include "flac/FlacSource.h"
 #include "sources/WavSource.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 
 bool LoaderRun::stopped() const { return stop_.load(std::memory_order_relaxed) || source_.isStopping(); }
 

@@ -6,7 +6,7 @@
 
 #include "platform/Clock.h"
 #include "sources/ControlLaws.h"
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 
 namespace {
 

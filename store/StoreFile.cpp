@@ -18,7 +18,7 @@
 #include <random>
 
 #include "platform/Dialogs.h"
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 #include "store/TrackInfoStore.h"
 
 namespace {

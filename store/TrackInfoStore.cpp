@@ -10,7 +10,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 
 namespace {
 const char* const headerName = "sharedMemTrakVoxInfos";

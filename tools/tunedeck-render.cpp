@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/Paths.h"
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 #include "plugin/EffectFactory.h"
 #include "gui/WindowView.h"
 #include "plugin/TrackPlayer.h"

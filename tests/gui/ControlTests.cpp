@@ -34,7 +34,7 @@ TEST_F(Controls, ASliderClickedAnywhereCentresItsHandleUnderThePointer) {
     press({50, 5}, {{1, 50, 5}, {1, 50, 5}});
     EXPECT_FLOAT_EQ(slider->getValue(), (50 - 4) / 90.0f);
     ASSERT_FALSE(listener.values.empty());
-    EXPECT_EQ(GuiHost::edits, (std::vector<std::pair<int32_t, int32_t>>{{audioMasterBeginEdit, 10},
+    EXPECT_EQ(CountingHost::edits, (std::vector<std::pair<int32_t, int32_t>>{{audioMasterBeginEdit, 10},
                                                                       {audioMasterEndEdit, 10}}));
     EXPECT_EQ(frame->getFocusView(), slider);
 }
@@ -61,7 +61,7 @@ TEST_F(Controls, ControlClickResetsToTheDefaultAndReportsOnlyAChange) {
     slider->setDirty(false);
     press({80, 5}, {{1 | 16, 80, 5}});
     EXPECT_EQ(listener.values.size(), 1u) << "already at the default: nothing to report";
-    EXPECT_TRUE(GuiHost::edits.empty()) << "no drag follows";
+    EXPECT_TRUE(CountingHost::edits.empty()) << "no drag follows";
 }
 
 TEST_F(Controls, MomentaryAndPressButtonsAlwaysEndAtZeroAlsoWhenReleasedOutside) {
@@ -114,9 +114,9 @@ TEST_F(Controls, KnobWheelAndArrowKeysMoveByTheIncrementWithinBounds) {
     knob->setValue(0.95f);
     knob->onWheel(nullptr, {0, 0}, 1.0f);
     EXPECT_FLOAT_EQ(knob->getValue(), 1.0f);
-    EXPECT_EQ(knob->onKeyDown(VstKeyCode{0, 11, 0}), 1);
+    EXPECT_EQ(knob->onKeyDown(KeyInput{0, 11, 0}), 1);
     EXPECT_FLOAT_EQ(knob->getValue(), 0.9f);
-    EXPECT_EQ(knob->onKeyDown(VstKeyCode{'x', 0, 0}), -1);
+    EXPECT_EQ(knob->onKeyDown(KeyInput{'x', 0, 0}), -1);
 }
 
 TEST_F(Controls, AStripKnobPicksTheImageForItsValue) {
@@ -158,7 +158,7 @@ TEST_F(Controls, DuringADragTheHostKeepsGettingItsIdleCallAndTheSliderKeepsRedra
     for (int i = 0; i < 60; ++i) window->script({PointerState{1, 10 + i, 5}});
     window->queueButtonDown(10, 5);
     editor->idle();
-    EXPECT_GE(GuiHost::idles, 2) << "60 polls of 4 ms each span well over 100 ms";
+    EXPECT_GE(CountingHost::idles, 2) << "60 polls of 4 ms each span well over 100 ms";
     EXPECT_GE(window->presentCount() - presentsBefore, 3) << "the moving handle was drawn during the drag";
     EXPECT_GT(slider->getValue(), 0.6f);
 }

@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "gui/Control.h"
-#include "gui/EditorBase.h"
+#include "plugin/EditorBase.h"
 #include "gui/WindowView.h"
 #include "platform/Clock.h"
 #include "plugin/EffectBase.h"
 
-struct GuiHost {
+struct CountingHost {
     static inline int idles = 0;
     static inline std::vector<std::pair<int32_t, int32_t>> edits; // opcode, tag
     static intptr_t callback(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float) {
@@ -24,7 +24,7 @@ struct GuiHost {
 
 class PlainEffect : public EffectBase {
 public:
-    PlainEffect() : EffectBase(GuiHost::callback, 1, 0) {}
+    PlainEffect() : EffectBase(CountingHost::callback, 1, 0) {}
     void process(float**, float**, int32_t) override {}
 };
 
@@ -42,6 +42,8 @@ public:
         frame = nullptr;
     }
     ~TestEditor() override { close(); }
+    // Every tag stands for the parameter of its number.
+    int32_t parameterOf(int32_t tag) const override { return tag; }
 
 private:
     Rect windowSize;
@@ -57,8 +59,8 @@ public:
 class GuiFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        GuiHost::idles = 0;
-        GuiHost::edits.clear();
+        CountingHost::idles = 0;
+        CountingHost::edits.clear();
         effect = std::make_unique<PlainEffect>();
         editor = new TestEditor(*effect); // the effect owns it
         editor->open(nullptr);

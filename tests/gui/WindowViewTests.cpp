@@ -19,7 +19,7 @@ public:
         ++draws;
         setDirty(false);
     }
-    int32_t onKeyDown(const VstKeyCode& key) override { return key.character == handles ? 1 : -1; }
+    int32_t onKeyDown(const KeyInput& key) override { return key.character == handles ? 1 : -1; }
     int& clicks;
     uint32_t colour;
     Point last{};
@@ -105,15 +105,15 @@ uint32_t fakeTick() { return fakeNow; }
 TEST_F(Window, ThePumpIdlesTheHostAtMostEveryHundredMilliseconds) {
     platform::setTickSource(fakeTick);
     fakeNow = 1000;
-    GuiHost::idles = 0;
+    CountingHost::idles = 0;
     EditorBase fresh(*effect); // the next idle time is now
     effect->setEditor(editor);
     int calls = 0;
     std::vector<uint32_t> idleTimes;
     for (int pass = 0; pass < 100; ++pass) {
-        int before = GuiHost::idles;
+        int before = CountingHost::idles;
         fresh.pumpIdle();
-        if (GuiHost::idles != before) idleTimes.push_back(fakeNow);
+        if (CountingHost::idles != before) idleTimes.push_back(fakeNow);
         fakeNow += 5;
         ++calls;
     }

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 #include "sources/Resampler.h"
 #include "tests/mpeg/MpegTestSupport.h"
 #include "tests/support/AllocationCounter.h"

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 #include "tests/support/TestFiles.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "plugin/DebugLog.h"
+#include "log/DebugLog.h"
 
 #include <atomic>
 #include <cstdarg>

@@ -4,16 +4,17 @@
 // knob mode, and the idle pump that controls run while they track the mouse.
 #include <cstdint>
 
+#include "gui/GuiHost.h"
 #include "platform/Relaxed.h"
 #include "plugin/vst2.h"
 
 class EffectBase;
 class WindowView;
 
-class EditorBase {
+class EditorBase : public GuiHost {
 public:
     explicit EditorBase(EffectBase& effect);
-    virtual ~EditorBase() = default;
+    ~EditorBase() override = default;
     EditorBase(const EditorBase&) = delete;
     EditorBase& operator=(const EditorBase&) = delete;
 
@@ -38,11 +39,17 @@ public:
     // Keeps the editor and the host idling during a drag: at most every
     // 100 ms an idle pass and the host's idle call, sleeping 4 ms between polls.
     virtual void pumpIdle();
+    void idleDuringDrag() override { pumpIdle(); }
+    // The host hears of a person's edit under the parameter the control
+    // bears, and of none for a control that bears none.
+    void beginEdit(int32_t tag) override;
+    void endEdit(int32_t tag) override;
+    // The host parameter a control's tag changes, or -1.
+    virtual int32_t parameterOf(int32_t tag) const { (void)tag; return -1; }
 
     EffectBase& effect() { return effect_; }
     WindowView* windowView() const { return frame; }
     void* hostWindow() const { return parent; }
-    static int32_t knobMode();
 
 protected:
     EffectBase& effect_;

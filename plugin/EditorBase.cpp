@@ -1,14 +1,9 @@
-#include "gui/EditorBase.h"
+#include "plugin/EditorBase.h"
 
-#include <atomic>
-
+#include "gui/Knobs.h"
 #include "gui/WindowView.h"
 #include "platform/Clock.h"
 #include "plugin/EffectBase.h"
-
-namespace {
-std::atomic<int32_t> processKnobMode{0};
-}
 
 EditorBase::EditorBase(EffectBase& effect) : effect_(effect), nextIdleTime(platform::tickCount()) {
     effect.setEditor(this);
@@ -44,16 +39,26 @@ void EditorBase::update() {
     frame->present();
 }
 
-int32_t EditorBase::onKeyDown(const VstKeyCode& key) { return frame ? frame->onKeyDown(key) : -1; }
+namespace {
+KeyInput keyOf(const VstKeyCode& key) { return KeyInput{key.character, key.virt, key.modifier}; }
+} // namespace
 
-int32_t EditorBase::onKeyUp(const VstKeyCode& key) { return frame ? frame->onKeyUp(key) : -1; }
+int32_t EditorBase::onKeyDown(const VstKeyCode& key) { return frame ? frame->onKeyDown(keyOf(key)) : -1; }
 
-bool EditorBase::setKnobMode(int32_t mode) {
-    processKnobMode = mode;
-    return true;
+int32_t EditorBase::onKeyUp(const VstKeyCode& key) { return frame ? frame->onKeyUp(keyOf(key)) : -1; }
+
+void EditorBase::beginEdit(int32_t tag) {
+    if (const int32_t index = parameterOf(tag); index >= 0) effect_.hostBeginEdit(index);
 }
 
-int32_t EditorBase::knobMode() { return processKnobMode; }
+void EditorBase::endEdit(int32_t tag) {
+    if (const int32_t index = parameterOf(tag); index >= 0) effect_.hostEndEdit(index);
+}
+
+bool EditorBase::setKnobMode(int32_t mode) {
+    RotaryKnob::setMode(mode);
+    return true;
+}
 
 bool EditorBase::onWheel(float distance) { return frame ? frame->onWheel(nullptr, {0, 0}, distance) : false; }
 

@@ -1,0 +1,22 @@
+#pragma once
+// What the view toolkit asks of whoever shows its window: idle passes while a
+// control follows the pointer, and the notices around a person's edit. The
+// toolkit knows nothing of plug-in interfaces; the editor answers these.
+#include <cstdint>
+
+// A key as the window's owner hands it over.
+struct KeyInput {
+    int32_t character = 0; // the character typed, or 0
+    uint8_t virt = 0;      // a named key: 11 left, 12 up, 13 right, 14 down
+    uint8_t modifier = 0;  // 1 shift, 2 alternate, 4 command, 8 control
+};
+
+class GuiHost {
+public:
+    virtual ~GuiHost() = default;
+    // Keeps the editor and its host responsive while a drag holds the thread.
+    virtual void idleDuringDrag() = 0;
+    // A person starts and ends changing the control bearing tag.
+    virtual void beginEdit(int32_t tag) = 0;
+    virtual void endEdit(int32_t tag) = 0;
+};
