@@ -123,6 +123,13 @@ bool PlayerEditor::onWheel(float distance) {
     return EditorBase::onWheel(distance);
 }
 
+void PlayerEditor::restoreView(int32_t page, bool remaining) {
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    remainingTime = remaining;
+    setPage(page);
+    if (windowOpen) setTimeDisplay(-1.0f, shownElapsed, shownTotal);
+}
+
 void PlayerEditor::setPage(int32_t page) {
     std::lock_guard<std::recursive_mutex> held(controlsLock);
     currentPage = page;

@@ -75,6 +75,8 @@ public:
 
     // Compact build: 0 transport, 1 equaliser, 2 track list, 3 jog and loops.
     void setPage(int32_t page);
+    // A restored session's page and time mode.
+    void restoreView(int32_t page, bool remaining);
     int32_t page() const { return currentPage; }
     bool showsRemainingTime() const { return remainingTime; }
     // The deck's controls (GUI thread, or with the controls held).

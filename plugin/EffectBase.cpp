@@ -1,5 +1,6 @@
 #include "plugin/EffectBase.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "plugin/EditorBase.h"
@@ -128,8 +129,10 @@ intptr_t EffectBase::dispatcher(int32_t opcode, int32_t index, intptr_t value, v
         if (editor) editor->idle();
         return 0;
     case effIdentify: return fourCharCode('N', 'v', 'E', 'f');
-    case effGetChunk:
-    case effSetChunk: return 0;
+    case effGetChunk: return ptr ? getChunk(static_cast<void**>(ptr), index != 0) : 0;
+    case effSetChunk:
+        if (!ptr || value <= 0 || value > INT32_MAX) return 0;
+        return setChunk(ptr, static_cast<int32_t>(value), index != 0);
     default: return 0;
     }
 }

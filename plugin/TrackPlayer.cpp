@@ -28,7 +28,7 @@ TrackPlayer::TrackPlayer(HostCallback host, const BuildProfile& buildProfile, Ed
     sources[2] = new FlacSource(this);
     currentSource = nullptr; // no track yet
     setUniqueId(profile.uniqueId);
-    addFlags(effFlagsCanReplacing);
+    addFlags(effFlagsCanReplacing | effFlagsProgramChunks);
     suspend();
     sampleRate = 0.0f;
     sendEqToCurrentSource();
@@ -110,7 +110,7 @@ void TrackPlayer::openerLoop() {
         while (seen > 0) {
             // Nobody is there to answer questions for an opening asked for
             // by MIDI or by the end of the previous track.
-            openTrackOrStep(openDirection, false);
+            finishRestore(openTrackOrStep(openDirection, false));
             if (openRequests.compare_exchange_strong(seen, 0)) break;
         }
     }

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <semaphore>
 #include <set>
 #include <string>
@@ -21,6 +22,7 @@
 #include "editor/PlayerEditor.h"
 #include "plugin/BandEqualiser.h"
 #include "plugin/BuildProfile.h"
+#include "plugin/DeckState.h"
 #include "platform/Thread.h"
 #include "plugin/EffectBase.h"
 #include "plugin/TrackList.h"
@@ -73,6 +75,14 @@ public:
     bool getProductString(char* text) override;
     int32_t getVendorVersion() override { return 4; }
     intptr_t canDo(const char* text) override;
+    // The deck in the host's session. Hosts call these from any thread.
+    int32_t getChunk(void** data, bool isPreset) override;
+    int32_t setChunk(void* data, int32_t size, bool isPreset) override;
+    DeckState captureState();
+    // Takes a state at once, but for the current track, which the opener
+    // thread opens; where it stood, its tempo, loop and play state follow
+    // the opening. False, with nothing changed, when the state is refused.
+    bool restoreState(const DeckState& state);
 
     // Sends the editor the list, tempo, track facts and time as they stand.
     void showState();
@@ -196,6 +206,9 @@ private:
     // One attempt at the current entry; false when no source opens it.
     bool openCurrentEntry(bool mayAsk);
     void openerLoop();
+    // After an opening: a restored state's playback, when its track is the
+    // one that opened.
+    void finishRestore(bool opened);
     void sendTimeInfoWith(VstTimeInfo& info);
     void showTrackFactsAndTime();
     void sendEqToCurrentSource();
@@ -263,4 +276,10 @@ private:
     Relaxed<bool> openerQuit{false};
     std::counting_semaphore<1 << 16> openerWake{0};
     platform::Thread opener;
+    // The state a session restore waits to apply once its track is open.
+    std::mutex restoreMutex;
+    std::optional<DeckState> restoring;
+    // The last block handed to the host, valid until the next one.
+    std::mutex chunkMutex;
+    std::vector<uint8_t> chunkBlock;
 };

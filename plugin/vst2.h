@@ -60,6 +60,7 @@ enum EffectFlags : int32_t {
     effFlagsHasEditor = 1 << 0,
     effFlagsCanMono = 1 << 3,
     effFlagsCanReplacing = 1 << 4,
+    effFlagsProgramChunks = 1 << 5,
     effFlagsIsSynth = 1 << 8,
 };
 

@@ -37,9 +37,9 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 echo "== fuzz targets"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
       -DCMAKE_CXX_COMPILER=clang++ -DTUNEDECK_FUZZ=ON -DTUNEDECK_TESTS=ON -DTUNEDECK_BENCH=OFF
-cmake --build build-fuzz --target fuzz_wav fuzz_track_list fuzz_mpeg fuzz_flac fuzz_store_file
+cmake --build build-fuzz --target fuzz_wav fuzz_track_list fuzz_mpeg fuzz_flac fuzz_store_file fuzz_deck_state
 seconds=${FUZZ_SECONDS:-20}
-for target in wav track_list mpeg flac store_file; do
+for target in wav track_list mpeg flac store_file deck_state; do
   work=$(mktemp -d)
   cp tests/fuzz/corpus/$target/* "$work"/
   if ! ASAN_OPTIONS=detect_leaks=0 build-fuzz/tests/fuzz_$target -max_total_time="$seconds" -max_len=65536 \
