@@ -143,7 +143,20 @@ intptr_t EffectBase::extendedDispatcher(int32_t opcode, int32_t index, intptr_t 
         processEvents(static_cast<VstEvents*>(ptr));
         return 1;
     case effCanBeAutomated: return 1;
-    case effString2Parameter: return 0;
+    case effString2Parameter: return ptr && setParameterText(index, static_cast<const char*>(ptr)) ? 1 : 0;
+    case effGetProgramNameIndexed: {
+        char text[kVstMaxProgNameLen + 1] = {};
+        if (!ptr || !getProgramNameIndexed(index, text)) return 0;
+        copyText(ptr, text, sizeof text);
+        return 1;
+    }
+    case effGetParameterProperties: {
+        if (!ptr) return 0;
+        VstParameterProperties properties{};
+        if (!getParameterProperties(index, properties)) return 0;
+        std::memcpy(ptr, &properties, sizeof properties);
+        return 1;
+    }
     case effGetNumProgramCategories: return 1;
     case effConnectInput:
     case effConnectOutput: return 1;

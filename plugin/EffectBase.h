@@ -45,6 +45,12 @@ public:
     virtual bool getProductString(char* text) { (void)text; return false; }
     virtual int32_t getVendorVersion() { return 0; }
     virtual intptr_t canDo(const char* text) { (void)text; return 0; }
+    // False when the parameter has no properties to tell.
+    virtual bool getParameterProperties(int32_t index, VstParameterProperties& properties) { (void)index, (void)properties; return false; }
+    // Sets a parameter from a text in its display's units; false when the
+    // text says nothing the parameter can take.
+    virtual bool setParameterText(int32_t index, const char* text) { (void)index, (void)text; return false; }
+    virtual bool getProgramNameIndexed(int32_t program, char* name) { (void)program, (void)name; return false; }
 
     AEffect* record() { return &effect; }
     static EffectBase* fromRecord(AEffect* record);

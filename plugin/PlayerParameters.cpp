@@ -5,6 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cctype>
+#include <cstdlib>
+#include <string>
 
 #include "platform/Paths.h"
 #include "log/DebugLog.h"
@@ -166,4 +169,131 @@ void TrackPlayer::setParameter(int32_t index, float value) {
     default: break;
     }
     writeLog("ok\n");
+}
+
+namespace {
+
+struct Category {
+    const char* name;
+    int16_t number, first, count;
+};
+// Parameters of one category follow each other.
+constexpr Category categories[] = {{"Transport", 1, TrackPlayer::Playing, 5},
+                                   {"Equaliser", 2, TrackPlayer::EqCut1, 9},
+                                   {"Loop", 3, TrackPlayer::Loop, 1}};
+
+// A text's leading number, with what follows it; false without one.
+bool leadingNumber(const char* text, double& value, std::string& rest) {
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    if (end == text || !std::isfinite(value)) return false;
+    rest = end;
+    return true;
+}
+
+std::string lowered(const char* text) {
+    std::string out;
+    for (const char* c = text; *c; ++c)
+        if (*c != ' ') out += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    return out;
+}
+
+} // namespace
+
+bool TrackPlayer::getParameterProperties(int32_t index, VstParameterProperties& properties) {
+    if (!validIndex(index)) return false;
+    properties = VstParameterProperties{};
+    std::snprintf(properties.label, sizeof properties.label, "%s", parameterNames[index]);
+    std::snprintf(properties.shortLabel, sizeof properties.shortLabel, "%s", parameterNames[index]);
+    properties.flags = kVstParameterSupportsDisplayIndex | kVstParameterSupportsDisplayCategory;
+    properties.displayIndex = static_cast<int16_t>(index);
+    for (const Category& category : categories)
+        if (index >= category.first && index < category.first + category.count) {
+            properties.category = category.number;
+            properties.numParametersInCategory = category.count;
+            std::snprintf(properties.categoryLabel, sizeof properties.categoryLabel, "%s", category.name);
+        }
+    const auto steps = [&](int32_t last) {
+        properties.flags |= kVstParameterUsesIntegerMinMax | kVstParameterUsesIntStep;
+        properties.minInteger = 0;
+        properties.maxInteger = last;
+        properties.stepInteger = 1;
+        properties.largeStepInteger = 1;
+    };
+    switch (index) {
+    case Playing:
+    case CutBass:
+    case CutTreble:
+    case CutTweet: properties.flags |= kVstParameterIsSwitch; break;
+    case AutoRewind: steps(2); break; // no, stop, yes
+    case Loop: steps(9); break;       // off and the nine loop lengths
+    default:
+        properties.flags |= kVstParameterUsesFloatStep | kVstParameterCanRamp;
+        properties.stepFloat = 0.01f;
+        properties.smallStepFloat = 0.001f;
+        properties.largeStepFloat = 0.1f;
+        break;
+    }
+    return true;
+}
+
+// Texts in the display's units: yes/no, percent of pitch, dB of volume,
+// the loop's number or its beats, a track's number in the list.
+bool TrackPlayer::setParameterText(int32_t index, const char* text) {
+    if (!validIndex(index) || !text) return false;
+    const std::string word = lowered(text);
+    double number = 0.0;
+    std::string rest;
+    const bool hasNumber = leadingNumber(text, number, rest);
+    float value = 0.0f;
+    switch (index) {
+    case Playing:
+    case CutBass:
+    case CutTreble:
+    case CutTweet:
+        if (word == "yes" || word == "on" || word == "1") value = 1.0f;
+        else if (word == "no" || word == "off" || word == "0") value = 0.0f;
+        else return false;
+        break;
+    case AutoRewind:
+        if (word == "no" || word == "0") value = 0.0f;
+        else if (word == "stop" || word == "2") value = 1.0f;
+        else if (word == "yes" || word == "1") value = 0.5f;
+        else return false;
+        break;
+    case Pitch:
+        if (!hasNumber) return false;
+        value = static_cast<float>((number / 32.0 + 1.0) * 0.5);
+        break;
+    case Vol:
+        if (!hasNumber) return false;
+        value = static_cast<float>(1.0 + number / 40.0);
+        break;
+    case Track:
+        // The entry's number, counted from 1.
+        if (!hasNumber || tracks.empty()) return false;
+        value = static_cast<float>((std::clamp(std::round(number), 1.0, static_cast<double>(tracks.count)) - 1.0) /
+                                   tracks.count);
+        break;
+    case Loop:
+        if (word == "off") {
+            value = 0.0f;
+        } else if (hasNumber && lowered(rest.c_str()).starts_with("beat")) {
+            // 1/4 beat is the first loop, each next one twice as long.
+            if (number <= 0) return false;
+            const double button = std::clamp(std::round(std::log2(number * 4.0)), 0.0, 8.0);
+            value = static_cast<float>(button + 1.0) * 0.1f + 0.01f;
+        } else if (hasNumber && number >= 0 && number <= 8) {
+            value = static_cast<float>(std::round(number) + 1.0) * 0.1f + 0.01f;
+        } else {
+            return false;
+        }
+        break;
+    default:
+        if (!hasNumber) return false;
+        value = static_cast<float>(number);
+        break;
+    }
+    setParameter(index, value);
+    return true;
 }

@@ -86,7 +86,15 @@ bool TrackPlayer::getProductString(char* text) {
 }
 
 intptr_t TrackPlayer::canDo(const char* text) {
-    return std::strcmp(text, "sendVstTimeInfo") == 0 || std::strcmp(text, "receiveVstTimeInfo") == 0 ? 1 : 0;
+    for (const char* can : {"sendVstTimeInfo", "receiveVstTimeInfo", "receiveVstEvents", "receiveVstMidiEvent"})
+        if (std::strcmp(text, can) == 0) return 1;
+    return 0;
+}
+
+bool TrackPlayer::getProgramNameIndexed(int32_t program, char* name) {
+    if (program != 0) return false;
+    getProgramName(name);
+    return true;
 }
 
 void TrackPlayer::showState() {

@@ -70,6 +70,9 @@ public:
     void getParameterLabel(int32_t index, char* text) override;
     void setParameter(int32_t index, float value) override;
     float getParameter(int32_t index) override;
+    bool getParameterProperties(int32_t index, VstParameterProperties& properties) override;
+    bool setParameterText(int32_t index, const char* text) override;
+    bool getProgramNameIndexed(int32_t program, char* name) override;
     bool getEffectName(char* text) override;
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;

@@ -100,6 +100,7 @@ enum EffectOpcodes : int32_t {
     effGetProductString = 48,
     effGetVendorVersion = 49,
     effCanDo = 51,
+    effGetParameterProperties = 56,
     effKeysRequired = 57,
     effGetVstVersion = 58,
     effEditKeyDown = 59,
@@ -204,6 +205,35 @@ struct ERect {
     int16_t right;
 };
 
+enum VstParameterFlags : int32_t {
+    kVstParameterIsSwitch = 1 << 0,
+    kVstParameterUsesIntegerMinMax = 1 << 1,
+    kVstParameterUsesFloatStep = 1 << 2,
+    kVstParameterUsesIntStep = 1 << 3,
+    kVstParameterSupportsDisplayIndex = 1 << 4,
+    kVstParameterSupportsDisplayCategory = 1 << 5,
+    kVstParameterCanRamp = 1 << 6,
+};
+
+struct VstParameterProperties {
+    float stepFloat;
+    float smallStepFloat;
+    float largeStepFloat;
+    char label[64];
+    int32_t flags;
+    int32_t minInteger;
+    int32_t maxInteger;
+    int32_t stepInteger;
+    int32_t largeStepInteger;
+    char shortLabel[8];
+    int16_t displayIndex;
+    int16_t category;
+    int16_t numParametersInCategory;
+    int16_t reserved;
+    char categoryLabel[24];
+    char future[16];
+};
+
 struct VstKeyCode {
     int32_t character;
     unsigned char virt;
@@ -213,4 +243,5 @@ struct VstKeyCode {
 static_assert(sizeof(AEffect) == (sizeof(void*) == 8 ? 192 : 144), "AEffect layout");
 static_assert(sizeof(VstMidiEvent) == 32, "VstMidiEvent layout");
 static_assert(sizeof(VstTimeInfo) == 88, "VstTimeInfo layout");
+static_assert(sizeof(VstParameterProperties) == 152, "VstParameterProperties layout");
 static_assert(sizeof(ERect) == 8, "ERect layout");

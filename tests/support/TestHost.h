@@ -12,12 +12,19 @@ struct TestHost {
     static inline std::atomic<int> versionAnswer{2400};
     static inline std::string directory;
     static inline std::vector<int32_t> opcodes;
+    // Edit notices and new values, in order: opcode, parameter index, value.
+    struct Edit {
+        int32_t opcode, index;
+        float value;
+    };
+    static inline std::vector<Edit> edits;
 
     // The store file goes to this process's own test folder.
     static void reset() {
         versionAnswer = 2400;
         directory = testdata::tempPath("");
         opcodes.clear();
+        edits.clear();
     }
     static size_t timesAsked(int32_t opcode) {
         size_t n = 0;
@@ -25,9 +32,11 @@ struct TestHost {
         return n;
     }
 
-    static intptr_t callback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+    static intptr_t callback(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float value) {
         // The audio thread may call in; only the GUI-thread calls are recorded.
         if (opcode != audioMasterSetTime) opcodes.push_back(opcode);
+        if (opcode == audioMasterAutomate || opcode == audioMasterBeginEdit || opcode == audioMasterEndEdit)
+            edits.push_back({opcode, index, value});
         switch (opcode) {
         case audioMasterVersion: return versionAnswer;
         case audioMasterGetDirectory:

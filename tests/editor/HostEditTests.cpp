@@ -1,0 +1,110 @@
+// What a person does in the window reaches the host under the parameter's
+// own index: begin and end notices around the edit and each new value, so
+// automation in touch or latch mode writes the right lane and the host's
+// stored values follow the editor.
+#include <algorithm>
+#include <map>
+
+#include "tests/editor/EditorFixture.h"
+
+namespace {
+
+class HostEdits : public EditorFixture {
+protected:
+    void showPageOf(Control* control) {
+        for (int32_t page = 0; page < 4; ++page) {
+            const auto& views = controls().pages[page];
+            if (std::find(views.begin(), views.end(), control) != views.end()) {
+                showPage(page);
+                return;
+            }
+        }
+    }
+    // A press a few pixels left of the centre, dragged right, released.
+    void drag(int32_t tag) {
+        Point at = centreOf(tag);
+        window().script({{platform::LeftButton, at.x - 3, at.y}, {platform::LeftButton, at.x + 2, at.y - 6},
+                         {platform::LeftButton, at.x + 4, at.y - 9}, {0, at.x + 4, at.y - 9}});
+        window().queueButtonDown(at.x - 3, at.y);
+        view().idle();
+    }
+};
+
+TEST_P(HostEdits, EachControlWithAParameterTellsTheHostUnderThatParameter) {
+    playRamp(441000);
+    openWindow();
+    const std::pair<int32_t, int32_t> bound[] = {
+        {TrackPlayer::TagPlay, TrackPlayer::Playing},        {TrackPlayer::TagAutoRewind, TrackPlayer::AutoRewind},
+        {TrackPlayer::TagPosition, TrackPlayer::Position},   {TrackPlayer::TagPitch, TrackPlayer::Pitch},
+        {TrackPlayer::TagCutBass, TrackPlayer::CutBass},     {TrackPlayer::TagCutTweet, TrackPlayer::CutTweet},
+        {TrackPlayer::TagCrossover1, TrackPlayer::EqCut1},   {TrackPlayer::TagCrossover2, TrackPlayer::EqCut2},
+        {TrackPlayer::TagBassLevel, TrackPlayer::EqBass},    {TrackPlayer::TagTweetLevel, TrackPlayer::EqTweet},
+        {TrackPlayer::TagVolume, TrackPlayer::Vol},          {loopTag(3), TrackPlayer::Loop}};
+    for (auto [tag, index] : bound) {
+        showPageOf(control(tag));
+        TestHost::edits.clear();
+        drag(tag);
+        const auto& edits = TestHost::edits;
+        // Sliders and knobs announce their drag under the parameter's index.
+        for (const TestHost::Edit& edit : edits) {
+            if (edit.opcode != audioMasterAutomate) {
+                EXPECT_EQ(edit.index, index) << "tag " << tag;
+            }
+        }
+        if (!edits.empty() && edits.front().opcode == audioMasterBeginEdit) {
+            EXPECT_EQ(edits.back().opcode, audioMasterEndEdit) << "tag " << tag;
+        }
+        // Every value the host is told is the one it then reads back (a
+        // control may move others: the equaliser sends all its values).
+        std::map<int32_t, float> told;
+        for (const TestHost::Edit& edit : edits)
+            if (edit.opcode == audioMasterAutomate) told[edit.index] = edit.value;
+        ASSERT_TRUE(told.count(index)) << "tag " << tag << " sent no value";
+        for (auto [parameter, value] : told)
+            EXPECT_FLOAT_EQ(value, player->getParameter(parameter)) << "tag " << tag << ", parameter " << parameter;
+    }
+    // Controls without a parameter tell the host nothing.
+    showPage(0);
+    TestHost::edits.clear();
+    clickTag(TrackPlayer::TagBackToStart);
+    for (const TestHost::Edit& edit : TestHost::edits) EXPECT_EQ(edit.index, TrackPlayer::Position);
+}
+
+TEST_P(HostEdits, HostsTypeValuesAndReadPropertiesInTheDisplaysUnits) {
+    playRamp(441000);
+    AEffect* effect = player->record();
+    auto typed = [&](int32_t index, const char* text) {
+        return effect->dispatcher(effect, effString2Parameter, index, 0, const_cast<char*>(text), 0.0f);
+    };
+    char text[TrackPlayer::parameterTextRoom];
+    EXPECT_EQ(typed(TrackPlayer::Vol, "-20"), 1);
+    player->getParameterDisplay(TrackPlayer::Vol, text);
+    EXPECT_STREQ(text, "-20.000");
+    EXPECT_EQ(typed(TrackPlayer::Pitch, "+8%"), 1);
+    EXPECT_FLOAT_EQ(player->getPitch(), 8.0f);
+    EXPECT_EQ(typed(TrackPlayer::AutoRewind, "stop"), 1);
+    EXPECT_EQ(player->getAutoRewind(), 2);
+    EXPECT_EQ(typed(TrackPlayer::Loop, "2 beats"), 1);
+    EXPECT_TRUE(player->isLoopOn());
+    EXPECT_FLOAT_EQ(player->getLoopBeats(), 2.0f);
+    EXPECT_EQ(typed(TrackPlayer::CutBass, "yes"), 1);
+    EXPECT_FLOAT_EQ(player->getParameter(TrackPlayer::CutBass), 1.0f);
+    EXPECT_EQ(typed(TrackPlayer::Pitch, "fast"), 0);
+    EXPECT_FLOAT_EQ(player->getPitch(), 8.0f) << "a text that says nothing changes nothing";
+
+    VstParameterProperties properties{};
+    ASSERT_EQ(effect->dispatcher(effect, effGetParameterProperties, TrackPlayer::Playing, 0, &properties, 0.0f), 1);
+    EXPECT_TRUE(properties.flags & kVstParameterIsSwitch);
+    ASSERT_EQ(effect->dispatcher(effect, effGetParameterProperties, TrackPlayer::AutoRewind, 0, &properties, 0.0f), 1);
+    EXPECT_EQ(properties.maxInteger, 2);
+    EXPECT_STREQ(properties.categoryLabel, "Transport");
+    EXPECT_EQ(effect->dispatcher(effect, effGetParameterProperties, 15, 0, &properties, 0.0f), 0);
+    char name[kVstMaxProgNameLen + 1] = {};
+    EXPECT_EQ(effect->dispatcher(effect, effGetProgramNameIndexed, 0, 0, name, 0.0f), 1);
+    EXPECT_STREQ(name, "No Program");
+    EXPECT_EQ(effect->dispatcher(effect, effCanDo, 0, 0, const_cast<char*>("receiveVstMidiEvent"), 0.0f), 1);
+}
+
+TUNEDECK_BOTH_BUILDS(HostEdits);
+
+} // namespace
