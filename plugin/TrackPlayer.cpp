@@ -171,6 +171,8 @@ bool TrackPlayer::openCurrentEntry(bool mayAsk) {
                 other->stopLoading();
             }
         currentSource = source;
+        // The levels set while another kind of source played, or none did.
+        sendEqToCurrentSource();
         source->setBitmap(editorView->overviewPixels());
         // A length the source knows on opening plays at once; the loader's
         // reports arrive later, on its own thread.

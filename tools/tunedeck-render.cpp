@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -29,8 +31,9 @@ const char* usageText =
     "usage: tunedeck-render [--build full|compact] [--rate HZ] [--block FRAMES] [--seconds S]\n"
     "                       [--set NAME=VALUE@T]... [--note KEY@T]... [--paused] [--pcm16] [--no-wait]\n"
     "                       [--host-dir DIR] [--out FILE.wav] [--editor-closed]\n"
-    "                       [--screenshot FILE.png [--page N]] FILE...\n"
+    "                       [--screenshot FILE.png [--page N]] [--state-in FILE] [--state-out FILE] FILE...\n"
     "  FILE        tracks (.mp1 .mp2 .mp3 .wav .flac) or .m3u track lists, added as one selection\n"
+    "              (none needed with --state-in)\n"
     "  --build     which build to host (default full)\n"
     "  --rate      host sample rate in Hz (default 44100)\n"
     "  --block     frames per processReplacing call (default 512)\n"
@@ -47,7 +50,10 @@ const char* usageText =
     "              act through the editor then wait until a window opens)\n"
     "  --screenshot  write the editor window as drawn after the render to FILE.png\n"
     "  --page      the compact build's page to picture: 0 transport, 1 equaliser,\n"
-    "              2 track list, 3 jog and loops (default 0)\n";
+    "              2 track list, 3 jog and loops (default 0)\n"
+    "  --state-in  start from a deck state saved with --state-out (or by a host): its list,\n"
+    "              track, position, play state, controls and tempo\n"
+    "  --state-out save the deck's state after the render, as a host saves it in a project\n";
 
 struct TimedEvent {
     double seconds;
@@ -63,7 +69,7 @@ struct Options {
     double seconds = -1;
     bool paused = false, pcm16 = false, wait = true, editorOpen = true;
     int32_t page = 0;
-    std::string hostDir, out = "out.wav", log, screenshot;
+    std::string hostDir, out = "out.wav", log, screenshot, stateIn, stateOut;
     std::vector<TimedEvent> events;
     std::vector<std::string> files;
 };
@@ -163,6 +169,10 @@ Options parse(int argc, char** argv) {
             double p = number(value(), "page");
             if (p < 0 || p > 3 || p != std::floor(p)) usage("page out of range");
             o.page = static_cast<int32_t>(p);
+        } else if (a == "--state-in") {
+            o.stateIn = value();
+        } else if (a == "--state-out") {
+            o.stateOut = value();
         } else if (a == "--out") {
             o.out = value();
         } else if (a == "--help" || a == "-h") {
@@ -174,7 +184,7 @@ Options parse(int argc, char** argv) {
             o.files.push_back(a);
         }
     }
-    if (o.files.empty()) usage("no FILE given");
+    if (o.files.empty() && o.stateIn.empty()) usage("no FILE given");
     if (!o.screenshot.empty() && !o.editorOpen) usage("--screenshot needs the editor open");
     return o;
 }
@@ -215,6 +225,28 @@ bool writeScreenshot(PlayerEditor& editor, const Options& o) {
 
 } // namespace
 
+bool loadState(AEffect* effect, const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> block((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) block.clear();
+    if (block.empty() || dispatch(effect, effSetChunk, 0, static_cast<intptr_t>(block.size()), block.data()) != 1) {
+        std::fprintf(stderr, "tunedeck-render: %s is not a deck state this plug-in reads\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool saveState(AEffect* effect, const std::string& path) {
+    void* data = nullptr;
+    const intptr_t size = dispatch(effect, effGetChunk, 0, 0, &data);
+    std::ofstream out(path, std::ios::binary);
+    if (size <= 0 || !data || !out.write(static_cast<const char*>(data), size)) {
+        std::fprintf(stderr, "tunedeck-render: cannot write %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
 int main(int argc, char** argv) {
     Options o = parse(argc, argv);
     hostDirectory = o.hostDir;
@@ -241,6 +273,12 @@ int main(int argc, char** argv) {
         dispatch(effect, effEditIdle);
     }
 
+    if (!o.stateIn.empty() && !loadState(effect, o.stateIn)) {
+        dispatch(effect, effClose);
+        return 1;
+    }
+    player->waitForOpenings();
+
     std::vector<std::string> accepted;
     for (const std::string& file : o.files) {
         bool list = file.find(".m3u") != std::string::npos;
@@ -253,9 +291,10 @@ int main(int argc, char** argv) {
         }
         accepted.push_back(file);
     }
-    player->addPaths(accepted, true);
+    if (!accepted.empty()) player->addPaths(accepted, true);
     player->waitForOpenings();
-    if (!o.paused && !player->trackList().empty()) {
+    // A saved state says itself whether the deck plays.
+    if (!o.paused && !player->trackList().empty() && o.stateIn.empty()) {
         // Play is pressed on the window when there is one.
         if (o.editorOpen)
             editor.receiveCommand(TrackPlayer::TagPlay, 1.0f);
@@ -341,6 +380,7 @@ int main(int argc, char** argv) {
         pictured = writeScreenshot(editor, o);
         if (!pictured) std::fprintf(stderr, "tunedeck-render: cannot write %s\n", o.screenshot.c_str());
     }
+    if (!o.stateOut.empty() && !saveState(effect, o.stateOut)) pictured = false;
     if (o.editorOpen) dispatch(effect, effEditClose);
     dispatch(effect, effMainsChanged, 0, 0);
     dispatch(effect, effClose);

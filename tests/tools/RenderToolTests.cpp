@@ -107,6 +107,24 @@ TEST(RenderTool, HostParametersActWithTheWindowOpenOrClosed) {
     EXPECT_NEAR(loudest(readFloatWav(closed)) / loud, 0.1f, 0.002f) << "the same with the window closed";
 }
 
+// A set saved half way plays on from there in a new run, at the levels it
+// was left with, as a reopened project does.
+TEST(RenderTool, ASavedStatePlaysOnFromWhereItStood) {
+    const int frames = 44100;
+    std::string input = track(frames), state = testdata::tempPath("render-state.bin"),
+                first = testdata::tempPath("render-first.wav"), second = testdata::tempPath("render-second.wav");
+    ASSERT_EQ(run("--seconds 0.5 --set Vol=0.5@0 --set \"Eq bass=1@0\" --set \"Eq treble=1@0\" "
+                  "--set \"Eq tweet=1@0\" --state-out " + state + " --out " + first + " " + input),
+              0);
+    ASSERT_EQ(run("--state-in " + state + " --out " + second), 0);
+    Rendered r = readFloatWav(second);
+    ASSERT_GE(r.left.size(), static_cast<size_t>(frames - 22050));
+    EXPECT_LT(r.left.size(), static_cast<size_t>(frames - 22050 + 512)) << "it ends where the track does";
+    for (int f = 0; f < 1000; ++f)
+        ASSERT_NEAR(r.left[f], 0.1f * (5 * ((22050 + f) % 4000) - 1000) / 32768.0f, 1e-6f) << f;
+    EXPECT_EQ(run("--state-in " + input + " --out " + second), 1) << "a WAV is no state";
+}
+
 uint32_t bigEndian(const std::vector<unsigned char>& bytes, size_t at) {
     return static_cast<uint32_t>(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3];
 }
