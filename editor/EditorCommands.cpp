@@ -13,8 +13,6 @@
 namespace {
 constexpr float jumpBeats[8] = {0.5f, 1.0f, 2.0f, 3.0f, 4.0f, 6.0f, 8.0f, 16.0f};
 constexpr uint32_t doubleClickMs = 400;
-// Room for a selection that fills the whole track list.
-constexpr size_t selectionRoom = static_cast<size_t>(TrackList::capacity) * TrackList::pathRoom;
 
 // One record of presses and one of releases for the whole process: a
 // double click is two presses on the same tag within 400 ms.
@@ -96,11 +94,7 @@ void PlayerEditor::dispatch(Control* control, Canvas* canvas, bool doubleClick) 
     switch (role.role) {
     case Role::None: break;
     case Role::AddFiles:
-        if (release) {
-            std::vector<char> choice(selectionRoom, '\0');
-            if (player.chooseFilesToOpen(choice.data(), choice.size()))
-                player.addFiles(choice.data(), choice.size(), true);
-        }
+        if (release) startFileChoice(false);
         break;
     case Role::Rewind:
         if (!release) break;
@@ -170,10 +164,7 @@ void PlayerEditor::dispatch(Control* control, Canvas* canvas, bool doubleClick) 
         if (click) player.moveSelectedDown();
         break;
     case Role::SaveList:
-        if (release) {
-            char name[TrackList::pathRoom] = {};
-            if (player.chooseListToSave(name, sizeof name)) player.saveTrackList(name);
-        }
+        if (release) startFileChoice(true);
         break;
     case Role::DeleteSelected:
         if (release) player.deleteSelected();
@@ -196,6 +187,34 @@ void PlayerEditor::dispatch(Control* control, Canvas* canvas, bool doubleClick) 
     case Role::Loop: selectLoop(role.index, value > 0.0f); break;
     }
     if (canvas && windowOpen && frame && frame->isChild(control)) control->update(*canvas);
+}
+
+// The dialog runs beside the host, which keeps its GUI thread: the idle
+// polls it. One dialog at a time.
+void PlayerEditor::startFileChoice(bool save) {
+    if (fileChoice) return;
+    const auto parentWindow = reinterpret_cast<uintptr_t>(hostWindow());
+    fileChoice = save ? player.startChoosingListToSave(parentWindow) : player.startChoosingTracks(parentWindow);
+    choosingListToSave = save;
+    if (!fileChoice) {
+        parts.title->setText("Install zenity or kdialog to add files");
+        update();
+        return;
+    }
+    pollFileChoice();
+}
+
+void PlayerEditor::pollFileChoice() {
+    if (!fileChoice) return;
+    std::vector<std::string> chosen;
+    const platform::FileChoice::State state = fileChoice->poll(chosen);
+    if (state == platform::FileChoice::State::Open) return;
+    fileChoice.reset();
+    if (state != platform::FileChoice::State::Chosen) return;
+    if (choosingListToSave)
+        player.saveChosenList(chosen.front());
+    else
+        player.addChosenFiles(chosen);
 }
 
 void PlayerEditor::sendEqualiser() {

@@ -92,6 +92,7 @@ void PlayerEditor::idle() {
     if (!onGuiThread()) return;
     std::lock_guard<std::recursive_mutex> held(controlsLock);
     takeQueuedCommands();
+    pollFileChoice();
     if (!windowOpen) return;
     applyPendingDisplay();
     EditorBase::idle();

@@ -26,6 +26,7 @@
 #include "editor/SkinBitmaps.h"
 #include "gui/Control.h"
 #include "plugin/EditorBase.h"
+#include "platform/Dialogs.h"
 #include "platform/Relaxed.h"
 #include "sources/TrackSource.h"
 
@@ -121,6 +122,8 @@ private:
     void refreshOverviewNow(bool force);
     void copyOverviewIntoBitmap();
     void setDefaults();
+    void startFileChoice(bool save);
+    void pollFileChoice();
     void showPlayerState();
     // The value a command starts from: the player's for the controls whose
     // state the player also changes on its own (play, position).
@@ -137,6 +140,8 @@ private:
     EditorControls parts;
     Bitmap* overviewBitmap = nullptr;
     int32_t currentPage = 0;
+    std::unique_ptr<platform::FileChoice> fileChoice; // the add or save dialog, while it is open
+    bool choosingListToSave = false;
     bool remainingTime = false;
     int32_t shownElapsed = 0; // the time last shown, shown again when the mode flips
     int32_t shownTotal = 0;

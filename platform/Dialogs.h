@@ -3,6 +3,8 @@
 // kdialog when one is installed and a display exists; otherwise a message
 // goes to standard error, a question is answered No and a file dialog
 // reports no choice. Tests install a scripted provider.
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,16 @@ namespace platform {
 struct FileFilter {
     std::string text;
     std::vector<std::string> patterns; // "*.mp3" and the like
+};
+
+// A file dialog running beside the host: its owner polls it from the GUI
+// thread's idle and never waits for it. Dropping it closes the dialog.
+class FileChoice {
+public:
+    enum class State { Open, Chosen, Cancelled };
+    virtual ~FileChoice() = default;
+    // Never blocks; chosen is filled when the state becomes Chosen.
+    virtual State poll(std::vector<std::string>& chosen) = 0;
 };
 
 class DialogProvider {
@@ -23,6 +35,12 @@ public:
                                   std::string& chosen) = 0;
     virtual void showMessage(const std::string& text, const std::string& caption) = 0;
     virtual bool askYesNo(const std::string& text, const std::string& caption) = 0;
+    // Starts an open dialog (several files) or a save dialog in front of the
+    // host's window (an X11 window id, 0 for none); null when no dialog can
+    // be shown. This one runs the dialog above to its end at once.
+    virtual std::unique_ptr<FileChoice> startFileChoice(const std::string& title,
+                                                        const std::vector<FileFilter>& filters, bool save,
+                                                        uintptr_t parentWindow);
 };
 
 // The provider in use: the system's unless a test installed its own.

@@ -433,8 +433,7 @@ void TrackPlayer::refreshList() {
     editorView->showList(rows, marks, tracks.currentIndex - top, scroll, fraction);
 }
 
-bool TrackPlayer::chooseFilesToOpen(char* buffer, size_t room) {
-    if (!buffer || room < 2) return false;
+std::unique_ptr<platform::FileChoice> TrackPlayer::startChoosingTracks(uintptr_t parentWindow) {
     std::vector<platform::FileFilter> filters{
         {"All Suppported Types", {"*.mp1", "*.mp2", "*.mp3", "*.m3u", "*.wav", "*.flac"}},
         {"MPEG Audio Files (.mp1;.mp2;.mp3)", {"*.mp1", "*.mp2", "*.mp3"}},
@@ -442,8 +441,11 @@ bool TrackPlayer::chooseFilesToOpen(char* buffer, size_t room) {
         {"FLAC Files (.flac)", {"*.flac"}},
         {"Tracklist (.m3u)", {"*.m3u"}},
         {"All Files (*.*)", {"*"}}};
-    std::vector<std::string> chosen;
-    if (!platform::dialogs().chooseFilesToOpen("Open files", filters, chosen) || chosen.empty()) return false;
+    return platform::dialogs().startFileChoice("Open files", filters, false, parentWindow);
+}
+
+void TrackPlayer::addChosenFiles(const std::vector<std::string>& chosen) {
+    if (chosen.empty()) return;
     // The same layout the add button hands to addFiles: one path, or a
     // folder followed by names; whatever does not fit is left out.
     std::vector<std::string> parts;
@@ -455,24 +457,25 @@ bool TrackPlayer::chooseFilesToOpen(char* buffer, size_t room) {
         for (const std::string& path : chosen)
             parts.push_back(paths::directoryOf(path) == folder ? path.substr(folder.size()) : path);
     }
+    std::vector<char> buffer(static_cast<size_t>(TrackList::capacity) * TrackList::pathRoom, '\0');
     size_t at = 0;
     for (const std::string& part : parts) {
-        if (at + part.size() + 2 > room) break;
-        std::memcpy(buffer + at, part.c_str(), part.size() + 1);
+        if (at + part.size() + 2 > buffer.size()) break;
+        std::memcpy(buffer.data() + at, part.c_str(), part.size() + 1);
         at += part.size() + 1;
     }
-    if (at == 0) return false;
-    buffer[at] = 0;
-    return true;
+    if (at == 0) return;
+    addFiles(buffer.data(), buffer.size(), true);
 }
 
-bool TrackPlayer::chooseListToSave(char* buffer, size_t room) {
-    if (!buffer || room < 2) return false;
+std::unique_ptr<platform::FileChoice> TrackPlayer::startChoosingListToSave(uintptr_t parentWindow) {
     std::vector<platform::FileFilter> filters{{"Tracklist (.m3u)", {"*.m3u"}}, {"All Files (*.*)", {"*"}}};
-    std::string chosen;
-    if (!platform::dialogs().chooseFileToSave("Open files", filters, chosen) || chosen.empty()) return false;
-    if (paths::split(chosen).extension.empty()) chosen += ".m3u";
-    if (chosen.size() + 1 > room) return false;
-    std::memcpy(buffer, chosen.c_str(), chosen.size() + 1);
-    return true;
+    return platform::dialogs().startFileChoice("Open files", filters, true, parentWindow);
+}
+
+void TrackPlayer::saveChosenList(std::string path) {
+    if (path.empty()) return;
+    if (paths::split(path).extension.empty()) path += ".m3u";
+    if (path.size() + 1 > static_cast<size_t>(TrackList::pathRoom)) return;
+    saveTrackList(path.c_str());
 }

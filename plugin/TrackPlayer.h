@@ -23,6 +23,7 @@
 #include "plugin/BandEqualiser.h"
 #include "plugin/BuildProfile.h"
 #include "plugin/DeckState.h"
+#include "platform/Dialogs.h"
 #include "platform/Thread.h"
 #include "plugin/EffectBase.h"
 #include "plugin/TrackList.h"
@@ -140,8 +141,12 @@ public:
     void scrollList(float x);
     bool nextFile();
     bool previousFile();
-    bool chooseFilesToOpen(char* buffer, size_t room);
-    bool chooseListToSave(char* buffer, size_t room);
+    // The add and save dialogs, started and then polled by the editor; null
+    // when no dialog can be shown.
+    std::unique_ptr<platform::FileChoice> startChoosingTracks(uintptr_t parentWindow);
+    void addChosenFiles(const std::vector<std::string>& chosen);
+    std::unique_ptr<platform::FileChoice> startChoosingListToSave(uintptr_t parentWindow);
+    void saveChosenList(std::string path);
 
     // Tempo.
     void tapTempo();

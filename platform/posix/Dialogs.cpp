@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,6 +73,67 @@ std::vector<std::string> lines(const std::string& text) {
     }
     return result;
 }
+
+// A dialog program running beside the host; what it prints is read as it
+// comes, without waiting.
+class RunningChoice : public FileChoice {
+public:
+    static std::unique_ptr<FileChoice> start(const std::vector<std::string>& argv) {
+        int pipeEnds[2];
+        if (pipe(pipeEnds) != 0) return nullptr;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+        std::vector<char*> args;
+        for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        pid_t child = 0;
+        const int spawned = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(pipeEnds[1]);
+        if (spawned != 0) {
+            close(pipeEnds[0]);
+            return nullptr;
+        }
+        fcntl(pipeEnds[0], F_SETFL, fcntl(pipeEnds[0], F_GETFL) | O_NONBLOCK);
+        fcntl(pipeEnds[0], F_SETFD, FD_CLOEXEC);
+        return std::unique_ptr<FileChoice>(new RunningChoice(child, pipeEnds[0]));
+    }
+
+    ~RunningChoice() override {
+        if (child > 0) {
+            kill(child, SIGTERM);
+            waitpid(child, nullptr, 0);
+        }
+        if (output >= 0) close(output);
+    }
+
+    State poll(std::vector<std::string>& chosen) override {
+        if (child <= 0) return finished;
+        drain();
+        int status = 0;
+        if (waitpid(child, &status, WNOHANG) != child) return State::Open;
+        child = 0;
+        drain();
+        chosen = lines(text);
+        finished = WIFEXITED(status) && WEXITSTATUS(status) == 0 && !chosen.empty() ? State::Chosen : State::Cancelled;
+        return finished;
+    }
+
+private:
+    RunningChoice(pid_t process, int pipe) : child(process), output(pipe) {}
+    void drain() {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(output, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
+    }
+
+    pid_t child;
+    int output;
+    std::string text;
+    State finished = State::Cancelled;
+};
 
 std::string joined(const std::vector<std::string>& patterns) {
     std::string text;
@@ -145,15 +208,74 @@ public:
         return false;
     }
 
+    std::unique_ptr<FileChoice> startFileChoice(const std::string& title, const std::vector<FileFilter>& filters,
+                                                bool save, uintptr_t parentWindow) override {
+        const std::string parent = std::to_string(parentWindow);
+        if (useZenity()) {
+            std::vector<std::string> argv{"zenity", "--file-selection", "--title=" + title};
+            if (save) {
+                argv.insert(argv.end(), {"--save", "--confirm-overwrite"});
+            } else {
+                argv.insert(argv.end(), {"--multiple", "--separator=\n"});
+            }
+            // It stays in front of the host's window.
+            if (parentWindow) argv.push_back("--attach=" + parent);
+            addZenityFilters(argv, filters);
+            return RunningChoice::start(argv);
+        }
+        if (useKdialog()) {
+            std::vector<std::string> argv{"kdialog", "--title", title};
+            if (parentWindow) argv.insert(argv.end(), {"--attach", parent});
+            if (save) {
+                argv.insert(argv.end(), {"--getsavefilename", ".", kdialogFilter(filters)});
+            } else {
+                argv.insert(argv.end(),
+                            {"--getopenfilename", ".", kdialogFilter(filters), "--multiple", "--separate-output"});
+            }
+            return RunningChoice::start(argv);
+        }
+        return nullptr;
+    }
+
 private:
     static bool useZenity() { return hasDisplay() && onPath("zenity"); }
     static bool useKdialog() { return hasDisplay() && onPath("kdialog"); }
+};
+
+// A dialog that ran to its end before it was handed over.
+class FinishedChoice : public FileChoice {
+public:
+    FinishedChoice(bool made, std::vector<std::string> files) : made(made), files(std::move(files)) {}
+    State poll(std::vector<std::string>& chosen) override {
+        if (!made) return State::Cancelled;
+        chosen = files;
+        return State::Chosen;
+    }
+
+private:
+    bool made;
+    std::vector<std::string> files;
 };
 
 SystemDialogs systemDialogs;
 std::atomic<DialogProvider*> installed{nullptr};
 
 } // namespace
+
+std::unique_ptr<FileChoice> DialogProvider::startFileChoice(const std::string& title,
+                                                            const std::vector<FileFilter>& filters, bool save,
+                                                            uintptr_t) {
+    std::vector<std::string> chosen;
+    bool made = false;
+    if (save) {
+        std::string file;
+        made = chooseFileToSave(title, filters, file);
+        if (made) chosen.push_back(file);
+    } else {
+        made = chooseFilesToOpen(title, filters, chosen);
+    }
+    return std::make_unique<FinishedChoice>(made && !chosen.empty(), std::move(chosen));
+}
 
 DialogProvider& dialogs() {
     DialogProvider* provider = installed.load();

@@ -6,10 +6,24 @@
 
 #include "platform/Dialogs.h"
 
-class ScriptedDialogs : public platform::DialogProvider {
+// Installed for as long as it lives.
+class ScriptedDialogsBase : public platform::DialogProvider {
 public:
-    ScriptedDialogs() { platform::setDialogProvider(this); }
-    ~ScriptedDialogs() override { platform::setDialogProvider(nullptr); }
+    ScriptedDialogsBase() { platform::setDialogProvider(this); }
+    ~ScriptedDialogsBase() override { platform::setDialogProvider(nullptr); }
+    bool chooseFilesToOpen(const std::string&, const std::vector<platform::FileFilter>&,
+                           std::vector<std::string>&) override {
+        return false;
+    }
+    bool chooseFileToSave(const std::string&, const std::vector<platform::FileFilter>&, std::string&) override {
+        return false;
+    }
+    void showMessage(const std::string&, const std::string&) override {}
+    bool askYesNo(const std::string&, const std::string&) override { return false; }
+};
+
+class ScriptedDialogs : public ScriptedDialogsBase {
+public:
 
     bool chooseFilesToOpen(const std::string& title, const std::vector<platform::FileFilter>& filters,
                            std::vector<std::string>& chosen) override {
