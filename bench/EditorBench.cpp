@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gui/WindowView.h"
+#include "editor/PlayerEditor.h"
 #include "plugin/TrackPlayer.h"
 
 namespace {
@@ -22,7 +23,7 @@ struct ShownEditor {
         window.queuePaint(0, 0, 255, 349);
         editor().idle();
     }
-    PlayerEditor& editor() { return player.playerEditor(); }
+    PlayerEditor& editor() { return editorOf(player); }
     TrackPlayer player;
 };
 

@@ -7,8 +7,14 @@
 #include "plugin/TrackPlayer.h"
 #include "sources/OverviewPixels.h"
 
+PlayerView* TrackPlayer::makeEditor(TrackPlayer& player, const BuildProfile& profile) {
+    return new PlayerEditor(player, profile);
+}
+
+PlayerEditor& editorOf(TrackPlayer& player) { return static_cast<PlayerEditor&>(player.view()); }
+
 PlayerEditor::PlayerEditor(TrackPlayer& owner, const BuildProfile& buildProfile)
-    : EditorBase(owner), player(owner), profile(buildProfile), guiThread(std::this_thread::get_id()) {
+    : PlayerView(owner), player(owner), profile(buildProfile), guiThread(std::this_thread::get_id()) {
     rect = ERect{0, 0, profile.editorHeight, profile.editorWidth};
     overviewBitmap = new Bitmap(0, TrackSource::overviewWidth, TrackSource::overviewHeight,
                                 std::vector<uint32_t>(TrackSource::overviewWidth * TrackSource::overviewHeight, 0));

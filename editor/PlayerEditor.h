@@ -25,15 +25,19 @@
 #include "editor/EditorControls.h"
 #include "editor/SkinBitmaps.h"
 #include "gui/Control.h"
-#include "plugin/EditorBase.h"
+#include "plugin/PlayerView.h"
 #include "platform/Dialogs.h"
 #include "platform/Relaxed.h"
 #include "sources/TrackSource.h"
 
 class TrackPlayer;
 struct BuildProfile;
+class PlayerEditor;
 
-class PlayerEditor : public EditorBase, public ControlListener {
+// The deck's editor of a player made with its own editor.
+PlayerEditor& editorOf(TrackPlayer& player);
+
+class PlayerEditor : public PlayerView, public ControlListener {
 public:
     PlayerEditor(TrackPlayer& player, const BuildProfile& profile);
     ~PlayerEditor() override;
@@ -51,35 +55,28 @@ public:
 
     bool isOpen() const { return windowOpen; }
 
-    // The display operations and the command receiver are virtual so that
-    // tests can watch what the player sends its editor. Commands act with
-    // the window open or closed.
-
-    // Applies a command to the control bearing tag: below 0 toggles, 0..1
-    // sets, (1, 2) lowers by value - 1, (2, 3) raises by value - 2, exactly
-    // 2 or 3 and above keeps; the control then acts as if moved.
-    virtual void receiveCommand(int32_t tag, float value);
-
-    virtual void showTrackFacts(int32_t bitRate, float durationSeconds, bool stereo);
-    virtual void showTime(float positionFraction, int32_t elapsedSeconds, int32_t totalSeconds);
-    virtual void showPlaying(bool playing);
-    virtual void showTempo(float beatsPerMinute);
-    virtual void showList(const char* const* rows, const bool* marks, int32_t currentRow, float scroll, float fraction);
-    virtual void refreshOverview(bool force);
+    // Commands act with the window open or closed; tests watch them and the
+    // display operations by overriding them.
+    void receiveCommand(int32_t tag, float value) override;
+    void showTrackFacts(int32_t bitRate, float durationSeconds, bool stereo) override;
+    void showTime(float positionFraction, int32_t elapsedSeconds, int32_t totalSeconds) override;
+    void showPlaying(bool playing) override;
+    void showTempo(float beatsPerMinute) override;
+    void showList(const char* const* rows, const bool* marks, int32_t currentRow, float scroll,
+                  float fraction) override;
+    void refreshOverview(bool force) override;
     virtual void refreshTitle();
-    virtual void showOpenError();
-    // Applies commands left in the queue when the controls are free; never
-    // waits (the audio thread calls it every block).
-    void takeQueuedCommandsIfFree();
+    void showOpenError() override;
+    void takeQueuedCommandsIfFree() override;
 
-    uint8_t* overviewPixels() { return overviewMemory; }
+    uint8_t* overviewPixels() override { return overviewMemory; }
 
     // Compact build: 0 transport, 1 equaliser, 2 track list, 3 jog and loops.
     void setPage(int32_t page);
     // A restored session's page and time mode.
-    void restoreView(int32_t page, bool remaining);
-    int32_t page() const { return currentPage; }
-    bool showsRemainingTime() const { return remainingTime; }
+    void restoreView(int32_t page, bool remaining) override;
+    int32_t page() const override { return currentPage; }
+    bool showsRemainingTime() const override { return remainingTime; }
     // The deck's controls (GUI thread, or with the controls held).
     const EditorControls& controls() const { return parts; }
 

@@ -15,7 +15,7 @@ constexpr int8_t whiteKey[24] = {0, -1, 1, -1, 2, 3, -1, 4, -1, 5, -1, 6,
 
 int32_t TrackPlayer::processEvents(VstEvents* events) {
     if (!events) return 1;
-    PlayerEditor& view = *editorView;
+    PlayerView& view = *editorView;
     for (int32_t i = 0; i < events->numEvents; ++i) {
         VstEvent* event = events->events[i];
         if (!event || event->type != kVstMidiType) continue;

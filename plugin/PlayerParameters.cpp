@@ -122,7 +122,7 @@ void TrackPlayer::setParameter(int32_t index, float value) {
     // A host's value sets its control: outside 0..1 it would read as an
     // editor command (a toggle or a nudge).
     value = std::clamp(value, 0.0f, 1.0f);
-    PlayerEditor& view = *editorView;
+    PlayerView& view = *editorView;
     switch (index) {
     case Playing: view.receiveCommand(TagPlay, value >= 0.5f ? 1.0f : 0.0f); break;
     case AutoRewind: {
@@ -161,8 +161,9 @@ void TrackPlayer::setParameter(int32_t index, float value) {
         if (value < 0.1f) {
             view.receiveCommand(profile.loopOffTag, 0.0f);
         } else {
-            // Values above 1 would name tags past the ninth loop button.
-            int32_t button = std::min(static_cast<int32_t>((value - 0.1f) * 10.0f), 8);
+            // Steps of 0.1 from a host land on their button despite rounding;
+            // values above 1 would name tags past the ninth one.
+            int32_t button = std::min(static_cast<int32_t>((value - 0.1f) * 10.0f + 0.001f), 8);
             view.receiveCommand(profile.loopTagBase + button, 1.0f);
         }
         break;
@@ -213,20 +214,21 @@ bool TrackPlayer::getParameterProperties(int32_t index, VstParameterProperties& 
             properties.numParametersInCategory = category.count;
             std::snprintf(properties.categoryLabel, sizeof properties.categoryLabel, "%s", category.name);
         }
-    const auto steps = [&](int32_t last) {
-        properties.flags |= kVstParameterUsesIntegerMinMax | kVstParameterUsesIntStep;
-        properties.minInteger = 0;
-        properties.maxInteger = last;
-        properties.stepInteger = 1;
-        properties.largeStepInteger = 1;
+    // Steps within 0..1: hosts (Ardour) that read an integer range pass its
+    // integers as values, which would reach only the ends.
+    const auto steps = [&](float step) {
+        properties.flags |= kVstParameterUsesFloatStep;
+        properties.stepFloat = step;
+        properties.smallStepFloat = step;
+        properties.largeStepFloat = step;
     };
     switch (index) {
     case Playing:
     case CutBass:
     case CutTreble:
     case CutTweet: properties.flags |= kVstParameterIsSwitch; break;
-    case AutoRewind: steps(2); break; // no, stop, yes
-    case Loop: steps(9); break;       // off and the nine loop lengths
+    case AutoRewind: steps(0.5f); break; // no, yes, stop
+    case Loop: steps(0.1f); break;       // off and the nine loop lengths
     default:
         properties.flags |= kVstParameterUsesFloatStep | kVstParameterCanRamp;
         properties.stepFloat = 0.01f;

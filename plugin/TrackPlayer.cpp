@@ -12,10 +12,6 @@
 #include "flac/FlacSource.h"
 #include "sources/WavSource.h"
 
-PlayerEditor* TrackPlayer::makeEditor(TrackPlayer& player, const BuildProfile& profile) {
-    return new PlayerEditor(player, profile);
-}
-
 TrackPlayer::TrackPlayer(HostCallback host, const BuildProfile& buildProfile, EditorFactory editorFactory)
     : EffectBase(host, 1, parameterCount), profile(buildProfile) {
     setNumInputs(0);

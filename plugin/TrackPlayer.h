@@ -19,13 +19,13 @@
 #include <string>
 #include <vector>
 
-#include "editor/PlayerEditor.h"
 #include "plugin/BandEqualiser.h"
 #include "plugin/BuildProfile.h"
 #include "plugin/DeckState.h"
 #include "platform/Dialogs.h"
 #include "platform/Thread.h"
 #include "plugin/EffectBase.h"
+#include "plugin/PlayerView.h"
 #include "plugin/TrackList.h"
 #include "sources/SourceOwner.h"
 #include "store/TrackInfoStore.h"
@@ -51,8 +51,9 @@ public:
         TagBassLevel = 18, TagTrebleLevel = 19, TagTweetLevel = 20, TagVolume = 21
     };
 
-    using EditorFactory = PlayerEditor* (*)(TrackPlayer& player, const BuildProfile& profile);
-    static PlayerEditor* makeEditor(TrackPlayer& player, const BuildProfile& profile);
+    using EditorFactory = PlayerView* (*)(TrackPlayer& player, const BuildProfile& profile);
+    // The deck's own editor (made where the editor lives).
+    static PlayerView* makeEditor(TrackPlayer& player, const BuildProfile& profile);
 
     TrackPlayer(HostCallback host, const BuildProfile& profile, EditorFactory editorFactory = makeEditor);
     ~TrackPlayer() override;
@@ -174,7 +175,7 @@ public:
     void refreshList();
 
     const BuildProfile& buildProfile() const { return profile; }
-    PlayerEditor& playerEditor() { return *editorView; }
+    PlayerView& view() { return *editorView; }
     TrackSource* getCurrentSource() const { return currentSource; }
     TrackSource* sourceAt(int32_t slot) const { return slot >= 0 && slot < maxSources ? sources[slot] : nullptr; }
     TrackList& trackList() { return tracks; }
@@ -223,7 +224,7 @@ private:
     float trackRateOrZero() const;
 
     const BuildProfile& profile;
-    PlayerEditor* editorView = nullptr; // owned by EffectBase as its editor
+    PlayerView* editorView = nullptr; // owned by EffectBase as its editor
 
     char programName[programNameRoom] = {};
     Relaxed<TrackSource*> currentSource{nullptr};

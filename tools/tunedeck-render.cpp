@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -21,6 +22,7 @@
 #include "log/DebugLog.h"
 #include "plugin/EffectFactory.h"
 #include "gui/WindowView.h"
+#include "editor/PlayerEditor.h"
 #include "plugin/TrackPlayer.h"
 #include "tools/PngWriter.h"
 #include "tools/WavWriter.h"
@@ -262,7 +264,7 @@ int main(int argc, char** argv) {
     dispatch(effect, effSetSampleRate, 0, 0, nullptr, static_cast<float>(o.rate));
     dispatch(effect, effSetBlockSize, 0, o.block);
     dispatch(effect, effMainsChanged, 0, 1);
-    PlayerEditor& editor = player->playerEditor();
+    PlayerEditor& editor = editorOf(*player);
     if (o.editorOpen) {
         if (dispatch(effect, effEditOpen) == 0) {
             std::fprintf(stderr, "tunedeck-render: the editor did not open\n");
@@ -289,7 +291,8 @@ int main(int argc, char** argv) {
                          access(file.c_str(), R_OK) != 0 ? "cannot be read" : "no source plays it");
             continue;
         }
-        accepted.push_back(file);
+        // A saved state must find the file again from wherever it is loaded.
+        accepted.push_back(std::filesystem::absolute(file).lexically_normal().string());
     }
     if (!accepted.empty()) player->addPaths(accepted, true);
     player->waitForOpenings();

@@ -19,7 +19,7 @@ protected:
     }
 
     bool compact() const { return GetParam()->compact; }
-    PlayerEditor& view() { return player->playerEditor(); }
+    PlayerEditor& view() { return editorOf(*player); }
     const EditorControls& controls() { return view().controls(); }
     Control* control(int32_t tag) { return controls().byTag[tag]; }
     platform::OffscreenWindow& window() {

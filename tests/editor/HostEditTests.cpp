@@ -96,8 +96,14 @@ TEST_P(HostEdits, HostsTypeValuesAndReadPropertiesInTheDisplaysUnits) {
     ASSERT_EQ(effect->dispatcher(effect, effGetParameterProperties, TrackPlayer::Playing, 0, &properties, 0.0f), 1);
     EXPECT_TRUE(properties.flags & kVstParameterIsSwitch);
     ASSERT_EQ(effect->dispatcher(effect, effGetParameterProperties, TrackPlayer::AutoRewind, 0, &properties, 0.0f), 1);
-    EXPECT_EQ(properties.maxInteger, 2);
+    EXPECT_FLOAT_EQ(properties.stepFloat, 0.5f);
+    EXPECT_FALSE(properties.flags & kVstParameterUsesIntegerMinMax) << "Ardour would pass 0, 1, 2 as values";
     EXPECT_STREQ(properties.categoryLabel, "Transport");
+    // The loop's steps of 0.1 from off land on each loop in turn.
+    for (int32_t step = 1; step <= 9; ++step) {
+        effect->setParameter(effect, TrackPlayer::Loop, static_cast<float>(step) * 0.1f);
+        EXPECT_EQ(player->getLoopIndex(), step - 1) << step;
+    }
     EXPECT_EQ(effect->dispatcher(effect, effGetParameterProperties, 15, 0, &properties, 0.0f), 0);
     char name[kVstMaxProgNameLen + 1] = {};
     EXPECT_EQ(effect->dispatcher(effect, effGetProgramNameIndexed, 0, 0, name, 0.0f), 1);

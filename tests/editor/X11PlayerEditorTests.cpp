@@ -71,7 +71,7 @@ TEST_P(X11PlayerEditor, ARealClickOnPlayStartsPlaybackAndClosingLeavesNothingBeh
     player->addPaths({track}, true);
     player->waitForOpenings();
     ASSERT_EQ(call(effEditOpen, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))), 1);
-    ASSERT_EQ(dynamic_cast<platform::OffscreenWindow*>(&player->playerEditor().windowView()->native()), nullptr)
+    ASSERT_EQ(dynamic_cast<platform::OffscreenWindow*>(&editorOf(*player).windowView()->native()), nullptr)
         << "a real X11 window";
     idleFor(200);
     ASSERT_EQ(children(), 1);

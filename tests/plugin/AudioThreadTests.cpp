@@ -98,7 +98,7 @@ TEST_F(AudioThread, WithTheWindowOpenEditorCommandsFromTheAudioThreadDoNotAlloca
     player->setSize(441000, true);
     AEffect* effect = player->record();
     ASSERT_EQ(effect->dispatcher(effect, effEditOpen, 0, 0, nullptr, 0.0f), 1);
-    auto& window = dynamic_cast<platform::OffscreenWindow&>(player->playerEditor().windowView()->native());
+    auto& window = dynamic_cast<platform::OffscreenWindow&>(editorOf(*player).windowView()->native());
     window.queuePaint(0, 0, 255, 83);
     effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
     // Play, back 5 %, a white key, pitch up, pitch reset: all through editor tags.

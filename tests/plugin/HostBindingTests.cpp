@@ -29,7 +29,7 @@ TEST_P(HostBinding, TheRecordLeadsBackToThePlayer) {
     EXPECT_EQ(EffectBase::fromRecord(effect), player);
     EXPECT_EQ(effect->object, static_cast<EffectBase*>(player));
     EXPECT_EQ(effect->flags & effFlagsHasEditor, effFlagsHasEditor) << "the editor sets the has-editor flag";
-    EXPECT_EQ(player->getEditor(), &player->playerEditor());
+    EXPECT_EQ(player->getEditor(), &player->view());
 }
 
 TEST_P(HostBinding, OpenAsksForTheDirectoryAndResumeAsksForMidi) {

@@ -142,7 +142,7 @@ TEST_P(Parameters, OpeningAWavTrackMakesTheWavSourceCurrentAndRefreshesTheTitle)
     addTracks({path});
     player->openTrack();
     EXPECT_EQ(player->getCurrentSource(), player->sourceAt(1));
-    EXPECT_EQ(player->getCurrentSource()->getBitmap(), player->playerEditor().overviewPixels());
+    EXPECT_EQ(player->getCurrentSource()->getBitmap(), editorOf(*player).overviewPixels());
     EXPECT_EQ(editor().commands.back(), (Command{GetParam()->titleTag, -1.0f}));
     EXPECT_EQ(editor().openErrors, 0);
 }

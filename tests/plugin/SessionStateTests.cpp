@@ -47,7 +47,7 @@ TEST_F(SessionState, ASavedDeckComesBackWholeInANewInstance) {
     for (auto [index, value] : values) effect->setParameter(effect, static_cast<int32_t>(index), value);
     player->setTempo(128.0f);
     render(20000);
-    player->playerEditor().restoreView(2, true);
+    editorOf(*player).restoreView(2, true);
     effect->setParameter(effect, TrackPlayer::Loop, 0.45f); // the fourth loop button: one beat
     render(3000);
     std::remove(missing.c_str()); // the file goes before the session comes back
@@ -75,8 +75,8 @@ TEST_F(SessionState, ASavedDeckComesBackWholeInANewInstance) {
     EXPECT_EQ(player->getLoopEnd(), static_cast<int32_t>(loopEnd));
     for (int32_t i = 0; i < TrackPlayer::parameterCount; ++i)
         EXPECT_FLOAT_EQ(player->getParameter(i), saved[i]) << "parameter " << i;
-    EXPECT_EQ(player->playerEditor().page(), 2);
-    EXPECT_TRUE(player->playerEditor().showsRemainingTime());
+    EXPECT_EQ(editorOf(*player).page(), 2);
+    EXPECT_TRUE(editorOf(*player).showsRemainingTime());
     // It plays on from there.
     render(4096);
     EXPECT_GT(std::fabs(left[4000]), 0.1f);

@@ -333,7 +333,7 @@ TEST_F(StoreWithPlayers, ATrackOpenedAgainShowsItsRecordedFactsAtOnce) {
     EXPECT_TRUE(other.isLengthKnown());
     EXPECT_EQ(other.getTempo(), 97.0f);
     EXPECT_EQ(other.getCurrentSource()->getBitmap(), nullptr) << "its loader does not draw";
-    EXPECT_EQ(std::memcmp(other.playerEditor().overviewPixels(), player->playerEditor().overviewPixels(),
+    EXPECT_EQ(std::memcmp(editorOf(other).overviewPixels(), editorOf(*player).overviewPixels(),
                           TrackSource::overviewBytes),
               0);
     EXPECT_EQ(other.getInfoStore()->userCount(), 2);

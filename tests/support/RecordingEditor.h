@@ -15,10 +15,10 @@ class RecordingEditor : public PlayerEditor {
 public:
     using PlayerEditor::PlayerEditor;
 
-    static PlayerEditor* make(TrackPlayer& player, const BuildProfile& profile) {
+    static PlayerView* make(TrackPlayer& player, const BuildProfile& profile) {
         return new RecordingEditor(player, profile);
     }
-    static RecordingEditor& of(TrackPlayer& player) { return static_cast<RecordingEditor&>(player.playerEditor()); }
+    static RecordingEditor& of(TrackPlayer& player) { return static_cast<RecordingEditor&>(editorOf(player)); }
 
     void receiveCommand(int32_t tag, float value) override {
         {
