@@ -63,7 +63,16 @@ TEST_P(EditorCommands, ClosingAndReopeningTheWindowChangesNothing) {
         EXPECT_NEAR(controls().position->getValue(), 400000.0f / 441000.0f, 1e-4f);
         EXPECT_EQ(view().page(), compact() ? 2 : 0);
     }
+    // Another entry chosen while the window is closed is the one it shows.
+    setEntries({player->trackList().entries[0], rampTrack("reopen-b.wav", 44100)});
+    player->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+    player->setParameter(TrackPlayer::Track, 0.5f);
+    player->waitForOpenings();
+    openWindow();
+    EXPECT_EQ(player->trackList().currentIndex, 1);
+    EXPECT_EQ(controls().title->getText(), "reopen-b 2/2");
     // The first click on Play after a reopening acts.
+    player->setPlaying(false);
     showPage(0);
     clickTag(TrackPlayer::TagPlay);
     EXPECT_TRUE(player->isPlaying());

@@ -47,6 +47,41 @@ TEST_P(Parameters, LoopValuesPickTheLoopButtonOrSwitchTheLoopOff) {
     EXPECT_EQ(editor().commands, expected);
 }
 
+// A host that never shows the window: every parameter acts at once and
+// reads back as set.
+TEST_P(Parameters, EveryParameterActsAtOnceWithTheWindowNeverOpened) {
+    testdata::WavRecipe recipe;
+    recipe.frames = 44100;
+    addTracks({testdata::writeWav("closed-a.wav", recipe), testdata::writeWav("closed-b.wav", recipe)});
+    player->openTrack();
+    player->setSize(44100, true);
+    AEffect* effect = player->record();
+    const struct {
+        int32_t index;
+        float value, readBack;
+    } cases[] = {{TrackPlayer::Playing, 1.0f, 1.0f},   {TrackPlayer::AutoRewind, 0.5f, 0.5f},
+                 {TrackPlayer::Position, 0.5f, 0.5f},  {TrackPlayer::Pitch, 0.75f, 0.75f},
+                 {TrackPlayer::EqCut1, 0.2f, 0.2f},    {TrackPlayer::EqCut2, 0.8f, 0.8f},
+                 {TrackPlayer::EqBass, 0.9f, 0.9f},    {TrackPlayer::EqTreble, 0.3f, 0.3f},
+                 {TrackPlayer::EqTweet, 0.6f, 0.6f},   {TrackPlayer::Vol, 0.4f, 0.4f},
+                 {TrackPlayer::CutBass, 1.0f, 1.0f},   {TrackPlayer::CutTreble, 1.0f, 1.0f},
+                 {TrackPlayer::CutTweet, 1.0f, 1.0f},  {TrackPlayer::Loop, 0.45f, 0.41f},
+                 {TrackPlayer::Track, 0.5f, 0.5f}};
+    for (auto c : cases) {
+        effect->setParameter(effect, c.index, c.value);
+        EXPECT_NEAR(effect->getParameter(effect, c.index), c.readBack, 1e-5f) << c.index;
+    }
+    EXPECT_TRUE(player->isPlaying());
+    EXPECT_EQ(player->getAutoRewind(), 1);
+    EXPECT_FLOAT_EQ(player->getPitch(), 16.0f);
+    EXPECT_FLOAT_EQ(player->getVolume(), 0.4f);
+    EXPECT_TRUE(player->isLoopOn());
+    EXPECT_FLOAT_EQ(player->getLoopBeats(), 2.0f);
+    player->waitForOpenings();
+    EXPECT_EQ(player->trackList().currentIndex, 1);
+    EXPECT_EQ(player->getCurrentSource(), player->sourceAt(1)) << "the second entry opened";
+}
+
 TEST_P(Parameters, PositionWithAnEmptyListDoesNothing) {
     player->setParameter(TrackPlayer::Position, 0.5f);
     EXPECT_TRUE(editor().commands.empty());
