@@ -103,7 +103,8 @@ void EditorControls::buildEqualiser(const SkinBitmaps& skin, ControlListener* li
 
 void EditorControls::buildJogAndJumps(const SkinBitmaps& skin, ControlListener* listener, int32_t jogTag,
                                       int32_t jogTop, int32_t firstJumpTag, int32_t backTop, int32_t forwardTop) {
-    auto* jogWheel = new JogKnob({6, jogTop, 78, jogTop + 72}, listener, jogTag, skin.get(145), 72, 72, {6, jogTop});
+    // The platter's images are a strip of their own, read from its top.
+    auto* jogWheel = new JogKnob({6, jogTop, 78, jogTop + 72}, listener, jogTag, skin.get(145), 72, 72, {0, 0});
     jogWheel->setStartAngle(4.71225);
     jogWheel->setRangeAngle(-6.283);
     jogWheel->setTransparency(true);

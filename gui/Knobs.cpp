@@ -149,11 +149,13 @@ StripKnob::StripKnob(const Rect& rect, ControlListener* owner, int32_t controlTa
     : RotaryKnob(rect, owner, controlTag, bitmap, nullptr, offset), images(std::max(count, 1)),
       imageHeight(std::max(height, 1)) {}
 
+// Always a whole image: the last one from the maximum on.
 int32_t StripKnob::stripOffset() const {
-    if (value < 0) return 0;
-    const double x = static_cast<double>(value) * imageHeight * (images - 1);
-    if (value >= maximum) return static_cast<int32_t>(x);
-    return static_cast<int32_t>(std::floor(x / imageHeight)) * imageHeight;
+    if (!(value > minimum)) return 0;
+    if (value >= maximum) return (images - 1) * imageHeight;
+    const double span = maximum - minimum;
+    const auto image = static_cast<int32_t>(std::floor((value - minimum) / span * (images - 1)));
+    return std::clamp(image, 0, images - 1) * imageHeight;
 }
 
 void StripKnob::draw(Canvas& canvas) {

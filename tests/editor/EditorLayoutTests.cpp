@@ -93,6 +93,38 @@ TEST_P(EditorLayout, EverySliderButPositionPaintsThePageBackgroundUnderItsHandle
     }
 }
 
+// The platter shows one whole image of its strip at every value, in both
+// builds: each pixel the image shows is the image's.
+TEST_P(EditorLayout, TheJogPlatterShowsItsOwnImageOfTheStripAtEveryValue) {
+    openWindow();
+    showPage(3);
+    Control* jog = nullptr;
+    for (int32_t tag = 0; tag < controls().tagCount; ++tag)
+        if (controls().roles[tag].role == Role::Jog) jog = control(tag);
+    ASSERT_NE(jog, nullptr);
+    Bitmap* strip = loadBitmap(145);
+    ASSERT_NE(strip, nullptr);
+    const uint32_t key = colours::yellow.pixel(); // the skin's key colour
+    const Rect r = jog->viewSize();
+    for (float value : {0.0f, 0.25f, 0.5f, 0.99f, 1.0f}) {
+        jog->setValue(value);
+        jog->setDirty(true);
+        view().update();
+        const int32_t image = std::min(static_cast<int32_t>(value * 71.0f), 71);
+        int32_t shown = 0, wrong = 0;
+        for (int32_t y = 0; y < 72; ++y)
+            for (int32_t x = 0; x < 72; ++x) {
+                const uint32_t p = strip->pixel(x, image * 72 + y);
+                if (p == key) continue;
+                ++shown;
+                wrong += pixel(r.left + x, r.top + y) != p;
+            }
+        EXPECT_GT(shown, 72 * 72 / 2) << value;
+        EXPECT_EQ(wrong, 0) << "value " << value << ", image " << image;
+    }
+    strip->release();
+}
+
 TEST_P(EditorLayout, LabelsAreDisplaysThatTakeNoClicks) {
     openWindow();
     for (TextField* label : {controls().title, controls().time, controls().tempo, controls().rowLabels[0]}) {
