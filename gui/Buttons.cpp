@@ -13,7 +13,6 @@ void ToggleButton::draw(Canvas& canvas) {
 void ToggleButton::mouse(Canvas& canvas, Point) {
     if (!mouseEnabled || !hasLeft(canvas.getMouseButtons())) return;
     value = static_cast<int32_t>(value) == 0 ? 1.0f : 0.0f;
-    pumpIdle();
     report(&canvas);
 }
 
@@ -26,40 +25,50 @@ void MomentaryButton::draw(Canvas& canvas) {
     setDirty(false);
 }
 
-void MomentaryButton::track(Canvas& canvas, uint32_t buttons, float pressed) {
-    const float saved = value;
-    beginEdit();
-    Point where;
-    for (uint32_t held = buttons; held == buttons; held = canvas.getMouseButtons()) {
-        canvas.getMouseLocation(where);
-        value = size.contains(where) ? pressed : saved;
-        reportIfDirty(&canvas);
-        pumpIdle();
-    }
-    endEdit();
-}
-
-void MomentaryButton::press(Canvas& canvas, uint32_t buttons, float held) {
-    if (held >= 0.0f) {
-        track(canvas, buttons, held);
-    } else {
+void MomentaryButton::press(Canvas& canvas, float held) {
+    if (held < 0.0f) {
         value = value == 0.0f ? 1.0f : 0.0f;
         report(&canvas);
+        value = 0.0f;
+        report(&canvas);
+        return;
     }
+    hold = {true, held, value};
+    beginEdit();
+    value = held;
+    reportIfDirty(&canvas);
+}
+
+void MomentaryButton::mouseMoved(Canvas&, Point where) {
+    if (!hold.active) return;
+    const float shown = size.contains(where) ? hold.held : hold.before;
+    if (shown != value) {
+        value = shown;
+        setDirty(true);
+    }
+}
+
+void MomentaryButton::mouseUp(Canvas& canvas, Point where) {
+    if (!hold.active) return;
+    hold.active = false;
+    endEdit();
     value = 0.0f;
-    report(&canvas);
+    if (size.contains(where))
+        report(&canvas);
+    else
+        setDirty(true);
 }
 
 void MomentaryButton::mouse(Canvas& canvas, Point) {
     const uint32_t buttons = canvas.getMouseButtons();
     if (!mouseEnabled || !hasLeft(buttons)) return;
-    press(canvas, buttons, buttons == 1 ? (value == 0.0f ? 1.0f : 0.0f) : -1.0f);
+    press(canvas, buttons == 1 ? (value == 0.0f ? 1.0f : 0.0f) : -1.0f);
 }
 
 void PressButton::mouse(Canvas& canvas, Point) {
     const uint32_t buttons = canvas.getMouseButtons();
     if (!mouseEnabled || !(buttons & (1 | 4))) return;
-    press(canvas, buttons, buttons == 1 ? 1.0f : buttons == 4 ? 0.5f : -1.0f);
+    press(canvas, buttons == 1 ? 1.0f : buttons == 4 ? 0.5f : -1.0f);
 }
 
 StepSwitch::StepSwitch(const Rect& rect, ControlListener* owner, int32_t controlTag, Bitmap* bitmap, int32_t count)
@@ -77,7 +86,6 @@ void StepSwitch::mouse(Canvas& canvas, Point) {
     value += 1.0f / static_cast<float>(states - 1);
     if (value > 1.0f + 1e-6f) value = 0.0f;
     if (value > 1.0f) value = 1.0f;
-    pumpIdle();
     report(&canvas);
 }
 

@@ -17,16 +17,23 @@ public:
                     Point imageOffset);
     void draw(Canvas& canvas) override;
     void mouse(Canvas& canvas, Point where) override;
+    void mouseMoved(Canvas& canvas, Point where) override;
+    void mouseUp(Canvas& canvas, Point where) override;
 
 protected:
-    // Holds the value at pressed while the button set stays exactly buttons
-    // and the pointer is inside; always ends at 0, told to the listener.
-    void track(Canvas& canvas, uint32_t buttons, float pressed);
-    // Holds the value at held while the buttons stay down (a negative held:
-    // the value flips instead), then ends at 0; both told to the listener.
-    void press(Canvas& canvas, uint32_t buttons, float held);
+    // Holds the value at held from the press (told to the listener) and
+    // shows it while the pointer stays inside. The release inside ends at
+    // 0, told to the listener: the button acts once. Released outside, it
+    // ends at 0 untold: sliding off cancels. A negative held flips the value
+    // and ends at 0 at once, both told.
+    void press(Canvas& canvas, float held);
     int32_t imageHeight;
     Point imageOffset;
+    struct Hold {
+        bool active = false;
+        float held = 0.0f;
+        float before = 0.0f;
+    } hold;
 };
 
 class PressButton : public MomentaryButton {

@@ -120,6 +120,7 @@ void Canvas::drawString(std::string_view text, const Rect& rect, bool opaque, in
 }
 
 uint32_t Canvas::getMouseButtons() {
+    if (fromEvent) return eventButtons;
     if (!window) return 0;
     platform::PointerState state = window->pointer();
     lastPointer = {state.x, state.y};

@@ -56,8 +56,16 @@ public:
 
     // The window whose pointer getMouseButtons and getMouseLocation read.
     void setWindow(platform::NativeWindow* native) { window = native; }
-    // The buttons and modifiers held now (1 left, 2 middle, 4 right, 8 shift,
-    // 16 control, 32 alt); 0 without a window.
+    // The pointer as an input event left it: getMouseButtons and
+    // getMouseLocation then answer the event's own state.
+    void setPointer(uint32_t buttons, Point where) {
+        eventButtons = buttons;
+        lastPointer = where;
+        fromEvent = true;
+    }
+    // The buttons and modifiers held (1 left, 2 middle, 4 right, 8 shift,
+    // 16 control, 32 alt): the event's, or else the window's now; 0 without
+    // either.
     uint32_t getMouseButtons();
     void getMouseLocation(Point& where);
 
@@ -87,6 +95,8 @@ private:
     std::shared_ptr<platform::Font> face;
     platform::NativeWindow* window = nullptr;
     Point lastPointer{};
+    uint32_t eventButtons = 0;
+    bool fromEvent = false;
 };
 
 // Holds the offscreen surface, so that it exists before the canvas over it.

@@ -25,10 +25,6 @@ void Control::setBackground(Bitmap* bitmap) {
     background = bitmap;
 }
 
-void Control::pumpIdle() {
-    if (GuiHost* host = getHost()) host->idleDuringDrag();
-}
-
 void Control::reportIfDirty(Canvas* canvas) {
     if (isDirty()) report(canvas);
 }

@@ -25,7 +25,6 @@ public:
     bool isDirty() const override { return value != oldValue || dirty; }
     void setDirty(bool flag) override;
 
-    virtual void pumpIdle();
     virtual void setValue(float v) { value = v; }
     virtual float getValue() const { return value; }
     virtual void setMin(float v) { minimum = v; }

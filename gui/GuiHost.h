@@ -1,7 +1,7 @@
 #pragma once
-// What the view toolkit asks of whoever shows its window: idle passes while a
-// control follows the pointer, and the notices around a person's edit. The
-// toolkit knows nothing of plug-in interfaces; the editor answers these.
+// What the view toolkit asks of whoever shows its window: the notices around
+// a person's edit. The toolkit knows nothing of plug-in interfaces; the
+// editor answers these.
 #include <cstdint>
 
 // A key as the window's owner hands it over.
@@ -14,8 +14,6 @@ struct KeyInput {
 class GuiHost {
 public:
     virtual ~GuiHost() = default;
-    // Keeps the editor and its host responsive while a drag holds the thread.
-    virtual void idleDuringDrag() = 0;
     // A person starts and ends changing the control bearing tag.
     virtual void beginEdit(int32_t tag) = 0;
     virtual void endEdit(int32_t tag) = 0;

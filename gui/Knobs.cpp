@@ -75,8 +75,8 @@ void RotaryKnob::draw(Canvas& canvas) {
     setDirty(false);
 }
 
-void RotaryKnob::mouse(Canvas& canvas, Point) {
-    uint32_t buttons = canvas.getMouseButtons();
+void RotaryKnob::mouse(Canvas& canvas, Point where) {
+    const uint32_t buttons = canvas.getMouseButtons();
     if (!mouseEnabled || !hasLeft(buttons)) return;
     if (buttons == (1 | 16)) {
         value = defaultValue;
@@ -85,41 +85,50 @@ void RotaryKnob::mouse(Canvas& canvas, Point) {
     }
     const bool alt = (buttons & 32) != 0;
     const int32_t mode = RotaryKnob::mode();
-    const bool circular = (mode != 2 && !alt) || (mode == 2 && alt);
+    drag.circular = (mode != 2 && !alt) || (mode == 2 && alt);
+    drag.active = true;
+    drag.last = {-1 << 20, -1 << 20};
+    drag.start = where;
+    drag.startValue = value;
+    drag.accepted = value;
+    drag.modifiers = buttons & ~7u;
     beginEdit();
     if (windowView) windowView->setFocusView(this);
-    Point where, last{-1 << 20, -1 << 20};
-    canvas.getMouseLocation(where);
-    Point start = where;
-    float startValue = value, accepted = value;
-    uint32_t modifiers = buttons & ~7u;
-    while (hasLeft(buttons)) {
-        canvas.getMouseLocation(where);
-        if (where != last) {
-            last = where;
-            if (circular) {
-                float v = valueFromPoint({where.x - size.left, where.y - size.top});
-                if (guardsTheDeadZone() && std::fabs(v - accepted) > (maximum - minimum) / 2)
-                    v = v < accepted ? maximum : minimum;
-                value = v;
-                accepted = v;
-            } else {
-                if ((buttons & ~7u) != modifiers) {
-                    // A modifier changed: go on from here, without a jump.
-                    modifiers = buttons & ~7u;
-                    start = where;
-                    startValue = value;
-                }
-                const double step = (maximum - minimum) / ((buttons & 8) ? 200.0 * zoomFactor : 200.0);
-                value = static_cast<float>(startValue + ((where.x - start.x) + (start.y - where.y)) * step);
-                bounceValue();
-            }
-            reportIfDirty(&canvas);
-        }
-        pumpIdle();
-        buttons = canvas.getMouseButtons();
-    }
+    follow(canvas, where);
+}
+
+void RotaryKnob::mouseMoved(Canvas& canvas, Point where) {
+    if (drag.active) follow(canvas, where);
+}
+
+void RotaryKnob::mouseUp(Canvas&, Point) {
+    if (!drag.active) return;
+    drag.active = false;
     endEdit();
+}
+
+void RotaryKnob::follow(Canvas& canvas, Point where) {
+    const uint32_t buttons = canvas.getMouseButtons();
+    if (!hasLeft(buttons) || where == drag.last) return;
+    drag.last = where;
+    if (drag.circular) {
+        float v = valueFromPoint({where.x - size.left, where.y - size.top});
+        if (guardsTheDeadZone() && std::fabs(v - drag.accepted) > (maximum - minimum) / 2)
+            v = v < drag.accepted ? maximum : minimum;
+        value = v;
+        drag.accepted = v;
+    } else {
+        if ((buttons & ~7u) != drag.modifiers) {
+            // A modifier changed: go on from here, without a jump.
+            drag.modifiers = buttons & ~7u;
+            drag.start = where;
+            drag.startValue = value;
+        }
+        const double step = (maximum - minimum) / ((buttons & 8) ? 200.0 * zoomFactor : 200.0);
+        value = static_cast<float>(drag.startValue + ((where.x - drag.start.x) + (drag.start.y - where.y)) * step);
+        bounceValue();
+    }
+    reportIfDirty(&canvas);
 }
 
 bool RotaryKnob::onWheel(Canvas* canvas, Point, float distance) {

@@ -12,6 +12,8 @@ public:
 
     void draw(Canvas& canvas) override;
     void mouse(Canvas& canvas, Point where) override;
+    void mouseMoved(Canvas& canvas, Point where) override;
+    void mouseUp(Canvas& canvas, Point where) override;
     bool onWheel(Canvas* canvas, Point where, float distance) override;
     int32_t onKeyDown(const KeyInput& key) override;
 
@@ -30,6 +32,19 @@ protected:
     // Jog wheels take the pointer's angle as it is, jumps and all.
     virtual bool guardsTheDeadZone() const { return true; }
     void drawHandle(Canvas& canvas);
+    // One step of a drag.
+    void follow(Canvas& canvas, Point where);
+
+    // A drag between its press and its release.
+    struct Drag {
+        bool active = false;
+        bool circular = true;
+        Point last{};
+        Point start{};
+        float startValue = 0.0f;
+        float accepted = 0.0f;
+        uint32_t modifiers = 0;
+    } drag;
 
     Point backgroundOffset;
     Bitmap* handle;

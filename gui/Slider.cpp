@@ -49,8 +49,8 @@ void Slider::draw(Canvas& canvas) {
     setDirty(false);
 }
 
-void Slider::mouse(Canvas& canvas, Point) {
-    uint32_t buttons = canvas.getMouseButtons();
+void Slider::mouse(Canvas& canvas, Point where) {
+    const uint32_t buttons = canvas.getMouseButtons();
     if (!mouseEnabled || !hasLeft(buttons)) return;
     if (buttons == (1 | 16)) {
         value = defaultValue;
@@ -58,33 +58,43 @@ void Slider::mouse(Canvas& canvas, Point) {
         return;
     }
     // The handle's centre follows the pointer from the first click on.
-    int32_t grab = (horizontal() ? size.left + handleOffset.x : size.top + handleOffset.y) + handleLength() / 2 - 1;
-    const bool inverted = (style & (GrowsLeft | GrowsUp)) != 0;
+    drag.grab = (horizontal() ? size.left + handleOffset.x : size.top + handleOffset.y) + handleLength() / 2 - 1;
+    drag.anchor = value;
+    drag.shiftWasDown = false;
+    drag.active = true;
     beginEdit();
     if (windowView) windowView->setFocusView(this);
-    float anchor = value;
-    bool shiftWasDown = false;
-    Point where;
-    while (hasLeft(buttons)) {
-        const bool shift = (buttons & 8) != 0;
-        canvas.getMouseLocation(where);
-        const int32_t coordinate = horizontal() ? where.x : where.y;
-        if (!shift && shiftWasDown && range != 0) {
-            // Shift released: normal speed again from the value reached,
-            // without jumping back under the pointer.
-            const float along = inverted ? 1.0f - value : value;
-            grab = coordinate - static_cast<int32_t>(std::lround(along * static_cast<float>(range)));
-        }
-        if (!shift || !shiftWasDown) anchor = value;
-        shiftWasDown = shift;
-        float v = range != 0 ? static_cast<float>(coordinate - grab) / static_cast<float>(range) : value;
-        if (inverted) v = 1.0f - v;
-        if (shift) v = anchor + (v - anchor) / fineFactor;
-        value = v;
-        bounceValue();
-        reportIfDirty(&canvas);
-        pumpIdle();
-        buttons = canvas.getMouseButtons();
-    }
+    follow(canvas, where);
+}
+
+void Slider::mouseMoved(Canvas& canvas, Point where) {
+    if (drag.active) follow(canvas, where);
+}
+
+void Slider::mouseUp(Canvas&, Point) {
+    if (!drag.active) return;
+    drag.active = false;
     endEdit();
+}
+
+void Slider::follow(Canvas& canvas, Point where) {
+    const uint32_t buttons = canvas.getMouseButtons();
+    if (!hasLeft(buttons)) return;
+    const bool inverted = (style & (GrowsLeft | GrowsUp)) != 0;
+    const bool shift = (buttons & 8) != 0;
+    const int32_t coordinate = horizontal() ? where.x : where.y;
+    if (!shift && drag.shiftWasDown && range != 0) {
+        // Shift released: normal speed again from the value reached,
+        // without jumping back under the pointer.
+        const float along = inverted ? 1.0f - value : value;
+        drag.grab = coordinate - static_cast<int32_t>(std::lround(along * static_cast<float>(range)));
+    }
+    if (!shift || !drag.shiftWasDown) drag.anchor = value;
+    drag.shiftWasDown = shift;
+    float v = range != 0 ? static_cast<float>(coordinate - drag.grab) / static_cast<float>(range) : value;
+    if (inverted) v = 1.0f - v;
+    if (shift) v = drag.anchor + (v - drag.anchor) / fineFactor;
+    value = v;
+    bounceValue();
+    reportIfDirty(&canvas);
 }

@@ -25,12 +25,24 @@ public:
     void removed(WindowView& owner) override;
     void draw(Canvas& canvas) override;
     void mouse(Canvas& canvas, Point where) override;
+    void mouseMoved(Canvas& canvas, Point where) override;
+    void mouseUp(Canvas& canvas, Point where) override;
 
     void setHandleOffset(Point p) { handleOffset = p; }
 
 private:
     bool horizontal() const { return (style & Vertical) == 0; }
     int32_t handleLength() const { return horizontal() ? handleWidth : handleHeight; }
+    // One step of a drag: the value under the pointer (finer with shift).
+    void follow(Canvas& canvas, Point where);
+
+    // A drag between its press and its release.
+    struct Drag {
+        bool active = false;
+        int32_t grab = 0;
+        float anchor = 0.0f;
+        bool shiftWasDown = false;
+    } drag;
 
     Point backgroundOffset;
     Point handleOffset{0, 0};

@@ -21,7 +21,11 @@ public:
         draw(canvas);
     }
     virtual bool intersects(const Rect& rect) const { return size.intersects(rect); }
+    // A press on the view; the canvas answers the press's buttons. A view
+    // that follows a drag takes the motion and the release that come after.
     virtual void mouse(Canvas& canvas, Point where) { (void)canvas, (void)where; }
+    virtual void mouseMoved(Canvas& canvas, Point where) { (void)canvas, (void)where; }
+    virtual void mouseUp(Canvas& canvas, Point where) { (void)canvas, (void)where; }
     virtual void update(Canvas& canvas) {
         if (!isDirty()) return;
         draw(canvas);

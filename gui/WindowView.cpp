@@ -38,6 +38,7 @@ void WindowView::removeView(View* view, bool releaseIt) {
     if (!isChild(view)) return;
     std::erase(views, view);
     if (focus == view) focus = nullptr;
+    if (pressed == view) pressed = nullptr;
     view->removed(*this);
     view->setWindowView(nullptr);
     if (releaseIt) view->release();
@@ -48,6 +49,7 @@ void WindowView::removeAll(bool releaseIt) {
         focus->loseFocus(nullptr);
         focus = nullptr;
     }
+    pressed = nullptr;
     std::vector<View*> all;
     all.swap(views);
     for (View* view : all) {
@@ -107,12 +109,17 @@ void WindowView::mouse(Canvas& canvas, Point where) {
         focus->loseFocus(&canvas);
         focus = nullptr;
     }
+    pressed = nullptr;
     if (modal) {
-        if (modal->contains(where)) modal->mouse(canvas, where);
+        if (modal->contains(where)) {
+            pressed = modal;
+            modal->mouse(canvas, where);
+        }
         return;
     }
     for (auto it = views.rbegin(); it != views.rend(); ++it)
         if ((*it)->isMouseEnabled() && (*it)->contains(where)) {
+            pressed = *it;
             (*it)->mouse(canvas, where);
             return;
         }
@@ -197,8 +204,41 @@ void WindowView::onPaint(int32_t left, int32_t top, int32_t right, int32_t botto
     present();
 }
 
-void WindowView::onButtonDown(int32_t x, int32_t y) {
+// Each event is handled as it comes and what it changed is shown at once,
+// so the host's thread returns between events and a drag is seen moving.
+void WindowView::onButtonDown(const platform::PointerState& state) {
     Canvas canvas = makeCanvas();
-    mouse(canvas, {x, y});
+    canvas.setPointer(state.buttons, {state.x, state.y});
+    mouse(canvas, {state.x, state.y});
+    showChanges(canvas);
+}
+
+void WindowView::onPointerMotion(const platform::PointerState& state) {
+    if (!pressed) return;
+    Canvas canvas = makeCanvas();
+    canvas.setPointer(state.buttons, {state.x, state.y});
+    pressed->mouseMoved(canvas, {state.x, state.y});
+    showChanges(canvas);
+}
+
+void WindowView::onButtonUp(const platform::PointerState& state) {
+    if (!pressed) return;
+    View* released = pressed;
+    pressed = nullptr;
+    Canvas canvas = makeCanvas();
+    canvas.setPointer(state.buttons, {state.x, state.y});
+    released->mouseUp(canvas, {state.x, state.y});
+    showChanges(canvas);
+}
+
+void WindowView::onWheel(const platform::PointerState& state, float distance) {
+    Canvas canvas = makeCanvas();
+    canvas.setPointer(state.buttons, {state.x, state.y});
+    onWheel(&canvas, {state.x, state.y}, distance);
+}
+
+void WindowView::showChanges(Canvas& canvas) {
+    if (!open) return;
+    if (!paintPending) update(canvas);
     present();
 }

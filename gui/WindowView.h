@@ -55,7 +55,12 @@ public:
 
 private:
     void onPaint(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
-    void onButtonDown(int32_t x, int32_t y) override;
+    void onButtonDown(const platform::PointerState& state) override;
+    void onPointerMotion(const platform::PointerState& state) override;
+    void onButtonUp(const platform::PointerState& state) override;
+    void onWheel(const platform::PointerState& state, float distance) override;
+    // Draws what an input event changed and shows it.
+    void showChanges(Canvas& canvas);
     void onDestroyed() override { open = false; }
     bool anyDirty() const;
     int32_t offerKey(const std::function<int32_t(View&)>& handle);
@@ -66,6 +71,7 @@ private:
     std::vector<View*> views; // holds no reference of its own
     View* modal = nullptr;
     View* focus = nullptr;
+    View* pressed = nullptr; // the view that took the press, until the release
     bool paintPending = true;
     bool open = true;
     PixelSurface surface;

@@ -23,20 +23,29 @@ struct PointerState {
     int32_t y = 0;
 };
 
-// What the window reports, read in the editor's idle.
+// What the window reports, every queued event in order, read in the
+// editor's idle. Each pointer event carries its own place, buttons and
+// modifiers: a press and its release that arrive together still make a
+// click.
 class WindowEvents {
 public:
     virtual ~WindowEvents() = default;
     virtual void onPaint(int32_t left, int32_t top, int32_t right, int32_t bottom) = 0;
-    virtual void onButtonDown(int32_t x, int32_t y) = 0;
+    // The buttons held with the one just pressed.
+    virtual void onButtonDown(const PointerState& state) = 0;
+    // The pointer moved with buttons held.
+    virtual void onPointerMotion(const PointerState& state) = 0;
+    // The buttons still held after the release.
+    virtual void onButtonUp(const PointerState& state) = 0;
+    // Wheel steps: positive away from the user.
+    virtual void onWheel(const PointerState& state, float distance) = 0;
     virtual void onDestroyed() = 0;
 };
 
 class NativeWindow {
 public:
     virtual ~NativeWindow() = default;
-    // The buttons and modifiers held now and the pointer's place: polled by
-    // the controls' drag loops.
+    // The buttons and modifiers held now and the pointer's place.
     virtual PointerState pointer() = 0;
     // Shows width × height pixels (0x00RRGGBB, rows top down).
     virtual void present(const uint32_t* pixels, int32_t width, int32_t height) = 0;
@@ -49,10 +58,19 @@ public:
 // its events are scripted.
 class OffscreenWindow : public NativeWindow {
 public:
-    // Each poll of the pointer takes the next scripted state; once the script
-    // is used up the pointer stays where it was with every button released.
+    // A press at (x, y) delivers the scripted states as a pointer would: the
+    // first one with the press, the next ones as motion while a button is
+    // held, and a release at the first state without one (or at the end of
+    // the script).
     void script(std::initializer_list<PointerState> states) { pointerScript.insert(pointerScript.end(), states); }
     void queueButtonDown(int32_t x, int32_t y) { events.push_back({Event::Press, x, y, 0, 0}); }
+    // Single pointer events, as a server queues them.
+    void queuePress(PointerState state) { events.push_back({Event::RawPress, state.x, state.y, static_cast<int32_t>(state.buttons), 0}); }
+    void queueMotion(PointerState state) { events.push_back({Event::Motion, state.x, state.y, static_cast<int32_t>(state.buttons), 0}); }
+    void queueRelease(PointerState state) { events.push_back({Event::Release, state.x, state.y, static_cast<int32_t>(state.buttons), 0}); }
+    void queueWheel(int32_t x, int32_t y, float distance) {
+        events.push_back({Event::Wheel, x, y, static_cast<int32_t>(distance * 1000.0f), 0});
+    }
     void queuePaint(int32_t left, int32_t top, int32_t right, int32_t bottom) {
         events.push_back({Event::Paint, left, top, right, bottom});
     }
@@ -69,7 +87,7 @@ public:
 
 private:
     struct Event {
-        enum Kind { Press, Paint } kind;
+        enum Kind { Press, Paint, Wheel, RawPress, Motion, Release } kind;
         int32_t a, b, c, d;
     };
     std::deque<PointerState> pointerScript;

@@ -5,7 +5,7 @@
 #include "platform/Clock.h"
 #include "plugin/EffectBase.h"
 
-EditorBase::EditorBase(EffectBase& effect) : effect_(effect), nextIdleTime(platform::tickCount()) {
+EditorBase::EditorBase(EffectBase& effect) : effect_(effect) {
     effect.setEditor(this);
 }
 
@@ -22,7 +22,6 @@ bool EditorBase::open(void* parentWindow) {
 }
 
 void EditorBase::idle() {
-    if (inIdle) return;
     if (updatePending) {
         updatePending = false;
         update();
@@ -66,16 +65,3 @@ void EditorBase::redrawAll() {
     if (frame) frame->drawView(nullptr);
 }
 
-void EditorBase::pumpIdle() {
-    uint32_t now = platform::tickCount();
-    if (static_cast<int32_t>(nextIdleTime - now) > 0) {
-        platform::sleepMs(4);
-        now += 4;
-        if (static_cast<int32_t>(nextIdleTime - now) > 50) return;
-    }
-    idle();
-    nextIdleTime = now + 100;
-    inIdle = true;
-    effect_.hostIdle();
-    inIdle = false;
-}

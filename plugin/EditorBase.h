@@ -1,7 +1,7 @@
 #pragma once
 // Glue between the host binding and the view toolkit: the editor's
 // rectangle, opening and closing, idle and redraw requests, keys, wheel and
-// knob mode, and the idle pump that controls run while they track the mouse.
+// knob mode.
 #include <cstdint>
 
 #include "gui/GuiHost.h"
@@ -23,8 +23,7 @@ public:
     // Opens the window inside the host's window; false when it cannot.
     virtual bool open(void* parentWindow);
     virtual void close() {}
-    // Nothing while the idle pump runs; a pending update first, then the
-    // window view's own idle.
+    // A pending update first, then the window view's own idle (its events).
     virtual void idle();
     virtual void update();
     // Asks for a redraw at the next idle: the only request allowed from a
@@ -36,10 +35,6 @@ public:
     virtual bool onWheel(float distance);
     virtual void parameterChanged(int32_t index, float value) { (void)index, (void)value; postUpdate(); }
     virtual void redrawAll();
-    // Keeps the editor and the host idling during a drag: at most every
-    // 100 ms an idle pass and the host's idle call, sleeping 4 ms between polls.
-    virtual void pumpIdle();
-    void idleDuringDrag() override { pumpIdle(); }
     // The host hears of a person's edit under the parameter the control
     // bears, and of none for a control that bears none.
     void beginEdit(int32_t tag) override;
@@ -57,6 +52,4 @@ protected:
     void* parent = nullptr;
     Relaxed<bool> updatePending{false};
     WindowView* frame = nullptr; // created by the derived editor's open
-    uint32_t nextIdleTime;
-    bool inIdle = false;
 };

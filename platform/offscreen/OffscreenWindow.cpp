@@ -22,10 +22,33 @@ void OffscreenWindow::processEvents(WindowEvents& sink) {
     while (!events.empty()) {
         Event e = events.front();
         events.pop_front();
-        if (e.kind == Event::Paint)
+        if (e.kind == Event::Paint) {
             sink.onPaint(e.a, e.b, e.c, e.d);
-        else
-            sink.onButtonDown(e.a, e.b);
+            continue;
+        }
+        if (e.kind == Event::RawPress || e.kind == Event::Motion || e.kind == Event::Release) {
+            const PointerState state{static_cast<uint32_t>(e.c), e.a, e.b};
+            last = state;
+            if (e.kind == Event::RawPress) sink.onButtonDown(state);
+            if (e.kind == Event::Motion) sink.onPointerMotion(state);
+            if (e.kind == Event::Release) sink.onButtonUp(state);
+            continue;
+        }
+        if (e.kind == Event::Wheel) {
+            sink.onWheel(PointerState{0, e.a, e.b}, static_cast<float>(e.c) / 1000.0f);
+            continue;
+        }
+        // The press is where it was queued, with the first state's buttons.
+        PointerState state = pointer();
+        sink.onButtonDown(PointerState{state.buttons, e.a, e.b});
+        last = {state.buttons, e.a, e.b};
+        while (!pointerScript.empty()) {
+            state = pointer();
+            if (!(state.buttons & (LeftButton | MiddleButton | RightButton))) break;
+            sink.onPointerMotion(state);
+        }
+        last.buttons = 0;
+        sink.onButtonUp(PointerState{state.buttons & ~(LeftButton | MiddleButton | RightButton), state.x, state.y});
     }
 }
 

@@ -118,7 +118,8 @@ public:
             window = XCreateSimpleWindow(display, parent, 0, 0, static_cast<unsigned>(width),
                                          static_cast<unsigned>(height), 0, 0, 0);
         }
-        XSelectInput(display, window, ExposureMask | ButtonPressMask | StructureNotifyMask);
+        XSelectInput(display, window,
+                     ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask | StructureNotifyMask);
         XMapWindow(display, window);
         gc = XCreateGC(display, window, 0, nullptr);
         red = ChannelLayout(visual->red_mask);
@@ -150,14 +151,8 @@ public:
         XCloseDisplay(display);
     }
 
-    PointerState pointer() override {
+    static PointerState stateOf(unsigned mask, int x, int y) {
         PointerState state;
-        if (!onOwnerThread() || !window) return state;
-        ErrorTrap trap(display);
-        ::Window root, child;
-        int rootX, rootY, x, y;
-        unsigned mask = 0;
-        if (!XQueryPointer(display, window, &root, &child, &rootX, &rootY, &x, &y, &mask)) return state;
         state.x = x;
         state.y = y;
         if (mask & Button1Mask) state.buttons |= LeftButton;
@@ -167,6 +162,17 @@ public:
         if (mask & ControlMask) state.buttons |= ControlKey;
         if (mask & Mod1Mask) state.buttons |= AltKey;
         return state;
+    }
+
+    PointerState pointer() override {
+        PointerState state;
+        if (!onOwnerThread() || !window) return state;
+        ErrorTrap trap(display);
+        ::Window root, child;
+        int rootX, rootY, x, y;
+        unsigned mask = 0;
+        if (!XQueryPointer(display, window, &root, &child, &rootX, &rootY, &x, &y, &mask)) return state;
+        return stateOf(mask, x, y);
     }
 
     void present(const uint32_t* pixels, int32_t w, int32_t h) override {
@@ -203,8 +209,27 @@ public:
                              event.xexpose.y + event.xexpose.height - 1);
                 break;
             case ButtonPress:
-                if (event.xbutton.button >= Button1 && event.xbutton.button <= Button3)
-                    sink.onButtonDown(event.xbutton.x, event.xbutton.y);
+            case ButtonRelease: {
+                const unsigned button = event.xbutton.button;
+                const PointerState before = stateOf(event.xbutton.state, event.xbutton.x, event.xbutton.y);
+                if (button == Button4 || button == Button5) {
+                    if (event.type == ButtonPress) sink.onWheel(before, button == Button4 ? 1.0f : -1.0f);
+                    break;
+                }
+                uint32_t bit = 0;
+                if (button == Button1) bit = LeftButton;
+                if (button == Button2) bit = MiddleButton;
+                if (button == Button3) bit = RightButton;
+                if (!bit) break;
+                // The event's state is the one before it.
+                if (event.type == ButtonPress)
+                    sink.onButtonDown({before.buttons | bit, before.x, before.y});
+                else
+                    sink.onButtonUp({before.buttons & ~bit, before.x, before.y});
+                break;
+            }
+            case MotionNotify:
+                sink.onPointerMotion(stateOf(event.xmotion.state, event.xmotion.x, event.xmotion.y));
                 break;
             case DestroyNotify:
                 if (event.xdestroywindow.window == window) sink.onDestroyed();

@@ -100,6 +100,32 @@ TEST_P(X11PlayerEditor, ARealClickOnPlayStartsPlaybackAndClosingLeavesNothingBeh
     EXPECT_EQ(threadCount(), threadsBefore) << "no thread outlives the plug-in";
 }
 
+// A press and its release that reach the window together, before the
+// host's next idle, still make a click: every one of ten counts.
+TEST_P(X11PlayerEditor, QuickClicksOnPlayEachCount) {
+    auto* player = new TrackPlayer(TestHost::callback, *GetParam());
+    effect = player->record();
+    call(effOpen);
+    player->addPaths({PlayerFixture::rampTrack("x11-quick.wav", 441000)}, true);
+    player->waitForOpenings();
+    ASSERT_EQ(call(effEditOpen, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))), 1);
+    idleFor(200);
+    XTestFakeMotionEvent(display, -1, 72, 52, CurrentTime); // the Play button
+    int counted = 0;
+    for (int click = 0; click < 10; ++click) {
+        const bool before = player->isPlaying();
+        XTestFakeButtonEvent(display, 1, True, CurrentTime);
+        XTestFakeButtonEvent(display, 1, False, CurrentTime);
+        XSync(display, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        call(effEditIdle); // one idle sees both
+        counted += player->isPlaying() != before;
+    }
+    EXPECT_EQ(counted, 10);
+    call(effEditClose);
+    call(effClose);
+}
+
 TEST_P(X11PlayerEditor, AHostThatClosesThePluginWithTheWindowOpenGetsACleanClose) {
     const int threadsBefore = threadCount();
     auto* player = new TrackPlayer(TestHost::callback, *GetParam());

@@ -2,6 +2,7 @@
 // the first-paint rule, key routing and the idle pump.
 #include <gtest/gtest.h>
 
+#include "gui/Slider.h"
 #include "tests/gui/GuiFixture.h"
 
 namespace {
@@ -99,27 +100,32 @@ TEST_F(Window, KeysGoToTheFocusViewThenTheViewsFromTheLast) {
     EXPECT_EQ(effect->dispatcher(effEditKeyDown, 'b', 0, nullptr, 0.0f), 1) << "the host's key reaches the views";
 }
 
-uint32_t fakeNow = 0;
-uint32_t fakeTick() { return fakeNow; }
-
-TEST_F(Window, ThePumpIdlesTheHostAtMostEveryHundredMilliseconds) {
-    platform::setTickSource(fakeTick);
-    fakeNow = 1000;
-    CountingHost::idles = 0;
-    EditorBase fresh(*effect); // the next idle time is now
-    effect->setEditor(editor);
-    int calls = 0;
-    std::vector<uint32_t> idleTimes;
-    for (int pass = 0; pass < 100; ++pass) {
-        int before = CountingHost::idles;
-        fresh.pumpIdle();
-        if (CountingHost::idles != before) idleTimes.push_back(fakeNow);
-        fakeNow += 5;
-        ++calls;
+// A drag is a state of the control, not a loop: each idle handles the
+// events queued and returns, and the screen shows the handle where the
+// pointer is while the button is still held.
+TEST_F(Window, AHeldDragLetsEveryIdleReturnAndShowsTheHandleMoving) {
+    Bitmap* handle = new Bitmap(0, 10, 10, std::vector<uint32_t>(100, 0x00FF0000));
+    auto* slider = new Slider({0, 0, 100, 10}, &listener, 10, 0, 90, handle, nullptr, {0, 0},
+                              Slider::Horizontal | Slider::GrowsRight);
+    handle->release();
+    frame->addView(slider);
+    window->queuePaint(0, 0, 199, 99);
+    editor->idle();
+    window->queuePress({platform::LeftButton, 5, 5});
+    editor->idle();
+    const int32_t presents = window->presentCount();
+    for (int32_t x = 10; x <= 90; x += 20) {
+        window->queueMotion({platform::LeftButton, x, 5});
+        editor->idle(); // returns with the button still held
+        EXPECT_NEAR(slider->getValue(), (x - 4) / 90.0f, 1e-5f);
+        EXPECT_EQ(frame->pixels().at(x, 5), 0x00FF0000u) << "the handle is shown under the pointer at " << x;
     }
-    ASSERT_GE(idleTimes.size(), 4u);
-    for (size_t i = 1; i < idleTimes.size(); ++i) EXPECT_LE(idleTimes[i] - idleTimes[i - 1], 100u);
-    EXPECT_LT(idleTimes.size(), 20u) << "not at every poll";
+    EXPECT_GE(window->presentCount(), presents + 5) << "each motion reached the screen";
+    EXPECT_EQ(CountingHost::edits.size(), 1u) << "begun, not yet ended";
+    window->queueRelease({0, 90, 5});
+    editor->idle();
+    EXPECT_EQ(CountingHost::edits.size(), 2u);
+    EXPECT_EQ(CountingHost::idles, 0) << "the host's idle is never called from inside ours";
 }
 
 } // namespace
