@@ -151,6 +151,9 @@ void PlayerEditor::showRows(const char* const* rows, const bool* marks, int32_t 
         label->setMouseableArea(place);
         parts.rows[k]->setViewSize(place);
         parts.rows[k]->setMouseableArea(place);
+        // A row scrolled out of sight takes no click (its rectangle has no
+        // height, but hit tests take edges).
+        parts.rows[k]->setMouseEnabled(place.height() > 0);
     }
     parts.listScroll->setValue(scroll);
     update();

@@ -100,9 +100,10 @@ void Canvas::drawString(std::string_view text, const Rect& rect, bool opaque, in
                                           : rect.left + 1;
     const int32_t top = rect.top + (rect.height() - height) / 2;
     const int32_t baseline = top + face->ascent();
-    // Text never leaves its rect.
+    // Text never leaves its rect: the right and bottom edges belong to the
+    // next one, as they do for bitmaps.
     auto inRect = [&rect](int32_t px, int32_t py) {
-        return px >= rect.left && px <= rect.right && py >= rect.top && py <= rect.bottom;
+        return px >= rect.left && px < rect.right && py >= rect.top && py < rect.bottom;
     };
     if (opaque) {
         const uint32_t back = fill.pixel();

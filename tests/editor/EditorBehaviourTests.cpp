@@ -79,6 +79,26 @@ TEST_P(EditorClicks, SelectedRowsShowTheSelectedBackgroundAndTheCurrentRowIsWhit
     EXPECT_EQ(c.rowLabels[3]->getText(), "") << "rows past the list are empty";
 }
 
+// The row below the last shown one has no height until the list scrolls:
+// it draws nothing over what lies below the list and takes none of its clicks.
+TEST_P(EditorClicks, TheRowHiddenByTheScrollDrawsNothingAndTakesNoClick) {
+    openWindow();
+    showPage(2);
+    const int32_t below = controls().listBottom;
+    std::vector<uint32_t> before;
+    for (int32_t x = 0; x < GetParam()->editorWidth; ++x) before.push_back(pixel(x, below));
+    std::vector<std::string> entries;
+    for (int i = 0; i < 12; ++i) entries.push_back("/music/WWWWWWWWWWWWWWWW-" + std::to_string(i) + ".wav");
+    setEntries(entries);
+    player->refreshList();
+    view().idle();
+    for (int32_t x = 0; x < GetParam()->editorWidth; ++x)
+        ASSERT_EQ(pixel(x, below), before[static_cast<size_t>(x)]) << "x " << x;
+    const int32_t hidden = controls().rowCount - 1;
+    click(40, below);
+    EXPECT_FALSE(player->trackList().selected[hidden]) << "the hidden entry was not toggled";
+}
+
 TEST_P(EditorClicks, TheEqualiserResetRestoresBandsAndCutsButKeepsTheVolume) {
     openWindow();
     view().receiveCommand(TrackPlayer::TagVolume, 0.4f);
