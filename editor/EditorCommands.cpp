@@ -35,8 +35,10 @@ float commandedValue(float current, float value) {
 }
 } // namespace
 
-bool PlayerEditor::isDoubleClick(const Control* control) const {
-    const uint32_t now = platform::tickCount();
+// Timed by the events themselves where they say when they happened: two
+// clicks that reach the idle together are still two clicks apart.
+bool PlayerEditor::isDoubleClick(const Control* control, const Canvas* canvas) const {
+    const uint32_t now = canvas && canvas->getEventTime() ? canvas->getEventTime() : platform::tickCount();
     ClickRecord& record = control->getValue() != 0.0f ? lastPress : lastRelease;
     const bool twice = now - record.time < doubleClickMs && record.tag == control->getTag();
     record.time = now;
@@ -72,7 +74,7 @@ void PlayerEditor::valueChanged(Canvas* canvas, Control* control) {
     std::lock_guard<std::recursive_mutex> held(controlsLock);
     float before[TrackPlayer::parameterCount];
     for (int32_t index = 0; index < TrackPlayer::parameterCount; ++index) before[index] = player.getParameter(index);
-    const bool doubleClick = !isSlider(control) && isDoubleClick(control);
+    const bool doubleClick = !isSlider(control) && isDoubleClick(control, canvas);
     dispatch(control, canvas, doubleClick);
     const int32_t tag = control->getTag();
     const bool seeks = tag > 0 && tag < parts.tagCount &&

@@ -108,7 +108,7 @@ private:
     void applyCommand(int32_t tag, float value);
     void showRows(const char* const* rows, const bool* marks, int32_t currentRow, float scroll, float fraction);
     void dispatch(Control* control, Canvas* canvas, bool doubleClick);
-    bool isDoubleClick(const Control* control) const;
+    bool isDoubleClick(const Control* control, const Canvas* canvas) const;
     void sendEqualiser();
     void resetEqualiser();
     void selectLoop(int32_t index, bool on);

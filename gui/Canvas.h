@@ -58,11 +58,14 @@ public:
     void setWindow(platform::NativeWindow* native) { window = native; }
     // The pointer as an input event left it: getMouseButtons and
     // getMouseLocation then answer the event's own state.
-    void setPointer(uint32_t buttons, Point where) {
+    void setPointer(uint32_t buttons, Point where, uint32_t time = 0) {
         eventButtons = buttons;
         lastPointer = where;
+        eventTime = time;
         fromEvent = true;
     }
+    // When the input event happened, in milliseconds; 0 when not known.
+    uint32_t getEventTime() const { return eventTime; }
     // The buttons and modifiers held (1 left, 2 middle, 4 right, 8 shift,
     // 16 control, 32 alt): the event's, or else the window's now; 0 without
     // either.
@@ -96,6 +99,7 @@ private:
     platform::NativeWindow* window = nullptr;
     Point lastPointer{};
     uint32_t eventButtons = 0;
+    uint32_t eventTime = 0;
     bool fromEvent = false;
 };
 

@@ -208,7 +208,7 @@ void WindowView::onPaint(int32_t left, int32_t top, int32_t right, int32_t botto
 // so the host's thread returns between events and a drag is seen moving.
 void WindowView::onButtonDown(const platform::PointerState& state) {
     Canvas canvas = makeCanvas();
-    canvas.setPointer(state.buttons, {state.x, state.y});
+    canvas.setPointer(state.buttons, {state.x, state.y}, state.time);
     mouse(canvas, {state.x, state.y});
     showChanges(canvas);
 }
@@ -216,7 +216,7 @@ void WindowView::onButtonDown(const platform::PointerState& state) {
 void WindowView::onPointerMotion(const platform::PointerState& state) {
     if (!pressed) return;
     Canvas canvas = makeCanvas();
-    canvas.setPointer(state.buttons, {state.x, state.y});
+    canvas.setPointer(state.buttons, {state.x, state.y}, state.time);
     pressed->mouseMoved(canvas, {state.x, state.y});
     showChanges(canvas);
 }
@@ -226,14 +226,14 @@ void WindowView::onButtonUp(const platform::PointerState& state) {
     View* released = pressed;
     pressed = nullptr;
     Canvas canvas = makeCanvas();
-    canvas.setPointer(state.buttons, {state.x, state.y});
+    canvas.setPointer(state.buttons, {state.x, state.y}, state.time);
     released->mouseUp(canvas, {state.x, state.y});
     showChanges(canvas);
 }
 
 void WindowView::onWheel(const platform::PointerState& state, float distance) {
     Canvas canvas = makeCanvas();
-    canvas.setPointer(state.buttons, {state.x, state.y});
+    canvas.setPointer(state.buttons, {state.x, state.y}, state.time);
     onWheel(&canvas, {state.x, state.y}, distance);
 }
 

@@ -21,6 +21,7 @@ struct PointerState {
     uint32_t buttons = 0; // PointerBits
     int32_t x = 0;        // relative to the window's top-left
     int32_t y = 0;
+    uint32_t time = 0;    // of the event, in milliseconds (0: not known)
 };
 
 // What the window reports, every queued event in order, read in the

@@ -1,5 +1,7 @@
 #include "platform/NativeWindow.h"
 
+#include "platform/Clock.h"
+
 namespace platform {
 
 PointerState OffscreenWindow::pointer() {
@@ -27,7 +29,7 @@ void OffscreenWindow::processEvents(WindowEvents& sink) {
             continue;
         }
         if (e.kind == Event::RawPress || e.kind == Event::Motion || e.kind == Event::Release) {
-            const PointerState state{static_cast<uint32_t>(e.c), e.a, e.b};
+            const PointerState state{static_cast<uint32_t>(e.c), e.a, e.b, tickCount()};
             last = state;
             if (e.kind == Event::RawPress) sink.onButtonDown(state);
             if (e.kind == Event::Motion) sink.onPointerMotion(state);
@@ -40,7 +42,7 @@ void OffscreenWindow::processEvents(WindowEvents& sink) {
         }
         // The press is where it was queued, with the first state's buttons.
         PointerState state = pointer();
-        sink.onButtonDown(PointerState{state.buttons, e.a, e.b});
+        sink.onButtonDown(PointerState{state.buttons, e.a, e.b, tickCount()});
         last = {state.buttons, e.a, e.b};
         while (!pointerScript.empty()) {
             state = pointer();

@@ -211,7 +211,8 @@ public:
             case ButtonPress:
             case ButtonRelease: {
                 const unsigned button = event.xbutton.button;
-                const PointerState before = stateOf(event.xbutton.state, event.xbutton.x, event.xbutton.y);
+                PointerState before = stateOf(event.xbutton.state, event.xbutton.x, event.xbutton.y);
+                before.time = static_cast<uint32_t>(event.xbutton.time);
                 if (button == Button4 || button == Button5) {
                     if (event.type == ButtonPress) sink.onWheel(before, button == Button4 ? 1.0f : -1.0f);
                     break;
@@ -223,9 +224,9 @@ public:
                 if (!bit) break;
                 // The event's state is the one before it.
                 if (event.type == ButtonPress)
-                    sink.onButtonDown({before.buttons | bit, before.x, before.y});
+                    sink.onButtonDown({before.buttons | bit, before.x, before.y, before.time});
                 else
-                    sink.onButtonUp({before.buttons & ~bit, before.x, before.y});
+                    sink.onButtonUp({before.buttons & ~bit, before.x, before.y, before.time});
                 break;
             }
             case MotionNotify:

@@ -126,6 +126,34 @@ TEST_P(X11PlayerEditor, QuickClicksOnPlayEachCount) {
     call(effClose);
 }
 
+// Two clicks on a list row that reach the window together are timed by
+// the server's own event times: a double click plays the row.
+TEST_P(X11PlayerEditor, ADoubleClickOnAListRowPlaysIt) {
+    auto* player = new TrackPlayer(TestHost::callback, *GetParam());
+    effect = player->record();
+    call(effOpen);
+    player->addPaths({PlayerFixture::rampTrack("x11-row-a.wav", 4410), PlayerFixture::rampTrack("x11-row-b.wav", 4410),
+                      PlayerFixture::rampTrack("x11-row-c.wav", 4410)},
+                     true);
+    player->waitForOpenings();
+    ASSERT_EQ(call(effEditOpen, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))), 1);
+    if (GetParam()->compact) editorOf(*player).setPage(2);
+    idleFor(200);
+    const Rect row = editorOf(*player).controls().rows[2]->viewSize();
+    XTestFakeMotionEvent(display, -1, row.left + 20, (row.top + row.bottom) / 2, CurrentTime);
+    for (int i = 0; i < 2; ++i) {
+        XTestFakeButtonEvent(display, 1, True, CurrentTime);
+        XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    }
+    XSync(display, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    call(effEditIdle);
+    player->waitForOpenings();
+    EXPECT_EQ(player->trackList().currentIndex, 2);
+    call(effEditClose);
+    call(effClose);
+}
+
 TEST_P(X11PlayerEditor, AHostThatClosesThePluginWithTheWindowOpenGetsACleanClose) {
     const int threadsBefore = threadCount();
     auto* player = new TrackPlayer(TestHost::callback, *GetParam());
