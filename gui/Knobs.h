@@ -69,6 +69,8 @@ private:
 class JogKnob : public StripKnob {
 public:
     using StripKnob::StripKnob;
+    // A platter is turned by hand: the arrow keys stay the host's.
+    int32_t onKeyDown(const KeyInput&) override { return -1; }
 
 protected:
     bool guardsTheDeadZone() const override { return false; }

@@ -137,9 +137,12 @@ void WindowView::update(Canvas& canvas) {
     }
 }
 
-// The focus view, then the modal view, then the views from the last added;
-// the first answer other than -1 counts.
+// Keys a host forwards are the window's only while it has the keyboard
+// focus; otherwise they stay the host's shortcuts. Then the focus view, the
+// modal view and the views from the last added; the first answer other
+// than -1 counts.
 int32_t WindowView::offerKey(const std::function<int32_t(View&)>& handle) {
+    if (!keyFocus) return -1;
     if (focus)
         if (int32_t handled = handle(*focus); handled != -1) return handled;
     if (modal)

@@ -59,6 +59,7 @@ private:
     void onPointerMotion(const platform::PointerState& state) override;
     void onButtonUp(const platform::PointerState& state) override;
     void onWheel(const platform::PointerState& state, float distance) override;
+    void onFocus(bool focused) override { keyFocus = focused; }
     // Draws what an input event changed and shows it.
     void showChanges(Canvas& canvas);
     void onDestroyed() override { open = false; }
@@ -72,6 +73,7 @@ private:
     View* modal = nullptr;
     View* focus = nullptr;
     View* pressed = nullptr; // the view that took the press, until the release
+    bool keyFocus = false;   // keys are the window's only while it has the focus
     bool paintPending = true;
     bool open = true;
     PixelSurface surface;

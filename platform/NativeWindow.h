@@ -40,6 +40,8 @@ public:
     virtual void onButtonUp(const PointerState& state) = 0;
     // Wheel steps: positive away from the user.
     virtual void onWheel(const PointerState& state, float distance) = 0;
+    // The window gained or lost the keyboard focus.
+    virtual void onFocus(bool focused) = 0;
     virtual void onDestroyed() = 0;
 };
 
@@ -69,6 +71,7 @@ public:
     void queuePress(PointerState state) { events.push_back({Event::RawPress, state.x, state.y, static_cast<int32_t>(state.buttons), 0}); }
     void queueMotion(PointerState state) { events.push_back({Event::Motion, state.x, state.y, static_cast<int32_t>(state.buttons), 0}); }
     void queueRelease(PointerState state) { events.push_back({Event::Release, state.x, state.y, static_cast<int32_t>(state.buttons), 0}); }
+    void queueFocus(bool focused) { events.push_back({Event::Focus, focused ? 1 : 0, 0, 0, 0}); }
     void queueWheel(int32_t x, int32_t y, float distance) {
         events.push_back({Event::Wheel, x, y, static_cast<int32_t>(distance * 1000.0f), 0});
     }
@@ -88,7 +91,7 @@ public:
 
 private:
     struct Event {
-        enum Kind { Press, Paint, Wheel, RawPress, Motion, Release } kind;
+        enum Kind { Press, Paint, Wheel, RawPress, Motion, Release, Focus } kind;
         int32_t a, b, c, d;
     };
     std::deque<PointerState> pointerScript;

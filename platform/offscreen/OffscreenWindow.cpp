@@ -36,6 +36,10 @@ void OffscreenWindow::processEvents(WindowEvents& sink) {
             if (e.kind == Event::Release) sink.onButtonUp(state);
             continue;
         }
+        if (e.kind == Event::Focus) {
+            sink.onFocus(e.a != 0);
+            continue;
+        }
         if (e.kind == Event::Wheel) {
             sink.onWheel(PointerState{0, e.a, e.b}, static_cast<float>(e.c) / 1000.0f);
             continue;

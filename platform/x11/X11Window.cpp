@@ -119,7 +119,8 @@ public:
                                          static_cast<unsigned>(height), 0, 0, 0);
         }
         XSelectInput(display, window,
-                     ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask | StructureNotifyMask);
+                     ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask | FocusChangeMask |
+                         StructureNotifyMask);
         XMapWindow(display, window);
         gc = XCreateGC(display, window, 0, nullptr);
         red = ChannelLayout(visual->red_mask);
@@ -229,6 +230,10 @@ public:
                     sink.onButtonUp({before.buttons & ~bit, before.x, before.y, before.time});
                 break;
             }
+            case FocusIn:
+            case FocusOut:
+                if (event.xfocus.window == window) sink.onFocus(event.type == FocusIn);
+                break;
             case MotionNotify:
                 sink.onPointerMotion(stateOf(event.xmotion.state, event.xmotion.x, event.xmotion.y));
                 break;

@@ -99,6 +99,22 @@ TEST_P(EditorClicks, TheRowHiddenByTheScrollDrawsNothingAndTakesNoClick) {
     EXPECT_FALSE(player->trackList().selected[hidden]) << "the hidden entry was not toggled";
 }
 
+// The host's arrow keys stay its shortcuts: the deck never nudges the track
+// with them, focused window or not.
+TEST_P(EditorClicks, TheHostsArrowKeysNeverNudgeTheDeck) {
+    playRamp(441000);
+    openWindow();
+    showPage(3);
+    player->setPosition(200000);
+    for (bool focused : {false, true}) {
+        window().queueFocus(focused);
+        view().idle();
+        for (int32_t arrow = 11; arrow <= 14; ++arrow)
+            EXPECT_EQ(player->dispatcher(effEditKeyDown, 0, arrow, nullptr, 0.0f), 0) << arrow;
+    }
+    EXPECT_EQ(player->getPosition(), 200000);
+}
+
 TEST_P(EditorClicks, TheEqualiserResetRestoresBandsAndCutsButKeepsTheVolume) {
     openWindow();
     view().receiveCommand(TrackPlayer::TagVolume, 0.4f);

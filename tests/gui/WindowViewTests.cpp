@@ -87,7 +87,9 @@ TEST_F(Window, NothingIsDrawnBeforeTheFirstPaintThenDirtyViewsRedrawAtIdle) {
     EXPECT_EQ(probe->draws, 2) << "clean views are not drawn again";
 }
 
-TEST_F(Window, KeysGoToTheFocusViewThenTheViewsFromTheLast) {
+// Keys a host forwards are the window's only while it has the keyboard
+// focus; then the focus view and the views from the last added take them.
+TEST_F(Window, KeysAreTheWindowsOnlyWhileItHasTheFocus) {
     int clicks = 0;
     auto* a = new Probe({0, 0, 10, 10}, clicks, 0);
     auto* b = new Probe({0, 0, 10, 10}, clicks, 0);
@@ -95,9 +97,16 @@ TEST_F(Window, KeysGoToTheFocusViewThenTheViewsFromTheLast) {
     frame->addView(b);
     a->handles = 'a';
     b->handles = 'b';
+    EXPECT_EQ(editor->onKeyDown(VstKeyCode{'a', 0, 0}), -1) << "without the focus the key stays the host's";
+    EXPECT_EQ(effect->dispatcher(effEditKeyDown, 'b', 0, nullptr, 0.0f), 0);
+    window->queueFocus(true);
+    editor->idle();
     EXPECT_EQ(editor->onKeyDown(VstKeyCode{'a', 0, 0}), 1);
     EXPECT_EQ(editor->onKeyDown(VstKeyCode{'z', 0, 0}), -1);
     EXPECT_EQ(effect->dispatcher(effEditKeyDown, 'b', 0, nullptr, 0.0f), 1) << "the host's key reaches the views";
+    window->queueFocus(false);
+    editor->idle();
+    EXPECT_EQ(editor->onKeyDown(VstKeyCode{'a', 0, 0}), -1);
 }
 
 // A drag is a state of the control, not a loop: each idle handles the
