@@ -22,8 +22,36 @@ Canvas WindowView::makeCanvas() {
     return canvas;
 }
 
-void WindowView::present() {
-    if (window && open) window->present(surface.data(), surface.width(), surface.height());
+// Only what differs from the pixels last shown goes to the window, and
+// nothing when nothing does; an exposed area always goes.
+void WindowView::present() { presentArea(Rect{0, 0, 0, 0}); }
+
+void WindowView::presentArea(const Rect& exposed) {
+    if (!window || !open) return;
+    const int32_t w = surface.width(), h = surface.height();
+    const uint32_t* now = surface.data();
+    if (shown.size() != static_cast<size_t>(w) * h) {
+        shown.assign(now, now + static_cast<size_t>(w) * h);
+        window->present(now, w, h, 0, 0, w, h);
+        return;
+    }
+    int32_t left = exposed.left, top = exposed.top, right = exposed.right, bottom = exposed.bottom;
+    if (right <= left || bottom <= top) left = w, top = h, right = 0, bottom = 0;
+    for (int32_t y = 0; y < h; ++y) {
+        const uint32_t* row = now + static_cast<size_t>(y) * w;
+        uint32_t* old = shown.data() + static_cast<size_t>(y) * w;
+        if (std::equal(row, row + w, old)) continue;
+        int32_t first = 0, last = w - 1;
+        while (row[first] == old[first]) ++first;
+        while (row[last] == old[last]) --last;
+        left = std::min(left, first);
+        right = std::max(right, last + 1);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y + 1);
+        std::copy(row, row + w, old);
+    }
+    if (right <= left || bottom <= top) return;
+    window->present(now, w, h, left, top, right, bottom);
 }
 
 bool WindowView::addView(View* view) {
@@ -204,7 +232,7 @@ void WindowView::setCursor(int32_t kind) {
 void WindowView::onPaint(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     Canvas canvas = makeCanvas();
     drawRect(canvas, Rect{left, top, right, bottom});
-    present();
+    presentArea(Rect{left, top, right + 1, bottom + 1});
 }
 
 // Each event is handled as it comes and what it changed is shown at once,

@@ -50,11 +50,13 @@ public:
     Canvas makeCanvas();
     PixelSurface& pixels() { return surface; }
     platform::NativeWindow& native() { return *window; }
-    // Shows the pixels in the native window.
+    // Shows what changed of the pixels in the native window.
     void present();
 
 private:
     void onPaint(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
+    // Sends the pixels that differ from those last shown, and exposed.
+    void presentArea(const Rect& exposed);
     void onButtonDown(const platform::PointerState& state) override;
     void onPointerMotion(const platform::PointerState& state) override;
     void onButtonUp(const platform::PointerState& state) override;
@@ -77,5 +79,6 @@ private:
     bool paintPending = true;
     bool open = true;
     PixelSurface surface;
+    std::vector<uint32_t> shown; // what the window was last sent
     std::unique_ptr<platform::NativeWindow> window;
 };

@@ -50,8 +50,13 @@ public:
     virtual ~NativeWindow() = default;
     // The buttons and modifiers held now and the pointer's place.
     virtual PointerState pointer() = 0;
-    // Shows width × height pixels (0x00RRGGBB, rows top down).
-    virtual void present(const uint32_t* pixels, int32_t width, int32_t height) = 0;
+    // Shows width × height pixels (0x00RRGGBB, rows top down); only the
+    // area from (left, top) to (right, bottom), exclusive, has changed.
+    virtual void present(const uint32_t* pixels, int32_t width, int32_t height, int32_t left, int32_t top,
+                         int32_t right, int32_t bottom) = 0;
+    void present(const uint32_t* pixels, int32_t width, int32_t height) {
+        present(pixels, width, height, 0, 0, width, height);
+    }
     // 0 the default cursor, 1 wait, 2..6 the sizing cursors.
     virtual void setCursor(int32_t kind) = 0;
     virtual void processEvents(WindowEvents& sink) = 0;
@@ -80,7 +85,11 @@ public:
     }
 
     PointerState pointer() override;
-    void present(const uint32_t* pixels, int32_t width, int32_t height) override;
+    void present(const uint32_t* pixels, int32_t width, int32_t height, int32_t left, int32_t top, int32_t right,
+                 int32_t bottom) override;
+    using NativeWindow::present;
+    // The area the last present sent: left, top, right, bottom (exclusive).
+    const int32_t* lastArea() const { return area; }
     void setCursor(int32_t kind) override { cursor = kind; }
     void processEvents(WindowEvents& sink) override;
 
@@ -99,6 +108,7 @@ private:
     PointerState last{};
     const uint32_t* lastShown = nullptr;
     int32_t presents = 0;
+    int32_t area[4] = {};
     int32_t cursor = 0;
     int32_t pointerPolls = 0;
 };

@@ -15,8 +15,13 @@ PointerState OffscreenWindow::pointer() {
     return last;
 }
 
-void OffscreenWindow::present(const uint32_t* pixels, int32_t, int32_t) {
+void OffscreenWindow::present(const uint32_t* pixels, int32_t, int32_t, int32_t left, int32_t top, int32_t right,
+                              int32_t bottom) {
     lastShown = pixels;
+    area[0] = left;
+    area[1] = top;
+    area[2] = right;
+    area[3] = bottom;
     ++presents;
 }
 

@@ -9,6 +9,7 @@
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -176,11 +177,19 @@ public:
         return stateOf(mask, x, y);
     }
 
-    void present(const uint32_t* pixels, int32_t w, int32_t h) override {
+    using NativeWindow::present;
+    void present(const uint32_t* pixels, int32_t w, int32_t h, int32_t left, int32_t top, int32_t right,
+                 int32_t bottom) override {
         if (!onOwnerThread() || !image || !window || w != width || h != height) return;
-        convert(pixels);
+        left = std::clamp(left, 0, width);
+        right = std::clamp(right, left, width);
+        top = std::clamp(top, 0, height);
+        bottom = std::clamp(bottom, top, height);
+        if (left == right || top == bottom) return;
+        convert(pixels, top, bottom);
         ErrorTrap trap(display);
-        XPutImage(display, window, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        XPutImage(display, window, gc, image, left, top, left, top, static_cast<unsigned>(right - left),
+                  static_cast<unsigned>(bottom - top));
     }
 
     void setCursor(int32_t kind) override {
@@ -253,10 +262,10 @@ private:
     }
 
     // 0x00RRGGBB pixels into the image in the window's own pixel format.
-    void convert(const uint32_t* pixels) {
+    void convert(const uint32_t* pixels, int32_t firstRow, int32_t endRow) {
         const bool plain = red.shift == 16 && red.bits == 8 && green.shift == 8 && green.bits == 8 &&
                            blue.shift == 0 && blue.bits == 8;
-        for (int32_t y = 0; y < height; ++y) {
+        for (int32_t y = firstRow; y < endRow; ++y) {
             const uint32_t* from = pixels + static_cast<size_t>(y) * width;
             char* row = image->data + static_cast<size_t>(y) * image->bytes_per_line;
             if (image->bits_per_pixel == 32 && plain && image->byte_order == LSBFirst) {

@@ -128,7 +128,13 @@ TEST_F(Window, AHeldDragLetsEveryIdleReturnAndShowsTheHandleMoving) {
         editor->idle(); // returns with the button still held
         EXPECT_NEAR(slider->getValue(), (x - 4) / 90.0f, 1e-5f);
         EXPECT_EQ(frame->pixels().at(x, 5), 0x00FF0000u) << "the handle is shown under the pointer at " << x;
+        const int32_t* area = window->lastArea();
+        EXPECT_TRUE(area[0] >= 0 && area[1] >= 0 && area[2] <= 101 && area[3] <= 11)
+            << "only the slider's pixels are sent: " << area[0] << "," << area[1] << " " << area[2] << "," << area[3];
     }
+    const int32_t sent = window->presentCount();
+    editor->idle();
+    EXPECT_EQ(window->presentCount(), sent) << "nothing changed, nothing sent";
     EXPECT_GE(window->presentCount(), presents + 5) << "each motion reached the screen";
     EXPECT_EQ(CountingHost::edits.size(), 1u) << "begun, not yet ended";
     window->queueRelease({0, 90, 5});
