@@ -206,6 +206,11 @@ void PlayerEditor::startFileChoice(bool save) {
     pollFileChoice();
 }
 
+void PlayerEditor::filesDropped(const std::vector<std::string>& files) {
+    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    player.addChosenFiles(files);
+}
+
 void PlayerEditor::pollFileChoice() {
     if (!fileChoice) return;
     std::vector<std::string> chosen;

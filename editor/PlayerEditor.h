@@ -52,6 +52,8 @@ public:
 
     void valueChanged(Canvas* canvas, Control* control) override;
     int32_t parameterOf(int32_t tag) const override;
+    // Dropped files and lists are added as the add button adds them.
+    void filesDropped(const std::vector<std::string>& files) override;
 
     bool isOpen() const { return windowOpen; }
 

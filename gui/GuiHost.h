@@ -3,6 +3,8 @@
 // a person's edit. The toolkit knows nothing of plug-in interfaces; the
 // editor answers these.
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // A key as the window's owner hands it over.
 struct KeyInput {
@@ -17,4 +19,6 @@ public:
     // A person starts and ends changing the control bearing tag.
     virtual void beginEdit(int32_t tag) = 0;
     virtual void endEdit(int32_t tag) = 0;
+    // Files a person dropped on the window.
+    virtual void filesDropped(const std::vector<std::string>& files) = 0;
 };

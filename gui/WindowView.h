@@ -62,6 +62,7 @@ private:
     void onButtonUp(const platform::PointerState& state) override;
     void onWheel(const platform::PointerState& state, float distance) override;
     void onFocus(bool focused) override { keyFocus = focused; }
+    void onDrop(const std::vector<std::string>& files) override { editor.filesDropped(files); }
     // Draws what an input event changed and shows it.
     void showChanges(Canvas& canvas);
     void onDestroyed() override { open = false; }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace platform {
 
@@ -42,6 +44,8 @@ public:
     virtual void onWheel(const PointerState& state, float distance) = 0;
     // The window gained or lost the keyboard focus.
     virtual void onFocus(bool focused) = 0;
+    // Files dropped on the window (a file manager's drag and drop).
+    virtual void onDrop(const std::vector<std::string>& files) = 0;
     virtual void onDestroyed() = 0;
 };
 
@@ -77,6 +81,10 @@ public:
     void queueMotion(PointerState state) { events.push_back({Event::Motion, state.x, state.y, static_cast<int32_t>(state.buttons), 0}); }
     void queueRelease(PointerState state) { events.push_back({Event::Release, state.x, state.y, static_cast<int32_t>(state.buttons), 0}); }
     void queueFocus(bool focused) { events.push_back({Event::Focus, focused ? 1 : 0, 0, 0, 0}); }
+    void queueDrop(std::vector<std::string> files) {
+        drops.push_back(std::move(files));
+        events.push_back({Event::Drop, 0, 0, 0, 0});
+    }
     void queueWheel(int32_t x, int32_t y, float distance) {
         events.push_back({Event::Wheel, x, y, static_cast<int32_t>(distance * 1000.0f), 0});
     }
@@ -100,11 +108,12 @@ public:
 
 private:
     struct Event {
-        enum Kind { Press, Paint, Wheel, RawPress, Motion, Release, Focus } kind;
+        enum Kind { Press, Paint, Wheel, RawPress, Motion, Release, Focus, Drop } kind;
         int32_t a, b, c, d;
     };
     std::deque<PointerState> pointerScript;
     std::deque<Event> events;
+    std::deque<std::vector<std::string>> drops;
     PointerState last{};
     const uint32_t* lastShown = nullptr;
     int32_t presents = 0;

@@ -39,6 +39,7 @@ public:
     // bears, and of none for a control that bears none.
     void beginEdit(int32_t tag) override;
     void endEdit(int32_t tag) override;
+    void filesDropped(const std::vector<std::string>& files) override { (void)files; }
     // The host parameter a control's tag changes, or -1.
     virtual int32_t parameterOf(int32_t tag) const { (void)tag; return -1; }
 

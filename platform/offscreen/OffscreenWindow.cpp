@@ -41,6 +41,12 @@ void OffscreenWindow::processEvents(WindowEvents& sink) {
             if (e.kind == Event::Release) sink.onButtonUp(state);
             continue;
         }
+        if (e.kind == Event::Drop) {
+            const std::vector<std::string> files = std::move(drops.front());
+            drops.pop_front();
+            sink.onDrop(files);
+            continue;
+        }
         if (e.kind == Event::Focus) {
             sink.onFocus(e.a != 0);
             continue;

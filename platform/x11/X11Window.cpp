@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/NativeWindow.h"
+#include "platform/x11/XdndReceiver.h"
 
 namespace platform {
 namespace {
@@ -122,6 +123,7 @@ public:
         XSelectInput(display, window,
                      ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask | FocusChangeMask |
                          StructureNotifyMask);
+        dragAndDrop = std::make_unique<XdndReceiver>(display, window);
         XMapWindow(display, window);
         gc = XCreateGC(display, window, 0, nullptr);
         red = ChannelLayout(visual->red_mask);
@@ -213,6 +215,11 @@ public:
         while (XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
+            std::vector<std::string> dropped;
+            if (dragAndDrop && dragAndDrop->handle(event, dropped)) {
+                if (!dropped.empty()) sink.onDrop(dropped);
+                continue;
+            }
             switch (event.type) {
             case Expose:
                 sink.onPaint(event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width - 1,
@@ -297,6 +304,7 @@ private:
     std::vector<char> imageBytes;
     ChannelLayout red{0}, green{0}, blue{0};
     Cursor cursor = 0;
+    std::unique_ptr<XdndReceiver> dragAndDrop;
     int32_t width, height;
     std::thread::id owner;
 };

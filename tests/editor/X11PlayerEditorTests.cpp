@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cmath>
+#include <functional>
 #include <thread>
 
 #include "gui/WindowView.h"
@@ -150,6 +151,117 @@ TEST_P(X11PlayerEditor, ADoubleClickOnAListRowPlaysIt) {
     call(effEditIdle);
     player->waitForOpenings();
     EXPECT_EQ(player->trackList().currentIndex, 2);
+    call(effEditClose);
+    call(effClose);
+}
+
+// A file manager's drag and drop, played by this test through the XDND
+// protocol as a source does: files and a list offered as "text/uri-list"
+// are added; an offer of anything else is refused, and nothing is added.
+class DropSource {
+public:
+    DropSource(Display* display, ::Window target) : display(display), target(target) {
+        window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+        selection = atom("XdndSelection");
+    }
+    ~DropSource() { XDestroyWindow(display, window); }
+    Atom atom(const char* name) { return XInternAtom(display, name, False); }
+    void send(const char* type, long l1, long l2, long l3, long l4) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = target;
+        event.xclient.message_type = atom(type);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(window);
+        event.xclient.data.l[1] = l1;
+        event.xclient.data.l[2] = l2;
+        event.xclient.data.l[3] = l3;
+        event.xclient.data.l[4] = l4;
+        XSendEvent(display, target, False, NoEventMask, &event);
+        XFlush(display);
+    }
+    // Offers data as type, drops it, and answers the target until it says it
+    // is finished: the accept bits of its status and of its finish.
+    std::pair<long, long> dropOn(const std::string& type, const std::string& data, const std::function<void()>& idle) {
+        XSetSelectionOwner(display, selection, window, CurrentTime);
+        send("XdndEnter", 5L << 24, static_cast<long>(atom(type.c_str())), 0, 0);
+        send("XdndPosition", 0, (40L << 16) | 40, CurrentTime, static_cast<long>(atom("XdndActionCopy")));
+        long accepted = -1, finished = -1;
+        bool dropped = false;
+        for (int round = 0; round < 400 && finished < 0; ++round) {
+            idle();
+            while (XPending(display) > 0) {
+                XEvent event;
+                XNextEvent(display, &event);
+                if (event.type == ClientMessage && event.xclient.message_type == atom("XdndStatus"))
+                    accepted = event.xclient.data.l[1] & 1;
+                if (event.type == ClientMessage && event.xclient.message_type == atom("XdndFinished"))
+                    finished = event.xclient.data.l[1] & 1;
+                if (event.type == SelectionRequest) {
+                    const XSelectionRequestEvent& request = event.xselectionrequest;
+                    XChangeProperty(display, request.requestor, request.property, request.target, 8, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+                    XEvent notify{};
+                    notify.xselection.type = SelectionNotify;
+                    notify.xselection.requestor = request.requestor;
+                    notify.xselection.selection = request.selection;
+                    notify.xselection.target = request.target;
+                    notify.xselection.property = request.property;
+                    notify.xselection.time = request.time;
+                    XSendEvent(display, request.requestor, False, NoEventMask, &notify);
+                    XFlush(display);
+                }
+            }
+            if (accepted >= 0 && !dropped) {
+                send("XdndDrop", 0, CurrentTime, 0, 0);
+                dropped = true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return {accepted, finished};
+    }
+
+private:
+    Display* display;
+    ::Window target;
+    ::Window window = 0;
+    Atom selection;
+};
+
+TEST_P(X11PlayerEditor, FilesAndListsDroppedFromAFileManagerAreAdded) {
+    auto* player = new TrackPlayer(TestHost::callback, *GetParam());
+    effect = player->record();
+    call(effOpen);
+    ASSERT_EQ(call(effEditOpen, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))), 1);
+    idleFor(100);
+    ::Window root, up, *list = nullptr;
+    unsigned count = 0;
+    XQueryTree(display, parent, &root, &up, &list, &count);
+    ASSERT_EQ(count, 1u);
+    const ::Window deck = list[0];
+    XFree(list);
+    const std::string a = PlayerFixture::rampTrack("drop a.wav", 4410), b = PlayerFixture::rampTrack("drop-b.wav", 4410);
+    const std::string m3u = testdata::tempPath("drop-list.m3u");
+    {
+        std::FILE* file = std::fopen(m3u.c_str(), "w");
+        std::fprintf(file, "%s\n", PlayerFixture::rampTrack("drop-c.wav", 4410).c_str());
+        std::fclose(file);
+    }
+    const auto idle = [&] { call(effEditIdle); };
+    DropSource source(display, deck);
+    auto [refused, refusedFinish] = source.dropOn("text/plain", "hello", idle);
+    EXPECT_EQ(refused, 0) << "anything but a list of files is refused";
+    EXPECT_EQ(refusedFinish, 0);
+    EXPECT_EQ(player->trackList().count, 0);
+    std::string uris = "# dragged from a file manager\r\nfile://" + std::string(a).replace(a.find(' '), 1, "%20") +
+                       "\r\nfile://localhost" + b + "\r\nhttp://example.org/x.mp3\r\nfile://" + m3u + "\r\n";
+    auto [accepted, finished] = source.dropOn("text/uri-list", uris, idle);
+    EXPECT_EQ(accepted, 1);
+    EXPECT_EQ(finished, 1);
+    player->waitForOpenings();
+    ASSERT_EQ(player->trackList().count, 3);
+    EXPECT_EQ(std::string(player->trackList().entries[0]), a);
+    EXPECT_EQ(std::string(player->trackList().entries[1]), b);
     call(effEditClose);
     call(effClose);
 }
