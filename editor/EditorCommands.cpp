@@ -199,7 +199,7 @@ void PlayerEditor::startFileChoice(bool save) {
     fileChoice = save ? player.startChoosingListToSave(parentWindow) : player.startChoosingTracks(parentWindow);
     choosingListToSave = save;
     if (!fileChoice) {
-        parts.title->setText("Install zenity or kdialog to add files");
+        showTitleMessage("Install zenity or kdialog to add files");
         update();
         return;
     }

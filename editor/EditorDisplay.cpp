@@ -33,7 +33,7 @@ void PlayerEditor::applyPendingDisplay() {
     if (flags & PendingTime) setTimeDisplay(pendingFraction, pendingElapsed, pendingTotal);
     if (flags & PendingPlaying) parts.play->setValue(pendingPlaying ? 1.0f : 0.0f);
     if (flags & PendingTempo) setTempoDisplay(pendingTempo);
-    if (flags & PendingOpenError) parts.title->setText("Unable to open file");
+    if (flags & PendingOpenError) showTitleMessage("Unable to open file");
     if (flags & PendingTitle) refreshTitle();
     if (flags & PendingList) player.refreshList();
     if (flags & (PendingOverview | PendingOverviewForced)) refreshOverviewNow((flags & PendingOverviewForced) != 0);
@@ -113,7 +113,7 @@ void PlayerEditor::showTempo(float beatsPerMinute) {
 }
 
 void PlayerEditor::showOpenError() {
-    display(PendingOpenError, [] {}, [&] { parts.title->setText("Unable to open file"); });
+    display(PendingOpenError, [] {}, [&] { showTitleMessage("Unable to open file"); });
 }
 
 void PlayerEditor::refreshTitle() {

@@ -1,5 +1,7 @@
 #include "editor/PlayerEditor.h"
 
+#include <cstring>
+
 #include "gui/WindowView.h"
 #include "platform/Paths.h"
 #include "plugin/BuildProfile.h"
@@ -167,12 +169,17 @@ void PlayerEditor::copyOverviewIntoBitmap() {
     }
 }
 
+void PlayerEditor::showTitleMessage(const char* text) {
+    parts.title->setElided(true, 0);
+    parts.title->setText(text);
+}
+
+// A long name loses its middle; the counter keeps its place at the right.
 void PlayerEditor::setTitleText(const char* path, bool withCounter) {
     std::string text = platform::paths::split(path).name;
-    if (withCounter) {
-        char counter[32];
-        player.getTrackCounter(counter, sizeof counter);
-        text += counter;
-    }
+    char counter[32] = {};
+    if (withCounter) player.getTrackCounter(counter, sizeof counter);
+    text += counter;
+    parts.title->setElided(true, std::strlen(counter));
     parts.title->setText(text.c_str());
 }

@@ -128,6 +128,8 @@ private:
     // state the player also changes on its own (play, position).
     float currentValue(const Control& control) const;
     void setTitleText(const char* path, bool withCounter);
+    // A message in the title's place, shortened in its middle if need be.
+    void showTitleMessage(const char* text);
 
     TrackPlayer& player;
     const BuildProfile& profile;

@@ -90,6 +90,11 @@ void Canvas::setFont(int32_t id, int32_t size, int32_t style) {
     face.reset();
 }
 
+int32_t Canvas::textWidth(std::string_view text) {
+    if (!face) face = fontFor(fontIdValue, fontSizeValue, fontStyle & (Bold | Italic));
+    return face ? face->textWidth(text) : 0;
+}
+
 void Canvas::drawString(std::string_view text, const Rect& rect, bool opaque, int32_t alignment) {
     if (!face) face = fontFor(fontIdValue, fontSizeValue, fontStyle & (Bold | Italic));
     if (!face || text.empty()) return;

@@ -51,6 +51,8 @@ public:
     // or left with the left edge one pixel in. With opaque the text's cell
     // is first filled with the fill colour.
     void drawString(std::string_view text, const Rect& rect, bool opaque = false, int32_t alignment = AlignCentre);
+    // The width drawString gives text in the current font.
+    int32_t textWidth(std::string_view text);
     int32_t fontId() const { return fontIdValue; }
     int32_t fontSize() const { return fontSizeValue; }
 

@@ -1,5 +1,6 @@
 #include "gui/TextLabel.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -89,13 +90,39 @@ void TextLabel::draw(Canvas& canvas) {
         const std::string shown = text();
         if (style & Shadowed) {
             canvas.setFontColour(shadowColour);
-            canvas.drawString(shown, size.offset(1, 1), !transparentText, alignment);
+            drawText(canvas, shown, size.offset(1, 1));
         }
         canvas.setFontColour(fontColour);
         canvas.setFillColour(backColour);
-        canvas.drawString(shown, size, !transparentText, alignment);
+        drawText(canvas, shown, size);
     }
     setDirty(false);
+}
+
+void TextLabel::drawText(Canvas& canvas, const std::string& shown, const Rect& box) {
+    const int32_t room = box.width() - 2;
+    if (!elided || canvas.textWidth(shown) <= room) {
+        canvas.drawString(shown, box, !transparentText, alignment);
+        return;
+    }
+    const size_t kept = std::min(keep, shown.size());
+    const std::string end = shown.substr(shown.size() - kept);
+    const std::string head = shown.substr(0, shown.size() - kept);
+    const int32_t endWidth = canvas.textWidth(end);
+    // Take characters from the middle of the head until it fits beside the end.
+    std::string front = head.substr(0, (head.size() + 1) / 2), back = head.substr(front.size());
+    std::string fitted = head;
+    while (!front.empty() || !back.empty()) {
+        fitted = front + "..." + back;
+        if (canvas.textWidth(fitted) + endWidth <= room) break;
+        if (front.size() > back.size())
+            front.pop_back();
+        else
+            back.erase(0, 1);
+    }
+    canvas.drawString(fitted, {box.left, box.top, box.right - endWidth - 1, box.bottom}, !transparentText,
+                      Canvas::AlignLeft);
+    canvas.drawString(end, box, !transparentText, Canvas::AlignRight);
 }
 
 TextField::TextField(const Rect& rect, ControlListener* owner, int32_t controlTag, const char* initial,

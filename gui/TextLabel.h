@@ -30,6 +30,14 @@ public:
     void setAlignment(int32_t alignment);
     void setStyle(int32_t style);
     void setTransparentText(bool flag) { transparentText = flag; }
+    // Text too wide for the label loses the middle of its head instead of
+    // its ends ("Artist - Tra...Mix"), and its last keptEnd bytes stay
+    // whole at the right edge.
+    void setElided(bool flag, size_t keptEnd = 0) {
+        elided = flag;
+        keep = keptEnd;
+        setDirty(true);
+    }
     void setBackgroundOffset(Point p) { backgroundOffset = p; }
     int32_t getStyle() const { return style; }
 
@@ -49,6 +57,11 @@ protected:
     Colour shadowColour = colours::red;
     Point backgroundOffset{0, 0};
     bool transparentText = true;
+    bool elided = false;
+    size_t keep = 0;
+
+private:
+    void drawText(Canvas& canvas, const std::string& shown, const Rect& box);
 };
 
 class TextField : public TextLabel {

@@ -1,10 +1,13 @@
 // Text through the font table, and pictures written as PNG files.
 #include <png.h>
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include "gui/Canvas.h"
 #include "gui/FontTable.h"
+#include "gui/TextLabel.h"
 #include "platform/Fonts.h"
 #include "tests/support/TestFiles.h"
 #include "tools/PngWriter.h"
@@ -54,6 +57,36 @@ TEST(DrawString, TextIsCentredAlignedAndKeptInsideItsRect) {
         } else {
             EXPECT_LE(b.left, rect.left + 3);
         }
+    }
+}
+
+// A title too long for its field keeps its start, loses its middle and
+// keeps the track counter whole at the right edge.
+TEST(DrawString, ALongTitleLosesItsMiddleAndKeepsItsCounterWhole) {
+    const Rect rect{0, 0, 192, 16};
+    const std::string counter = " 12/34";
+    auto draw = [&](const std::string& text, bool elided, int32_t alignment) {
+        auto surface = std::make_unique<PixelSurface>(200, 16);
+        Canvas c(*surface);
+        TextField field(rect, nullptr, 0, text.c_str(), nullptr, 0);
+        field.setTransparency(true);
+        field.setAlignment(alignment);
+        if (elided) field.setElided(true, counter.size());
+        field.draw(c);
+        return surface;
+    };
+    const std::string title = "Some Artist - A Rather Long Track Title (Extended Club Mix)" + counter;
+    auto shown = draw(title, true, Canvas::AlignCentre);
+    auto counterAlone = draw(counter, false, Canvas::AlignRight);
+    auto start = draw(title, false, Canvas::AlignLeft);
+    Box whole = inked(*shown, 0xFFFFFF), end = inked(*counterAlone, 0xFFFFFF);
+    ASSERT_GE(end.right, 0);
+    EXPECT_LT(whole.right, rect.right) << "nothing leaves the field";
+    for (int32_t y = 0; y < 16; ++y) {
+        for (int32_t x = end.left; x < rect.right; ++x)
+            ASSERT_EQ(shown->at(x, y), counterAlone->at(x, y)) << "the counter at " << x << "," << y;
+        for (int32_t x = 0; x < 40; ++x)
+            ASSERT_EQ(shown->at(x, y), start->at(x, y)) << "the name's start at " << x << "," << y;
     }
 }
 
