@@ -53,24 +53,40 @@ Image infoKey() {
     return image;
 }
 
+// The end-of-track mode: a flat amber-rimmed mode key, unlike the raised
+// transport keys beside it, with a glyph of its own for each mode: on into
+// the next track (an arrow into the list's lines), rewind and play again (a
+// ring round a play triangle), rewind and stop (a ring round a square).
 Image autoRewindSwitch() {
     Image image(16, 48, buttonSurround);
     for (int32_t state = 0; state < 3; ++state) {
         const int32_t y0 = state * 16;
-        keyCap(image, y0, state > 0, state == 1 ? cyan : amber);
-        const float cy = static_cast<float>(y0) + 8;
+        const float top = static_cast<float>(y0);
+        const float cy = top + 8;
+        image.rect({0, y0, 16, y0 + 16}, buttonSurround);
+        image.fill({0, y0, 16, y0 + 16},
+                   [&](float x, float y) { return paint::roundedBox(x, y, 0.5f, top + 0.5f, 15.5f, top + 15.5f, 7.5f); },
+                   amber, state == 0 ? 0.55f : 0.95f);
+        image.fill({0, y0, 16, y0 + 16},
+                   [&](float x, float y) { return paint::roundedBox(x, y, 1.5f, top + 1.5f, 14.5f, top + 14.5f, 6.5f); },
+                   paint::rgb(0x1c2026));
+        const Rgb mark = state == 0 ? ink : amber;
         if (state == 0) {
-            // Plays on into the next track.
-            nextGlyph(image, 0, y0, ink);
-        } else if (state == 1) {
-            // Rewinds and plays again: a ring with an arrow head.
-            resetGlyph(image, 0, y0, cyan);
-        } else {
-            // Rewinds and stops.
-            image.fill({0, y0, 16, y0 + 16},
-                       [&](float x, float y) { return paint::roundedBox(x, y, 4.5f, cy - 3.5f, 11.5f, cy + 3.5f, 1.0f); },
-                       amber);
+            image.fill({0, y0, 16, y0 + 16}, [&](float x, float y) {
+                const float shaft = paint::segment(x, y, 3.5f, cy, 8.0f, cy, 0.8f);
+                const float head = paint::triangle(x, y, 7.5f, cy - 3.0f, 7.5f, cy + 3.0f, 10.5f, cy);
+                const float lines = std::min(paint::segment(x, y, 11.5f, cy - 3.5f, 11.5f, cy + 3.5f, 0.6f),
+                                             paint::segment(x, y, 13.0f, cy - 3.5f, 13.0f, cy + 3.5f, 0.6f));
+                return std::min(std::min(shaft, head), lines);
+            }, mark);
+            continue;
         }
+        image.fill({0, y0, 16, y0 + 16}, [&](float x, float y) {
+            const float ring = std::abs(paint::circle(x, y, 8.0f, cy, 5.0f)) - 0.7f;
+            const float inner = state == 1 ? paint::triangle(x, y, 6.6f, cy - 2.4f, 6.6f, cy + 2.4f, 10.2f, cy)
+                                           : paint::roundedBox(x, y, 6.2f, cy - 1.8f, 9.8f, cy + 1.8f, 0.4f);
+            return std::min(ring, inner);
+        }, mark);
     }
     return image;
 }
