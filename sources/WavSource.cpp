@@ -136,10 +136,11 @@ void WavSource::loadFunc(const LoaderRun& run) {
     int64_t i = 0;
     for (; i < total; i += loaderBlock) {
         int32_t n = static_cast<int32_t>(std::min<int64_t>(total - i, loaderBlock));
-        float gain = volume;
+        // The overview pictures the track itself, as the other sources draw
+        // it, whatever the volume: it is kept in the store for good.
         for (int ch = 0; ch < 2; ++ch) {
             float* out = ch == 0 ? left : right;
-            fetchChannel(format, std::min(ch, format.channels - 1), i, n, gain, false, out);
+            fetchChannel(format, std::min(ch, format.channels - 1), i, n, 1.0f, false, out);
             std::fill(out + n, out + loaderBlock, 0.0f);
         }
         drawOverview(static_cast<int32_t>(i), static_cast<int32_t>(std::min<int64_t>(i + loaderBlock, INT32_MAX)),

@@ -4,6 +4,8 @@
 #include <thread>
 #include <vector>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "plugin/TrackPlayer.h"
@@ -154,6 +156,33 @@ TEST_F(PlayerReports, AnOpenedWavTrackShowsItsFactsAndLength) {
     EXPECT_FALSE(editor().facts.back().stereo);
     ASSERT_FALSE(editor().times.empty());
     EXPECT_EQ(editor().times.back().total, 2);
+}
+
+// The overview is the track's picture, kept in the store: a WAV loaded with
+// the volume down draws the same picture as with it up.
+TEST(PlayerOverview, PicturesTheTrackWhateverTheVolume) {
+    WavRecipe recipe;
+    recipe.frames = 44100;
+    auto path = testdata::writeWav("overview-volume.wav", recipe);
+    std::vector<uint8_t> pictures[2];
+    for (int run = 0; run < 2; ++run) {
+        TestHost::reset();
+        const std::string folder = testdata::tempPath("overview-volume-" + std::to_string(run));
+        std::filesystem::create_directories(folder);
+        TestHost::directory = folder + "/";
+        auto player = std::make_unique<TrackPlayer>(TestHost::callback, fullProfile, RecordingEditor::make);
+        const float crossovers[2] = {0.33f, 0.67f}, gains[3] = {0.5f, 0.5f, 0.5f};
+        player->setEqualiser(crossovers, gains, run == 0 ? 1.0f : 0.0f);
+        std::snprintf(player->trackList().entries[0], TrackList::pathRoom, "%s", path.c_str());
+        player->trackList().count = 1;
+        player->openTrack();
+        for (int i = 0; i < 400 && !player->isOverviewKnown(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_TRUE(player->isOverviewKnown());
+        const uint8_t* pixels = player->view().overviewPixels();
+        pictures[run].assign(pixels, pixels + TrackSource::overviewBytes);
+    }
+    EXPECT_EQ(pictures[0], pictures[1]);
 }
 
 } // namespace
