@@ -48,6 +48,14 @@ void MomentaryButton::mouseMoved(Canvas&, Point where) {
     }
 }
 
+void MomentaryButton::cancelDrag() {
+    if (!hold.active) return;
+    hold.active = false;
+    endEdit();
+    value = 0.0f;
+    setDirty(true);
+}
+
 void MomentaryButton::mouseUp(Canvas& canvas, Point where) {
     if (!hold.active) return;
     hold.active = false;

@@ -19,6 +19,7 @@ public:
     void mouse(Canvas& canvas, Point where) override;
     void mouseMoved(Canvas& canvas, Point where) override;
     void mouseUp(Canvas& canvas, Point where) override;
+    void cancelDrag() override;
 
 protected:
     // Holds the value at held from the press (told to the listener) and

@@ -101,7 +101,9 @@ void RotaryKnob::mouseMoved(Canvas& canvas, Point where) {
     if (drag.active) follow(canvas, where);
 }
 
-void RotaryKnob::mouseUp(Canvas&, Point) {
+void RotaryKnob::mouseUp(Canvas&, Point) { cancelDrag(); }
+
+void RotaryKnob::cancelDrag() {
     if (!drag.active) return;
     drag.active = false;
     endEdit();

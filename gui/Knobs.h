@@ -14,6 +14,7 @@ public:
     void mouse(Canvas& canvas, Point where) override;
     void mouseMoved(Canvas& canvas, Point where) override;
     void mouseUp(Canvas& canvas, Point where) override;
+    void cancelDrag() override;
     bool onWheel(Canvas* canvas, Point where, float distance) override;
     int32_t onKeyDown(const KeyInput& key) override;
 

@@ -71,7 +71,9 @@ void Slider::mouseMoved(Canvas& canvas, Point where) {
     if (drag.active) follow(canvas, where);
 }
 
-void Slider::mouseUp(Canvas&, Point) {
+void Slider::mouseUp(Canvas&, Point) { cancelDrag(); }
+
+void Slider::cancelDrag() {
     if (!drag.active) return;
     drag.active = false;
     endEdit();

@@ -27,6 +27,7 @@ public:
     void mouse(Canvas& canvas, Point where) override;
     void mouseMoved(Canvas& canvas, Point where) override;
     void mouseUp(Canvas& canvas, Point where) override;
+    void cancelDrag() override;
 
     void setHandleOffset(Point p) { handleOffset = p; }
 

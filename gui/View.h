@@ -26,6 +26,9 @@ public:
     virtual void mouse(Canvas& canvas, Point where) { (void)canvas, (void)where; }
     virtual void mouseMoved(Canvas& canvas, Point where) { (void)canvas, (void)where; }
     virtual void mouseUp(Canvas& canvas, Point where) { (void)canvas, (void)where; }
+    // The window goes, or takes the view away, before the release: the
+    // drag ends without acting.
+    virtual void cancelDrag() {}
     virtual void update(Canvas& canvas) {
         if (!isDirty()) return;
         draw(canvas);

@@ -66,7 +66,10 @@ void WindowView::removeView(View* view, bool releaseIt) {
     if (!isChild(view)) return;
     std::erase(views, view);
     if (focus == view) focus = nullptr;
-    if (pressed == view) pressed = nullptr;
+    if (pressed == view) {
+        pressed = nullptr;
+        view->cancelDrag();
+    }
     view->removed(*this);
     view->setWindowView(nullptr);
     if (releaseIt) view->release();
@@ -77,6 +80,7 @@ void WindowView::removeAll(bool releaseIt) {
         focus->loseFocus(nullptr);
         focus = nullptr;
     }
+    if (pressed) pressed->cancelDrag();
     pressed = nullptr;
     std::vector<View*> all;
     all.swap(views);
