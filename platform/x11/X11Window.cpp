@@ -143,6 +143,7 @@ public:
         {
             // The host may have destroyed its frame (and so this window) first.
             ErrorTrap trap(display);
+            if (dragAndDrop) dragAndDrop->withdraw();
             if (image) {
                 image->data = nullptr; // the pixels belong to imageBytes
                 XDestroyImage(image);

@@ -56,6 +56,7 @@ std::vector<std::string> filesFromUriList(std::string_view list) {
 
 XdndReceiver::XdndReceiver(Display* display, ::Window window) : display(display), window(window) {
     aware = XInternAtom(display, "XdndAware", False);
+    proxy = XInternAtom(display, "XdndProxy", False);
     enter = XInternAtom(display, "XdndEnter", False);
     position = XInternAtom(display, "XdndPosition", False);
     status = XInternAtom(display, "XdndStatus", False);
@@ -70,6 +71,61 @@ XdndReceiver::XdndReceiver(Display* display, ::Window window) : display(display)
     const long version = 5;
     XChangeProperty(display, window, aware, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&version),
                     1);
+    const ::Window top = topLevel();
+    if (!top || top == window) return;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool taken = false;
+    for (Atom name : {aware, proxy}) {
+        if (XGetWindowProperty(display, top, name, 0, 1, False, AnyPropertyType, &type, &format, &count, &after, &data) ==
+                Success &&
+            type != None)
+            taken = true;
+        if (data) XFree(data);
+        data = nullptr;
+    }
+    // A host that takes drops itself keeps them.
+    if (taken) return;
+    const long self = static_cast<long>(window);
+    XChangeProperty(display, top, proxy, XA_WINDOW, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&self), 1);
+    XChangeProperty(display, window, proxy, XA_WINDOW, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&self),
+                    1);
+    proxied = top;
+}
+
+void XdndReceiver::withdraw() {
+    if (proxied) XDeleteProperty(display, proxied, proxy);
+    proxied = 0;
+}
+
+// The window a window manager manages (it has WM_STATE), or else the
+// highest one below the root.
+::Window XdndReceiver::topLevel() {
+    const Atom state = XInternAtom(display, "WM_STATE", True);
+    ::Window at = window, highest = window;
+    for (int depth = 0; depth < 64; ++depth) {
+        ::Window root = 0, up = 0, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display, at, &root, &up, &children, &count)) return 0;
+        if (children) XFree(children);
+        if (state != None && at != window) {
+            Atom type = 0;
+            int format = 0;
+            unsigned long n = 0, after = 0;
+            unsigned char* data = nullptr;
+            const bool managed = XGetWindowProperty(display, at, state, 0, 1, False, AnyPropertyType, &type, &format, &n,
+                                                    &after, &data) == Success &&
+                                 type != None;
+            if (data) XFree(data);
+            if (managed) return at;
+        }
+        if (!up || up == root) return highest;
+        at = up;
+        highest = up;
+    }
+    return highest;
 }
 
 void XdndReceiver::reply(::Window to, Atom type, long accept, Atom action) {
@@ -79,7 +135,8 @@ void XdndReceiver::reply(::Window to, Atom type, long accept, Atom action) {
     event.xclient.window = to;
     event.xclient.message_type = type;
     event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(window);
+    // The source knows its target as the window it addressed.
+    event.xclient.data.l[0] = static_cast<long>(addressed ? addressed : window);
     event.xclient.data.l[1] = accept;
     event.xclient.data.l[2] = type == status ? 0 : static_cast<long>(action);
     event.xclient.data.l[3] = 0;
@@ -130,8 +187,10 @@ bool XdndReceiver::handle(const XEvent& event, std::vector<std::string>& dropped
         source = 0;
         return true;
     }
-    if (event.type != ClientMessage || event.xclient.window != window) return false;
+    if (event.type != ClientMessage) return false;
+    if (event.xclient.window != window && (!proxied || event.xclient.window != proxied)) return false;
     const XClientMessageEvent& message = event.xclient;
+    addressed = message.window;
     if (message.message_type == enter) {
         source = static_cast<::Window>(message.data.l[0]);
         acceptable = offersUriList(message);

@@ -17,18 +17,30 @@ std::vector<std::string> filesFromUriList(std::string_view list);
 
 class XdndReceiver {
 public:
+    // Also makes the window the drop proxy of its top-level window when that
+    // one takes no drops itself: file managers that look at top-level
+    // windows only (GTK's) then find the deck inside a host's window.
     XdndReceiver(Display* display, ::Window window);
+    XdndReceiver(const XdndReceiver&) = delete;
+    XdndReceiver& operator=(const XdndReceiver&) = delete;
     // True when the event belonged to a drag and drop; dropped holds the
     // files of a drop that has just completed.
     bool handle(const XEvent& event, std::vector<std::string>& dropped);
+    // Gives the top-level window its drops back (before the window goes,
+    // on the window's own thread and connection).
+    void withdraw();
 
 private:
     void reply(::Window source, Atom type, long accept, Atom action);
+    ::Window topLevel();
     bool offersUriList(const XClientMessageEvent& enter);
 
     Display* display;
     ::Window window;
-    Atom aware, enter, position, status, leave, drop, finished, selection, typeList, actionCopy, uriList, property;
+    Atom aware, proxy, enter, position, status, leave, drop, finished, selection, typeList, actionCopy, uriList,
+        property;
+    ::Window proxied = 0;   // the top-level window whose drops come here
+    ::Window addressed = 0; // the window the source addresses: this one or proxied
     ::Window source = 0;
     bool acceptable = false;
     bool waiting = false; // for the list, after a drop

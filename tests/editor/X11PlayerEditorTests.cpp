@@ -160,7 +160,10 @@ TEST_P(X11PlayerEditor, ADoubleClickOnAListRowPlaysIt) {
 // are added; an offer of anything else is refused, and nothing is added.
 class DropSource {
 public:
-    DropSource(Display* display, ::Window target) : display(display), target(target) {
+    // target: the window the source finds; deliverTo: where its messages go
+    // (the target's drop proxy, when it names one).
+    DropSource(Display* display, ::Window target, ::Window deliverTo = 0)
+        : display(display), target(target), deliverTo(deliverTo ? deliverTo : target) {
         window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
         selection = atom("XdndSelection");
     }
@@ -177,7 +180,7 @@ public:
         event.xclient.data.l[2] = l2;
         event.xclient.data.l[3] = l3;
         event.xclient.data.l[4] = l4;
-        XSendEvent(display, target, False, NoEventMask, &event);
+        XSendEvent(display, deliverTo, False, NoEventMask, &event);
         XFlush(display);
     }
     // Offers data as type, drops it, and answers the target until it says it
@@ -224,6 +227,7 @@ public:
 private:
     Display* display;
     ::Window target;
+    ::Window deliverTo;
     ::Window window = 0;
     Atom selection;
 };
@@ -248,14 +252,28 @@ TEST_P(X11PlayerEditor, FilesAndListsDroppedFromAFileManagerAreAdded) {
         std::fclose(file);
     }
     const auto idle = [&] { call(effEditIdle); };
-    DropSource source(display, deck);
-    auto [refused, refusedFinish] = source.dropOn("text/plain", "hello", idle);
+    // File managers that look at top-level windows only find the deck as
+    // the drop proxy of the host's window.
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    ASSERT_EQ(XGetWindowProperty(display, parent, XInternAtom(display, "XdndProxy", False), 0, 1, False, AnyPropertyType,
+                                 &type, &format, &items, &after, &data),
+              Success);
+    ASSERT_NE(data, nullptr) << "the host's window names the deck as its drop proxy";
+    const ::Window proxy = static_cast<::Window>(*reinterpret_cast<unsigned long*>(data));
+    XFree(data);
+    EXPECT_EQ(proxy, deck);
+    DropSource direct(display, deck);
+    auto [refused, refusedFinish] = direct.dropOn("text/plain", "hello", idle);
     EXPECT_EQ(refused, 0) << "anything but a list of files is refused";
     EXPECT_EQ(refusedFinish, 0);
     EXPECT_EQ(player->trackList().count, 0);
     std::string uris = "# dragged from a file manager\r\nfile://" + std::string(a).replace(a.find(' '), 1, "%20") +
                        "\r\nfile://localhost" + b + "\r\nhttp://example.org/x.mp3\r\nfile://" + m3u + "\r\n";
-    auto [accepted, finished] = source.dropOn("text/uri-list", uris, idle);
+    DropSource throughTheHostsWindow(display, parent, proxy);
+    auto [accepted, finished] = throughTheHostsWindow.dropOn("text/uri-list", uris, idle);
     EXPECT_EQ(accepted, 1);
     EXPECT_EQ(finished, 1);
     player->waitForOpenings();
@@ -263,6 +281,12 @@ TEST_P(X11PlayerEditor, FilesAndListsDroppedFromAFileManagerAreAdded) {
     EXPECT_EQ(std::string(player->trackList().entries[0]), a);
     EXPECT_EQ(std::string(player->trackList().entries[1]), b);
     call(effEditClose);
+    XSync(display, False);
+    data = nullptr;
+    XGetWindowProperty(display, parent, XInternAtom(display, "XdndProxy", False), 0, 1, False, AnyPropertyType, &type,
+                       &format, &items, &after, &data);
+    EXPECT_EQ(type, static_cast<Atom>(None)) << "the host's window gets its drops back";
+    if (data) XFree(data);
     call(effClose);
 }
 
