@@ -1,6 +1,7 @@
 #include "platform/Dialogs.h"
 
 #include <atomic>
+#include <mutex>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -193,10 +194,12 @@ public:
         return true;
     }
 
+    // A message is shown beside the host and not waited for: the host's
+    // GUI thread goes on while it is up.
     void showMessage(const std::string& text, const std::string& caption) override {
-        std::string ignored;
-        if (useZenity() && run({"zenity", "--error", "--title=" + caption, "--text=" + text}, ignored)) return;
-        if (useKdialog() && run({"kdialog", "--title", caption, "--error", text}, ignored)) return;
+        reapMessages();
+        if (useZenity() && startMessage({"zenity", "--error", "--title=" + caption, "--text=" + text})) return;
+        if (useKdialog() && startMessage({"kdialog", "--title", caption, "--error", text})) return;
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     }
 
@@ -238,6 +241,24 @@ public:
     }
 
 private:
+    bool startMessage(const std::vector<std::string>& argv) {
+        std::vector<char*> args;
+        for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        pid_t child = 0;
+        if (posix_spawnp(&child, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;
+        std::lock_guard<std::mutex> guard(messagesLock);
+        messages.push_back(child);
+        return true;
+    }
+    // Messages that were closed leave no process behind.
+    void reapMessages() {
+        std::lock_guard<std::mutex> guard(messagesLock);
+        std::erase_if(messages, [](pid_t child) { return waitpid(child, nullptr, WNOHANG) == child; });
+    }
+
+    std::mutex messagesLock;
+    std::vector<pid_t> messages;
     static bool useZenity() { return hasDisplay() && onPath("zenity"); }
     static bool useKdialog() { return hasDisplay() && onPath("kdialog"); }
 };

@@ -103,4 +103,25 @@ TEST(SystemFileDialog, RunsBesideTheHostAttachedToItsWindow) {
     EXPECT_NE(line.find("--multiple"), std::string::npos) << line;
 }
 
+// A message is not waited for: the call returns while it is still up.
+TEST(SystemFileDialog, AMessageLeavesTheHostsThreadFree) {
+    const std::string folder = testdata::tempPath("fake-zenity-message");
+    std::filesystem::create_directories(folder);
+    const std::string script = folder + "/zenity", closed = folder + "/closed";
+    std::remove(closed.c_str());
+    {
+        std::ofstream out(script);
+        out << "#!/bin/sh\nsleep 1\ntouch '" << closed << "'\n";
+    }
+    chmod(script.c_str(), 0755);
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    const char* oldDisplay = std::getenv("DISPLAY");
+    setenv("PATH", (folder + ":" + oldPath).c_str(), 1);
+    setenv("DISPLAY", ":99", 1);
+    platform::dialogs().showMessage("4 files were not added", "Track list");
+    setenv("PATH", oldPath.c_str(), 1);
+    if (oldDisplay) setenv("DISPLAY", oldDisplay, 1); else unsetenv("DISPLAY");
+    EXPECT_FALSE(std::filesystem::exists(closed)) << "the call waited for the message to close";
+}
+
 } // namespace
