@@ -23,6 +23,7 @@ void EditorControls::buildCompact(const SkinBitmaps& skin, ControlListener* list
     buildRows(listener, 5, 10, 224, skin.get(141), skin.get(142));
     listScroll = put(verticalSlider({224, 10, 232, 74}, listener, 31, skin.get(143), skin.get(136), false),
                      Role::ListScroll);
+    scrollRowsWith(listScroll);
     Control* secondAdd = put(new PressButton({236, 4, 252, 20}, listener, 1, skin.get(116), 16, {0, 0}), Role::AddFiles);
 
     buildJogAndJumps(skin, listener, 32, 6, 34, 4, 20);

@@ -16,6 +16,18 @@ Slider* EditorControls::verticalSlider(const Rect& rect, ControlListener* listen
                       {rect.left, rect.top}, Slider::Vertical | (growsUp ? Slider::GrowsUp : Slider::GrowsDown));
 }
 
+namespace {
+// A list row: a press button whose wheel scrolls the list.
+class ListRow : public PressButton {
+public:
+    using PressButton::PressButton;
+    Slider* scroll = nullptr;
+    bool onWheel(Canvas* canvas, Point where, float distance) override {
+        return scroll && scroll->onWheel(canvas, where, distance);
+    }
+};
+} // namespace
+
 void EditorControls::record(Control* control, Role role, int32_t index) {
     owned.push_back(control);
     const int32_t tag = control->getTag();
@@ -142,10 +154,14 @@ void EditorControls::buildRows(ControlListener* listener, int32_t count, int32_t
     selectedRowBitmap = selected;
     for (int32_t k = 0; k < rowCount; ++k) {
         const Rect rect{4, top + 16 * k, right, top + 16 + 16 * k};
-        rows[k] = put(new PressButton(rect, listener, 26 + k, nullptr, 0, {0, 0}), Role::Row, k);
+        rows[k] = put(new ListRow(rect, listener, 26 + k, nullptr, 0, {0, 0}), Role::Row, k);
         rowLabels[k] = label(rect, rowBitmap, 0, "", listener);
         rowLabels[k]->setAlignment(Canvas::AlignLeft);
     }
+}
+
+void EditorControls::scrollRowsWith(Slider* slider) {
+    for (int32_t k = 0; k < rowCount; ++k) static_cast<ListRow*>(rows[k])->scroll = slider;
 }
 
 void EditorControls::destroy() {

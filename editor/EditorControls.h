@@ -83,6 +83,8 @@ private:
     void buildLoops(const SkinBitmaps& skin, ControlListener* listener, int32_t firstTag, const int32_t tops[3]);
     void buildRows(ControlListener* listener, int32_t count, int32_t top, int32_t right, Bitmap* row, Bitmap* selected);
     void buildFull(const SkinBitmaps& skin, ControlListener* listener);
+    // The rows' wheel scrolls the list through its slider.
+    void scrollRowsWith(Slider* slider);
     // Records a control under its tag with what the tag does.
     template <typename C> C* put(C* control, Role role, int32_t index = 0) {
         record(control, role, index);

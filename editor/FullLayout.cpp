@@ -21,6 +21,7 @@ void EditorControls::buildFull(const SkinBitmaps& skin, ControlListener* listene
     // Six full rows between y 244 and 340, and a seventh for scrolling.
     buildRows(listener, 7, 244, 244, skin.get(157), skin.get(158));
     listScroll = put(verticalSlider({244, 244, 252, 340}, listener, 33, skin.get(143), window, false), Role::ListScroll);
+    scrollRowsWith(listScroll);
 
     for (int32_t tag = 1; tag < tagCount; ++tag)
         if (byTag[tag]) pages[0].push_back(byTag[tag]);

@@ -73,6 +73,16 @@ void Slider::mouseMoved(Canvas& canvas, Point where) {
 
 void Slider::mouseUp(Canvas&, Point) { cancelDrag(); }
 
+bool Slider::onWheel(Canvas* canvas, Point, float distance) {
+    if (!mouseEnabled) return false;
+    const bool shift = canvas && (canvas->getMouseButtons() & 8);
+    const float towards = (style & (GrowsDown | GrowsLeft)) ? -1.0f : 1.0f;
+    value += towards * distance * wheelInc * (shift ? 0.1f : 1.0f);
+    bounceValue();
+    reportIfDirty(canvas);
+    return true;
+}
+
 void Slider::cancelDrag() {
     if (!drag.active) return;
     drag.active = false;

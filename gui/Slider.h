@@ -28,6 +28,9 @@ public:
     void mouseMoved(Canvas& canvas, Point where) override;
     void mouseUp(Canvas& canvas, Point where) override;
     void cancelDrag() override;
+    // A wheel step moves the handle by the wheel increment (a tenth of it
+    // with shift), away from the user moving it up or right.
+    bool onWheel(Canvas* canvas, Point where, float distance) override;
 
     void setHandleOffset(Point p) { handleOffset = p; }
 

@@ -198,11 +198,12 @@ bool WindowView::onWheel(Canvas* canvas, Point, float distance) {
     use.getMouseButtons();
     Point where;
     use.getMouseLocation(where);
+    // The topmost view under the pointer that takes the wheel; labels over
+    // a control take no input and let it through.
     for (auto it = views.rbegin(); it != views.rend(); ++it)
-        if ((*it)->contains(where)) {
-            bool taken = (*it)->onWheel(&use, where, distance);
-            present();
-            return taken;
+        if ((*it)->isMouseEnabled() && (*it)->contains(where) && (*it)->onWheel(&use, where, distance)) {
+            showChanges(use);
+            return true;
         }
     return false;
 }

@@ -115,6 +115,30 @@ TEST_P(EditorClicks, TheHostsArrowKeysNeverNudgeTheDeck) {
     EXPECT_EQ(player->getPosition(), 200000);
 }
 
+// The wheel scrolls the list over its rows and moves a fader under it.
+TEST_P(EditorClicks, TheWheelScrollsTheListAndMovesFaders) {
+    openWindow();
+    std::vector<std::string> entries;
+    for (int i = 0; i < 30; ++i) entries.push_back("/music/track-" + std::to_string(i) + ".wav");
+    setEntries(entries);
+    showPage(2);
+    player->refreshList();
+    const Point row = centreOf(rowTag(1));
+    window().queueWheel(row.x, row.y, -1.0f); // towards the user: down the list
+    view().idle();
+    EXPECT_GT(player->trackList().viewTop, 0);
+    const int32_t scrolled = player->trackList().viewTop;
+    window().queueWheel(row.x, row.y, 1.0f);
+    view().idle();
+    EXPECT_LT(player->trackList().viewTop, scrolled);
+    showPage(1);
+    view().receiveCommand(TrackPlayer::TagVolume, 0.5f);
+    const Point fader = centreOf(TrackPlayer::TagVolume);
+    window().queueWheel(fader.x, fader.y, 1.0f);
+    view().idle();
+    EXPECT_GT(player->getVolume(), 0.5f) << "away from the user raises the volume";
+}
+
 TEST_P(EditorClicks, TheEqualiserResetRestoresBandsAndCutsButKeepsTheVolume) {
     openWindow();
     view().receiveCommand(TrackPlayer::TagVolume, 0.4f);
