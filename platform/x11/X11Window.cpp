@@ -223,6 +223,7 @@ public:
             }
             switch (event.type) {
             case Expose:
+                if (dragAndDrop && event.xexpose.count == 0) dragAndDrop->updateProxy();
                 sink.onPaint(event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width - 1,
                              event.xexpose.y + event.xexpose.height - 1);
                 break;

@@ -71,23 +71,19 @@ XdndReceiver::XdndReceiver(Display* display, ::Window window) : display(display)
     const long version = 5;
     XChangeProperty(display, window, aware, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&version),
                     1);
+    updateProxy();
+}
+
+// Drag sources look at top-level windows only (GTK's do), and a host's
+// top-level window, which GTK marks as taking drops, ignores drops over a
+// plug-in's area: the top-level window names this one as its drop proxy,
+// unless it already names another. Hosts embed the window before they show
+// it, so this is looked at again each time the window is exposed.
+void XdndReceiver::updateProxy() {
     const ::Window top = topLevel();
-    if (!top || top == window) return;
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    bool taken = false;
-    for (Atom name : {aware, proxy}) {
-        if (XGetWindowProperty(display, top, name, 0, 1, False, AnyPropertyType, &type, &format, &count, &after, &data) ==
-                Success &&
-            type != None)
-            taken = true;
-        if (data) XFree(data);
-        data = nullptr;
-    }
-    // A host that takes drops itself keeps them.
-    if (taken) return;
+    if (top == proxied) return;
+    withdraw();
+    if (!top || top == window || proxyOf(top) != 0) return;
     const long self = static_cast<long>(window);
     XChangeProperty(display, top, proxy, XA_WINDOW, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&self), 1);
     XChangeProperty(display, window, proxy, XA_WINDOW, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&self),
@@ -95,8 +91,22 @@ XdndReceiver::XdndReceiver(Display* display, ::Window window) : display(display)
     proxied = top;
 }
 
+::Window XdndReceiver::proxyOf(::Window at) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    ::Window named = 0;
+    if (XGetWindowProperty(display, at, proxy, 0, 1, False, XA_WINDOW, &type, &format, &count, &after, &data) ==
+            Success &&
+        data && format == 32 && count == 1)
+        named = static_cast<::Window>(*reinterpret_cast<unsigned long*>(data));
+    if (data) XFree(data);
+    return named;
+}
+
 void XdndReceiver::withdraw() {
-    if (proxied) XDeleteProperty(display, proxied, proxy);
+    if (proxied && proxyOf(proxied) == window) XDeleteProperty(display, proxied, proxy);
     proxied = 0;
 }
 

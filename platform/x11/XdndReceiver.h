@@ -17,9 +17,9 @@ std::vector<std::string> filesFromUriList(std::string_view list);
 
 class XdndReceiver {
 public:
-    // Also makes the window the drop proxy of its top-level window when that
-    // one takes no drops itself: file managers that look at top-level
-    // windows only (GTK's) then find the deck inside a host's window.
+    // Also makes the window the drop proxy of its top-level window: file
+    // managers that look at top-level windows only (GTK's) then find the
+    // deck inside a host's window.
     XdndReceiver(Display* display, ::Window window);
     XdndReceiver(const XdndReceiver&) = delete;
     XdndReceiver& operator=(const XdndReceiver&) = delete;
@@ -29,10 +29,14 @@ public:
     // Gives the top-level window its drops back (before the window goes,
     // on the window's own thread and connection).
     void withdraw();
+    // Follows the window to the top-level window it is in now.
+    void updateProxy();
 
 private:
     void reply(::Window source, Atom type, long accept, Atom action);
     ::Window topLevel();
+    // The window at names as its drop proxy, or 0.
+    ::Window proxyOf(::Window at);
     bool offersUriList(const XClientMessageEvent& enter);
 
     Display* display;

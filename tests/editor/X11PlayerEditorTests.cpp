@@ -14,6 +14,7 @@
 
 // After the test framework, whose names Xlib's macros would otherwise take.
 #include "tests/support/TestDisplay.h"
+#include <X11/Xatom.h>
 #include <X11/extensions/XTest.h>
 
 namespace {
@@ -236,11 +237,24 @@ TEST_P(X11PlayerEditor, FilesAndListsDroppedFromAFileManagerAreAdded) {
     auto* player = new TrackPlayer(TestHost::callback, *GetParam());
     effect = player->record();
     call(effOpen);
+    // The host's window is at first a window of its own, and takes drops
+    // (GTK marks its windows so) without taking them over a plug-in.
+    const long version = 5;
+    XChangeProperty(display, parent, XInternAtom(display, "XdndAware", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&version), 1);
+    const ::Window early = parent;
     ASSERT_EQ(call(effEditOpen, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))), 1);
+    idleFor(100);
+    // Then the host embeds it in its real top-level window and shows it.
+    parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 400, 400, 0, 0, 0);
+    XReparentWindow(display, early, parent, 0, 0);
+    XMapWindow(display, parent);
+    XMapWindow(display, early);
+    XSync(display, False);
     idleFor(100);
     ::Window root, up, *list = nullptr;
     unsigned count = 0;
-    XQueryTree(display, parent, &root, &up, &list, &count);
+    XQueryTree(display, early, &root, &up, &list, &count);
     ASSERT_EQ(count, 1u);
     const ::Window deck = list[0];
     XFree(list);
@@ -265,6 +279,11 @@ TEST_P(X11PlayerEditor, FilesAndListsDroppedFromAFileManagerAreAdded) {
     const ::Window proxy = static_cast<::Window>(*reinterpret_cast<unsigned long*>(data));
     XFree(data);
     EXPECT_EQ(proxy, deck);
+    data = nullptr;
+    XGetWindowProperty(display, early, XInternAtom(display, "XdndProxy", False), 0, 1, False, AnyPropertyType, &type,
+                       &format, &items, &after, &data);
+    EXPECT_EQ(data, nullptr) << "the window the deck was first in no longer names it";
+    if (data) XFree(data);
     DropSource direct(display, deck);
     auto [refused, refusedFinish] = direct.dropOn("text/plain", "hello", idle);
     EXPECT_EQ(refused, 0) << "anything but a list of files is refused";
@@ -287,6 +306,8 @@ TEST_P(X11PlayerEditor, FilesAndListsDroppedFromAFileManagerAreAdded) {
                        &format, &items, &after, &data);
     EXPECT_EQ(type, static_cast<Atom>(None)) << "the host's window gets its drops back";
     if (data) XFree(data);
+    XReparentWindow(display, early, DefaultRootWindow(display), 0, 0);
+    XDestroyWindow(display, early);
     call(effClose);
 }
 
