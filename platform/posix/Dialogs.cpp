@@ -34,30 +34,42 @@ bool onPath(const char* program) {
 
 bool hasDisplay() { return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY"); }
 
-// Runs a program with its arguments (no shell, so no quoting to get wrong)
-// and collects what it prints; true when it exits with status 0.
-bool run(const std::vector<std::string>& argv, std::string& output) {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) return false;
+// Starts a program with its arguments (no shell, so no quoting to get
+// wrong); with output, what it prints can be read from *output. The
+// process, or -1 when it could not be started.
+pid_t spawn(const std::vector<std::string>& argv, int* output) {
+    int pipeEnds[2] = {-1, -1};
+    if (output && pipe(pipeEnds) != 0) return -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    if (output) {
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    }
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     pid_t child = 0;
-    int spawned = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
+    const int spawned = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    if (spawned != 0) {
-        close(pipeEnds[0]);
-        return false;
+    if (output) {
+        close(pipeEnds[1]);
+        if (spawned != 0) close(pipeEnds[0]);
+        *output = spawned == 0 ? pipeEnds[0] : -1;
     }
+    return spawned == 0 ? child : -1;
+}
+
+// Runs a program and collects what it prints; true when it exits with
+// status 0.
+bool run(const std::vector<std::string>& argv, std::string& output) {
+    int from = -1;
+    const pid_t child = spawn(argv, &from);
+    if (child < 0) return false;
     char buffer[4096];
     ssize_t n;
-    while ((n = read(pipeEnds[0], buffer, sizeof buffer)) > 0) output.append(buffer, static_cast<size_t>(n));
-    close(pipeEnds[0]);
+    while ((n = read(from, buffer, sizeof buffer)) > 0) output.append(buffer, static_cast<size_t>(n));
+    close(from);
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -80,26 +92,12 @@ std::vector<std::string> lines(const std::string& text) {
 class RunningChoice : public FileChoice {
 public:
     static std::unique_ptr<FileChoice> start(const std::vector<std::string>& argv) {
-        int pipeEnds[2];
-        if (pipe(pipeEnds) != 0) return nullptr;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-        std::vector<char*> args;
-        for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        pid_t child = 0;
-        const int spawned = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(pipeEnds[1]);
-        if (spawned != 0) {
-            close(pipeEnds[0]);
-            return nullptr;
-        }
-        fcntl(pipeEnds[0], F_SETFL, fcntl(pipeEnds[0], F_GETFL) | O_NONBLOCK);
-        fcntl(pipeEnds[0], F_SETFD, FD_CLOEXEC);
-        return std::unique_ptr<FileChoice>(new RunningChoice(child, pipeEnds[0]));
+        int from = -1;
+        const pid_t child = spawn(argv, &from);
+        if (child < 0) return nullptr;
+        fcntl(from, F_SETFL, fcntl(from, F_GETFL) | O_NONBLOCK);
+        fcntl(from, F_SETFD, FD_CLOEXEC);
+        return std::unique_ptr<FileChoice>(new RunningChoice(child, from));
     }
 
     ~RunningChoice() override {
@@ -242,11 +240,8 @@ public:
 
 private:
     bool startMessage(const std::vector<std::string>& argv) {
-        std::vector<char*> args;
-        for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        pid_t child = 0;
-        if (posix_spawnp(&child, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;
+        const pid_t child = spawn(argv, nullptr);
+        if (child < 0) return false;
         std::lock_guard<std::mutex> guard(messagesLock);
         messages.push_back(child);
         return true;

@@ -38,6 +38,36 @@ bool localPath(std::string_view uri, std::string& path) {
     return path.find('\0') == std::string::npos;
 }
 
+// A window property as Xlib gives it: its type, its format (8, 16 or 32)
+// and its items (32-bit items come as longs); removed once read with remove.
+struct Property {
+    Atom type = None;
+    int format = 0;
+    std::vector<unsigned char> bytes;
+    unsigned long count = 0;
+    unsigned long item(unsigned long i) const {
+        unsigned long value = 0;
+        std::memcpy(&value, bytes.data() + i * sizeof(long), sizeof(long));
+        return value;
+    }
+};
+
+Property readProperty(Display* display, ::Window at, Atom name, Atom type, long length, bool remove = false) {
+    Property read;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, at, name, 0, length, remove ? True : False, type, &read.type, &read.format,
+                           &read.count, &after, &data) == Success &&
+        data) {
+        const size_t unit = read.format == 32 ? sizeof(long) : read.format == 16 ? sizeof(short) : 1;
+        read.bytes.assign(data, data + read.count * unit);
+    } else {
+        read.count = 0;
+    }
+    if (data) XFree(data);
+    return read;
+}
+
 } // namespace
 
 std::vector<std::string> filesFromUriList(std::string_view list) {
@@ -92,17 +122,8 @@ void XdndReceiver::updateProxy() {
 }
 
 ::Window XdndReceiver::proxyOf(::Window at) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    ::Window named = 0;
-    if (XGetWindowProperty(display, at, proxy, 0, 1, False, XA_WINDOW, &type, &format, &count, &after, &data) ==
-            Success &&
-        data && format == 32 && count == 1)
-        named = static_cast<::Window>(*reinterpret_cast<unsigned long*>(data));
-    if (data) XFree(data);
-    return named;
+    const Property named = readProperty(display, at, proxy, XA_WINDOW, 1);
+    return named.format == 32 && named.count == 1 ? static_cast<::Window>(named.item(0)) : 0;
 }
 
 void XdndReceiver::withdraw() {
@@ -120,17 +141,8 @@ void XdndReceiver::withdraw() {
         unsigned count = 0;
         if (!XQueryTree(display, at, &root, &up, &children, &count)) return 0;
         if (children) XFree(children);
-        if (state != None && at != window) {
-            Atom type = 0;
-            int format = 0;
-            unsigned long n = 0, after = 0;
-            unsigned char* data = nullptr;
-            const bool managed = XGetWindowProperty(display, at, state, 0, 1, False, AnyPropertyType, &type, &format, &n,
-                                                    &after, &data) == Success &&
-                                 type != None;
-            if (data) XFree(data);
-            if (managed) return at;
-        }
+        if (state != None && at != window && readProperty(display, at, state, AnyPropertyType, 1).type != None)
+            return at;
         if (!up || up == root) return highest;
         at = up;
         highest = up;
@@ -160,19 +172,11 @@ bool XdndReceiver::offersUriList(const XClientMessageEvent& message) {
     for (int i = 2; i <= 4; ++i)
         if (static_cast<Atom>(message.data.l[i]) == uriList) return true;
     if (!(message.data.l[1] & 1)) return false;
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    bool found = false;
-    if (XGetWindowProperty(display, source, typeList, 0, 1024, False, XA_ATOM, &type, &format, &count, &after, &data) ==
-            Success &&
-        data && format == 32) {
-        const auto* atoms = reinterpret_cast<const Atom*>(data);
-        for (unsigned long i = 0; i < count; ++i) found = found || atoms[i] == uriList;
-    }
-    if (data) XFree(data);
-    return found;
+    const Property types = readProperty(display, source, typeList, XA_ATOM, 1024);
+    if (types.format != 32) return false;
+    for (unsigned long i = 0; i < types.count; ++i)
+        if (static_cast<Atom>(types.item(i)) == uriList) return true;
+    return false;
 }
 
 bool XdndReceiver::handle(const XEvent& event, std::vector<std::string>& dropped) {
@@ -181,17 +185,12 @@ bool XdndReceiver::handle(const XEvent& event, std::vector<std::string>& dropped
         waiting = false;
         bool taken = false;
         if (event.xselection.property != None) {
-            Atom type = 0;
-            int format = 0;
-            unsigned long count = 0, after = 0;
-            unsigned char* data = nullptr;
-            if (XGetWindowProperty(display, window, property, 0, 1 << 22, True, AnyPropertyType, &type, &format, &count,
-                                   &after, &data) == Success &&
-                data && format == 8) {
-                dropped = filesFromUriList(std::string_view(reinterpret_cast<const char*>(data), count));
+            const Property list = readProperty(display, window, property, AnyPropertyType, 1 << 22, true);
+            if (list.format == 8) {
+                dropped = filesFromUriList(
+                    std::string_view(reinterpret_cast<const char*>(list.bytes.data()), list.bytes.size()));
                 taken = !dropped.empty();
             }
-            if (data) XFree(data);
         }
         reply(source, finished, taken ? 1 : 0, taken ? actionCopy : None);
         source = 0;

@@ -7,32 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "platform/Dialogs.h"
 #include "plugin/TrackPlayer.h"
+#include "tests/support/ScriptedDialogs.h"
 
 namespace {
 intptr_t host(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) { return opcode == audioMasterVersion; }
 
-// Inputs that overflow the list make the player tell the user; on a desktop
-// the system's dialog would hold the run until someone closed it.
-class SilentDialogs : public platform::DialogProvider {
-public:
-    bool chooseFilesToOpen(const std::string&, const std::vector<platform::FileFilter>&,
-                           std::vector<std::string>&) override {
-        return false;
-    }
-    bool chooseFileToSave(const std::string&, const std::vector<platform::FileFilter>&, std::string&) override {
-        return false;
-    }
-    void showMessage(const std::string&, const std::string&) override {}
-    bool askYesNo(const std::string&, const std::string&) override { return false; }
-};
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static SilentDialogs silent;
-    static bool quiet = (platform::setDialogProvider(&silent), true);
-    (void)quiet;
+    // Inputs that overflow the list make the player tell the user; on a
+    // desktop the system's message would hold the run. This provider
+    // answers nothing and installs itself.
+    static ScriptedDialogsBase silent;
     static TrackPlayer* player = new TrackPlayer(host, fullProfile);
     static const std::string folder = "/tmp/tunedeck-fuzz-lists-" + std::to_string(getpid()) + "/";
     static const std::string listPath = folder + "set.m3u";
