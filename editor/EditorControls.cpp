@@ -157,6 +157,7 @@ void EditorControls::buildRows(ControlListener* listener, int32_t count, int32_t
         rows[k] = put(new ListRow(rect, listener, 26 + k, nullptr, 0, {0, 0}), Role::Row, k);
         rowLabels[k] = label(rect, rowBitmap, 0, "", listener);
         rowLabels[k]->setAlignment(Canvas::AlignLeft);
+        rowLabels[k]->setTextInset(rowTextInset);
     }
 }
 

@@ -58,6 +58,8 @@ struct EditorControls {
     Control* pitchReset = nullptr;
     Control* cuts[3] = {};
     Control* loops[loopCount] = {};
+    // Row texts start clear of the selection stripe at the row's left edge.
+    static constexpr int32_t rowTextInset = 4;
     int32_t rowCount = 0;
     Control* rows[maxRows] = {};
     TextField* rowLabels[maxRows] = {};

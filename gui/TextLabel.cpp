@@ -42,6 +42,9 @@ void TextLabel::setShadowColour(Colour c) {
 void TextLabel::setAlignment(int32_t a) {
     if (change(alignment, a)) setDirty(true);
 }
+void TextLabel::setTextInset(int32_t pixels) {
+    if (change(inset, pixels)) setDirty(true);
+}
 void TextLabel::setStyle(int32_t s) {
     if (change(style, s)) setDirty(true);
 }
@@ -99,16 +102,25 @@ void TextLabel::draw(Canvas& canvas) {
     setDirty(false);
 }
 
-void TextLabel::drawText(Canvas& canvas, const std::string& shown, const Rect& box) {
+void TextLabel::drawText(Canvas& canvas, const std::string& shown, const Rect& whole) {
+    const Rect box{whole.left + inset, whole.top, whole.right, whole.bottom};
     const int32_t room = box.width() - 2;
-    if (!elided || canvas.textWidth(shown) <= room) {
+    const size_t kept = elided ? std::min(keep, shown.size()) : 0;
+    if (!elided || (kept == 0 && canvas.textWidth(shown) <= room)) {
         canvas.drawString(shown, box, !transparentText, alignment);
         return;
     }
-    const size_t kept = std::min(keep, shown.size());
     const std::string end = shown.substr(shown.size() - kept);
     const std::string head = shown.substr(0, shown.size() - kept);
     const int32_t endWidth = canvas.textWidth(end);
+    const Rect headBox{box.left, box.top, box.right - endWidth - 1, box.bottom};
+    // The end (a counter) always sits at the right edge, so that it does not
+    // move from one name to the next.
+    if (canvas.textWidth(head) + endWidth <= room) {
+        canvas.drawString(head, headBox, !transparentText, alignment);
+        canvas.drawString(end, box, !transparentText, Canvas::AlignRight);
+        return;
+    }
     // Take characters from the middle of the head until it fits beside the end.
     std::string front = head.substr(0, (head.size() + 1) / 2), back = head.substr(front.size());
     std::string fitted = head;
@@ -120,8 +132,7 @@ void TextLabel::drawText(Canvas& canvas, const std::string& shown, const Rect& b
         else
             back.erase(0, 1);
     }
-    canvas.drawString(fitted, {box.left, box.top, box.right - endWidth - 1, box.bottom}, !transparentText,
-                      Canvas::AlignLeft);
+    canvas.drawString(fitted, headBox, !transparentText, Canvas::AlignLeft);
     canvas.drawString(end, box, !transparentText, Canvas::AlignRight);
 }
 

@@ -32,12 +32,15 @@ public:
     void setTransparentText(bool flag) { transparentText = flag; }
     // Text too wide for the label loses the middle of its head instead of
     // its ends ("Artist - Tra...Mix"), and its last keptEnd bytes stay
-    // whole at the right edge.
+    // whole at the right edge, where they are drawn whatever the length.
     void setElided(bool flag, size_t keptEnd = 0) {
         elided = flag;
         keep = keptEnd;
         setDirty(true);
     }
+    // Moves the text this many pixels in from the left edge (clear of a
+    // selection stripe painted there).
+    void setTextInset(int32_t pixels);
     void setBackgroundOffset(Point p) { backgroundOffset = p; }
     int32_t getStyle() const { return style; }
 
@@ -59,6 +62,7 @@ protected:
     bool transparentText = true;
     bool elided = false;
     size_t keep = 0;
+    int32_t inset = 0;
 
 private:
     void drawText(Canvas& canvas, const std::string& shown, const Rect& box);

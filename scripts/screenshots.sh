@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of both editors while the demo set plays, for the README:
-# docs/full-editor.png and docs/compact-page-0.png .. compact-page-3.png.
+# docs/full-editor.png, the same enlarged three times (docs/full-editor-3x.png,
+# to judge the artwork) and docs/compact-page-0.png .. compact-page-3.png.
 # Needs a build (scripts/setup.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,7 +9,8 @@ mkdir -p build/demo docs
 build/tunedeck-demo-tracks build/demo > /dev/null
 play=(--seconds 7 --set Pitch=0.55@0 --set "Eq bass=0.7@0" --set "Cut Tweet=1@0" --set Loop=0.45@5
       --out build/demo/screenshot.wav build/demo/demo.m3u)
-build/tunedeck-render --build full --screenshot docs/full-editor.png "${play[@]}"
+build/tunedeck-render --build full --select 1 --screenshot docs/full-editor.png "${play[@]}"
+build/tunedeck-render --build full --select 1 --zoom 3 --screenshot docs/full-editor-3x.png "${play[@]}"
 for page in 0 1 2 3; do
-  build/tunedeck-render --build compact --page "$page" --screenshot "docs/compact-page-$page.png" "${play[@]}"
+  build/tunedeck-render --build compact --page "$page" --select 1 --screenshot "docs/compact-page-$page.png" "${play[@]}"
 done

@@ -33,7 +33,7 @@ const char* usageText =
     "usage: tunedeck-render [--build full|compact] [--rate HZ] [--block FRAMES] [--seconds S]\n"
     "                       [--set NAME=VALUE@T]... [--note KEY@T]... [--paused] [--pcm16] [--no-wait]\n"
     "                       [--host-dir DIR] [--out FILE.wav] [--editor-closed]\n"
-    "                       [--screenshot FILE.png [--page N]] [--state-in FILE] [--state-out FILE] FILE...\n"
+    "                       [--screenshot FILE.png [--page N] [--zoom N] [--select N]] [--state-in FILE] [--state-out FILE] FILE...\n"
     "  FILE        tracks (.mp1 .mp2 .mp3 .wav .flac) or .m3u track lists, added as one selection\n"
     "              (none needed with --state-in)\n"
     "  --build     which build to host (default full)\n"
@@ -48,9 +48,11 @@ const char* usageText =
     "  --host-dir  what the host answers when asked for the plug-in's directory\n"
     "  --out       output file (default out.wav)\n"
     "  --log FILE  write the plug-in's debug log to FILE\n"
-    "  --editor-closed  keep the editor window closed (host parameters and MIDI keys that\n"
-    "              act through the editor then wait until a window opens)\n"
+    "  --editor-closed  never open the editor window (host parameters and MIDI keys act\n"
+    "              all the same)\n"
     "  --screenshot  write the editor window as drawn after the render to FILE.png\n"
+    "  --select    select list row N (from 0) before the picture, as a click on it does\n"
+    "  --zoom      enlarge the picture N times (1 to 8), each pixel a square\n"
     "  --page      the compact build's page to picture: 0 transport, 1 equaliser,\n"
     "              2 track list, 3 jog and loops (default 0)\n"
     "  --state-in  start from a deck state saved with --state-out (or by a host): its list,\n"
@@ -71,6 +73,8 @@ struct Options {
     double seconds = -1;
     bool paused = false, pcm16 = false, wait = true, editorOpen = true;
     int32_t page = 0;
+    int32_t zoom = 1;
+    int32_t select = -1;
     std::string hostDir, out = "out.wav", log, screenshot, stateIn, stateOut;
     std::vector<TimedEvent> events;
     std::vector<std::string> files;
@@ -167,6 +171,14 @@ Options parse(int argc, char** argv) {
             o.editorOpen = false;
         } else if (a == "--screenshot") {
             o.screenshot = value();
+        } else if (a == "--select") {
+            double r = number(value(), "row");
+            if (r < 0 || r > 255 || r != std::floor(r)) usage("row out of range");
+            o.select = static_cast<int32_t>(r);
+        } else if (a == "--zoom") {
+            double z = number(value(), "zoom");
+            if (z < 1 || z > 8 || z != std::floor(z)) usage("zoom out of range");
+            o.zoom = static_cast<int32_t>(z);
         } else if (a == "--page") {
             double p = number(value(), "page");
             if (p < 0 || p > 3 || p != std::floor(p)) usage("page out of range");
@@ -222,7 +234,12 @@ bool writeScreenshot(PlayerEditor& editor, const Options& o) {
     WindowView* frame = editor.windowView();
     if (!frame) return false;
     frame->drawView(nullptr);
-    return writePng(o.screenshot, frame->pixels());
+    const PixelSurface& drawn = frame->pixels();
+    if (o.zoom == 1) return writePng(o.screenshot, drawn);
+    PixelSurface enlarged(drawn.width() * o.zoom, drawn.height() * o.zoom);
+    for (int32_t y = 0; y < enlarged.height(); ++y)
+        for (int32_t x = 0; x < enlarged.width(); ++x) enlarged.set(x, y, drawn.at(x / o.zoom, y / o.zoom));
+    return writePng(o.screenshot, enlarged);
 }
 
 } // namespace
@@ -379,6 +396,7 @@ int main(int argc, char** argv) {
     bool pictured = true;
     if (!o.screenshot.empty()) {
         player->waitForOpenings();
+        if (o.select >= 0) player->toggleSelection(o.select);
         dispatch(effect, effEditIdle);
         pictured = writeScreenshot(editor, o);
         if (!pictured) std::fprintf(stderr, "tunedeck-render: cannot write %s\n", o.screenshot.c_str());

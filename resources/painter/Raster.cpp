@@ -83,12 +83,18 @@ void Image::verticalGradient(const Rect& box, Rgb top, Rgb bottom) {
 }
 
 void Image::text(const std::string& line, const Rect& box, int32_t fontId, Rgb colour, bool centred,
-                 int32_t fontStyle) {
+                 int32_t fontStyle, int32_t size) {
     Canvas canvas(surface);
-    canvas.setFont(fontId, 0, fontStyle);
+    canvas.setFont(fontId, size, fontStyle);
     canvas.setFontColour(Colour{static_cast<uint8_t>(colour.r), static_cast<uint8_t>(colour.g),
                                 static_cast<uint8_t>(colour.b), 0});
     canvas.drawString(line, box, false, centred ? Canvas::AlignCentre : Canvas::AlignLeft);
+}
+
+int32_t Image::textWidth(const std::string& line, int32_t fontId, int32_t fontStyle, int32_t size) {
+    Canvas canvas(surface);
+    canvas.setFont(fontId, size, fontStyle);
+    return canvas.textWidth(line);
 }
 
 void Image::paste(const Image& other, int32_t x, int32_t y) {

@@ -41,8 +41,10 @@ public:
     void rect(const Rect& box, Rgb colour, float alpha = 1.0f);
     void verticalGradient(const Rect& box, Rgb top, Rgb bottom);
     // One line of text centred (or left-aligned) in box, font id of the toolkit's table.
+    // A size of 0 takes the table's.
     void text(const std::string& line, const Rect& box, int32_t fontId, Rgb colour, bool centred = true,
-              int32_t fontStyle = 0);
+              int32_t fontStyle = 0, int32_t size = 0);
+    int32_t textWidth(const std::string& line, int32_t fontId, int32_t fontStyle = 0, int32_t size = 0);
     // Copies another image in at (x, y).
     void paste(const Image& other, int32_t x, int32_t y);
     void set(int32_t x, int32_t y, uint32_t pixel) { surface.set(x, y, pixel); }

@@ -37,7 +37,10 @@ Image textButton(const std::string& label, Rgb accent);
 Image autoRewindSwitch();
 // The face painted under the about button, which draws only while shown.
 Image infoKey();
-Image handle(int32_t width, int32_t height, Rgb accent);
+// A slider's handle, drawn in rows firstRow to endRow (exclusive; -1: to the
+// bottom). The other rows are left in the key colour (white), so that the
+// slider shows what is painted there.
+Image handle(int32_t width, int32_t height, Rgb accent, int32_t firstRow = 0, int32_t endRow = -1);
 // The background of a text display: a recessed screen, yellow corners.
 Image display(int32_t width, int32_t height);
 Image listRow(int32_t width, bool selected);
@@ -46,12 +49,17 @@ Image listBar(int32_t width, bool up);
 Image jogWheel();
 Image logoStrip(int32_t width, int32_t height);
 
+// How far down their lane the crossover handles are drawn; their captions
+// sit in the rows below.
+inline constexpr int32_t crossoverReach = 22;
+
 // Panels.
 void panel(Image& image, const Rect& box);
 void horizontalTrack(Image& image, const Rect& slider, bool centreMark);
 void verticalTrack(Image& image, const Rect& slider);
 void pitchTrack(Image& image, const Rect& slider);
-void caption(Image& image, const std::string& text, const Rect& box, Rgb colour = dimInk);
+void caption(Image& image, const std::string& text, const Rect& box, Rgb colour = dimInk, bool centred = true,
+             bool toRight = false);
 Image transportPage(int32_t width, int32_t height, int32_t pitchRight);
 void equaliserSection(Image& image, int32_t y0, bool compact);
 void listSection(Image& image, int32_t barTop, int32_t listTop, int32_t listBottom, int32_t scrollLeft);

@@ -26,7 +26,7 @@ std::vector<Painted> paintSkin() {
     add(112, display(32, 16));
     add(113, display(192, 16));
     add(114, transportPage(256, 84, 212));
-    add(115, handle(3, 16, cyan));
+    add(115, handle(3, 16, cyan, 8));
     add(116, button(plusGlyph, cyan));
     add(117, button(rewindGlyph, cyan));
     add(118, button(resetGlyph, cyan));
@@ -39,7 +39,7 @@ std::vector<Painted> paintSkin() {
     equaliserSection(equaliser, 6, true);
     add(122, std::move(equaliser));
     add(123, handle(32, 6, cyan));
-    add(124, handle(6, 32, cyan));
+    add(124, handle(6, 32, cyan, 0, crossoverReach));
     add(125, button(pageGlyph, cyan));
     add(126, button(cutGlyph, red));
     const char* loopLabels[9] = {"1/4", "1/2", "1", "2", "4", "8", "16", "32", "64"};

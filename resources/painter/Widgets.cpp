@@ -91,7 +91,9 @@ Image autoRewindSwitch() {
     return image;
 }
 
-Image handle(int32_t width, int32_t height, Rgb accent) {
+Image handle(int32_t width, int32_t fullHeight, Rgb accent, int32_t firstRow, int32_t endRow) {
+    if (endRow < 0 || endRow > fullHeight) endRow = fullHeight;
+    const int32_t height = endRow - firstRow;
     Image image(width, height, paint::rgb(0x9aa4b0));
     const bool across = width >= height;
     for (int32_t y = 0; y < height; ++y)
@@ -116,7 +118,9 @@ Image handle(int32_t width, int32_t height, Rgb accent) {
     } else {
         for (int32_t y = 1; y < height - 1; ++y) image.blend(width / 2, y, accent, 1.0f);
     }
-    return image;
+    Image whole(width, fullHeight, paint::rgb(0xffffff));
+    whole.paste(image, 0, firstRow);
+    return whole;
 }
 
 Image display(int32_t width, int32_t height) {

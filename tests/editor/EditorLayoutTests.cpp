@@ -58,13 +58,15 @@ TEST_P(EditorLayout, PositionHandleReachesTheOverviewsRightEdge) {
     ASSERT_EQ(handle->width(), 3);
     Slider& position = *controls().position;
     EXPECT_EQ(position.getBackground()->width(), 248) << "the overview is the slider's background";
+    // Row 12 of the handle is drawn (its upper rows are left to the caption
+    // line of the pitch slider, which shares it).
     position.setValue(1.0f);
     view().update();
-    for (int32_t x = 0; x < 3; ++x) EXPECT_EQ(pixel(249 + x, 30), handle->pixel(x, 6)) << "x " << 249 + x;
+    for (int32_t x = 0; x < 3; ++x) EXPECT_EQ(pixel(249 + x, 36), handle->pixel(x, 12)) << "x " << 249 + x;
     position.setValue(0.0f);
     view().update();
-    for (int32_t x = 0; x < 3; ++x) EXPECT_EQ(pixel(4 + x, 30), handle->pixel(x, 6));
-    EXPECT_EQ(pixel(250, 30), 0u) << "the empty overview shows again where the handle was";
+    for (int32_t x = 0; x < 3; ++x) EXPECT_EQ(pixel(4 + x, 36), handle->pixel(x, 12));
+    EXPECT_EQ(pixel(250, 36), 0u) << "the empty overview shows again where the handle was";
     handle->release();
 }
 
@@ -89,6 +91,34 @@ TEST_P(EditorLayout, EverySliderButPositionPaintsThePageBackgroundUnderItsHandle
                 const int32_t handleArea = std::max(r.width(), r.height()) * 8;
                 EXPECT_LT(differing, handleArea) << "slider " << slider->getTag() << " on page " << page;
             }
+        }
+    }
+}
+
+// The pitch sliders carry their range and name above the groove, the
+// crossovers their bands below it: wherever the handle stands, those
+// caption rows show the page as painted, so nothing there is ever covered.
+TEST_P(EditorLayout, SliderCaptionsAreNeverCoveredByTheirHandles) {
+    openWindow();
+    struct Lane {
+        Slider* slider;
+        int32_t page, firstRow, endRow; // caption rows, from the slider's top
+    };
+    std::vector<Lane> lanes{{controls().pitch, 0, 0, 8},
+                            {controls().crossovers[0], 1, 22, 32},
+                            {controls().crossovers[1], 1, 22, 32}};
+    if (compact()) lanes.push_back({controls().secondPitch, 3, 0, 8});
+    for (const Lane& lane : lanes) {
+        showPage(compact() ? lane.page : 0);
+        const Bitmap* background = controls().pageBackgrounds[compact() ? lane.page : 0];
+        const Rect r = lane.slider->viewSize();
+        for (int32_t step = 0; step <= 20; ++step) {
+            lane.slider->setValue(static_cast<float>(step) / 20.0f);
+            view().update();
+            for (int32_t y = r.top + lane.firstRow; y < r.top + lane.endRow; ++y)
+                for (int32_t x = r.left; x < r.right; ++x)
+                    ASSERT_EQ(pixel(x, y), background->pixel(x, y))
+                        << "slider " << lane.slider->getTag() << " at " << step * 5 << " %, pixel " << x << "," << y;
         }
     }
 }

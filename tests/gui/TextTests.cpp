@@ -61,7 +61,8 @@ TEST(DrawString, TextIsCentredAlignedAndKeptInsideItsRect) {
 }
 
 // A title too long for its field keeps its start, loses its middle and
-// keeps the track counter whole at the right edge.
+// keeps the track counter whole at the right edge, where a short title has
+// it too.
 TEST(DrawString, ALongTitleLosesItsMiddleAndKeepsItsCounterWhole) {
     const Rect rect{0, 0, 192, 16};
     const std::string counter = " 12/34";
@@ -88,6 +89,11 @@ TEST(DrawString, ALongTitleLosesItsMiddleAndKeepsItsCounterWhole) {
         for (int32_t x = 0; x < 40; ++x)
             ASSERT_EQ(shown->at(x, y), start->at(x, y)) << "the name's start at " << x << "," << y;
     }
+    // A short name leaves the counter where a long one has it.
+    auto shortTitle = draw("Intro" + counter, true, Canvas::AlignCentre);
+    for (int32_t y = 0; y < 16; ++y)
+        for (int32_t x = end.left; x < rect.right; ++x)
+            ASSERT_EQ(shortTitle->at(x, y), counterAlone->at(x, y)) << "the counter at " << x << "," << y;
 }
 
 TEST(DrawString, OpaqueTextFillsItsCellWithTheFillColour) {
