@@ -170,7 +170,7 @@ void jogSection(Image& image, int32_t y0, bool compact) {
     jumpArrow(image, 240, forwardTop + 3, false, cyan);
 
     const int32_t shortLoopsBottom = compact ? 72 : 226;
-    const Rect frame{79, compact ? 53 : 200, 201, compact ? 84 : 238};
+    const Rect frame{79, compact ? 53 : 200, 201, compact ? 84 : 237};
     image.fill(frame, [&](float x, float y) {
         const float inside = paint::roundedBox(x, y, static_cast<float>(frame.left) + 0.5f, static_cast<float>(frame.top) + 0.5f,
                                                static_cast<float>(frame.right) - 0.5f,
