@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the Windows cross build and its tests need, from Debian's
 # packages only: the MinGW-w64 compilers (posix threads, for std::thread),
-# wine64 to run the 64-bit programs, and libmad's upstream source, which has no
-# MinGW package. Idempotent: it does nothing that is already done.
+# wine64 to run the 64-bit programs, and the sources of libmad and libFLAC,
+# which have no
+# MinGW packages. Idempotent: it does nothing that is already done.
 #
 # wine32 is never installed: with it /usr/bin/wine picks a 32-bit loader that
 # these kernels refuse to run. Programs run through /usr/lib/wine/wine64 with
-# WINELOADER pointing at it (scripts/windows-env.sh).
+# WINELOADER pointing at it (scripts/windows-test.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,7 +28,7 @@ fi
 # libmad's source: the upstream tarball inside Debian's source package.
 src_dir=${TUNEDECK_WINDOWS_SOURCES:-build-windows/sources}
 mkdir -p "$src_dir"
-if ! ls "$src_dir"/libmad_0.15.1b.orig.tar.gz >/dev/null 2>&1; then
+if ! ls "$src_dir"/libmad_0.15.1b.orig.tar.gz "$src_dir"/flac_1.4.2+ds.orig.tar.xz >/dev/null 2>&1; then
   # Source lines of their own, beside the binary ones, so nothing else changes.
   list=/etc/apt/sources.list.d/tunedeck-deb-src.sources
   if [ ! -f "$list" ]; then
@@ -42,13 +43,13 @@ SOURCES
     updated=0
   fi
   [ "$updated" -eq 1 ] || $SUDO apt-get update -qq
-  echo "== fetching libmad's source"
+  echo "== fetching the decoders' sources"
   # Debian's own patch file is no longer served; apt-get then reports a
   # failure after it has fetched and checked the upstream tarball, which is
   # all the build uses.
-  (cd "$src_dir" && apt-get source --download-only -qq libmad 2>&1 | grep -v -e '\.diff\.gz' -e 'Failed to fetch some' -e 'unsandboxed' || true)
+  (cd "$src_dir" && { apt-get source --download-only -qq libmad; apt-get source --download-only -qq flac; } 2>&1 | grep -v -e '\.diff\.gz' -e 'Failed to fetch some' -e 'unsandboxed' || true)
 fi
-if [ ! -f "$src_dir"/libmad_0.15.1b.orig.tar.gz ]; then
-  echo "libmad's source could not be fetched" >&2
+if [ ! -f "$src_dir"/libmad_0.15.1b.orig.tar.gz ] || [ ! -f "$src_dir"/flac_1.4.2+ds.orig.tar.xz ]; then
+  echo "libmad's or flac's source could not be fetched" >&2
   exit 1
 fi
