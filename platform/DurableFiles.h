@@ -24,6 +24,11 @@ private:
     intptr_t handle_ = invalid;
 };
 
+// Opens path for reading ("rb") so that replaceFileWith can still put
+// another file in its place while it is open (Windows refuses to replace a
+// file that is open without sharing its deletion). Null when it cannot.
+FILE* openReplaceable(const std::string& path);
+
 // The size of an open file in bytes (0 when it cannot be told).
 uint64_t fileSize(FILE* file);
 

@@ -215,7 +215,7 @@ bool TrackInfoStore::writeStoreFile() {
     removeLeftoverTemporaries(storePath);
     // The file as it is now: another process may have written it since.
     std::vector<DiskRecord> onDisk;
-    FILE* disk = std::fopen(storePath.c_str(), "rb");
+    FILE* disk = platform::openReplaceable(storePath);
     if (disk) {
         const int32_t count = checkedCount(disk);
         if (count < 0) {

@@ -1,6 +1,7 @@
 #include "platform/DurableFiles.h"
 
 #include <windows.h>
+#include <fcntl.h>
 #include <io.h>
 
 namespace platform {
@@ -21,6 +22,20 @@ FileLock::FileLock(const std::string& path) {
 
 FileLock::~FileLock() {
     if (held()) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+FILE* openReplaceable(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    FILE* stream = _fdopen(fd, "rb");
+    if (!stream) _close(fd);
+    return stream;
 }
 
 uint64_t fileSize(FILE* file) {
