@@ -24,11 +24,6 @@ private:
     intptr_t handle_ = invalid;
 };
 
-// Opens path for reading ("rb") so that replaceFileWith can still put
-// another file in its place while it is open (Windows refuses to replace a
-// file that is open without sharing its deletion). Null when it cannot.
-FILE* openReplaceable(const std::string& path);
-
 // The size of an open file in bytes (0 when it cannot be told).
 uint64_t fileSize(FILE* file);
 
@@ -37,7 +32,8 @@ bool syncToDisk(FILE* file);
 
 // Puts fresh in the place of path, replacing what is there, so that a reader
 // sees the old file or the new one and never a part; the change is on the
-// disk when it returns true.
+// disk when it returns true. Windows refuses to replace a file that is open:
+// close it first.
 bool replaceFileWith(const std::string& fresh, const std::string& path);
 
 // A number that tells this process apart from the others running now.

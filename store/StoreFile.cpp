@@ -215,7 +215,7 @@ bool TrackInfoStore::writeStoreFile() {
     removeLeftoverTemporaries(storePath);
     // The file as it is now: another process may have written it since.
     std::vector<DiskRecord> onDisk;
-    FILE* disk = platform::openReplaceable(storePath);
+    FILE* disk = std::fopen(storePath.c_str(), "rb");
     if (disk) {
         const int32_t count = checkedCount(disk);
         if (count < 0) {
@@ -298,6 +298,10 @@ bool TrackInfoStore::writeStoreFile() {
                                std::string(buffer.name, strnlen(buffer.name, sizeof buffer.name)),
                                std::string(buffer.path, strnlen(buffer.path, sizeof buffer.path))});
         }
+        // The old file is read to its end: closed before the new one takes
+        // its place, which Windows refuses while it is open.
+        if (disk) std::fclose(disk);
+        disk = nullptr;
         return true;
     });
     if (disk) std::fclose(disk);

@@ -23,8 +23,6 @@ FileLock::~FileLock() {
     if (held()) ::close(static_cast<int>(handle_)); // closing releases the lock
 }
 
-FILE* openReplaceable(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
-
 uint64_t fileSize(FILE* file) {
     struct stat info {};
     return fstat(fileno(file), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;

@@ -1,7 +1,6 @@
 #include "platform/DurableFiles.h"
 
 #include <windows.h>
-#include <fcntl.h>
 #include <io.h>
 
 namespace platform {
@@ -24,20 +23,6 @@ FileLock::~FileLock() {
     if (held()) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
-FILE* openReplaceable(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(file);
-        return nullptr;
-    }
-    FILE* stream = _fdopen(fd, "rb");
-    if (!stream) _close(fd);
-    return stream;
-}
-
 uint64_t fileSize(FILE* file) {
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     LARGE_INTEGER size{};
@@ -51,8 +36,11 @@ bool syncToDisk(FILE* file) {
 
 // rename() on Windows refuses to replace a file; MoveFileEx does, in one
 // step, and with write-through returns only once the change is on the disk.
+// Where write-through is not offered (Wine), the replacement still happens:
+// the file's own bytes were flushed before.
 bool replaceFileWith(const std::string& fresh, const std::string& path) {
-    return MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    return MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 uint32_t processId() { return static_cast<uint32_t>(GetCurrentProcessId()); }
