@@ -3,6 +3,7 @@
 // the tick of the system this plug-in came from; differences are taken in
 // unsigned arithmetic so a wrap does no harm.
 #include <cstdint>
+#include <ctime>
 
 namespace platform {
 
@@ -15,5 +16,9 @@ uint32_t tickCount();
 void setTickSource(TickSource source);
 
 void sleepMs(uint32_t milliseconds);
+
+// The local calendar time of when, safe to call from any thread; false when
+// the system cannot tell it.
+bool localTime(std::time_t when, std::tm& local);
 
 } // namespace platform

@@ -36,12 +36,15 @@ public:
     virtual void showMessage(const std::string& text, const std::string& caption) = 0;
     virtual bool askYesNo(const std::string& text, const std::string& caption) = 0;
     // Starts an open dialog (several files) or a save dialog in front of the
-    // host's window (an X11 window id, 0 for none); null when no dialog can
+    // host's window (an X11 window id or an HWND, 0 for none); null when no dialog can
     // be shown. This one runs the dialog above to its end at once.
     virtual std::unique_ptr<FileChoice> startFileChoice(const std::string& title,
                                                         const std::vector<FileFilter>& filters, bool save,
                                                         uintptr_t parentWindow);
 };
+
+// The system's own dialogs (each backend has one).
+DialogProvider& systemDialogProvider();
 
 // The provider in use: the system's unless a test installed its own.
 DialogProvider& dialogs();

@@ -2,8 +2,10 @@
 // Named blocks of memory shared by every plug-in instance in this process,
 // whichever build of the library created them, and a recursive lock that can
 // live in one. A new block is all zeros; a block lives while someone in the
-// process holds it. Blocks of one process are invisible to the others, and
-// what a crashed process left behind is cleared by the next one.
+// process holds it. On Linux blocks of one process are invisible to the
+// others, and what a crashed process left behind is cleared by the next one;
+// on Windows a block lives in the paging file under its own name, and every
+// process of the session that opens the name shares it.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -32,6 +34,9 @@ public:
     static constexpr size_t bytes = 64;
     // Makes a lock in place (the first user) or uses the one that is there.
     SharedLock(void* place, bool create);
+    ~SharedLock();
+    SharedLock(const SharedLock&) = delete;
+    SharedLock& operator=(const SharedLock&) = delete;
     void lock();
     void unlock();
     // Ends the lock in place (the last user).
@@ -39,6 +44,7 @@ public:
 
 private:
     void* place_;
+    [[maybe_unused]] void* system_ = nullptr; // the system's handle, where the lock is an object of its own
 };
 
 } // namespace platform

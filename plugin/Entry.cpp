@@ -1,8 +1,13 @@
-// The library's entry point. Linux hosts look for VSTPluginMain first and
-// fall back to main; both names lead here.
+// The library's entry point. Hosts look for VSTPluginMain first and fall back
+// to main; both names lead here.
 #include "plugin/BuildProfile.h"
 #include "plugin/EffectFactory.h"
 
+#if defined(_WIN32)
+// The DLL's exports are named in plugin/win32/exports.def, main among them:
+// an assembler label cannot give that name on 32-bit Windows.
+extern "C" AEffect* VSTPluginMain(HostCallback host) { return createPlayerEffect(host, activeBuildProfile()); }
+#else
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(HostCallback host) {
     return createPlayerEffect(host, activeBuildProfile());
 }
@@ -12,3 +17,4 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(HostCal
 // same function as VSTPluginMain.
 extern "C" __attribute__((visibility("default"), alias("VSTPluginMain"))) AEffect* entryMain(HostCallback host)
     __asm__("main");
+#endif

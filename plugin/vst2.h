@@ -245,3 +245,24 @@ static_assert(sizeof(VstMidiEvent) == 32, "VstMidiEvent layout");
 static_assert(sizeof(VstTimeInfo) == 88, "VstTimeInfo layout");
 static_assert(sizeof(VstParameterProperties) == 152, "VstParameterProperties layout");
 static_assert(sizeof(ERect) == 8, "ERect layout");
+
+// Where the fields sit, for 64-bit hosts and for 32-bit ones (a 32-bit
+// Windows host loads the i686 DLL): a host reads these records by offset.
+#include <cstddef>
+constexpr size_t vst2PointerBytes = sizeof(void*);
+static_assert(offsetof(AEffect, dispatcher) == vst2PointerBytes, "AEffect layout");
+static_assert(offsetof(AEffect, numPrograms) == 5 * vst2PointerBytes, "AEffect layout");
+static_assert(offsetof(AEffect, flags) == 5 * vst2PointerBytes + 16, "AEffect layout");
+static_assert(offsetof(AEffect, reserved1) == (vst2PointerBytes == 8 ? 64 : 40), "AEffect layout");
+static_assert(offsetof(AEffect, ioRatio) == (vst2PointerBytes == 8 ? 92 : 60), "AEffect layout");
+static_assert(offsetof(AEffect, object) == (vst2PointerBytes == 8 ? 96 : 64), "AEffect layout");
+static_assert(offsetof(AEffect, uniqueID) == (vst2PointerBytes == 8 ? 112 : 72), "AEffect layout");
+static_assert(offsetof(AEffect, processReplacing) == (vst2PointerBytes == 8 ? 120 : 80), "AEffect layout");
+static_assert(offsetof(AEffect, future) == (vst2PointerBytes == 8 ? 136 : 88), "AEffect layout");
+static_assert(offsetof(VstEvents, events) == 2 * vst2PointerBytes, "VstEvents layout");
+static_assert(offsetof(VstMidiEvent, deltaFrames) == 8, "VstMidiEvent layout");
+static_assert(offsetof(VstMidiEvent, midiData) == 24, "VstMidiEvent layout");
+static_assert(offsetof(VstMidiEvent, noteOffVelocity) == 29, "VstMidiEvent layout");
+static_assert(sizeof(VstEvent) == 32, "VstEvent layout");
+static_assert(offsetof(VstTimeInfo, timeSigNumerator) == 64, "VstTimeInfo layout");
+static_assert(offsetof(VstTimeInfo, flags) == 84, "VstTimeInfo layout");

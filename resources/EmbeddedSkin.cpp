@@ -9,6 +9,18 @@
 extern "C" const uint32_t tunedeck_skin_pixels[];
 
 // TUNEDECK_SKIN_PIXELS names the painter's pixel file.
+#if defined(_WIN32)
+// PE objects: a read-only data section, no symbol visibility, and the C
+// symbol prefix of the target (an underscore on 32-bit Windows).
+#define TUNEDECK_STRING(x) #x
+#define TUNEDECK_PREFIXED(prefix, name) TUNEDECK_STRING(prefix) name
+asm(".section .rdata$tunedeck_skin,\"dr\"\n"
+    ".balign 16\n"
+    ".globl " TUNEDECK_PREFIXED(__USER_LABEL_PREFIX__, "tunedeck_skin_pixels") "\n"
+    TUNEDECK_PREFIXED(__USER_LABEL_PREFIX__, "tunedeck_skin_pixels") ":\n"
+    ".incbin \"" TUNEDECK_SKIN_PIXELS "\"\n"
+    ".text\n");
+#else
 asm(".section .rodata.tunedeck_skin,\"a\"\n"
     ".balign 16\n"
     ".hidden tunedeck_skin_pixels\n"
@@ -16,6 +28,7 @@ asm(".section .rodata.tunedeck_skin,\"a\"\n"
     "tunedeck_skin_pixels:\n"
     ".incbin \"" TUNEDECK_SKIN_PIXELS "\"\n"
     ".previous\n");
+#endif
 
 namespace {
 struct SkinEntry {

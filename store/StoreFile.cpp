@@ -4,11 +4,6 @@
 // the file, reads what is there now, merges it with its own records and
 // replaces the file through a temporary file of its own, so that processes
 // closing together never lose each other's facts or leave a broken file.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -17,7 +12,9 @@
 #include <map>
 #include <random>
 
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/DurableFiles.h"
 #include "log/DebugLog.h"
 #include "store/TrackInfoStore.h"
 
@@ -25,45 +22,13 @@ namespace {
 
 constexpr uint64_t recordBytes = sizeof(TrackInfoRecord);
 
-uint64_t sizeOf(FILE* file) {
-    struct stat info {};
-    return fstat(fileno(file), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
-}
-
-// One writer at a time, across processes: a lock on a file beside the store.
-class StoreFileLock {
-public:
-    explicit StoreFileLock(const std::string& storePath) {
-        fd = ::open((storePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd >= 0) flock(fd, LOCK_EX);
-    }
-    ~StoreFileLock() {
-        if (fd >= 0) ::close(fd); // closing releases the lock
-    }
-    StoreFileLock(const StoreFileLock&) = delete;
-    StoreFileLock& operator=(const StoreFileLock&) = delete;
-
-private:
-    int fd = -1;
-};
-
 // A temporary name no other writer uses.
 std::string temporaryBeside(const std::string& path) {
-    static thread_local std::mt19937_64 random(std::random_device{}() ^ static_cast<uint64_t>(getpid()));
+    static thread_local std::mt19937_64 random(std::random_device{}() ^ platform::processId());
     char suffix[64];
-    std::snprintf(suffix, sizeof suffix, ".new.%d.%016llx", static_cast<int>(getpid()),
+    std::snprintf(suffix, sizeof suffix, ".new.%u.%016llx", static_cast<unsigned>(platform::processId()),
                   static_cast<unsigned long long>(random()));
     return path + suffix;
-}
-
-bool syncFolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = fsync(fd) == 0;
-    ::close(fd);
-    return ok;
 }
 
 // Replaces path with what write puts into a fresh temporary file, once it is
@@ -75,13 +40,12 @@ bool replaceFile(const std::string& path, Write&& write) {
     if (!file) return false;
     bool ok = write(file);
     ok = std::fflush(file) == 0 && ok;
-    ok = fsync(fileno(file)) == 0 && ok;
+    ok = platform::syncToDisk(file) && ok;
     ok = std::fclose(file) == 0 && ok;
-    if (!ok || std::rename(fresh.c_str(), path.c_str()) != 0) {
+    if (!ok || !platform::replaceFileWith(fresh, path)) {
         std::remove(fresh.c_str());
         return false;
     }
-    syncFolderOf(path);
     return true;
 }
 
@@ -143,7 +107,7 @@ TrackInfoRecord merged(const TrackInfoRecord& mine, const TrackInfoRecord& their
 } // namespace
 
 int32_t TrackInfoStore::checkedCount(FILE* file) {
-    const uint64_t size = sizeOf(file);
+    const uint64_t size = platform::fileSize(file);
     if (size == 0) return 0; // a new, empty store file
     int32_t count = 0;
     if (size < sizeof count || std::fread(&count, 1, sizeof count, file) != sizeof count) return -1;
@@ -155,7 +119,7 @@ int32_t TrackInfoStore::checkedCount(FILE* file) {
 
 bool TrackInfoStore::readStoreFile() {
     FILE* file = std::fopen(storePath.c_str(), "rb");
-    if (file && sizeOf(file) == 0 && !seedPath.empty()) {
+    if (file && platform::fileSize(file) == 0 && !seedPath.empty()) {
         std::fclose(file);
         file = std::fopen(seedPath.c_str(), "rb");
     }
@@ -222,7 +186,7 @@ std::string TrackInfoStore::summaryText(const std::vector<SummaryLine>& records)
         char date[32];
         std::time_t when = r.stored;
         std::tm local{};
-        if (localtime_r(&when, &local) && std::strftime(date, sizeof date, "%d-%m-%y", &local) > 0) {
+        if (platform::localTime(when, local) && std::strftime(date, sizeof date, "%d-%m-%y", &local) > 0) {
         } else {
             std::snprintf(date, sizeof date, "Error   ");
         }
@@ -247,7 +211,7 @@ std::string TrackInfoStore::summaryText(const std::vector<SummaryLine>& records)
 
 bool TrackInfoStore::writeStoreFile() {
     if (!header || !isLoaded()) return false;
-    StoreFileLock oneWriter(storePath);
+    platform::FileLock oneWriter(storePath + ".lock");
     removeLeftoverTemporaries(storePath);
     // The file as it is now: another process may have written it since.
     std::vector<DiskRecord> onDisk;
@@ -334,6 +298,10 @@ bool TrackInfoStore::writeStoreFile() {
                                std::string(buffer.name, strnlen(buffer.name, sizeof buffer.name)),
                                std::string(buffer.path, strnlen(buffer.path, sizeof buffer.path))});
         }
+        // The old file is read to its end: closed before the new one takes
+        // its place, which Windows refuses while it is open.
+        if (disk) std::fclose(disk);
+        disk = nullptr;
         return true;
     });
     if (disk) std::fclose(disk);

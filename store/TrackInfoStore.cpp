@@ -10,6 +10,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/Paths.h"
 #include "log/DebugLog.h"
 
 namespace {
@@ -24,8 +25,7 @@ std::string recordName(int32_t index) {
 }
 
 const char* fileNamePart(const char* path) {
-    const char* slash = std::strrchr(path, '/');
-    return slash ? slash + 1 : path;
+    return path + platform::paths::directoryOf(path).size();
 }
 
 // The users counter is changed without the store's lock, by several

@@ -24,4 +24,6 @@ void setTickSource(TickSource source) { substitute.store(source, std::memory_ord
 
 void sleepMs(uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
+bool localTime(std::time_t when, std::tm& local) { return localtime_r(&when, &local) != nullptr; }
+
 } // namespace platform

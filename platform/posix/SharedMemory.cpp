@@ -206,6 +206,8 @@ SharedLock::SharedLock(void* place, bool create) : place_(place) {
     pthread_mutexattr_destroy(&attributes);
 }
 
+SharedLock::~SharedLock() = default;
+
 void SharedLock::lock() { pthread_mutex_lock(static_cast<pthread_mutex_t*>(place_)); }
 void SharedLock::unlock() { pthread_mutex_unlock(static_cast<pthread_mutex_t*>(place_)); }
 void SharedLock::destroy() { pthread_mutex_destroy(static_cast<pthread_mutex_t*>(place_)); }

@@ -1,19 +1,18 @@
-#include <dirent.h>
-// Loads each built plug-in as a Linux host does and talks to it through the
-// entry point, the effect record and the dispatcher only.
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+// Loads each built plug-in as a host does and talks to it through the entry
+// point, the effect record and the dispatcher only. The same checks run on
+// the Linux libraries and, under Wine, on the 64-bit Windows DLLs.
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <memory>
+#include <random>
 #include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "plugin/vst2.h"
+#include "tests/support/LoadedLibrary.h"
 
 namespace {
 
@@ -37,16 +36,14 @@ class PluginLibrary : public ::testing::TestWithParam<Build> {
 protected:
     void SetUp() override {
         versionAnswer = 2400;
-        handle = dlopen(GetParam().library, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(handle, nullptr) << dlerror();
-        vstMain = reinterpret_cast<EntryPoint>(dlsym(handle, "VSTPluginMain"));
-        main = reinterpret_cast<EntryPoint>(dlsym(handle, "main"));
+        library = std::make_unique<LoadedLibrary>(GetParam().library);
+        ASSERT_TRUE(library->loaded()) << library->error();
+        vstMain = reinterpret_cast<EntryPoint>(library->symbol("VSTPluginMain"));
+        main = reinterpret_cast<EntryPoint>(library->symbol("main"));
         ASSERT_NE(vstMain, nullptr);
         ASSERT_NE(main, nullptr);
     }
-    void TearDown() override {
-        if (handle) dlclose(handle);
-    }
+    void TearDown() override { library.reset(); }
     intptr_t call(AEffect* e, int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                   float opt = 0.0f) {
         return e->dispatcher(e, opcode, index, value, ptr, opt);
@@ -58,7 +55,7 @@ protected:
         return buffer;
     }
 
-    void* handle = nullptr;
+    std::unique_ptr<LoadedLibrary> library;
     EntryPoint vstMain = nullptr;
     EntryPoint main = nullptr;
 };
@@ -203,53 +200,28 @@ intptr_t storeHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
     return 0;
 }
 
-// The users counter of this process's shared store header, whose name holds
-// the process's pid among its marks; -1 when there is none.
-int32_t sharedUsers() {
-    std::string name;
-    const std::string pid = "." + std::to_string(getpid()) + ".";
-    if (DIR* dir = opendir("/dev/shm")) {
-        while (dirent* entry = readdir(dir)) {
-            const std::string found = entry->d_name;
-            if (found.rfind("tunedeck.", 0) == 0 && found.find(pid) != std::string::npos &&
-                found.size() > 21 && found.compare(found.size() - 21, 21, "sharedMemTrakVoxInfos") == 0)
-                name = "/" + found;
-        }
-        closedir(dir);
-    }
-    if (name.empty()) return -1;
-    int fd = shm_open(name.c_str(), O_RDONLY, 0);
-    if (fd < 0) return -1;
-    int32_t users = -1;
-    if (pread(fd, &users, sizeof users, 0) != sizeof users) users = -1;
-    close(fd);
-    return users;
-}
-
 TEST(PluginLibraries, TheCompactAndTheFullBuildInOneProcessShareOneStore) {
-    char folder[] = "/tmp/tunedeck-abi-store-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    storeDirectory = std::string(folder) + "/";
-    void* full = dlopen(TUNEDECK_FULL_SO, RTLD_NOW | RTLD_LOCAL);
-    void* compact = dlopen(TUNEDECK_COMPACT_SO, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_TRUE(full && compact);
-    auto fullMain = reinterpret_cast<EntryPoint>(dlsym(full, "VSTPluginMain"));
-    auto compactMain = reinterpret_cast<EntryPoint>(dlsym(compact, "VSTPluginMain"));
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("tunedeck-abi-store-" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(folder);
+    storeDirectory = (folder / "").string();
+    LoadedLibrary full(TUNEDECK_FULL_SO), compact(TUNEDECK_COMPACT_SO);
+    ASSERT_TRUE(full.loaded() && compact.loaded());
+    auto fullMain = reinterpret_cast<EntryPoint>(full.symbol("VSTPluginMain"));
+    auto compactMain = reinterpret_cast<EntryPoint>(compact.symbol("VSTPluginMain"));
     AEffect* a = fullMain(storeHost);
     AEffect* b = compactMain(storeHost);
     ASSERT_TRUE(a && b);
     a->dispatcher(a, effOpen, 0, 0, nullptr, 0.0f);
     b->dispatcher(b, effOpen, 0, 0, nullptr, 0.0f);
-    EXPECT_EQ(sharedUsers(), 2) << "both builds attached to the same header";
+    EXPECT_EQ(sharedStoreUsers(), 2) << "both builds attached to the same header";
     a->dispatcher(a, effClose, 0, 0, nullptr, 0.0f);
-    EXPECT_EQ(sharedUsers(), 1);
+    EXPECT_EQ(sharedStoreUsers(), 1);
     b->dispatcher(b, effClose, 0, 0, nullptr, 0.0f);
-    EXPECT_EQ(sharedUsers(), -1) << "the last one ended the shared store";
-    struct stat info {};
-    ASSERT_EQ(stat((storeDirectory + "trakvox.dat").c_str(), &info), 0);
-    EXPECT_EQ(info.st_size, 4) << "the last one wrote the (empty) store file";
-    dlclose(compact);
-    dlclose(full);
+    EXPECT_EQ(sharedStoreUsers(), -1) << "the last one ended the shared store";
+    std::error_code error;
+    EXPECT_EQ(std::filesystem::file_size(folder / "trakvox.dat", error), 4u)
+        << "the last one wrote the (empty) store file";
 }
 
 } // namespace

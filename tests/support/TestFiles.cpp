@@ -7,7 +7,8 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include <unistd.h>
+#include "platform/DurableFiles.h"
+#include "platform/Paths.h"
 
 namespace testdata {
 namespace {
@@ -25,13 +26,13 @@ void putId(std::vector<uint8_t>& out, const char* id) {
 
 std::string tempPath(const std::string& name) {
     static const std::string folder = [] {
-        auto dir = std::filesystem::temp_directory_path() / ("tunedeck-tests-" + std::to_string(getpid()));
+        auto dir = std::filesystem::temp_directory_path() / ("tunedeck-tests-" + std::to_string(platform::processId()));
         // A folder left by an earlier process with the same id starts empty.
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         return dir.string();
     }();
-    return folder + "/" + name;
+    return platform::paths::join(folder, name);
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -1,0 +1,12 @@
+set(CMAKE_C_COMPILER ${tunedeck_mingw_triplet}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${tunedeck_mingw_triplet}-g++-posix)
+set(CMAKE_RC_COMPILER ${tunedeck_mingw_triplet}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${tunedeck_mingw_triplet})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# 64-bit programs run here under wine64; 32-bit ones cannot run at all.
+if(tunedeck_mingw_triplet MATCHES "^x86_64")
+  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+endif()

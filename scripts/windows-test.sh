@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# The Windows builds and their tests: both architectures cross-built with
+# MinGW-w64, the 32-bit DLLs checked from their files (no 32-bit program can
+# run here), the 64-bit tests run under wine64, and a render through the
+# Windows tunedeck-render.exe compared with the Linux build's.
+# Needs the native build (build/, for its painted skin, its render tool and
+# its MPEG test data): scripts/test.sh runs this after the native tests.
+#   TUNEDECK_WINEPREFIX sets the wine prefix (default build-windows/wine).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
+
+scripts/windows-setup.sh
+
+export WINEPREFIX=${TUNEDECK_WINEPREFIX:-$PWD/build-windows/wine}
+export WINELOADER=/usr/lib/wine/wine64
+export WINEDEBUG=-all
+# No Mono or Gecko installer: nothing here uses .NET or HTML.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+wine=/usr/lib/wine/wine64
+
+start=$SECONDS
+skin=$PWD/build/skin
+configure() { # build folder, toolchain, tests on or off
+  cmake -S . -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/$2.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DTUNEDECK_WERROR=ON -DTUNEDECK_BENCH=OFF -DTUNEDECK_TESTS="$3" -DTUNEDECK_HOST_SKIN_DIR="$skin" >/dev/null
+}
+echo "== Windows builds"
+configure build-win64 mingw-x86_64 ON
+configure build-win32 mingw-i686 OFF
+cmake --build build-win64 -j "$jobs" --target tunedeck tunedeck_compact tunedeck-render tunedeck_tests tunedeck_abi_tests
+cmake --build build-win32 -j "$jobs" --target tunedeck tunedeck_compact tunedeck-render
+echo "built in $((SECONDS - start)) s"
+
+passed=0
+echo "== 32-bit DLLs, checked from their files"
+cmake -DOBJDUMP=i686-w64-mingw32-objdump -DDLLS="$PWD/build-win32/vst/tunedeck.dll;$PWD/build-win32/vst/tunedeck_compact.dll" \
+      -P tests/abi/CheckWindowsDll.cmake
+passed=$((passed + 1))
+
+start=$SECONDS
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "== making the wine prefix $WINEPREFIX"
+  "$wine" wineboot -i >/dev/null 2>&1 || true
+fi
+/usr/lib/wine/wineserver -w || true
+echo "wine prefix ready in $((SECONDS - start)) s"
+
+start=$SECONDS
+echo "== 64-bit tests under wine64"
+log=$(mktemp)
+status=0
+ctest --test-dir build-win64 --output-on-failure 2>&1 | tee "$log" || status=$?
+count=$(grep -Eo 'tests passed, 0 tests failed out of [0-9]+' "$log" | grep -Eo '[0-9]+$' || echo 0)
+rm -f "$log"
+[ "$status" -eq 0 ] || exit "$status"
+passed=$((passed + count))
+echo "ran in $((SECONDS - start)) s"
+
+echo "== the same render on Linux and on Windows"
+start=$SECONDS
+work=$(mktemp -d)
+data=build/tests/mpeg-data
+for track in music44s.wav cbr128-44k-stereo.mp3; do
+  cp "$data/$track" "$work/"
+  (cd "$work" && "$OLDPWD/build/tunedeck-render" --seconds 3 --out "linux-$track.wav" "$track" >/dev/null)
+  (cd "$work" && "$wine" "$OLDPWD/build-win64/tunedeck-render.exe" --seconds 3 --out "windows-$track.wav" "$track" >/dev/null)
+  python3 tests/tools/compare-wav.py "$work/linux-$track.wav" "$work/windows-$track.wav" 1e-6
+  passed=$((passed + 1))
+done
+rm -rf "$work"
+echo "rendered and compared in $((SECONDS - start)) s"
+
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+echo "windows: $passed passed, 0 failed"

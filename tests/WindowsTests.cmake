@@ -1,0 +1,67 @@
+# The tests of the Windows cross build, run under wine64 (the toolchain
+# file's emulator); 32-bit programs cannot run on these machines at all.
+# GoogleTest comes from Debian's googletest source, built with the cross
+# compiler.
+set(TUNEDECK_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's source (Debian's googletest package)")
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(${TUNEDECK_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# (its own CMake files name the targets GTest::gtest and GTest::gtest_main)
+
+add_library(tunedeck_test_support STATIC
+  support/TestFiles.cpp
+  support/AllocationCounter.cpp
+  support/GuardedBytes.cpp
+  support/LoadedLibrary.cpp
+)
+target_link_libraries(tunedeck_test_support PUBLIC tunedeck_library GTest::gtest)
+target_include_directories(tunedeck_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/..)
+
+# Programs that link the runtimes in, so wine needs no MinGW DLLs beside them.
+function(tunedeck_windows_test target)
+  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+  add_test(NAME ${target} COMMAND ${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  # A message box that nobody can answer (no display) would wait forever.
+  set_tests_properties(${target} PROPERTIES TIMEOUT 300)
+endfunction()
+
+# The unit tests that need no X11 and no Linux-only system call.
+add_executable(tunedeck_tests
+  plugin/HostBindingTests.cpp
+  plugin/ParameterTests.cpp
+  plugin/AudioThreadTests.cpp
+  plugin/RenderingTests.cpp
+  plugin/TempoTests.cpp
+  plugin/MidiTests.cpp
+  sources/WavFormatTests.cpp
+  sources/WavSourceTests.cpp
+  sources/OverviewTests.cpp
+  sources/LoaderTests.cpp
+  gui/CanvasTests.cpp
+  gui/WindowViewTests.cpp
+  gui/ControlTests.cpp
+  editor/EditorLayoutTests.cpp
+  editor/EditorBehaviourTests.cpp
+  editor/EditorCommandTests.cpp
+  mpeg/HostileStreamTests.cpp
+)
+target_link_libraries(tunedeck_tests PRIVATE tunedeck_test_support tunedeck_tool_support GTest::gtest_main)
+# M_PI and the like, which a strict C++ mode hides on MinGW.
+target_compile_definitions(tunedeck_tests PRIVATE _USE_MATH_DEFINES)
+tunedeck_windows_test(tunedeck_tests)
+
+# The built DLLs, loaded as a Windows host loads them, with the same checks
+# as the Linux libraries.
+add_executable(tunedeck_abi_tests abi/PluginLibraryTests.cpp support/LoadedLibrary.cpp)
+target_link_libraries(tunedeck_abi_tests PRIVATE GTest::gtest_main)
+target_include_directories(tunedeck_abi_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/..)
+target_compile_definitions(tunedeck_abi_tests PRIVATE
+  TUNEDECK_FULL_SO="vst/tunedeck.dll" TUNEDECK_COMPACT_SO="vst/tunedeck_compact.dll")
+add_dependencies(tunedeck_abi_tests tunedeck tunedeck_compact)
+tunedeck_windows_test(tunedeck_abi_tests)
+
+# What the DLLs export and import, read from their files (no need to run them,
+# so this holds for the 32-bit build too).
+add_test(NAME DllsExportOnlyTheEntryPointsAndImportOnlySystemDlls
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLLS=$<TARGET_FILE:tunedeck>;$<TARGET_FILE:tunedeck_compact>
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/abi/CheckWindowsDll.cmake)
