@@ -14,7 +14,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <semaphore>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,6 +22,7 @@
 #include "plugin/BuildProfile.h"
 #include "plugin/DeckState.h"
 #include "platform/Dialogs.h"
+#include "platform/Semaphore.h"
 #include "platform/Thread.h"
 #include "plugin/EffectBase.h"
 #include "plugin/PlayerView.h"
@@ -283,7 +283,7 @@ private:
     std::atomic<int32_t> openRequests{0}; // requests not yet served
     Relaxed<int32_t> openDirection{0};
     Relaxed<bool> openerQuit{false};
-    std::counting_semaphore<1 << 16> openerWake{0};
+    platform::Semaphore openerWake{0};
     platform::Thread opener;
     // The state a session restore waits to apply once its track is open.
     std::mutex restoreMutex;

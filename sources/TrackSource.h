@@ -11,12 +11,12 @@
 // live view.
 #include <cstdint>
 #include <memory>
-#include <semaphore>
 #include <vector>
 
 #include "platform/FileBytes.h"
 #include "platform/RecursiveLock.h"
 #include "platform/Relaxed.h"
+#include "platform/Semaphore.h"
 #include "platform/Thread.h"
 #include "sources/SourceOwner.h"
 
@@ -47,7 +47,7 @@ private:
     std::shared_ptr<const void> data_; // keeps the file's view alive for the walk
     std::atomic<bool> stop_{false};
     std::atomic<bool> begun_{false};
-    std::binary_semaphore go_{0};
+    platform::Semaphore go_{0};
 };
 
 class TrackSource {
