@@ -164,9 +164,14 @@ void PlayerEditor::refreshOverview(bool force) {
 }
 
 void PlayerEditor::refreshOverviewNow(bool force) {
+    if (!windowOpen) return; // the window draws the whole overview when it opens
     const uint32_t now = platform::tickCount();
-    if (!force && now - lastOverviewRefresh <= overviewIntervalMs) return;
-    if (!windowOpen) return;
+    if (!force && now - lastOverviewRefresh <= overviewIntervalMs) {
+        // Too soon after the last one: the next idle tries again, so the
+        // last part the loader drew is never left out of the window.
+        pending.fetch_or(PendingOverview, std::memory_order_relaxed);
+        return;
+    }
     parts.position->setDirty(true);
     update();
     lastOverviewRefresh = now;

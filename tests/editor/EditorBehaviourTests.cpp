@@ -235,6 +235,32 @@ TEST_P(EditorClicks, OpeningATrackTitlesTheWindowWithItsPlaceInTheList) {
     EXPECT_EQ(controls().title->getText(), "click-c 3/3");
 }
 
+// The loader reports its progress more often than the window redraws the
+// overview: a report that comes too soon is drawn at a later idle, so the
+// window never keeps a part-drawn overview of a track walked to its end.
+TEST_P(EditorClicks, TheOverviewShowsTheLoadersLastReportEvenWhenItCameTooSoon) {
+    openWindow();
+    uint8_t* overview = view().overviewPixels();
+    auto paintColumn = [&](int32_t column, uint8_t red) {
+        for (int32_t row = 0; row < TrackSource::overviewHeight; ++row)
+            overview[(row * TrackSource::overviewWidth + column) * 3 + 2] = red;
+    };
+    const Rect& place = controls().position->viewSize();
+    auto shown = [&](int32_t column) { return pixel(place.left + column, place.top + 8) >> 16 & 0xFF; };
+
+    paintColumn(120, 200);
+    player->loadProgress(1000);
+    view().idle();
+    ASSERT_EQ(shown(120), 200u);
+    paintColumn(121, 250);
+    now += 10;
+    player->loadProgress(2000); // the walk's last report, 10 ms after the one before
+    view().idle();
+    now += 150;
+    view().idle();
+    EXPECT_EQ(shown(121), 250u);
+}
+
 TUNEDECK_BOTH_BUILDS(EditorClicks);
 
 } // namespace
