@@ -255,6 +255,9 @@ bool TrackInfoStore::writeStoreFile() {
         mapRecord(i);
         const TrackInfoRecord* r = record(i);
         if (!r) continue; // a record this instance cannot see is the disk's to keep
+        // A slot whose memory ended with the process that filled it (Windows)
+        // comes back blank: it holds no fact, and the file has it if any.
+        if (r->flags == 0 && !identifies(r->signature)) continue;
         Entry e{i, -1, r->stored};
         auto [first, last] = diskBySignature.equal_range(r->signature[0]);
         for (auto it = first; it != last; ++it) {

@@ -3,6 +3,7 @@
 #include "sources/OverviewPixels.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -33,6 +34,12 @@ const char* fileNamePart(const char* path) {
 int32_t addUsers(TrackInfoHeader* header, int32_t delta) {
     return __atomic_add_fetch(&header->users, delta, __ATOMIC_SEQ_CST);
 }
+
+// Instances of this process attached to the shared store. Where the store is
+// shared between processes (Windows), a record lives only while some process
+// has it mapped: one this process learned and no other has mapped yet goes
+// with this process's last instance.
+std::atomic<int32_t> instancesInProcess{0};
 } // namespace
 
 TrackInfoStore::TrackInfoStore(const std::string& path, const std::string& seed)
@@ -46,6 +53,7 @@ TrackInfoStore::TrackInfoStore(const std::string& path, const std::string& seed)
     header = reinterpret_cast<TrackInfoHeader*>(headerBlock->data());
     void* lockPlace = headerBlock->data() + sizeof(TrackInfoHeader);
     addUsers(header, 1);
+    ++instancesInProcess;
     if (existed) {
         lock = std::make_unique<platform::SharedLock>(lockPlace, false);
         mapNewRecords();
@@ -61,6 +69,7 @@ TrackInfoStore::TrackInfoStore(const std::string& path, const std::string& seed)
             recordBlocks.assign(capacity, nullptr);
             lock->destroy();
             lock.reset();
+            --instancesInProcess;
             platform::SharedMemory::remove(headerName);
             header = nullptr;
             headerBlock.reset();
@@ -79,7 +88,12 @@ TrackInfoStore::~TrackInfoStore() {
     if (!refreshThread.waitFor(1000)) platform::dialogs().showMessage("timeout waiting mp3inf", "mp3inf");
     refreshThread.join();
     if (!header) return;
-    if (addUsers(header, -1) == 0) {
+    const bool lastInProcess = --instancesInProcess == 0;
+    const bool lastUser = addUsers(header, -1) == 0;
+    // The last instance writes the store; so does a process's last one while
+    // other processes go on, since what only it has mapped ends with it. The
+    // write merges with the file, so no writer loses another's facts.
+    if (lastUser || lastInProcess) {
         // Nothing may leave a host's close: a write that runs out of memory
         // leaves the file as it was.
         try {
@@ -87,6 +101,8 @@ TrackInfoStore::~TrackInfoStore() {
         } catch (...) {
             writeLog("store file not written\n");
         }
+    }
+    if (lastUser) {
         lock->destroy();
         // The last instance ends the shared store: the next one to attach
         // reads the file afresh, as after a new start of the host.
