@@ -289,16 +289,22 @@ private:
         top = std::clamp<LONG>(top, 0, height);
         bottom = std::clamp<LONG>(bottom, top, height);
         if (left == right || top == bottom) return;
+        // The rows of the area are handed over as a DIB of their own height:
+        // a source rectangle that takes a whole DIB's height means the same
+        // rows whether the system counts them from the top or the bottom
+        // (it counts from the bottom for a part of a top-down DIB, and not
+        // every implementation agrees on how).
+        const LONG rows = bottom - top;
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
         info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biHeight = -rows;
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
         info.bmiHeader.biCompression = BI_RGB;
-        // The whole frame is handed over; the source rectangle picks the part.
-        SetDIBitsToDevice(dc, left, top, static_cast<DWORD>(right - left), static_cast<DWORD>(bottom - top), left,
-                          top, 0, static_cast<UINT>(height), frame.data(), &info, DIB_RGB_COLORS);
+        SetDIBitsToDevice(dc, left, top, static_cast<DWORD>(right - left), static_cast<DWORD>(rows), left, 0, 0,
+                          static_cast<UINT>(rows), frame.data() + static_cast<size_t>(top) * width, &info,
+                          DIB_RGB_COLORS);
     }
 
     bool onOwnerThread() const {
