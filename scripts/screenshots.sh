@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Pictures of both editors while the demo set plays, for the README:
 # docs/full-editor.png, the same enlarged three times (docs/full-editor-3x.png,
-# to judge the artwork) and docs/compact-page-0.png .. compact-page-3.png.
+# to judge the artwork) and docs/compact-page-0.png .. compact-page-3.png;
+# with the Windows build made (scripts/windows-test.sh build), also
+# docs/windows-editor.png, the full editor in a Windows host under Wine.
 # Needs a build (scripts/setup.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,3 +16,12 @@ build/tunedeck-render --build full --select 1 --zoom 3 --screenshot docs/full-ed
 for page in 0 1 2 3; do
   build/tunedeck-render --build compact --page "$page" --select 1 --screenshot "docs/compact-page-$page.png" "${play[@]}"
 done
+
+if [ -x build-win64/tests/tunedeck-editor-host.exe ]; then
+  export WINEPREFIX=${TUNEDECK_WINEPREFIX:-$PWD/build-windows/wine} WINELOADER=/usr/lib/wine/wine64 WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  work=$(mktemp -d)
+  xvfb-run -a -s "-screen 0 640x480x24" tests/tools/windows-editor-check.sh "$work" build/demo/demo-124bpm.wav \
+    build-win64 docs/windows-editor.png
+  rm -rf "$work"
+fi

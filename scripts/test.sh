@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
 # The whole test suite: the normal build's tests, the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a
-# bounded time over its seed corpus.
+# AddressSanitizer and UndefinedBehaviorSanitizer, each fuzz target for a
+# bounded time over its seed corpus, and the Windows builds' tests under wine.
 #   FUZZ_SECONDS (default 20) sets the time per fuzz target.
+#   TUNEDECK_WINDOWS=0 leaves the Windows builds out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 scripts/setup.sh
+
+# The Windows builds need only the native build's skin: they are made on the
+# side while the tests below run (much of which is waiting), and tested last.
+windows=${TUNEDECK_WINDOWS:-1}
+if [ "$windows" = 1 ]; then
+  windows_log=$(mktemp)
+  scripts/windows-test.sh build > "$windows_log" 2>&1 &
+  windows_build=$!
+fi
 
 passed=0
 # Runs one build's tests and adds its count to the total.
@@ -52,4 +62,17 @@ for target in wav track_list mpeg flac store_file deck_state; do
   rm -rf "$work" "$work.log"
   passed=$((passed + 1))
 done
+if [ "$windows" = 1 ]; then
+  echo "== Windows builds (made meanwhile)"
+  status=0
+  wait "$windows_build" || status=$?
+  cat "$windows_log"
+  rm -f "$windows_log"
+  [ "$status" -eq 0 ] || exit "$status"
+  windows_out=$(mktemp)
+  scripts/windows-test.sh test 2>&1 | tee "$windows_out"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
+  passed=$((passed + $(grep -Eo '^windows: [0-9]+ passed' "$windows_out" | grep -Eo '[0-9]+')))
+  rm -f "$windows_out"
+fi
 echo "tests: $passed passed, 0 failed"

@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
-packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 dpkg-dev xvfb xauth googletest)
+packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 dpkg-dev xvfb xauth x11-apps xdotool googletest)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
