@@ -3,23 +3,28 @@
 // own and opens the editor in it, then runs an audio thread and the window's
 // message loop with an idle every 20 ms, as a host does.
 //
-//   tunedeck-editor-host PLUGIN.dll STATE [SECONDS]
+//   tunedeck-editor-host PLUGIN.dll STATE [SECONDS [DROP]]
 //
 // Once the editor has settled it prints "ready X Y W H" (the editor's place
 // on the screen), so a script can take a screenshot and click. It exits 0
 // "playing" as soon as the deck reports Playing and its output carries sound,
 // keeps the window up three seconds more and exits 0; it exits 1 when that
 // has not happened within SECONDS (default 30). Sound before the click is a
-// failure too: the state is saved stopped.
+// failure too: the state is saved stopped. With DROP, a file is then dropped
+// on the editor as Explorer drops one (WM_DROPFILES), and the deck's saved
+// state must name it: it prints "dropped" or "the drop was not taken".
 //
 // Threads: the main thread owns the windows and the dispatcher; the audio
 // thread calls processReplacing only and reports what it heard in atomics.
 #include <windows.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -74,11 +79,31 @@ void pumpFor(int milliseconds, AEffect* effect) {
     }
 }
 
+// Drops the file on the window as Explorer does, then looks for its whole
+// path in the deck's saved state.
+bool dropFile(HWND editor, const char* name, AEffect* effect) {
+    char path[MAX_PATH] = {};
+    if (!GetFullPathNameA(name, MAX_PATH, path, nullptr)) return false;
+    const size_t length = std::strlen(path);
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + length + 2); // zeroed: the list ends in two NULs
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), path, length);
+    GlobalUnlock(memory);
+    PostMessageA(editor, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    pumpFor(1000, effect);
+    void* chunk = nullptr;
+    const intptr_t bytes = call(effect, effGetChunk, 0, 0, &chunk);
+    if (bytes <= 0 || !chunk) return false;
+    const char* begin = static_cast<const char*>(chunk);
+    return std::search(begin, begin + bytes, path, path + length) != begin + bytes;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: tunedeck-editor-host PLUGIN.dll STATE [SECONDS]\n");
+        std::fprintf(stderr, "usage: tunedeck-editor-host PLUGIN.dll STATE [SECONDS [DROP]]\n");
         return 2;
     }
     const int seconds = argc > 3 ? std::atoi(argv[3]) : 30;
@@ -94,21 +119,23 @@ int main(int argc, char** argv) {
     call(effect, effSetBlockSize, 0, 512);
     call(effect, effMainsChanged, 0, 1);
 
+    // The plug-in's threads end before its DLL goes.
+    auto giveUp = [&](const char* why) {
+        std::fprintf(stderr, "%s\n", why);
+        call(effect, effClose);
+        library.reset();
+        return 2;
+    };
     std::ifstream in(argv[2], std::ios::binary);
     std::vector<char> state((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (state.empty() || call(effect, effSetChunk, 0, static_cast<intptr_t>(state.size()), state.data()) != 1) {
-        std::fprintf(stderr, "%s is not a state the plug-in takes\n", argv[2]);
-        return 2;
-    }
+    if (state.empty() || call(effect, effSetChunk, 0, static_cast<intptr_t>(state.size()), state.data()) != 1)
+        return giveUp("the state is not one the plug-in takes");
 
     ERect* size = nullptr;
     call(effect, effEditGetRect, 0, 0, &size);
-    if (!size) return 2;
+    if (!size) return giveUp("the editor has no size");
     HWND frame = makeFrame(size->right - size->left, size->bottom - size->top);
-    if (!frame || call(effect, effEditOpen, 0, 0, frame) == 0) {
-        std::fprintf(stderr, "the editor did not open\n");
-        return 2;
-    }
+    if (!frame || call(effect, effEditOpen, 0, 0, frame) == 0) return giveUp("the editor did not open");
 
     std::atomic<bool> running{true};
     std::atomic<bool> heardSound{false};
@@ -142,6 +169,11 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     // The window stays a while, playing, for a look at what it shows now.
     if (playing && silentBefore) pumpFor(3000, effect);
+    bool dropTaken = true;
+    if (argc > 4 && editor) {
+        dropTaken = dropFile(editor, argv[4], effect);
+        std::printf(dropTaken ? "dropped\n" : "the drop was not taken\n");
+    }
     running = false;
     audio.join();
     call(effect, effEditClose);
@@ -149,5 +181,5 @@ int main(int argc, char** argv) {
     call(effect, effClose);
     DestroyWindow(frame);
     library.reset();
-    return playing && silentBefore ? 0 : 1;
+    return playing && silentBefore && dropTaken ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 # playback, which the host hears in the plug-in's output; then the Play key
 # on the screen must look as in WORK/playing.png, the off-screen drawing of
 # the deck playing (the window shows what changed, not only a first paint).
+# Last, a file dropped on the window (WM_DROPFILES) must join the track list.
 #   windows-editor-check.sh WORK TRACK WINDOWS_BUILD_DIR [PICTURE.png]
 # WORK is an empty folder; the drawings and the state are made there from
 # TRACK by the Windows tunedeck-render.exe.
@@ -24,7 +25,9 @@ cp "$track" "$work/"
  "$wine" "$OLDPWD/$build/tunedeck-render.exe" --seconds 0 --out none.wav --screenshot playing.png \
    "$(basename "$track")" > /dev/null)
 
-"$wine" "$build/tests/tunedeck-editor-host.exe" "$build/vst/tunedeck.dll" "$work/deck.state" 20 > "$work/host.log" 2>&1 &
+cp "$track" "$work/dropped-$(basename "$track")"
+"$wine" "$build/tests/tunedeck-editor-host.exe" "$build/vst/tunedeck.dll" "$work/deck.state" 20 \
+  "$work/dropped-$(basename "$track")" > "$work/host.log" 2>&1 &
 host=$!
 for _ in $(seq 600); do
   grep -q '^ready' "$work/host.log" && break
@@ -71,7 +74,7 @@ fi
 status=0
 wait "$host" || status=$?
 tr -d '\r' < "$work/host.log" | grep -v '^ready'
-[ "$status" -eq 0 ] || { echo "a click on Play did not start playback"; exit 1; }
+[ "$status" -eq 0 ] || { echo "a click on Play did not start playback, or a drop was not taken"; exit 1; }
 [ "$lit" -eq 1 ] || { echo "the window does not show the Play key lit"; exit 1; }
 
 if [ -n "$picture" ]; then
