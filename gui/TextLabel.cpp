@@ -25,7 +25,10 @@ void TextLabel::setConversion(Conversion convert, void* userData) {
 }
 
 void TextLabel::setFont(int32_t id, int32_t textStyle) {
-    if (change(fontId, id) | change(fontStyle, textStyle)) setDirty(true);
+    // Both are set, whichever of them changed.
+    bool changed = change(fontId, id);
+    changed = change(fontStyle, textStyle) || changed;
+    if (changed) setDirty(true);
 }
 void TextLabel::setFontColour(Colour c) {
     if (change(fontColour, c)) setDirty(true);

@@ -5,7 +5,7 @@
 GuiHost* View::getHost() { return windowView ? windowView->getHost() : nullptr; }
 
 WindowView::WindowView(const Rect& rect, void* host, GuiHost& owner)
-    : View(rect), editor(owner), hostWindow(host), surface(rect.width(), rect.height()),
+    : View(rect), editor(owner), surface(rect.width(), rect.height()),
       window(platform::openNativeWindow(host, rect.width(), rect.height())) {
     windowView = this;
 }

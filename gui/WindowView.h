@@ -70,7 +70,6 @@ private:
     int32_t offerKey(const std::function<int32_t(View&)>& handle);
 
     GuiHost& editor;
-    void* hostWindow;
     Bitmap* background = nullptr;
     std::vector<View*> views; // holds no reference of its own
     View* modal = nullptr;
