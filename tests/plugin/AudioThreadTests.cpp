@@ -9,9 +9,6 @@
 
 namespace {
 
-uint32_t now = 0;
-uint32_t tick() { return now; }
-
 class AudioThread : public PlayerFixture {
 protected:
     // The plug-in's own editor: a recording one would allocate for its records.

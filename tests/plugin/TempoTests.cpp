@@ -2,9 +2,6 @@
 
 namespace {
 
-uint32_t now = 0;
-uint32_t tick() { return now; }
-
 class Tempo : public PlayerFixture {
 protected:
     void SetUp() override {

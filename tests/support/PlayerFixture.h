@@ -26,6 +26,9 @@ public:
         return testdata::writeWav(name, recipe);
     }
     static float rampValue(int frame) { return static_cast<float>(frame % 30000) / 32768.0f; }
+    // The tick clock a test moves by hand, once it installs tick().
+    static inline uint32_t now = 0;
+    static uint32_t tick() { return now; }
 
 protected:
     void SetUp() override {
