@@ -18,6 +18,10 @@ track=$2
 build=$3
 picture=${4:-}
 wine=/usr/lib/wine/wine64
+# A wine session started without a display (the tests before this one) keeps
+# a desktop that cannot show windows: this check starts one on Xvfb's screen.
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+/usr/lib/wine/wineserver -w
 
 cp "$track" "$work/"
 (cd "$work" && "$wine" "$OLDPWD/$build/tunedeck-render.exe" --paused --seconds 0 --out none.wav \
