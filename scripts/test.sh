@@ -35,10 +35,10 @@ run_ctest() {
   passed=$((passed + count))
 }
 
-echo "== tests"
+echo "== tests (at ${SECONDS} s)"
 run_ctest ctest --test-dir build --output-on-failure -j "$jobs"
 
-echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer (at ${SECONDS} s)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTUNEDECK_WERROR=ON -DTUNEDECK_SANITIZE=ON \
       -DTUNEDECK_BENCH=OFF
 cmake --build build-asan
@@ -46,7 +46,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   LSAN_OPTIONS=suppressions="$PWD/tests/lsan-suppressions.txt" \
   run_ctest ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== fuzz targets"
+echo "== fuzz targets (at ${SECONDS} s)"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
       -DCMAKE_CXX_COMPILER=clang++ -DTUNEDECK_FUZZ=ON -DTUNEDECK_TESTS=ON -DTUNEDECK_BENCH=OFF
 cmake --build build-fuzz --target fuzz_wav fuzz_track_list fuzz_mpeg fuzz_flac fuzz_store_file fuzz_deck_state
@@ -76,7 +76,7 @@ run_fuzzers > "$fuzz_log" 2>&1 &
 fuzzing=$!
 
 if [ "$windows" = 1 ]; then
-  echo "== Windows builds (made meanwhile)"
+  echo "== Windows builds (made meanwhile; at ${SECONDS} s)"
   status=0
   wait "$windows_build" || status=$?
   cat "$windows_log"
@@ -89,11 +89,12 @@ if [ "$windows" = 1 ]; then
   rm -f "$windows_out"
 fi
 
-echo "== fuzz targets (run meanwhile)"
+echo "== fuzz targets (run meanwhile; at ${SECONDS} s)"
 status=0
 wait "$fuzzing" || status=$?
 cat "$fuzz_log"
 rm -f "$fuzz_log"
 [ "$status" -eq 0 ] || exit 1
 passed=$((passed + ${#fuzz_targets[@]}))
+echo "all done in ${SECONDS} s"
 echo "tests: $passed passed, 0 failed"
