@@ -44,6 +44,7 @@ add_executable(tunedeck_tests
   editor/EditorBehaviourTests.cpp
   editor/EditorCommandTests.cpp
   mpeg/HostileStreamTests.cpp
+  platform/WindowsPathTests.cpp
 )
 target_link_libraries(tunedeck_tests PRIVATE tunedeck_test_support tunedeck_tool_support GTest::gtest_main)
 # M_PI and the like, which a strict C++ mode hides on MinGW.

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -309,7 +308,8 @@ int main(int argc, char** argv) {
             continue;
         }
         // A saved state must find the file again from wherever it is loaded.
-        accepted.push_back(std::filesystem::absolute(file).lexically_normal().string());
+        namespace paths = platform::paths;
+        accepted.push_back(paths::normalised(paths::isComplete(file) ? file : paths::join(paths::currentDirectory(), file)));
     }
     if (!accepted.empty()) player->addPaths(accepted, true);
     player->waitForOpenings();

@@ -15,6 +15,27 @@ const char separator = '\\';
 namespace {
 bool isSlash(char c) { return c == '\\' || c == '/'; }
 
+// Paths here are in the system's ANSI code page, as every file call takes
+// them (CreateFileA and the like); MinGW's std::filesystem reads and writes
+// narrow strings in another encoding, so paths pass through it as wide text.
+std::filesystem::path fromAnsi(std::string_view text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return std::filesystem::path(wide);
+}
+
+std::string toAnsi(const std::filesystem::path& path) {
+    const std::wstring& wide = path.native();
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(wide.size());
+    std::string text(static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr)),
+                     '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
+    return text;
+}
+
 size_t lastSlash(std::string_view path) {
     const size_t slash = path.find_last_of("\\/");
     // "C:name" names a file in the drive's current folder: the drive is its folder.
@@ -59,7 +80,7 @@ std::string join(std::string_view base, std::string_view relative) {
 
 std::string normalised(std::string_view path) {
     if (path.empty()) return {};
-    std::string text = std::filesystem::path(path).lexically_normal().string();
+    std::string text = toAnsi(fromAnsi(path).lexically_normal());
     for (char& c : text)
         if (c == '/') c = separator;
     return text;
@@ -73,7 +94,7 @@ bool isDirectory(const std::string& path) {
 
 bool makeDirectories(const std::string& path) {
     std::error_code error;
-    std::filesystem::create_directories(path, error);
+    std::filesystem::create_directories(fromAnsi(path), error);
     return isDirectory(path);
 }
 
