@@ -51,15 +51,14 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_CO
       -DCMAKE_CXX_COMPILER=clang++ -DTUNEDECK_FUZZ=ON -DTUNEDECK_TESTS=ON -DTUNEDECK_BENCH=OFF
 cmake --build build-fuzz --target fuzz_wav fuzz_track_list fuzz_mpeg fuzz_flac fuzz_store_file fuzz_deck_state
 seconds=${FUZZ_SECONDS:-20}
-fuzz_targets=(wav track_list mpeg flac store_file deck_state)
 # Each target for its time, one after the other; stops at the first failure.
 run_fuzzers() {
-  for target in "${fuzz_targets[@]}"; do
+  for target in "$@"; do
     local work
     work=$(mktemp -d)
-    cp tests/fuzz/corpus/$target/* "$work"/
+    cp tests/fuzz/corpus/"$target"/* "$work"/
     echo "-- fuzz_$target"
-    if ! ASAN_OPTIONS=detect_leaks=0 build-fuzz/tests/fuzz_$target -max_total_time="$seconds" -max_len=65536 \
+    if ! ASAN_OPTIONS=detect_leaks=0 build-fuzz/tests/fuzz_"$target" -max_total_time="$seconds" -max_len=65536 \
          -artifact_prefix="$work/" "$work" > "$work.log" 2>&1; then
       cat "$work.log"
       echo "fuzz target $target found a failure"
@@ -69,11 +68,18 @@ run_fuzzers() {
     rm -rf "$work" "$work.log"
   done
 }
-# A fuzzer keeps one core busy for a fixed time: the Windows tests, mostly
-# waiting on wine, run beside it.
-fuzz_log=$(mktemp)
-run_fuzzers > "$fuzz_log" 2>&1 &
-fuzzing=$!
+# A fuzzer keeps one core busy for a fixed time: two lanes of them run beside
+# the Windows tests, which mostly wait on wine.
+fuzz_lanes=("wav mpeg store_file" "track_list flac deck_state")
+fuzz_logs=()
+fuzzing=()
+for lane in "${fuzz_lanes[@]}"; do
+  log=$(mktemp)
+  # shellcheck disable=SC2086 # a lane is a list of target names
+  run_fuzzers $lane > "$log" 2>&1 &
+  fuzzing+=($!)
+  fuzz_logs+=("$log")
+done
 
 if [ "$windows" = 1 ]; then
   echo "== Windows builds (made meanwhile; at ${SECONDS} s)"
@@ -91,10 +97,12 @@ fi
 
 echo "== fuzz targets (run meanwhile; at ${SECONDS} s)"
 status=0
-wait "$fuzzing" || status=$?
-cat "$fuzz_log"
-rm -f "$fuzz_log"
+for i in "${!fuzzing[@]}"; do
+  wait "${fuzzing[$i]}" || status=1
+  cat "${fuzz_logs[$i]}"
+  rm -f "${fuzz_logs[$i]}"
+done
 [ "$status" -eq 0 ] || exit 1
-passed=$((passed + ${#fuzz_targets[@]}))
+passed=$((passed + $(echo "${fuzz_lanes[*]}" | wc -w)))
 echo "all done in ${SECONDS} s"
 echo "tests: $passed passed, 0 failed"
