@@ -61,15 +61,9 @@ double bareDecode(const std::vector<uint8_t>& bytes, int64_t& frames) {
     return seconds(start, Clock::now());
 }
 
-double playThrough(const std::string& path, int32_t frames, double ratio, bool equaliser) {
+double playThrough(const std::string& path, int32_t frames, double ratio) {
     BenchSource source;
     if (!source.openAndWalk(path)) return 0;
-    if (equaliser) {
-        // The player's start values: half gain in every band.
-        const float crossovers[2] = {0.33f, 0.67f}, gains[3] = {0.5f, 0.5f, 0.5f};
-        const bool cuts[3] = {false, false, false};
-        source.setEq(true, crossovers, gains, 1.0f, cuts);
-    }
     std::vector<float> l(512), r(512);
     float* outs[2] = {l.data(), r.data()};
     auto start = Clock::now();
@@ -96,15 +90,13 @@ int main(int argc, char** argv) {
     double bare2 = bareDecode(bytes, frames);
     bare = std::min(bare, bare2);
     auto length = static_cast<int32_t>(frames);
-    double normal = std::min(playThrough(path, length, 1.0, false), playThrough(path, length, 1.0, false));
-    double equalised = std::min(playThrough(path, length, 1.0, true), playThrough(path, length, 1.0, true));
-    double pitched = std::min(playThrough(path, length, 1.06, false), playThrough(path, length, 1.06, false));
+    double normal = std::min(playThrough(path, length, 1.0), playThrough(path, length, 1.0));
+    double pitched = std::min(playThrough(path, length, 1.06), playThrough(path, length, 1.06));
     // At 1.06 the play-through covers the file with fewer output blocks, but
     // decodes the same frames: compare it with the same bare loop.
     std::printf("file: %s, %.0f s of audio\n", path.c_str(), static_cast<double>(frames) / 44100);
     std::printf("bare libmad decode+synth: %.3f s\n", bare);
     std::printf("getSound ratio 1.00:      %.3f s  (%.3fx the bare loop)\n", normal, normal / bare);
-    std::printf("  with the equaliser:     %.3f s  (%.3fx the bare loop)\n", equalised, equalised / bare);
     std::printf("getSound ratio 1.06:      %.3f s  (%.3fx the bare loop)\n", pitched, pitched / bare);
 
     BenchSource source;

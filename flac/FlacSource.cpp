@@ -8,7 +8,6 @@
 
 #include "platform/Clock.h"
 #include "log/DebugLog.h"
-#include "sources/ControlLaws.h"
 
 namespace {
 
@@ -166,10 +165,6 @@ void FlacSource::closeFile() {
     }
 }
 
-void FlacSource::setEq(bool, const float*, const float*, float newVolume, const bool*) {
-    volume = static_cast<float>(volumeFactor(newVolume));
-}
-
 bool FlacSource::getSignature(int32_t out[4]) {
     platform::ScopedLock guard(*lock);
     if (!isOpen || !bytes) return false;
@@ -187,7 +182,7 @@ void FlacSource::intoWindow(void* target, int64_t first, int32_t frames, const F
         window.fill = 0;
     }
     const int32_t n = std::min(frames, SampleWindow::frames - window.fill);
-    const float scale = scaleFor(bits) * self.volume;
+    const float scale = scaleFor(bits);
     for (int c = 0; c < 2; ++c) {
         const FLAC__int32* samples = channels[std::min(c, channelCount - 1)];
         float* row = window.rows[c] + window.fill;

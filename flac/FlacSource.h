@@ -29,8 +29,6 @@ public:
     bool getSound(float* const* out, int32_t count, double position, double ratio, bool replace, bool wrap) override;
     bool getSignature(int32_t out[4]) override;
     void loadFunc(const LoaderRun& run) override;
-    void setEq(bool enabled, const float crossovers[2], const float gains[3], float volume,
-               const bool cuts[3]) override;
     bool openFile() override;
     void closeFile() override;
 
@@ -75,7 +73,6 @@ private:
     SampleWindow window;
     bool exhausted = false;
     Relaxed<bool> isOpen{false};
-    Relaxed<float> volume{1.0f};
     Relaxed<int32_t> exactFromHeader{0}; // STREAMINFO's total, when it gives one
     Resampler resampler; // used under the lock
 };

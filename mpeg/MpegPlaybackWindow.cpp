@@ -63,17 +63,6 @@ bool MpegSource::decodeNext() {
     }
     if (offset < synthFrom) return true; // only refills the bit reservoir
 
-    if (eqEnabled) {
-        const int slots = MAD_NSBSAMPLES(&frame.header);
-        int32_t gains[subbands];
-        for (int b = 0; b < subbands; ++b) gains[b] = subbandGains[b];
-        const int frameChannels = MAD_NCHANNELS(&frame.header);
-        for (int c = 0; c < frameChannels; ++c)
-            for (int s = 0; s < slots; ++s)
-                for (int b = 0; b < subbands; ++b)
-                    frame.sbsample[c][s][b] =
-                        static_cast<mad_fixed_t>((static_cast<int64_t>(frame.sbsample[c][s][b]) * gains[b]) >> 28);
-    }
     if (pendingPhase >= 0) {
         // The filter's phase as a straight decode has it here, so that the
         // synthesis repeats it operation for operation.

@@ -18,6 +18,8 @@ public:
 
     void release();
     void acquire();
+    // Waits at most milliseconds; true when it took a release.
+    bool acquireFor(uint32_t milliseconds);
 
 private:
     struct System;

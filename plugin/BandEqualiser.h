@@ -1,11 +1,20 @@
 #pragma once
-// The three-band equaliser for tracks without MPEG subbands (WAV), run on
-// each rendered block at the host's rate, so that jumps, loops and reverse
-// play never disturb its state. Two eighth-order Linkwitz-Riley crossovers
-// split the sound (48 dB an octave, so a kill takes a band away); the bass
-// band goes through the allpass that the second crossover's two halves add
-// up to, so the three bands sum back flat. Equal gains and no kill are a
-// plain gain, bit for bit.
+// The deck's three-band equaliser, kills and volume, run on every rendered
+// block at the host's rate for every kind of track, so that what a decoder
+// made ahead of time is never heard with old settings, and jumps, loops and
+// reverse play never disturb it.
+//
+// Two crossovers of 72 dB an octave (twelfth-order Linkwitz-Riley: two
+// sixth-order Butterworth filters in a row) split the sound; a kill takes
+// its band down by more than 60 dB in the band's middle. The bass band goes
+// through the allpass that the second crossover's halves add up to, so that
+// the three bands sum back flat. Every filter is a state-variable filter in
+// the topology-preserving form, whose state stays bounded however fast its
+// frequency moves, and every setting glides to its new value (gains within
+// a few milliseconds, crossovers by octaves in tens of milliseconds): host
+// automation that jumps cannot make the filters ring or the level click.
+// Equal gains with no kill are a plain gain, bit for bit; the filters fade in
+// and out of that state instead of switching.
 //
 // Threads: the audio thread only; settings come in with each block.
 #include <cstdint>
@@ -13,33 +22,37 @@
 class BandEqualiser {
 public:
     struct Settings {
-        double crossoverHz[2] = {0, 0}; // bass/mid and mid/treble edges; 0 or less: no band below
+        double crossoverHz[2] = {0, 0}; // bass/mid and mid/treble edges; 0: no band below
         float gains[3] = {0.5f, 0.5f, 0.5f};
         bool cuts[3] = {false, false, false};
-        bool operator==(const Settings& other) const;
+        float level = 1.0f; // the volume, as a factor on every band
     };
 
     // Filters frames of both channels in place.
     void process(float* const* out, int32_t frames, const Settings& settings, double hostRate);
+    // Forgets the sound so far (after silence): the next block starts afresh.
+    void reset();
 
 private:
-    struct Biquad {
-        double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
-        double z1[2] = {0, 0}, z2[2] = {0, 0};
-        void design(int kind, double hz, double q, double rate);
-        double run(int channel, double x) {
-            const double y = b0 * x + z1[channel];
-            z1[channel] = b1 * x - a1 * y + z2[channel];
-            z2[channel] = b2 * x - a2 * y;
-            return y;
-        }
+    // One state-variable filter section for both channels.
+    struct Section {
+        double ic1[2] = {0, 0}, ic2[2] = {0, 0};
+        // Runs x through the section with coefficients a1..a3 (from g and k);
+        // returns the low, band and high outputs through the pointers given.
+        inline void run(int ch, double x, double a1, double a2, double a3, double& low, double& band);
     };
-    void design(const Settings& settings, double hostRate);
+    struct Coefficients {
+        double a1[3], a2[3], a3[3], k[3]; // one per Butterworth pole pair
+    };
+    static void design(Coefficients& c, double hz, double rate);
 
-    // Per crossover: four sections of low pass, four of high pass.
-    Biquad lows[2][4], highs[2][4];
-    Biquad bassAllpass[2]; // the second crossover's allpass, for the bass band
-    Settings designed;
-    double designedRate = 0;
-    bool filtering = false;
+    // Per crossover: six lowpass and six highpass sections (three pole pairs,
+    // each twice); the bass band's allpass: three sections.
+    Section lows[2][6], highs[2][6], bassAllpass[3];
+    // Where the settings stand on their way to the targets.
+    double octaves[2] = {0, 0}; // log2 of the crossover frequencies
+    double bandGain[3] = {0, 0, 0};
+    double plainWeight = 1.0; // 1: a plain gain; 0: the bands
+    bool started = false;
+    double rateSeen = 0;
 };

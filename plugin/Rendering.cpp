@@ -68,6 +68,7 @@ void TrackPlayer::renderBlock(float** outputs, int32_t frames, bool replace) {
     editorView->takeQueuedCommandsIfFree();
     if (replace) {
         renderTrack(outputs, frames);
+        outputGuard.limit(outputs, frames);
         return;
     }
     // Accumulating: the deck's sound is made in its own block and added, so
@@ -75,9 +76,11 @@ void TrackPlayer::renderBlock(float** outputs, int32_t frames, bool replace) {
     for (int32_t done = 0; done < frames;) {
         const int32_t n = std::min(frames - done, mixFrames);
         float* block[2] = {mixBlock[0], mixBlock[1]};
-        if (renderTrack(block, n))
+        if (renderTrack(block, n)) {
+            outputGuard.limit(block, n);
             for (int ch = 0; ch < 2; ++ch)
                 for (int32_t j = 0; j < n; ++j) outputs[ch][done + j] += mixBlock[ch][j];
+        }
         done += n;
     }
 }
@@ -88,6 +91,7 @@ bool TrackPlayer::renderTrack(float* const* out, int32_t frames) {
     if (length <= 0 || !playing || !source || isOpening()) {
         fadePending = false;
         writeZeros(out, 0, frames);
+        bandEqualiser.reset();
         return false;
     }
 
@@ -156,16 +160,17 @@ bool TrackPlayer::renderTrack(float* const* out, int32_t frames) {
     if (!ok) {
         // A failed read: silence, and the same block is tried again.
         writeZeros(out, 0, frames);
+        bandEqualiser.reset();
         return false;
     }
 
-    if (!source->hasSubbandEqualiser()) {
-        BandEqualiser::Settings bands;
-        // The edges of the MPEG subbands the crossovers select.
-        for (int i = 0; i < 2; ++i) bands.crossoverHz[i] = crossoverSubband(crossovers[i]) * trackRate / 64.0;
-        for (int i = 0; i < 3; ++i) bands.gains[i] = gains[i], bands.cuts[i] = cuts[i];
-        bandEqualiser.process(out, frames, bands, hostRate());
-    }
+    BandEqualiser::Settings bands;
+    // The crossovers sit at the edges of the MPEG decoder's 32 subbands, in
+    // the track's own spectrum, so every kind of track splits where MP3s did.
+    for (int i = 0; i < 2; ++i) bands.crossoverHz[i] = crossoverSubband(crossovers[i]) * trackRate / 64.0;
+    for (int i = 0; i < 3; ++i) bands.gains[i] = gains[i], bands.cuts[i] = cuts[i];
+    bands.level = static_cast<float>(volumeFactor(volume));
+    bandEqualiser.process(out, frames, bands, hostRate());
 
     refreshCounter += frames;
     renderedPosition = pos;

@@ -27,7 +27,6 @@ TrackPlayer::TrackPlayer(HostCallback host, const BuildProfile& buildProfile, Ed
     addFlags(effFlagsCanReplacing | effFlagsProgramChunks);
     suspend();
     sampleRate = 0.0f;
-    sendEqToCurrentSource();
     opener.start([this] { openerLoop(); }, platform::Thread::Priority::Normal);
     writeLog("constructor ended()\n");
 }
@@ -108,7 +107,15 @@ void TrackPlayer::requestOpen(int32_t direction) {
 
 void TrackPlayer::openerLoop() {
     while (!openerQuit) {
-        openerWake.acquire();
+        const bool woken = openerWake.acquireFor(500);
+        // The audio thread cannot write the log; the guard's work is told here.
+        if (const uint32_t guarded = outputGuard.takeCount()) {
+            char line[96];
+            std::snprintf(line, sizeof line, "Output guard: %u samples out of range or not a number were held\n",
+                          static_cast<unsigned>(guarded));
+            writeLog(line);
+        }
+        if (!woken) continue;
         if (openerQuit) break;
         int32_t seen = openRequests.load();
         while (seen > 0) {
@@ -167,8 +174,6 @@ bool TrackPlayer::openCurrentEntry(bool mayAsk) {
                 other->stopLoading();
             }
         currentSource = source;
-        // The levels set while another kind of source played, or none did.
-        sendEqToCurrentSource();
         source->setBitmap(editorView->overviewPixels());
         // A length the source knows on opening plays at once; the loader's
         // reports arrive later, on its own thread.
@@ -213,26 +218,15 @@ void TrackPlayer::setPlaying(bool on) {
 
 void TrackPlayer::setAutoRewind(int32_t mode) { autoRewind = mode; }
 
-void TrackPlayer::sendEqToCurrentSource() {
-    TrackSource* source = currentSource;
-    if (!source) return;
-    float x[2] = {crossovers[0], crossovers[1]};
-    float g[3] = {gains[0], gains[1], gains[2]};
-    bool c[3] = {cuts[0], cuts[1], cuts[2]};
-    source->setEq(true, x, g, volume, c);
-}
-
 void TrackPlayer::setEqualiser(const float newCrossovers[2], const float newGains[3], float newVolume) {
     for (int i = 0; i < 2; ++i) crossovers[i] = newCrossovers[i];
     for (int i = 0; i < 3; ++i) gains[i] = newGains[i];
     volume = newVolume;
-    sendEqToCurrentSource();
 }
 
 void TrackPlayer::setCut(int32_t band, bool on) {
     if (band < 0 || band > 2) return;
     cuts[band] = on;
-    sendEqToCurrentSource();
 }
 
 void TrackPlayer::setPitch(float sliderValue) {

@@ -25,6 +25,7 @@
 #include "platform/Semaphore.h"
 #include "platform/Thread.h"
 #include "plugin/EffectBase.h"
+#include "plugin/OutputGuard.h"
 #include "plugin/PlayerView.h"
 #include "plugin/TrackList.h"
 #include "sources/SourceOwner.h"
@@ -220,7 +221,6 @@ private:
     void finishRestore(bool opened);
     void sendTimeInfoWith(VstTimeInfo& info);
     void showTrackFactsAndTime();
-    void sendEqToCurrentSource();
     float trackRateOrZero() const;
 
     const BuildProfile& profile;
@@ -257,7 +257,8 @@ private:
     static constexpr int32_t mixFrames = 4096;
     float crossfade[2][1024] = {};
     float mixBlock[2][mixFrames] = {};
-    BandEqualiser bandEqualiser; // for sources without subbands
+    BandEqualiser bandEqualiser;
+    OutputGuard outputGuard;
     Relaxed<int32_t> crossfadeRemaining{0};
     // A move asks rendering to fade out from where it is (the tail is read
     // on the audio thread, the only reader of the sources).

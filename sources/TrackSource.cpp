@@ -17,7 +17,6 @@ void TrackSource::init(SourceOwner* owner) {
     player = owner;
     bitmap = nullptr;
     loaderThread.reset();
-    eqEnabled = false;
     lock = std::make_unique<platform::RecursiveLock>();
 }
 

@@ -4,7 +4,7 @@
 //
 // Threads: the audio thread calls getSound; the player's thread (the host's
 // GUI thread, or the MIDI thread for a key that opens a track) calls setFile
-// and setEq and reads the stream facts; the loader thread runs loadFunc,
+// and reads the stream facts; the loader thread runs loadFunc,
 // reports to the owner and draws into the overview bitmap. Fields that cross
 // threads are Relaxed words; each file's bytes are shared with the loader
 // that walks them, so a loader that outlives a file switch still reads a
@@ -78,13 +78,8 @@ public:
                           bool wrap) = 0;
     virtual bool getSignature(int32_t out[4]) = 0;
     virtual void loadFunc(const LoaderRun& run) = 0;
-    virtual void setEq(bool enabled, const float crossovers[2], const float gains[3], float volume,
-                       const bool cuts[3]) = 0;
     virtual bool openFile() = 0;
     virtual void closeFile() = 0;
-    // True when setEq shapes the sound itself (the MPEG subbands); otherwise
-    // the player runs its band equaliser on what the source gives.
-    virtual bool hasSubbandEqualiser() const { return false; }
     // The length the open file's header gives exactly (WAV, FLAC); 0 when
     // only a walk through it can tell (MPEG).
     virtual int32_t headerLength() const { return 0; }
@@ -131,7 +126,6 @@ protected:
     char fileName[maxPath] = {};
     Relaxed<uint8_t*> bitmap{nullptr};
     SourceOwner* player = nullptr;
-    Relaxed<bool> eqEnabled{false};
     std::unique_ptr<platform::Thread> loaderThread;
     Relaxed<bool> stopFlag{false};
     std::unique_ptr<platform::RecursiveLock> lock;

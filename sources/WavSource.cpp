@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "platform/Clock.h"
-#include "sources/ControlLaws.h"
 #include "log/DebugLog.h"
 
 namespace {
@@ -45,7 +44,6 @@ void writeZeros(float* const* out, int32_t offset, int32_t n) {
 
 WavSource::WavSource(SourceOwner* owner) {
     init(owner);
-    volume = 1.0f;
     bitRate = 352800;
 }
 
@@ -92,11 +90,6 @@ void WavSource::closeFile() {
     isOpen = false;
 }
 
-// The bands are the player's (its band equaliser); the volume is the source's.
-void WavSource::setEq(bool, const float*, const float*, float newVolume, const bool*) {
-    volume = static_cast<float>(volumeFactor(newVolume));
-}
-
 bool WavSource::getSignature(int32_t out[4]) {
     if (!isOpen || !open) return false;
     return sampleSignature(open->file->data(), fileSize, 100, out);
@@ -114,11 +107,10 @@ bool WavSource::getSound(float* const* out, int32_t count, double position, doub
         return true;
     }
     const WavFormat& format = wav->format;
-    const float gain = volume;
     const int rightChannel = std::min(1, format.channels - 1);
     resampler.read(out, count, position, ratio, replace, [&](int64_t first, int32_t n, float* left, float* right) {
-        fetchChannel(format, 0, first, n, gain, wrap, left);
-        fetchChannel(format, rightChannel, first, n, gain, wrap, right);
+        fetchChannel(format, 0, first, n, 1.0f, wrap, left);
+        fetchChannel(format, rightChannel, first, n, 1.0f, wrap, right);
     });
     return true;
 }
@@ -136,8 +128,6 @@ void WavSource::loadFunc(const LoaderRun& run) {
     int64_t i = 0;
     for (; i < total; i += loaderBlock) {
         int32_t n = static_cast<int32_t>(std::min<int64_t>(total - i, loaderBlock));
-        // The overview pictures the track itself, as the other sources draw
-        // it, whatever the volume: it is kept in the store for good.
         for (int ch = 0; ch < 2; ++ch) {
             float* out = ch == 0 ? left : right;
             fetchChannel(format, std::min(ch, format.channels - 1), i, n, 1.0f, false, out);

@@ -24,12 +24,9 @@ public:
     bool getSound(float* const* out, int32_t count, double position, double ratio, bool replace, bool wrap) override;
     bool getSignature(int32_t out[4]) override;
     void loadFunc(const LoaderRun& run) override;
-    void setEq(bool enabled, const float crossovers[2], const float gains[3], float volume,
-               const bool cuts[3]) override;
     bool openFile() override;
     void closeFile() override;
 
-    float getVolume() const { return volume; }
     int32_t headerLength() const override { return length; }
     bool isFileOpen() const { return isOpen; }
 
@@ -49,6 +46,5 @@ private:
     int64_t fileSize = 0;
     int32_t bitsPerSample = 0;
     Relaxed<bool> isOpen{false};
-    Relaxed<float> volume{1.0f};
     Resampler resampler; // the audio thread's reads only
 };

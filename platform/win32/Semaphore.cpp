@@ -21,4 +21,8 @@ void Semaphore::release() { ReleaseSemaphore(system_->semaphore, 1, nullptr); }
 
 void Semaphore::acquire() { WaitForSingleObject(system_->semaphore, INFINITE); }
 
+bool Semaphore::acquireFor(uint32_t milliseconds) {
+    return WaitForSingleObject(system_->semaphore, milliseconds) == WAIT_OBJECT_0;
+}
+
 } // namespace platform

@@ -16,48 +16,6 @@ TEST(MpegSource, AcceptsMpegNamesWhateverTheCaseAndNothingElse) {
     EXPECT_FALSE(source.acceptsFile(nullptr));
 }
 
-struct EqCase {
-    float crossovers[2];
-    float gains[3];
-    float volume;
-    bool cuts[3];
-};
-
-std::vector<int32_t> gainsFor(const EqCase& c) {
-    MpegSource source(nullptr);
-    source.setEq(true, c.crossovers, c.gains, c.volume, c.cuts);
-    std::vector<int32_t> out;
-    for (int b = 0; b < 32; ++b) out.push_back(source.subbandGain(b));
-    return out;
-}
-
-TEST(MpegEqualiser, CrossoversSplitTheSubbandsIntoThreeBands) {
-    auto g = gainsFor({{0.0f, 1.0f}, {0.25f, 0.5f, 1.0f}, 1.0f, {false, false, false}});
-    for (int b = 0; b < 31; ++b) EXPECT_EQ(g[b], 134217728) << b;
-    EXPECT_EQ(g[31], 268435456) << "subband 31 is always tweet";
-
-    g = gainsFor({{0.5f, 0.8f}, {0.25f, 0.5f, 1.0f}, 1.0f, {false, false, false}});
-    for (int b = 0; b < 4; ++b) EXPECT_EQ(g[b], 67108864) << b;
-    for (int b = 4; b < 15; ++b) EXPECT_EQ(g[b], 134217728) << b;
-    for (int b = 15; b < 32; ++b) EXPECT_EQ(g[b], 268435456) << b;
-}
-
-TEST(MpegEqualiser, ThePlayersStartValuesGiveHalfGainEverywhere) {
-    auto g = gainsFor({{0.33f, 0.67f}, {0.5f, 0.5f, 0.5f}, 1.0f, {false, false, false}});
-    for (int32_t v : g) EXPECT_EQ(v, 134217728);
-}
-
-TEST(MpegEqualiser, VolumeSpansFortyDecibels) {
-    EXPECT_EQ(gainsFor({{0.3f, 0.6f}, {1, 1, 1}, 0.0f, {false, false, false}})[5], 0);
-    EXPECT_EQ(gainsFor({{0.3f, 0.6f}, {1, 1, 1}, 1.0f, {false, false, false}})[5], 268435456);
-    EXPECT_EQ(gainsFor({{0.3f, 0.6f}, {1, 1, 1}, 0.5f, {false, false, false}})[5], 26843544);
-}
-
-TEST(MpegEqualiser, ACutSilencesExactlyItsBand) {
-    auto g = gainsFor({{0.5f, 0.8f}, {1, 1, 1}, 1.0f, {false, true, false}});
-    for (int b = 0; b < 32; ++b) EXPECT_EQ(g[b], b >= 4 && b < 15 ? 0 : 268435456) << b;
-}
-
 TEST(MpegSource, TheLoaderEstimatesFromTheAverageBitRate) {
     // 4,000,000 bytes of 128 kbit/s, 44.1 kHz frame headers.
     std::vector<uint8_t> bytes;

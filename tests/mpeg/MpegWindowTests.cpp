@@ -246,18 +246,9 @@ TEST_F(MpegReads, ReversePlayThroughAVariableRateFileIsTheStraightDecodeBackward
     }
 }
 
-TEST_F(MpegReads, UnitGainsGiveExactlyTheUnequalisedDecode) {
+TEST_F(MpegReads, ReadsGiveExactlyTheStraightDecode) {
     open("vbr-44k-stereo.mp3");
-    float x[2] = {0.3f, 0.6f}, g[3] = {1, 1, 1};
-    bool cuts[3] = {false, false, false};
-    source.setEq(true, x, g, 1.0f, cuts);
-    expectFrames(0, 20000, "unit gains");
-    float half[3] = {0.5f, 0.5f, 0.5f};
-    source.setEq(true, x, half, 1.0f, cuts);
-    std::vector<float> l(512), r(512);
-    float* outs[2] = {l.data(), r.data()};
-    ASSERT_TRUE(source.getSound(outs, 512, 40000, 1.0f, true, false));
-    EXPECT_NEAR(l[100], reference.left[40100] * 0.5f, 1e-4f) << "half gain halves the sound";
+    expectFrames(0, 20000, "a read from the start");
 }
 
 TEST_F(MpegReads, RequestsTooLargeForTheWindowStayInsideIt) {

@@ -88,49 +88,6 @@ TEST_F(Rendering, AHighRateTrackOnAFortyFourKilohertzHostKeepsItsBandAndFoldsNot
     }
 }
 
-// The level of a tone of the given frequency through the deck, in dB.
-class BandEqualiserOnWav : public Rendering {
-protected:
-    double levelDb(double hz, const float gains[3], const bool kills[3]) {
-        playFile(toneTrack("eq-" + std::to_string(static_cast<int>(hz)) + ".wav", hz, 44100, 16384), 44100);
-        const float crossovers[2] = {0.33f, 0.67f}; // edges at 1,378 and 6,202 Hz
-        player->setEqualiser(crossovers, gains, 1.0f);
-        for (int band = 0; band < 3; ++band) player->setCut(band, kills[band]);
-        std::vector<float> out = renderInBlocks(30000, 512);
-        double sum = 0;
-        for (size_t i = 10000; i < out.size(); ++i) sum += static_cast<double>(out[i]) * out[i];
-        return 10 * std::log10(sum / static_cast<double>(out.size() - 10000) + 1e-30);
-    }
-};
-
-TEST_F(BandEqualiserOnWav, EachKillRemovesItsBandAndLeavesTheOthers) {
-    const float start[3] = {0.5f, 0.5f, 0.5f};
-    const bool none[3] = {false, false, false};
-    const double middles[3] = {150.0, 2923.0, 11700.0};
-    for (int killed = 0; killed < 3; ++killed) {
-        bool kills[3] = {false, false, false};
-        kills[killed] = true;
-        for (int band = 0; band < 3; ++band) {
-            const double open = levelDb(middles[band], start, none), cut = levelDb(middles[band], start, kills);
-            if (band == killed)
-                EXPECT_LT(cut, open - 40) << "kill " << killed << " on a tone of " << middles[band] << " Hz";
-            else
-                EXPECT_NEAR(cut, open, 0.5) << "kill " << killed << " on a tone of " << middles[band] << " Hz";
-        }
-    }
-}
-
-TEST_F(BandEqualiserOnWav, TheBandsAddUpFlatAndEachGainActsOnItsBand) {
-    const float start[3] = {0.5f, 0.5f, 0.5f}, almost[3] = {0.5f, 0.5f, 0.50001f}, boosted[3] = {1.0f, 0.5f, 0.5f};
-    const bool none[3] = {false, false, false};
-    const double reference = levelDb(1000.0, start, none);
-    EXPECT_NEAR(reference, 10 * std::log10(0.25 * 0.25 / 2), 0.01) << "the start values are half gain";
-    for (double hz : {20.0, 100.0, 1000.0, 1378.0, 5000.0, 6202.0, 10000.0, 20000.0})
-        EXPECT_NEAR(levelDb(hz, almost, none), reference, 0.1) << hz << " Hz through the active filters";
-    EXPECT_NEAR(levelDb(150.0, boosted, none), reference + 6.02, 0.2) << "the bass level doubles the bass";
-    EXPECT_NEAR(levelDb(2923.0, boosted, none), reference, 0.5) << "and leaves the middle";
-}
-
 TEST_F(Rendering, AtRatioOneTheTrackIsCopiedBitForBit) {
     playRamp(44100);
     ASSERT_EQ(player->getSampleRate(), 0.0f) << "no host rate yet: 44,100 Hz";
