@@ -33,7 +33,7 @@ void PlayerEditor::applyPendingDisplay() {
     if (flags & PendingTime) setTimeDisplay(pendingFraction, pendingElapsed, pendingTotal);
     if (flags & PendingPlaying) parts.play->setValue(pendingPlaying ? 1.0f : 0.0f);
     if (flags & PendingTempo) setTempoDisplay(pendingTempo);
-    if (flags & PendingOpenError) showTitleMessage("Unable to open file");
+    if (flags & PendingOpenError) showOpenErrorNow(pendingOpenReason);
     if (flags & PendingTitle) refreshTitle();
     if (flags & PendingList) player.refreshList();
     if (flags & (PendingOverview | PendingOverviewForced)) refreshOverviewNow((flags & PendingOverviewForced) != 0);
@@ -112,8 +112,14 @@ void PlayerEditor::showTempo(float beatsPerMinute) {
         });
 }
 
-void PlayerEditor::showOpenError() {
-    display(PendingOpenError, [] {}, [&] { showTitleMessage("Unable to open file"); });
+void PlayerEditor::showOpenError(const char* reason) {
+    display(PendingOpenError, [&] { pendingOpenReason = reason; }, [&] { showOpenErrorNow(reason); });
+}
+
+void PlayerEditor::showOpenErrorNow(const char* reason) {
+    char text[96];
+    std::snprintf(text, sizeof text, reason && *reason ? "Unable to open file: %s" : "Unable to open file", reason);
+    showTitleMessage(text);
 }
 
 void PlayerEditor::refreshTitle() {

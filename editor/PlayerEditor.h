@@ -68,7 +68,7 @@ public:
                   float fraction) override;
     void refreshOverview(bool force) override;
     virtual void refreshTitle();
-    void showOpenError() override;
+    void showOpenError(const char* reason) override;
     void takeQueuedCommandsIfFree() override;
 
     uint8_t* overviewPixels() override { return overviewMemory; }
@@ -130,6 +130,7 @@ private:
     void setTitleText(const char* path, bool withCounter);
     // A message in the title's place, shortened in its middle if need be.
     void showTitleMessage(const char* text);
+    void showOpenErrorNow(const char* reason);
 
     TrackPlayer& player;
     const BuildProfile& profile;
@@ -154,6 +155,7 @@ private:
     Relaxed<int32_t> pendingTotal{0};
     Relaxed<bool> pendingPlaying{false};
     Relaxed<float> pendingTempo{120.0f};
+    Relaxed<const char*> pendingOpenReason{nullptr};
     Relaxed<int32_t> pendingBitRate{0};
     Relaxed<float> pendingDuration{0.0f};
     Relaxed<bool> pendingStereo{false};

@@ -27,7 +27,9 @@ public:
     virtual void showList(const char* const* rows, const bool* marks, int32_t currentRow, float scroll,
                           float fraction) = 0;
     virtual void refreshOverview(bool force) = 0;
-    virtual void showOpenError() = 0;
+    // "Unable to open file", with why in a few plain words (a text that
+    // lives for the whole program: "not a file", "cannot be read", ...).
+    virtual void showOpenError(const char* reason) = 0;
 
     // The overview's 3-byte pixels, which the sources' loaders draw into;
     // they live as long as the view.

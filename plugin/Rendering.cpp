@@ -302,7 +302,7 @@ void TrackPlayer::setLoop(bool on, float beats, int32_t index) {
 void TrackPlayer::forward() {
     if (!nextFile()) return;
     writeLog("Forward\n");
-    openTrackOrStep(+1, true);
+    requestOpen(+1);
 }
 
 void TrackPlayer::process(float**, float** outputs, int32_t frames) { renderBlock(outputs, frames, false); }

@@ -1,8 +1,9 @@
 // The track list: filling it from paths, multi-selections and ".m3u"
 // lists, saving it as ".m3u", reordering, deleting, selecting, scrolling,
 // and stepping through it. Everything here runs on the GUI thread except
-// nextFile and previousFile, which rendering and MIDI call and which touch
-// only the two Relaxed counters.
+// addFilesNow, which the opener thread runs for the GUI thread's addFiles
+// (lists are files that may block), and nextFile and previousFile, which
+// rendering and MIDI call and which touch only the two Relaxed counters.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -14,6 +15,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
+#include "plugin/FileReader.h"
 #include "log/DebugLog.h"
 #include "plugin/TrackPlayer.h"
 
@@ -23,6 +25,9 @@ namespace paths = platform::paths;
 
 constexpr int maxListDepth = 8;
 constexpr size_t maxListsPerAdd = 256;
+// A list of 256 entries of 1,024 characters and their comments stays far
+// below this; anything larger is not a track list.
+constexpr uint64_t largestList = uint64_t{4} << 20;
 
 // Splits a multi-selection buffer (folder, zero, names each ended by a
 // zero, one more zero) that is room bytes long at most.
@@ -99,11 +104,11 @@ void TrackPlayer::insertEntry(const char* path) {
     tracks.count = tracks.count + 1;
 }
 
-bool TrackPlayer::readListLines(const char* listPath, std::vector<std::string>& lines) const {
-    FILE* file = std::fopen(listPath, "r");
-    if (!file) return false;
+const char* TrackPlayer::readListLines(const char* listPath, std::vector<std::string>& lines) const {
+    platform::FileBytes::Read file =
+        FileReader::read(listPath ? listPath : "", largestList, [this] { return openerQuit.load(); });
+    if (!file.bytes) return platform::describe(file.problem);
     std::string line;
-    int c;
     auto keep = [&] {
         while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
         // Comment lines (#EXTM3U, #EXTINF) and lines that name neither a
@@ -115,16 +120,17 @@ bool TrackPlayer::readListLines(const char* listPath, std::vector<std::string>& 
         if (wanted) lines.push_back(line);
         line.clear();
     };
-    while ((c = std::fgetc(file)) != EOF) {
+    const uint8_t* bytes = file.bytes->data();
+    for (uint64_t i = 0; i < file.bytes->size(); ++i) {
+        const char c = static_cast<char>(bytes[i]);
         if (c == '\n') {
             keep();
         } else if (line.size() < 65536) {
-            line.push_back(static_cast<char>(c));
+            line.push_back(c);
         }
     }
     keep();
-    std::fclose(file);
-    return true;
+    return nullptr;
 }
 
 bool TrackPlayer::readTrackList(const char* listPath, char* output, size_t room) {
@@ -142,7 +148,7 @@ bool TrackPlayer::readTrackList(const char* listPath, char* output, size_t room)
     output[1] = 0;
     if (!put(directory)) return false;
     std::vector<std::string> lines;
-    if (!readListLines(listPath, lines)) return false;
+    if (readListLines(listPath, lines)) return false;
     for (const std::string& line : lines)
         if (!put(line)) break;
     output[at] = 0;
@@ -155,7 +161,8 @@ bool TrackPlayer::addFilesFrom(const char* buffer, size_t room, std::set<std::st
     // of them takes the first ones and keeps every entry it had. Past a full
     // list's worth they are only counted.
     std::vector<std::string> found;
-    size_t total = 0;
+    size_t total = 0, tooLong = 0, listsUnread = 0;
+    const char* listProblem = nullptr;
     auto takeTrack = [&](const std::string& path) {
         if (found.size() < static_cast<size_t>(TrackList::capacity)) found.push_back(path);
         ++total;
@@ -163,7 +170,10 @@ bool TrackPlayer::addFilesFrom(const char* buffer, size_t room, std::set<std::st
     std::function<bool(const std::string&, int)> expandList;
     auto takeNamed = [&](const std::string& folder, const std::string& name, int level) {
         std::string path = paths::normalised(paths::isComplete(name) ? name : paths::join(folder, name));
-        if (path.size() >= static_cast<size_t>(TrackList::pathRoom)) return;
+        if (path.size() >= static_cast<size_t>(TrackList::pathRoom)) {
+            ++tooLong;
+            return;
+        }
         if (isPlayable(path.c_str()))
             takeTrack(path);
         else if (namesTrackList(path))
@@ -174,7 +184,11 @@ bool TrackPlayer::addFilesFrom(const char* buffer, size_t room, std::set<std::st
         if (level >= maxListDepth || listsRead.size() >= maxListsPerAdd) return false;
         if (!listsRead.insert(paths::normalised(completed(listPath))).second) return false;
         std::vector<std::string> lines;
-        if (!readListLines(listPath.c_str(), lines)) return false;
+        if (const char* problem = readListLines(listPath.c_str(), lines)) {
+            ++listsUnread;
+            listProblem = problem;
+            return false;
+        }
         std::string folder = paths::directoryOf(listPath);
         if (folder.empty()) folder = paths::join(paths::currentDirectory(), "");
         for (const std::string& line : lines) takeNamed(folder, line, level + 1);
@@ -185,9 +199,11 @@ bool TrackPlayer::addFilesFrom(const char* buffer, size_t room, std::set<std::st
     std::vector<std::string> parts = splitSelection(buffer, room);
     if (parts.empty()) return false;
     const std::string& first = parts.front();
-    if (first.size() < static_cast<size_t>(TrackList::pathRoom) && isPlayable(first.c_str())) {
-        takeTrack(first);
-        oneTrackOrList = true;
+    if (isPlayable(first.c_str())) {
+        if (first.size() < static_cast<size_t>(TrackList::pathRoom))
+            takeTrack(first), oneTrackOrList = true;
+        else
+            ++tooLong;
     } else if (namesTrackList(first)) {
         oneTrackOrList = expandList(first, depth);
     } else {
@@ -201,21 +217,41 @@ bool TrackPlayer::addFilesFrom(const char* buffer, size_t room, std::set<std::st
         // Each goes where the first one goes, so the last goes in first.
         for (size_t i = added; i-- > 0;) insertEntry(found[i].c_str());
     }
-    if (size_t leftOut = total - added; leftOut > 0) {
-        std::string text = std::to_string(leftOut) + (leftOut == 1 ? " file was" : " files were") +
-                           " not added: the track list holds " + std::to_string(TrackList::capacity) + " entries";
-        platform::dialogs().showMessage(text, "Track list");
-    }
+    // One message says everything that was left out, and why.
+    std::string text;
+    auto files = [](size_t n) { return std::to_string(n) + (n == 1 ? " file was" : " files were"); };
+    if (size_t leftOut = total - added; leftOut > 0)
+        text += files(leftOut) + " not added: the track list holds " + std::to_string(TrackList::capacity) +
+                " entries\n";
+    if (tooLong > 0)
+        text += files(tooLong) + " not added: a path is longer than " + std::to_string(TrackList::pathRoom - 1) +
+                " characters\n";
+    if (listsUnread > 0)
+        text += std::to_string(listsUnread) + (listsUnread == 1 ? " track list was" : " track lists were") +
+                " not read: " + listProblem + "\n";
+    if (!text.empty()) platform::dialogs().showMessage(text.substr(0, text.size() - 1), "Track list");
     // A track or list that found no room is not opened in its stead.
     return oneTrackOrList && added > 0;
 }
 
 void TrackPlayer::addFiles(const char* buffer, size_t room, bool openAfter) {
     if (!buffer || room == 0) return;
+    {
+        std::lock_guard<std::mutex> guard(addMutex);
+        addJobs.push_back({std::vector<char>(buffer, buffer + room), openAfter});
+        addsPending.fetch_add(1);
+    }
+    openerWake.release();
+}
+
+void TrackPlayer::addFilesNow(const std::vector<char>& buffer, bool openAfter) {
     std::set<std::string> listsRead;
-    bool oneTrackOrList = addFilesFrom(buffer, room, listsRead, 0);
-    if (!openAfter || tracks.empty()) return;
-    if (oneTrackOrList || !playing) openTrack();
+    bool oneTrackOrList = addFilesFrom(buffer.data(), buffer.size(), listsRead, 0);
+    if (!openAfter || tracks.empty()) {
+        refreshList();
+        return;
+    }
+    if (oneTrackOrList || !playing) requestOpen();
     {
         std::lock_guard<std::recursive_mutex> guard(listMutex);
         std::fill(std::begin(tracks.selected), std::end(tracks.selected), false);
@@ -375,7 +411,7 @@ void TrackPlayer::playRow(int32_t row) {
         std::fill(std::begin(tracks.selected), std::end(tracks.selected), false);
         tracks.selected[entry] = true;
     }
-    openTrack();
+    requestOpen();
 }
 
 void TrackPlayer::scrollList(float x) {

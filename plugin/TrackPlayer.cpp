@@ -6,6 +6,7 @@
 
 #include "mpeg/MpegSource.h"
 #include "platform/Paths.h"
+#include "plugin/FileReader.h"
 #include "platform/Clock.h"
 #include "log/DebugLog.h"
 #include "sources/OverviewPixels.h"
@@ -100,6 +101,7 @@ void TrackPlayer::showState() {
 
 void TrackPlayer::requestOpen(int32_t direction) {
     openDirection = direction;
+    openGeneration.fetch_add(1);
     // Only the request that finds none pending wakes the opener, so the
     // semaphore never counts past one.
     if (openRequests.fetch_add(1) == 0) openerWake.release();
@@ -117,6 +119,15 @@ void TrackPlayer::openerLoop() {
         }
         if (!woken) continue;
         if (openerQuit) break;
+        std::vector<AddJob> adds;
+        {
+            std::lock_guard<std::mutex> guard(addMutex);
+            adds.swap(addJobs);
+        }
+        for (const AddJob& job : adds) {
+            if (!openerQuit) addFilesNow(job.buffer, job.openAfter);
+            addsPending.fetch_sub(1);
+        }
         int32_t seen = openRequests.load();
         while (seen > 0) {
             // Nobody is there to answer questions for an opening asked for
@@ -129,7 +140,11 @@ void TrackPlayer::openerLoop() {
 }
 
 void TrackPlayer::waitForOpenings() {
-    for (int i = 0; i < 10000 && isOpening(); ++i) platform::sleepMs(1);
+    for (int i = 0; i < 10000 && (isOpening() || addsPending > 0); ++i) platform::sleepMs(1);
+}
+
+bool TrackPlayer::openingSuperseded(uint32_t generation) const {
+    return openerQuit || openGeneration.load() != generation;
 }
 
 bool TrackPlayer::openTrack(bool mayAsk) { return openTrackOrStep(0, mayAsk); }
@@ -137,7 +152,10 @@ bool TrackPlayer::openTrack(bool mayAsk) { return openTrackOrStep(0, mayAsk); }
 bool TrackPlayer::openTrackOrStep(int32_t direction, bool mayAsk) {
     // Each entry is tried at most once, whichever way the list is walked.
     for (int32_t tries = 0; tries <= TrackList::capacity; ++tries) {
-        if (openCurrentEntry(mayAsk)) return true;
+        const Opening result = openCurrentEntry(mayAsk);
+        if (result == Opening::Opened) return true;
+        // A newer request takes over, or the plug-in closes: nothing else changes.
+        if (result == Opening::GivenUp) return false;
         if (direction == 0 || !(direction > 0 ? nextFile() : previousFile())) break;
     }
     // The deck does not stay "playing" in silence.
@@ -148,8 +166,9 @@ bool TrackPlayer::openTrackOrStep(int32_t direction, bool mayAsk) {
     return false;
 }
 
-bool TrackPlayer::openCurrentEntry(bool mayAsk) {
+TrackPlayer::Opening TrackPlayer::openCurrentEntry(bool mayAsk) {
     std::lock_guard<std::mutex> oneAtATime(openMutex);
+    const uint32_t generation = openGeneration.load();
     char path[TrackList::pathRoom];
     {
         std::lock_guard<std::recursive_mutex> guard(listMutex);
@@ -157,6 +176,25 @@ bool TrackPlayer::openCurrentEntry(bool mayAsk) {
     }
     writeLog("startOpening\n");
     writeLog(*path ? path : "(none)");
+    // The file is read before anything of the deck changes, on a thread this
+    // opening leaves behind when the plug-in closes or another track is
+    // asked for: a stalled network share holds nobody.
+    const char* problem = nullptr;
+    platform::FileBytes::Read file;
+    if (!*path) {
+        problem = "no track";
+    } else if (!isPlayable(path)) {
+        problem = "not audio this deck plays";
+    } else {
+        file = FileReader::read(path, platform::FileBytes::largest,
+                                [this, generation] { return openingSuperseded(generation); });
+        if (file.problem == platform::FileBytes::Problem::GivenUp) {
+            writeLog("opening given up\n");
+            return Opening::GivenUp;
+        }
+        if (!file.bytes) problem = platform::describe(file.problem);
+    }
+    if (problem) return failOpening(problem);
     position = 0.0;
     // A new loader's first report must not be taken for the old track's.
     lengthKnown = false;
@@ -165,7 +203,7 @@ bool TrackPlayer::openCurrentEntry(bool mayAsk) {
         if (!source) break;
         // The loader waits until this opening is complete: its reports then
         // belong to the track that is current.
-        if (!source->setFile(path, false)) continue;
+        if (!source->acceptsFile(path) || !source->setFile(path, file.bytes, false)) continue;
         // Another kind of source may still be loading the previous track: it
         // must stop drawing into the overview and reporting its length.
         for (TrackSource* other : sources)
@@ -184,15 +222,21 @@ bool TrackPlayer::openCurrentEntry(bool mayAsk) {
         editorView->receiveCommand(profile.titleTag, -1.0f);
         refreshList();
         source->beginLoading();
-        return true;
+        return Opening::Opened;
     }
-    writeLog("opening not found\n");
+    return failOpening("not audio this deck plays");
+}
+
+TrackPlayer::Opening TrackPlayer::failOpening(const char* problem) {
+    writeLog("opening not found: ");
+    writeLog(problem);
+    writeLog("\n");
     // Nothing of the previous track may play on.
     currentSource = nullptr;
     length = 0;
     position = 0.0;
-    editorView->showOpenError();
-    return false;
+    editorView->showOpenError(problem);
+    return Opening::Failed;
 }
 
 void TrackPlayer::getTrackName(char* text, size_t room) const {

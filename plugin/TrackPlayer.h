@@ -124,12 +124,14 @@ public:
     // Rendering plays silence until the opening is done.
     // direction: where to step on when the entry cannot be opened (0: nowhere).
     void requestOpen(int32_t direction = 0);
-    // Waits until no requested opening is left (for hosts that close and tests).
+    // Waits until no requested opening or add is left (for tests and tools).
     void waitForOpenings();
     bool isOpening() const { return openRequests.load(std::memory_order_relaxed) > 0; }
 
     // Track list.
-    // buffer holds one path, or a multi-selection of room bytes at most.
+    // buffer holds one path, or a multi-selection of room bytes at most. The
+    // files are added on the opener thread, which reads the lists among
+    // them: the caller never waits for a disk.
     void addFiles(const char* buffer, size_t room, bool openAfter);
     void addPaths(const std::vector<std::string>& paths, bool openAfter);
     void insertEntry(const char* path);
@@ -203,7 +205,9 @@ private:
     // Returns whether the buffer was one playable path or a track list.
     bool addFilesFrom(const char* buffer, size_t room, std::set<std::string>& listsRead, int depth);
     bool isPlayable(const char* path) const;
-    bool readListLines(const char* listPath, std::vector<std::string>& lines) const;
+    // Reads a list's lines (never more than a few megabytes of them); the
+    // reason it could not, in plain words, or null.
+    const char* readListLines(const char* listPath, std::vector<std::string>& lines) const;
     void updateTimeDisplay();
     float hostRate() const;
     float speedFactor() const { return pitch * 0.01f + 1.0f; }
@@ -213,8 +217,15 @@ private:
     bool renderTrack(float* const* out, int32_t frames);
     // Renders the 1,024 frames from a position that fade out after a jump.
     void renderCrossfadeTail(double from, double ratio);
-    // One attempt at the current entry; false when no source opens it.
-    bool openCurrentEntry(bool mayAsk);
+    // One attempt at the current entry. GivenUp: the plug-in closes or
+    // another track was asked for while the file was being read.
+    enum class Opening { Opened, Failed, GivenUp };
+    Opening openCurrentEntry(bool mayAsk);
+    Opening failOpening(const char* problem);
+    // The opener thread's adds: lists are read here.
+    void addFilesNow(const std::vector<char>& buffer, bool openAfter);
+    // True when the opening or read under way should stop waiting.
+    bool openingSuperseded(uint32_t generation) const;
     void openerLoop();
     // After an opening: a restored state's playback, when its track is the
     // one that opened.
@@ -282,6 +293,14 @@ private:
     // One opening at a time, whoever asks.
     std::mutex openMutex;
     std::atomic<int32_t> openRequests{0}; // requests not yet served
+    std::atomic<uint32_t> openGeneration{0}; // counts requests, so an opening sees a newer one
+    struct AddJob {
+        std::vector<char> buffer;
+        bool openAfter;
+    };
+    std::mutex addMutex;
+    std::vector<AddJob> addJobs; // waiting for the opener thread
+    std::atomic<int32_t> addsPending{0};
     Relaxed<int32_t> openDirection{0};
     Relaxed<bool> openerQuit{false};
     platform::Semaphore openerWake{0};

@@ -82,7 +82,7 @@ std::shared_ptr<const platform::FileBytes> TrackSource::readFileWithDefaults(int
     writeLog(fileName);
     writeLog("\n");
     writeLog("createfilemap\n");
-    auto bytes = platform::FileBytes::open(fileName);
+    auto bytes = offered ? offered : platform::FileBytes::open(fileName);
     writeLog("mapview\n");
     return bytes;
 }
@@ -97,14 +97,19 @@ void TrackSource::beginLoading() {
     if (currentRun) currentRun->begin();
 }
 
-bool TrackSource::setFile(const char* path, bool beginAtOnce) {
+bool TrackSource::setFile(const char* path, bool beginAtOnce) { return setFile(path, nullptr, beginAtOnce); }
+
+bool TrackSource::setFile(const char* path, std::shared_ptr<const platform::FileBytes> bytes, bool beginAtOnce) {
     writeLog("SetFile\n");
+    offered = std::move(bytes);
     if (!stopRunningLoader(loaderWaitMs)) writeLog("Timeout waiting threadBitmap");
     reapRetiredLoaders();
     stopFlag = false;
     if (!path || std::strlen(path) >= sizeof fileName) return false; // a cut path would name another file
     std::strcpy(fileName, path);
-    if (!openFile()) return false;
+    const bool opened = openFile();
+    offered.reset();
+    if (!opened) return false;
 
     writeLog("CreateThread\n");
     auto run = std::make_shared<LoaderRun>(*this, loaderData());

@@ -69,6 +69,9 @@ public:
     // waits for beginLoading.
     virtual bool setFile(const char* path) { return setFile(path, true); }
     bool setFile(const char* path, bool beginAtOnce);
+    // The same with the file's bytes already read (by a thread that may give
+    // up on a stalled file): the source then reads nothing itself.
+    bool setFile(const char* path, std::shared_ptr<const platform::FileBytes> bytes, bool beginAtOnce);
     void beginLoading();
     // Writes (replace) or adds count values to out[0] and out[1]: value j is
     // the track at the fractional frame position + j * ratio (ratio may be
@@ -136,6 +139,7 @@ private:
     void reapRetiredLoaders();
 
     std::shared_ptr<LoaderRun> currentRun;
+    std::shared_ptr<const platform::FileBytes> offered; // bytes handed to the opening under way
     // Loaders that did not stop within the wait; joined once they have ended.
     std::vector<std::unique_ptr<platform::Thread>> retiredLoaders;
 };

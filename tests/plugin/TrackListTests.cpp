@@ -24,6 +24,7 @@ protected:
         buffer.push_back(0);
         buffer.push_back(0);
         player->addFiles(buffer.data(), buffer.size(), false);
+        player->waitForOpenings();
     }
     static std::string writeText(const std::string& name, const std::string& text) {
         std::string path = testdata::tempPath(name);
@@ -44,6 +45,7 @@ TEST_F(TrackListOps, AddingPastTheCapacityKeepsEveryEntryTakesTheFirstFilesAndTe
     setEntries(old);
     list().currentIndex = 3;
     player->addPaths(added, false);
+    player->waitForOpenings();
     std::vector<std::string> expected(old.begin(), old.begin() + 3);
     expected.insert(expected.end(), added.begin(), added.begin() + 246);
     expected.insert(expected.end(), old.begin() + 3, old.end());
@@ -65,6 +67,7 @@ TEST_F(TrackListOps, AddingPastTheCapacityKeepsEveryEntryTakesTheFirstFilesAndTe
 TEST_F(TrackListOps, AMultiSelectionKeepsItsOrderAndOpensTheFirstWhenStopped) {
     std::string a = rampTrack("sel-a.wav", 500), b = rampTrack("sel-b.wav", 500), c = rampTrack("sel-c.wav", 500);
     player->addPaths({a, b, c}, true);
+    player->waitForOpenings();
     EXPECT_EQ(entries(), (std::vector<std::string>{a, b, c}));
     EXPECT_EQ(list().currentIndex, 0);
     EXPECT_EQ(player->getCurrentSource(), player->sourceAt(1)) << "the first entry was opened";
@@ -77,6 +80,7 @@ TEST_F(TrackListOps, AMultiSelectionDuringPlaybackLeavesThePlayingTrackAlone) {
     player->openTrack();
     player->setPlaying(true);
     player->addPaths({"/x/one.mp3", "/x/two.mp3"}, true);
+    player->waitForOpenings();
     EXPECT_EQ(editor().openErrors, 0) << "nothing was opened";
     EXPECT_EQ(list().count, 3);
 }

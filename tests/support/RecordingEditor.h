@@ -31,7 +31,11 @@ public:
         std::lock_guard<std::mutex> guard(mutex);
         tempos.push_back(bpm);
     }
-    void showOpenError() override { ++openErrors; }
+    void showOpenError(const char* reason) override {
+        std::lock_guard<std::mutex> guard(mutex);
+        openReasons.push_back(reason ? reason : "");
+        ++openErrors;
+    }
     void showTrackFacts(int32_t bitRate, float seconds, bool stereo) override {
         std::lock_guard<std::mutex> guard(mutex);
         facts.push_back({bitRate, seconds, stereo});
@@ -53,5 +57,6 @@ public:
     std::vector<Time> times;
     std::vector<bool> overviewRefreshes;
     std::atomic<int> openErrors{0};
+    std::vector<std::string> openReasons;
     std::mutex mutex;
 };
