@@ -310,7 +310,7 @@ void FlacSource::loadFunc(const LoaderRun& run) {
             ended = true;
             break;
         }
-        if (step % framesBetweenPauses == 0) platform::sleepMs(1);
+        if (step % framesBetweenPauses == 0) loaderPause();
     }
     walker.close();
     if (ended && !run.stopped() && target.total > 0) {

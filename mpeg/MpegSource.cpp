@@ -280,7 +280,7 @@ void MpegSource::loadFunc(const LoaderRun& run) {
         if (++frames % 32 == 0 && player)
             player->loadProgress(static_cast<int32_t>(std::min<int64_t>(total, std::numeric_limits<int32_t>::max())));
         if (frames % framesBetweenPauses == 0)
-            platform::sleepMs(1);
+            loaderPause();
         else
             std::this_thread::yield();
     }

@@ -10,11 +10,16 @@ jobs=$(nproc)
 
 scripts/setup.sh
 
+# Everything the run writes for a while (logs, test folders, fuzzers' files,
+# xvfb-run's) goes into a folder of its own, removed when the run ends.
+run_tmp=$(mktemp -d)
+export TMPDIR=$run_tmp
+
 # The Windows builds need only the native build's skin: they are made on the
 # side while the tests below run (much of which is waiting), and tested last.
 windows=${TUNEDECK_WINDOWS:-1}
 # Nothing started in the background outlives the run.
-trap 'kill $(jobs -p) 2>/dev/null || true' EXIT
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$run_tmp"' EXIT
 if [ "$windows" = 1 ]; then
   windows_log=$(mktemp)
   scripts/windows-test.sh build > "$windows_log" 2>&1 &
@@ -49,14 +54,15 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 echo "== fuzz targets (at ${SECONDS} s)"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
       -DCMAKE_CXX_COMPILER=clang++ -DTUNEDECK_FUZZ=ON -DTUNEDECK_TESTS=ON -DTUNEDECK_BENCH=OFF
-cmake --build build-fuzz --target fuzz_wav fuzz_track_list fuzz_mpeg fuzz_flac fuzz_store_file fuzz_deck_state
+cmake --build build-fuzz --target fuzz_wav fuzz_track_list fuzz_mpeg fuzz_flac fuzz_store_file fuzz_deck_state \
+  fuzz_equaliser
 seconds=${FUZZ_SECONDS:-20}
 # Each target for its time, one after the other; stops at the first failure.
 run_fuzzers() {
   for target in "$@"; do
     local work
     work=$(mktemp -d)
-    cp tests/fuzz/corpus/"$target"/* "$work"/
+    cp tests/fuzz/corpus/"$target"/* "$work"/ 2>/dev/null || true
     echo "-- fuzz_$target"
     if ! ASAN_OPTIONS=detect_leaks=0 build-fuzz/tests/fuzz_"$target" -max_total_time="$seconds" -max_len=65536 \
          -artifact_prefix="$work/" "$work" > "$work.log" 2>&1; then
@@ -70,7 +76,7 @@ run_fuzzers() {
 }
 # A fuzzer keeps one core busy for a fixed time: two lanes of them run beside
 # the Windows tests, which mostly wait on wine.
-fuzz_lanes=("wav mpeg store_file" "track_list flac deck_state")
+fuzz_lanes=("wav mpeg store_file equaliser" "track_list flac deck_state")
 fuzz_logs=()
 fuzzing=()
 for lane in "${fuzz_lanes[@]}"; do

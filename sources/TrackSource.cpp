@@ -8,8 +8,19 @@
 #include <cstring>
 
 #include "log/DebugLog.h"
+#include "platform/Clock.h"
 
 bool LoaderRun::stopped() const { return stop_.load(std::memory_order_relaxed) || source_.isStopping(); }
+
+namespace {
+std::atomic<bool> loadersPause{true};
+}
+
+void TrackSource::pauseLoaders(bool on) { loadersPause = on; }
+
+void TrackSource::loaderPause() {
+    if (loadersPause.load(std::memory_order_relaxed)) platform::sleepMs(1);
+}
 
 TrackSource::~TrackSource() { stopLoader(); }
 

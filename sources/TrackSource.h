@@ -90,6 +90,10 @@ public:
     // length (0 while they have not): playback ends there, not at a guess.
     virtual int32_t decodedEnd() const { return 0; }
 
+    // Loaders pause a moment between blocks so as not to compete with the
+    // audio thread; fuzzers, which walk thousands of files, turn that off.
+    static void pauseLoaders(bool on);
+
     // Stops the loader of the open file (its walk is left unfinished).
     void stopLoading();
 
@@ -114,6 +118,8 @@ protected:
     // the bytes of fileName, read into memory, with their log lines. Null when
     // the file cannot be read.
     std::shared_ptr<const platform::FileBytes> readFileWithDefaults(int32_t defaultBitRate);
+    // The loaders' pause between blocks.
+    static void loaderPause();
     // Ends the running loader before the derived source goes away.
     void stopLoader();
     // True when path ends with extension, whatever the case.

@@ -136,7 +136,7 @@ void WavSource::loadFunc(const LoaderRun& run) {
         drawOverview(static_cast<int32_t>(i), static_cast<int32_t>(std::min<int64_t>(i + loaderBlock, INT32_MAX)),
                      total, left, right);
         if (++blocks % 32 == 0 && player) player->loadProgress(static_cast<int32_t>(std::min<int64_t>(i + loaderBlock, INT32_MAX)));
-        platform::sleepMs(1);
+        loaderPause();
         if (run.stopped()) {
             i += loaderBlock;
             break;

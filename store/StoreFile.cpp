@@ -310,7 +310,9 @@ bool TrackInfoStore::writeStoreFile() {
     if (disk) std::fclose(disk);
     if (!written) {
         writeLog("store file not written\n");
-        platform::dialogs().showMessage("The track information could not be written", "Error mp3Infos");
+        platform::dialogs().showMessage("The track facts could not be saved in " + storePath +
+                                            ": the folder may be read-only or the disk full. Nothing else is lost.",
+                                        "tunedeck: track store");
         return false;
     }
     const std::string text = summaryText(summary);

@@ -16,7 +16,7 @@
 
 namespace {
 const char* const headerName = "sharedMemTrakVoxInfos";
-const char* const errorCaption = "Error mp3Infos";
+const char* const errorCaption = "tunedeck: track store";
 constexpr size_t headerBytes = sizeof(TrackInfoHeader) + platform::SharedLock::bytes;
 
 std::string recordName(int32_t index) {
@@ -47,7 +47,9 @@ TrackInfoStore::TrackInfoStore(const std::string& path, const std::string& seed)
     bool existed = false;
     headerBlock = platform::SharedMemory::open(headerName, headerBytes, existed);
     if (!headerBlock) {
-        platform::dialogs().showMessage("csHandle can not be created", errorCaption);
+        platform::dialogs().showMessage("The track store could not be opened: not enough shared memory. Tracks still "
+                                        "play; their facts (length, tempo, overview) will not be kept.",
+                                        errorCaption);
         return;
     }
     header = reinterpret_cast<TrackInfoHeader*>(headerBlock->data());
@@ -85,7 +87,7 @@ TrackInfoStore::~TrackInfoStore() {
         stopFlag = true;
     }
     stopSignal.notify_all();
-    if (!refreshThread.waitFor(1000)) platform::dialogs().showMessage("timeout waiting mp3inf", "mp3inf");
+    if (!refreshThread.waitFor(1000)) writeLog("Store refresher slow to stop\n");
     refreshThread.join();
     if (!header) return;
     const bool lastInProcess = --instancesInProcess == 0;
@@ -140,7 +142,11 @@ bool TrackInfoStore::mapRecord(int32_t index) {
     std::string name = recordName(index);
     auto block = platform::SharedMemory::open(name, sizeof(TrackInfoRecord), existed);
     if (!block) {
-        platform::dialogs().showMessage(name, errorCaption);
+        // Said once: every later track would say it again.
+        if (!memoryFailed)
+            platform::dialogs().showMessage("The track store has run out of shared memory. Tracks still play; the "
+                                            "facts of tracks not yet known will not be kept.",
+                                            errorCaption);
         memoryFailed = true;
         return false;
     }
@@ -242,12 +248,12 @@ TrackInfoRecord TrackInfoStore::getRecord(const int32_t signature[4], const char
             if (!r || strncmp(r->name, name, sizeof r->name) != 0) continue;
             char text[1400];
             std::snprintf(text, sizeof text,
-                          "%s is named as another file with different tags\nIt is probably the same file compressed "
-                          "differently\nConsider them as being identicals in mp3inf records ?",
+                          "%s has the name of a track the store knows, but other contents.\nIt is probably the "
+                          "same music encoded differently.\nUse what the store knows of it (length, tempo, overview)?",
                           path);
             // Without a person to ask (a track opened by MIDI or at the end of
             // the previous one) the answer is No.
-            if (mayAsk && platform::dialogs().askYesNo(text, "trakvox.dll")) {
+            if (mayAsk && platform::dialogs().askYesNo(text, "tunedeck: track store")) {
                 std::memcpy(r->signature, signature, sizeof r->signature);
                 found = r;
             }

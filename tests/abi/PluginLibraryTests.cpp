@@ -222,6 +222,7 @@ TEST(PluginLibraries, TheCompactAndTheFullBuildInOneProcessShareOneStore) {
     std::error_code error;
     EXPECT_EQ(std::filesystem::file_size(folder / "trakvox.dat", error), 4u)
         << "the last one wrote the (empty) store file";
+    std::filesystem::remove_all(folder, error);
 }
 
 } // namespace

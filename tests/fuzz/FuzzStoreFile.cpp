@@ -4,13 +4,27 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "store/TrackInfoStore.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/tunedeck-fuzz-store-" + std::to_string(getpid()) + ".dat";
+    // A folder of this run's own, gone when the run ends.
+    static const std::filesystem::path folder = [] {
+        auto made = std::filesystem::temp_directory_path() / ("tunedeck-fuzz-store-" + std::to_string(getpid()));
+        std::filesystem::create_directories(made);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(std::filesystem::temp_directory_path() /
+                                            ("tunedeck-fuzz-store-" + std::to_string(getpid())),
+                                        ignored);
+        });
+        return made;
+    }();
+    static const std::string path = (folder / "trakvox.dat").string();
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return 0;
     if (size) std::fwrite(data, 1, size, file);

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,10 +23,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // answers nothing and installs itself.
     static ScriptedDialogsBase silent;
     static TrackPlayer* player = new TrackPlayer(host, fullProfile);
-    static const std::string folder = "/tmp/tunedeck-fuzz-lists-" + std::to_string(getpid()) + "/";
+    // A folder of this run's own, gone when the run ends.
+    static const std::string folder = [] {
+        auto made = std::filesystem::temp_directory_path() / ("tunedeck-fuzz-lists-" + std::to_string(getpid()));
+        std::filesystem::create_directories(made);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(std::filesystem::temp_directory_path() /
+                                            ("tunedeck-fuzz-lists-" + std::to_string(getpid())),
+                                        ignored);
+        });
+        return made.string() + "/";
+    }();
     static const std::string listPath = folder + "set.m3u";
-    static bool made = (std::system(("mkdir -p " + folder).c_str()), true);
-    (void)made;
 
     FILE* file = std::fopen(listPath.c_str(), "wb");
     if (!file) return 0;
@@ -38,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     player->addFiles(buffer, sizeof buffer, false);
     // The raw bytes as a multi-selection buffer, bounded by their size.
     player->addFiles(reinterpret_cast<const char*>(data), size, false);
+    player->waitForOpenings();
     char output[4096];
     player->readTrackList(listPath.c_str(), output, sizeof output);
     player->saveTrackList((folder + "saved.m3u").c_str());

@@ -2,8 +2,6 @@
 // source and once for the FLAC source): opening, the loader's walk with its
 // index and overview, and reads at mixed positions and ratios, accumulating
 // and replacing, forwards and backwards.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -28,18 +26,16 @@ public:
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/tunedeck-fuzz-" + std::to_string(getpid()) + FUZZED_EXTENSION;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return 0;
-    if (size) std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    // The bytes go to the source as a read file's would, with no file.
+    auto bytes = platform::FileBytes::copyOf(data, size);
+    if (!bytes) return 0;
+    TrackSource::pauseLoaders(false);
 
     static uint8_t pixels[TrackSource::overviewBytes];
     CountingOwner owner;
     FuzzedSource source(&owner);
-    // The walk pauses a millisecond a frame, so only some inputs take it.
-    source.setBitmap(size > 0 && (data[0] & 7) == 0 ? pixels : nullptr);
-    if (!source.setFile(path.c_str())) return 0;
+    source.setBitmap((data[0] & 7) == 0 ? pixels : nullptr);
+    if (!source.setFile("fuzzed" FUZZED_EXTENSION, bytes, true)) return 0;
     source.stopLoading();
     source.walk();
     float left[700], right[700];

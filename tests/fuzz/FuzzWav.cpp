@@ -1,8 +1,6 @@
 // Feeds arbitrary bytes to the WAV source as a ".wav" file: the chunk walk,
 // reads at several speeds and positions, wrap and accumulate, the signature
 // and the loader must all stay inside the file.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -16,10 +14,6 @@ class NoOwner : public SourceOwner {
     void loadProgress(int32_t) override {}
 };
 
-const std::string& fuzzPath() {
-    static const std::string path = "/tmp/tunedeck-fuzz-" + std::to_string(getpid()) + ".wav";
-    return path;
-}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -27,17 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (format.sampleData && (format.sampleData < data || format.sampleData + format.dataBytes > data + size))
         __builtin_trap();
 
-    FILE* file = std::fopen(fuzzPath().c_str(), "wb");
-    if (!file) return 0;
-    if (size) std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    // The bytes go to the source as a read file's would, with no file.
+    auto bytes = platform::FileBytes::copyOf(data, size);
+    if (!bytes) return 0;
+    TrackSource::pauseLoaders(false);
 
     // The overview outlives the source, whose loader draws into it.
     static uint8_t pixels[TrackSource::overviewBytes];
     NoOwner owner;
     WavSource source(&owner);
     source.setBitmap(pixels);
-    if (!source.setFile(fuzzPath().c_str())) return 0;
+    if (!source.setFile("fuzzed.wav", bytes, true)) return 0;
     float left[300], right[300];
     float* outs[2] = {left, right};
     int32_t length = source.getLength();

@@ -99,8 +99,9 @@ TEST(TrackInfoStore, ASameNamedFileIsOfferedAndYesMakesItTheSameTrack) {
     EXPECT_EQ(store.getRecord(sigB, "/elsewhere/song.mp3", true).flags, 0);
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0],
-              "trakvox.dll: /elsewhere/song.mp3 is named as another file with different tags\nIt is probably the "
-              "same file compressed differently\nConsider them as being identicals in mp3inf records ?");
+              "tunedeck: track store: /elsewhere/song.mp3 has the name of a track the store knows, but other "
+              "contents.\nIt is probably the same music encoded differently.\nUse what the store knows of it "
+              "(length, tempo, overview)?");
     EXPECT_EQ(store.getRecord(sigB, "/elsewhere/other.mp3", true).flags, 0);
     EXPECT_EQ(dialogs.questions.size(), 1u) << "another name asks nothing";
     EXPECT_EQ(store.getRecord(sigB, "/elsewhere/song.mp3", false).flags, 0);
@@ -244,9 +245,22 @@ TEST(StoreFolder, TheHostsDirectoryIsNormalisedAndAFilePathCutBack) {
 // where they were found, and the old file is left as it was. Run as an
 // unprivileged user (root writes any folder).
 TEST(StoreFolder, AFolderThatTakesNoNewFilesSendsTheFactsToTheUsersFolder) {
-    char folderName[] = "/tmp/tunedeck-ro-XXXXXX", homeName[] = "/tmp/tunedeck-home-XXXXXX";
+    const std::string temp = std::filesystem::temp_directory_path().string();
+    std::string folderTemplate = temp + "/tunedeck-ro-XXXXXX", homeTemplate = temp + "/tunedeck-home-XXXXXX";
+    char* folderName = folderTemplate.data();
+    char* homeName = homeTemplate.data();
     ASSERT_NE(mkdtemp(folderName), nullptr);
     ASSERT_NE(mkdtemp(homeName), nullptr);
+    // Both folders go when the test ends, however it ends.
+    struct Tidy {
+        std::string a, b;
+        ~Tidy() {
+            chmod(a.c_str(), 0755);
+            std::error_code ignored;
+            std::filesystem::remove_all(a, ignored);
+            std::filesystem::remove_all(b, ignored);
+        }
+    } tidy{folderName, homeName};
     const std::string folder = std::string(folderName) + "/", storePath = folder + "trakvox.dat";
     {
         TrackInfoStore store(storePath);

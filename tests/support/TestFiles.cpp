@@ -25,14 +25,25 @@ void putId(std::vector<uint8_t>& out, const char* id) {
 } // namespace
 
 std::string tempPath(const std::string& name) {
-    static const std::string folder = [] {
-        auto dir = std::filesystem::temp_directory_path() / ("tunedeck-tests-" + std::to_string(platform::processId()));
-        // A folder left by an earlier process with the same id starts empty.
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        return dir.string();
-    }();
-    return platform::paths::join(folder, name);
+    // The process's own folder, made at its first use and removed with
+    // everything in it when the process ends.
+    struct Folder {
+        std::string path;
+        Folder() {
+            auto dir =
+                std::filesystem::temp_directory_path() / ("tunedeck-tests-" + std::to_string(platform::processId()));
+            // A folder left by an earlier process with the same id starts empty.
+            std::filesystem::remove_all(dir);
+            std::filesystem::create_directories(dir);
+            path = dir.string();
+        }
+        ~Folder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static const Folder folder;
+    return platform::paths::join(folder.path, name);
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
