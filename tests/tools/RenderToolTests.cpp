@@ -1,4 +1,6 @@
 // Runs tunedeck-render as a user would and checks what it wrote.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -18,8 +20,9 @@ struct Rendered {
     std::vector<float> left, right;
 };
 
+// The tool must return: a time-out's status (124) says it hung.
 int run(const std::string& arguments) {
-    std::string command = std::string(TUNEDECK_RENDER) + " " + arguments + " > /dev/null 2>&1";
+    std::string command = "timeout 60 " + std::string(TUNEDECK_RENDER) + " " + arguments + " > /dev/null 2>&1";
     int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -91,6 +94,23 @@ float loudest(const Rendered& r) {
     float peak = 0.0f;
     for (float sample : r.left) peak = std::max(peak, std::abs(sample));
     return peak;
+}
+
+TEST(RenderTool, PipesNamedAsATrackAListOrInASavedSessionNeitherHangNorPlay) {
+    const std::string pipeTrack = testdata::tempPath("pipe.mp3"), pipeList = testdata::tempPath("pipe.m3u");
+    ASSERT_EQ(mkfifo(pipeTrack.c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(pipeList.c_str(), 0600), 0);
+    const std::string output = testdata::tempPath("render-pipes.wav"), state = testdata::tempPath("pipes.state");
+    EXPECT_EQ(run("--seconds 0.1 --out " + output + " " + pipeTrack + " " + pipeList), 0);
+    EXPECT_EQ(loudest(readFloatWav(output)), 0.0f);
+
+    // A saved session whose track has since become a pipe.
+    const std::string saved = track(44100);
+    ASSERT_EQ(run("--seconds 0.1 --state-out " + state + " --out " + output + " " + saved), 0);
+    std::remove(saved.c_str());
+    ASSERT_EQ(mkfifo(saved.c_str(), 0600), 0);
+    EXPECT_EQ(run("--seconds 0.1 --state-in " + state + " --out " + output), 0);
+    EXPECT_EQ(loudest(readFloatWav(output)), 0.0f);
 }
 
 // Host parameters act whether the window is open or not, as automation
