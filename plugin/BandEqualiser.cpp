@@ -70,15 +70,21 @@ void BandEqualiser::process(float* const* out, int32_t frames, const Settings& s
         const double hz = finiteOr(settings.crossoverHz[x], 0);
         targetOctaves[x] = hz > 0 ? std::clamp(std::log2(hz), lowest, highest) : lowest;
     }
-    // A second edge at or below the first leaves the middle band empty: the
-    // middle then plays with the top band's gain, and the two are the top.
+    // An edge at 0 Hz leaves the bass band empty, and a second edge at or
+    // below the first leaves the middle one empty: an empty band plays with
+    // the gain of the band above it. The filters stay where they are, so no
+    // edge sweeps through the sound between bands of different gains (that
+    // would thump); the two halves of a crossover add up to an allpass
+    // wherever it stands.
+    const bool bassEmpty = !(finiteOr(settings.crossoverHz[0], 0) > 0);
     const bool middleEmpty = targetOctaves[1] <= targetOctaves[0];
-    if (middleEmpty) targetOctaves[1] = targetOctaves[0];
+    if (bassEmpty && started) targetOctaves[0] = octaves[0];
     const double level = std::clamp(finiteOr(settings.level, 0), 0.0, 1.0);
     double targetGains[3];
     for (int b = 0; b < 3; ++b)
         targetGains[b] = settings.cuts[b] ? 0.0 : std::clamp(finiteOr(settings.gains[b], 0), 0.0, 1.0) * level;
     if (middleEmpty) targetGains[1] = targetGains[2];
+    if (bassEmpty) targetGains[0] = targetGains[1];
     const bool plain = targetGains[0] == targetGains[1] && targetGains[1] == targetGains[2];
 
     bool filtersWarm = started && plainWeight < 1.0;

@@ -107,6 +107,7 @@ void TrackPlayer::insertEntry(const char* path) {
 const char* TrackPlayer::readListLines(const char* listPath, std::vector<std::string>& lines) const {
     platform::FileBytes::Read file =
         FileReader::read(listPath ? listPath : "", largestList, [this] { return openerQuit.load(); });
+    if (file.problem == platform::FileBytes::Problem::TooLarge) return "larger than a track list can be";
     if (!file.bytes) return platform::describe(file.problem);
     std::string line;
     auto keep = [&] {
@@ -251,7 +252,8 @@ void TrackPlayer::addFilesNow(const std::vector<char>& buffer, bool openAfter) {
         refreshList();
         return;
     }
-    if (oneTrackOrList || !playing) requestOpen();
+    // An entry that cannot be opened is stepped over, as at a track's end.
+    if (oneTrackOrList || !playing) requestOpen(+1);
     {
         std::lock_guard<std::recursive_mutex> guard(listMutex);
         std::fill(std::begin(tracks.selected), std::end(tracks.selected), false);

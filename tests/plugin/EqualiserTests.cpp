@@ -121,6 +121,19 @@ TEST_F(Equaliser, TheBandsAddUpFlatAndEachGainActsOnItsBand) {
     EXPECT_NEAR(levelWith(2923, 0.5f, 0.5f, 0.5f), reference - 20, 0.1) << "volume 0.5 is -20 dB";
 }
 
+TEST_F(Equaliser, EmptyingTheBassBandNeitherThumpsNorRaisesTheLevel) {
+    // A 100 Hz tone of peak 0.5 in a bass band at 0.4; the first crossover
+    // goes to its bottom, which leaves no bass band: the tone then plays with
+    // the middle band's 0.5, and nothing on the way is louder than that.
+    play(tone(100, "wav"));
+    player->setParameter(TrackPlayer::EqBass, 0.4f);
+    player->setParameter(TrackPlayer::EqCut1, 0.3f);
+    renderFor(22050, 512);
+    player->setParameter(TrackPlayer::EqCut1, 0.0f);
+    const float most = peak(renderFor(44100, 512));
+    EXPECT_LE(most, 0.5f * 0.5f * 1.02f) << 20 * std::log10(most / 0.25f) << " dB over the settled level";
+}
+
 TEST_F(Equaliser, RandomAutomationOfEveryBandControlNeverRaisesThePeakPastTheBandGainsOnEveryKindOfTrack) {
     constexpr int seconds = 20;
     const int32_t equaliserParameters[] = {TrackPlayer::EqCut1,   TrackPlayer::EqCut2,    TrackPlayer::EqBass,

@@ -88,7 +88,7 @@ TEST_F(HostileFiles, ListsThatAreFifosDevicesOrTooLargeAreNotReadAndTheAddSaysSo
     const struct {
         std::string list;
         const char* reason;
-    } cases[] = {{fifo("pipe.m3u"), "not a file"}, {zero, "not a file"}, {huge, "too large to hold in memory"}};
+    } cases[] = {{fifo("pipe.m3u"), "not a file"}, {zero, "not a file"}, {huge, "larger than a track list can be"}};
     for (const auto& c : cases) {
         dialogs.messages.clear();
         mustReturn("adding a list", [&] {
