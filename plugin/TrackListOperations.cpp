@@ -413,6 +413,8 @@ void TrackPlayer::playRow(int32_t row) {
         std::fill(std::begin(tracks.selected), std::end(tracks.selected), false);
         tracks.selected[entry] = true;
     }
+    // The list shows the choice at once; the track follows from the opener.
+    refreshList();
     requestOpen();
 }
 
