@@ -49,12 +49,16 @@ void BandEqualiser::design(Coefficients& c, double hz, double rate) {
     }
 }
 
-void BandEqualiser::reset() {
+void BandEqualiser::clearFilters() {
     for (auto& row : lows)
         for (Section& s : row) s = Section{};
     for (auto& row : highs)
         for (Section& s : row) s = Section{};
     for (Section& s : bassAllpass) s = Section{};
+}
+
+void BandEqualiser::reset() {
+    clearFilters();
     started = false;
 }
 
@@ -127,11 +131,7 @@ void BandEqualiser::process(float* const* out, int32_t frames, const Settings& s
             continue;
         }
         if (!filtersWarm) {
-            for (auto& row : lows)
-                for (Section& s : row) s = Section{};
-            for (auto& row : highs)
-                for (Section& s : row) s = Section{};
-            for (Section& s : bassAllpass) s = Section{};
+            clearFilters();
             filtersWarm = true;
         }
 

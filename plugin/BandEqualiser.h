@@ -45,6 +45,7 @@ private:
         double a1[3], a2[3], a3[3], k[3]; // one per Butterworth pole pair
     };
     static void design(Coefficients& c, double hz, double rate);
+    void clearFilters();
 
     // Per crossover: six lowpass and six highpass sections (three pole pairs,
     // each twice); the bass band's allpass: three sections.
