@@ -13,6 +13,8 @@ scripts/setup.sh
 # Everything the run writes for a while (logs, test folders, fuzzers' files,
 # xvfb-run's) goes into a folder of its own, removed when the run ends.
 run_tmp=$(mktemp -d)
+# Tests that drop to an unprivileged user make their folders in here too.
+chmod 755 "$run_tmp"
 export TMPDIR=$run_tmp
 
 # The Windows builds need only the native build's skin: they are made on the
