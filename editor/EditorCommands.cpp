@@ -1,5 +1,5 @@
-// What the editor's controls do to the player, and the commands (host
-// parameters, MIDI) that move the controls as if a person had.
+// What the editor's controls do: each calls the player's action, and the
+// controls then show the player's values.
 #include <algorithm>
 #include <cmath>
 
@@ -14,30 +14,13 @@ namespace {
 constexpr float jumpBeats[8] = {0.5f, 1.0f, 2.0f, 3.0f, 4.0f, 6.0f, 8.0f, 16.0f};
 constexpr uint32_t doubleClickMs = 400;
 
-// One record of presses and one of releases for the whole process: a
-// double click is two presses on the same tag within 400 ms.
-struct ClickRecord {
-    Relaxed<uint32_t> time{0};
-    Relaxed<int32_t> tag{-1};
-};
-ClickRecord lastPress;
-ClickRecord lastRelease;
-
 bool isSlider(const Control* control) { return dynamic_cast<const Slider*>(control) != nullptr; }
-
-// The value a command gives a control that stands at current.
-float commandedValue(float current, float value) {
-    if (value < 0.0f) return 1.0f - current;
-    if (value <= 1.0f) return value;
-    if (value < 2.0f) return std::max(current - (value - 1.0f), 0.0f);
-    if (value > 2.0f && value < 3.0f) return std::min(current + (value - 2.0f), 1.0f);
-    return current;
-}
 } // namespace
 
-// Timed by the events themselves where they say when they happened: two
-// clicks that reach the idle together are still two clicks apart.
-bool PlayerEditor::isDoubleClick(const Control* control, const Canvas* canvas) const {
+// A double click is two presses on the same control of this deck within
+// 400 ms, timed by the events themselves where they say when they happened:
+// two clicks that reach the idle together are still two clicks apart.
+bool PlayerEditor::isDoubleClick(const Control* control, const Canvas* canvas) {
     const uint32_t now = canvas && canvas->getEventTime() ? canvas->getEventTime() : platform::tickCount();
     ClickRecord& record = control->getValue() != 0.0f ? lastPress : lastRelease;
     const bool twice = now - record.time < doubleClickMs && record.tag == control->getTag();
@@ -102,18 +85,13 @@ void PlayerEditor::dispatch(Control* control, Canvas* canvas, bool doubleClick) 
         if (!release) break;
         parts.position->setValue(0.0f);
         player.seek(0.0f);
-        if (!canvas) return;
-        parts.position->draw(*canvas);
+        if (canvas) parts.position->draw(*canvas);
         break;
     case Role::Next:
         if (release) player.forward();
         break;
     case Role::PitchReset:
-        if (!release) break;
-        parts.pitch->setValue(0.5f);
-        if (parts.secondPitch) parts.secondPitch->setValue(0.5f);
-        player.setPitch(0.5f);
-        update();
+        if (release) player.resetPitch();
         break;
     case Role::TimeMode:
         if (!click) break;
@@ -130,35 +108,15 @@ void PlayerEditor::dispatch(Control* control, Canvas* canvas, bool doubleClick) 
     case Role::AutoRewind: player.setAutoRewind(static_cast<int32_t>(2.0f * value)); break;
     case Role::Position: player.seek(value); break;
     case Role::Pitch:
-        if (parts.secondPitch) parts.secondPitch->setValue(value);
-        player.setPitch(value);
-        break;
-    case Role::SecondPitch:
-        parts.pitch->setValue(value);
-        player.setPitch(value);
-        break;
+    case Role::SecondPitch: player.setPitch(value); break;
     case Role::EqReset:
-        if (!release) break;
-        resetEqualiser();
-        if (canvas) {
-            for (Slider* slider : {parts.crossovers[0], parts.crossovers[1], parts.gains[0], parts.gains[1], parts.gains[2]})
-                slider->draw(*canvas);
-        }
-        update();
+        if (release) player.resetEqualiser();
         break;
     case Role::Cut: player.setCut(role.index, value > 0.0f); break;
-    case Role::Crossover1:
-    case Role::Crossover2: {
-        // The crossover moved pushes or pulls the other one along.
-        Slider* moved = parts.crossovers[role.role == Role::Crossover1 ? 0 : 1];
-        Slider* other = parts.crossovers[role.role == Role::Crossover1 ? 1 : 0];
-        if (parts.crossovers[1]->getValue() < parts.crossovers[0]->getValue()) other->setValue(moved->getValue());
-        update();
-        sendEqualiser();
-        break;
-    }
-    case Role::Gain:
-    case Role::Volume: sendEqualiser(); break;
+    case Role::Crossover1: player.setCrossover(0, value); break;
+    case Role::Crossover2: player.setCrossover(1, value); break;
+    case Role::Gain: player.setGain(role.index, value); break;
+    case Role::Volume: player.setVolume(value); break;
     case Role::ListUp:
         if (click) player.moveSelectedUp();
         break;
@@ -186,8 +144,11 @@ void PlayerEditor::dispatch(Control* control, Canvas* canvas, bool doubleClick) 
     case Role::JumpForward:
         if (release) player.move(jumpBeats[role.index]);
         break;
-    case Role::Loop: selectLoop(role.index, value > 0.0f); break;
+    case Role::Loop: player.selectLoop(role.index, value > 0.0f); break;
     }
+    // What the action changed besides this control (the other pitch slider,
+    // a crossover pushed along, the loop group) shows at once.
+    showValues(player.takeChangedParameters());
     if (canvas && windowOpen && frame && frame->isChild(control)) control->update(*canvas);
 }
 
@@ -224,95 +185,29 @@ void PlayerEditor::pollFileChoice() {
         player.addChosenFiles(chosen);
 }
 
-void PlayerEditor::sendEqualiser() {
-    const float crossovers[2] = {parts.crossovers[0]->getValue(), parts.crossovers[1]->getValue()};
-    const float gains[3] = {parts.gains[0]->getValue(), parts.gains[1]->getValue(), parts.gains[2]->getValue()};
-    player.setEqualiser(crossovers, gains, parts.volume->getValue());
-}
-
-void PlayerEditor::resetEqualiser() {
-    parts.crossovers[0]->setValue(0.33f);
-    parts.crossovers[1]->setValue(0.67f);
-    for (Slider* gain : parts.gains) gain->setValue(0.5f);
+void PlayerEditor::showValues(uint32_t changed) {
+    if (!changed) return;
+    const auto has = [changed](int32_t index) { return (changed >> index & 1u) != 0; };
+    const auto show = [this](Control* control, float value) {
+        if (!control || control->getValue() == value) return;
+        control->setValue(value);
+        control->setDirty(true);
+    };
+    if (has(TrackPlayer::Playing)) show(parts.play, player.getParameter(TrackPlayer::Playing));
+    if (has(TrackPlayer::AutoRewind)) show(parts.autoRewind, player.getParameter(TrackPlayer::AutoRewind));
+    if (has(TrackPlayer::Pitch)) {
+        show(parts.pitch, player.getParameter(TrackPlayer::Pitch));
+        show(parts.secondPitch, player.getParameter(TrackPlayer::Pitch));
+    }
+    for (int32_t which = 0; which < 2; ++which)
+        if (has(TrackPlayer::EqCut1 + which)) show(parts.crossovers[which], player.getCrossover(which));
     for (int32_t band = 0; band < 3; ++band) {
-        parts.cuts[band]->setValue(0.0f);
-        player.setCut(band, false);
+        if (has(TrackPlayer::EqBass + band)) show(parts.gains[band], player.getGain(band));
+        if (has(TrackPlayer::CutBass + band)) show(parts.cuts[band], player.isCut(band) ? 1.0f : 0.0f);
     }
-    sendEqualiser();
-}
-
-// The loop buttons are a radio group in which the engaged one can also be
-// switched off; the player hears only of the loop asked for.
-void PlayerEditor::selectLoop(int32_t index, bool on) {
-    for (int32_t i = 0; i < EditorControls::loopCount; ++i)
-        if (i != index && parts.loops[i]->getValue() > 0.0f) parts.loops[i]->setValue(0.0f);
-    player.setLoop(on, static_cast<float>(static_cast<int32_t>(std::exp2(static_cast<float>(index)))) * 0.25f, index);
-    update();
-}
-
-void PlayerEditor::loopsOff() {
-    for (Control* loop : parts.loops)
-        if (loop->getValue() > 0.0f) {
-            loop->setValue(0.0f);
-            dispatch(loop, nullptr, false);
-        }
-}
-
-void PlayerEditor::receiveCommand(int32_t tag, float value) {
-    if (!onGuiThread()) {
-        // The title is read back from the player: a flag is all it needs.
-        if (tag == profile.titleTag) {
-            raise(PendingTitle);
-            return;
-        }
-        std::unique_lock<std::recursive_mutex> held(controlsLock, std::try_to_lock);
-        if (!held.owns_lock()) {
-            queued.push({tag, value});
-            postUpdate();
-            return;
-        }
-        takeQueuedCommands();
-        applyCommand(tag, value);
-        return;
-    }
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
-    takeQueuedCommands();
-    applyCommand(tag, value);
-}
-
-void PlayerEditor::takeQueuedCommandsIfFree() {
-    if (queued.empty()) return;
-    std::unique_lock<std::recursive_mutex> held(controlsLock, std::try_to_lock);
-    if (held.owns_lock()) takeQueuedCommands();
-}
-
-void PlayerEditor::takeQueuedCommands() {
-    CommandQueue::Command command{};
-    while (queued.pop(command)) applyCommand(command.tag, command.value);
-}
-
-float PlayerEditor::currentValue(const Control& control) const {
-    if (&control == parts.play) return player.isPlaying() ? 1.0f : 0.0f;
-    if (&control == parts.position) return player.getParameter(TrackPlayer::Position);
-    return control.getValue();
-}
-
-void PlayerEditor::applyCommand(int32_t tag, float value) {
-    writeLogf("Editor Receiving command : %d = %f - ", tag, static_cast<double>(value));
-    if (tag == profile.titleTag) {
-        refreshTitle();
-        return;
-    }
-    if (tag == profile.loopOffTag) {
-        loopsOff();
-        return;
-    }
-    for (int32_t entry = 0; entry < parts.tagCount; ++entry) {
-        Control* control = parts.byTag[entry];
-        if (!control || control->getTag() != tag) continue;
-        writeLogf("control = %d ", entry);
-        control->setValue(commandedValue(currentValue(*control), value));
-        dispatch(control, nullptr, false);
-        update();
-    }
+    if (has(TrackPlayer::Vol)) show(parts.volume, player.getVolume());
+    if (has(TrackPlayer::Loop))
+        for (int32_t i = 0; i < EditorControls::loopCount; ++i)
+            show(parts.loops[i], player.isLoopOn() && player.getLoopIndex() == i ? 1.0f : 0.0f);
+    postUpdate();
 }

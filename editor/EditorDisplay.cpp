@@ -31,10 +31,9 @@ void PlayerEditor::applyPendingDisplay() {
     if (!flags) return;
     if (flags & PendingFacts) setFactsDisplay(pendingBitRate, pendingDuration, pendingStereo);
     if (flags & PendingTime) setTimeDisplay(pendingFraction, pendingElapsed, pendingTotal);
-    if (flags & PendingPlaying) parts.play->setValue(pendingPlaying ? 1.0f : 0.0f);
     if (flags & PendingTempo) setTempoDisplay(pendingTempo);
     if (flags & PendingOpenError) showOpenErrorNow(pendingOpenReason);
-    if (flags & PendingTitle) refreshTitle();
+    if (flags & PendingTitle) showTitle();
     if (flags & PendingList) player.refreshList();
     if (flags & (PendingOverview | PendingOverviewForced)) refreshOverviewNow((flags & PendingOverviewForced) != 0);
 }
@@ -94,15 +93,6 @@ void PlayerEditor::showTime(float positionFraction, int32_t elapsedSeconds, int3
         });
 }
 
-void PlayerEditor::showPlaying(bool playing) {
-    display(
-        PendingPlaying, [&] { pendingPlaying = playing; },
-        [&] {
-            parts.play->setValue(playing ? 1.0f : 0.0f);
-            postUpdate();
-        });
-}
-
 void PlayerEditor::showTempo(float beatsPerMinute) {
     display(
         PendingTempo, [&] { pendingTempo = beatsPerMinute; },
@@ -122,7 +112,7 @@ void PlayerEditor::showOpenErrorNow(const char* reason) {
     showTitleMessage(text);
 }
 
-void PlayerEditor::refreshTitle() {
+void PlayerEditor::showTitle() {
     display(PendingTitle, [] {}, [&] {
         char name[TrackList::pathRoom];
         player.getTrackName(name, sizeof name);

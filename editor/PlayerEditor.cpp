@@ -50,9 +50,9 @@ bool PlayerEditor::open(void* parentWindow) {
     EditorBase::open(parentWindow);
     frame = new WindowView(Rect{0, 0, profile.editorWidth, profile.editorHeight}, parentWindow, *this);
     windowOpen = true;
-    // What changed while the window was closed is shown as it stands now;
-    // nothing is replayed to the player.
-    takeQueuedCommands();
+    // The window shows the deck as it stands now.
+    player.takeChangedParameters();
+    showValues(allParameters);
     applyPendingDisplay();
     showPlayerState();
     setPage(currentPage);
@@ -62,8 +62,6 @@ bool PlayerEditor::open(void* parentWindow) {
 
 // The player's own state wins over anything a control last showed.
 void PlayerEditor::showPlayerState() {
-    parts.play->setValue(player.isPlaying() ? 1.0f : 0.0f);
-    parts.autoRewind->setValue(static_cast<float>(player.getAutoRewind()) * 0.5f);
     copyOverviewIntoBitmap();
     parts.position->setDirty(true);
     player.refreshList();
@@ -72,15 +70,7 @@ void PlayerEditor::showPlayerState() {
 
 // The values the controls start with, which are the player's own.
 void PlayerEditor::setDefaults() {
-    parts.autoRewind->setValue(0.0f);
-    parts.play->setValue(0.0f);
-    parts.pitch->setValue(0.5f);
-    if (parts.secondPitch) parts.secondPitch->setValue(0.5f);
-    parts.crossovers[0]->setValue(0.33f);
-    parts.crossovers[1]->setValue(0.67f);
-    for (Slider* gain : parts.gains) gain->setValue(0.5f);
-    parts.volume->setValue(1.0f);
-    for (Control* cut : parts.cuts) cut->setValue(0.0f);
+    showValues(allParameters);
     parts.listScroll->setValue(0.0f);
     remainingTime = false;
 }
@@ -99,7 +89,7 @@ void PlayerEditor::close() {
 void PlayerEditor::idle() {
     if (!onGuiThread()) return;
     std::lock_guard<std::recursive_mutex> held(controlsLock);
-    takeQueuedCommands();
+    showValues(player.takeChangedParameters());
     pollFileChoice();
     if (!windowOpen) return;
     applyPendingDisplay();

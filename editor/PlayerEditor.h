@@ -1,19 +1,17 @@
 #pragma once
-// The player's editor: the deck's controls, through which a person, host
-// parameters and MIDI drive the player, and the window that shows them with
-// the player's track, time, tempo, list and overview. The controls live from
-// the player's start to its end; a window comes and goes and only shows them.
+// The player's editor: the deck's controls and the window that shows them
+// with the player's track, time, tempo, list and overview. The deck's values
+// are the player's: a person's edit calls the player's action, and the
+// controls show the player's values, read at each idle (and when the window
+// opens) for those the player marked changed.
 //
 // Who runs what:
 // - The GUI thread (the one that opens the window) opens, closes and idles
-//   the window, takes its mouse and keys, and is the only thread that draws.
-//   Every thread that touches a control holds `controlsLock`.
-// - Other threads (audio: MIDI, host automation, the end of a track; the
-//   opener and loader threads) never wait for the editor. Their display
-//   operations store values and raise flags, which the GUI thread applies at
-//   its next idle or when the window opens. Their commands act at once when
-//   the controls are free (a try-lock), otherwise they wait in a queue that
-//   the next command, the next audio block or the GUI thread takes in order.
+//   the window, takes its mouse and keys, and is the only thread that
+//   touches a control or draws; it holds `controlsLock` while it does.
+// - Other threads (audio, opener, loaders) never call into the controls:
+//   their display operations store values and raise flags, which the GUI
+//   thread applies at its next idle or when the window opens.
 // - The overview pixels live as long as the editor, open or closed: loaders
 //   draw into them.
 #include <atomic>
@@ -21,7 +19,6 @@
 #include <mutex>
 #include <thread>
 
-#include "editor/CommandQueue.h"
 #include "editor/EditorControls.h"
 #include "editor/SkinBitmaps.h"
 #include "gui/Control.h"
@@ -57,19 +54,15 @@ public:
 
     bool isOpen() const { return windowOpen; }
 
-    // Commands act with the window open or closed; tests watch them and the
-    // display operations by overriding them.
-    void receiveCommand(int32_t tag, float value) override;
+    // Tests watch the display operations by overriding them.
     void showTrackFacts(int32_t bitRate, float durationSeconds, bool stereo) override;
     void showTime(float positionFraction, int32_t elapsedSeconds, int32_t totalSeconds) override;
-    void showPlaying(bool playing) override;
     void showTempo(float beatsPerMinute) override;
     void showList(const char* const* rows, const bool* marks, int32_t currentRow, float scroll,
                   float fraction) override;
     void refreshOverview(bool force) override;
-    virtual void refreshTitle();
+    void showTitle() override;
     void showOpenError(const char* reason) override;
-    void takeQueuedCommandsIfFree() override;
 
     uint8_t* overviewPixels() override { return overviewMemory; }
 
@@ -84,7 +77,7 @@ public:
 
 private:
     enum Pending : uint32_t {
-        PendingTime = 1, PendingPlaying = 2, PendingTempo = 4, PendingFacts = 8, PendingList = 16,
+        PendingTime = 1, PendingTempo = 4, PendingFacts = 8, PendingList = 16,
         PendingTitle = 32, PendingOpenError = 64, PendingOverview = 128, PendingOverviewForced = 256
     };
 
@@ -105,16 +98,14 @@ private:
         if (windowOpen) show();
     }
     // GUI thread, controls held: what other threads left for it.
-    void takeQueuedCommands();
     void applyPendingDisplay();
-    void applyCommand(int32_t tag, float value);
+    static constexpr uint32_t allParameters = ~0u;
+    // Sets the controls of the parameters in changed (bit n for parameter
+    // n) to the player's values.
+    void showValues(uint32_t changed);
     void showRows(const char* const* rows, const bool* marks, int32_t currentRow, float scroll, float fraction);
     void dispatch(Control* control, Canvas* canvas, bool doubleClick);
-    bool isDoubleClick(const Control* control, const Canvas* canvas) const;
-    void sendEqualiser();
-    void resetEqualiser();
-    void selectLoop(int32_t index, bool on);
-    void loopsOff();
+    bool isDoubleClick(const Control* control, const Canvas* canvas);
     void setTimeDisplay(float fraction, int32_t elapsed, int32_t total);
     void setFactsDisplay(int32_t bitRate, float duration, bool stereo);
     void setTempoDisplay(float bpm);
@@ -124,9 +115,6 @@ private:
     void startFileChoice(bool save);
     void pollFileChoice();
     void showPlayerState();
-    // The value a command starts from: the player's for the controls whose
-    // state the player also changes on its own (play, position).
-    float currentValue(const Control& control) const;
     void setTitleText(const char* path, bool withCounter);
     // A message in the title's place, shortened in its middle if need be.
     void showTitleMessage(const char* text);
@@ -137,7 +125,12 @@ private:
     Relaxed<bool> windowOpen{false};
     std::atomic<std::thread::id> guiThread;
     std::recursive_mutex controlsLock;
-    CommandQueue queued;
+    // The last press and release, for double clicks on this deck's controls.
+    struct ClickRecord {
+        uint32_t time = 0;
+        int32_t tag = -1;
+    };
+    ClickRecord lastPress, lastRelease;
     SkinBitmaps skin;
     EditorControls parts;
     Bitmap* overviewBitmap = nullptr;
@@ -153,7 +146,6 @@ private:
     Relaxed<float> pendingFraction{0.0f};
     Relaxed<int32_t> pendingElapsed{0};
     Relaxed<int32_t> pendingTotal{0};
-    Relaxed<bool> pendingPlaying{false};
     Relaxed<float> pendingTempo{120.0f};
     Relaxed<const char*> pendingOpenReason{nullptr};
     Relaxed<int32_t> pendingBitRate{0};

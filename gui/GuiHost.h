@@ -21,4 +21,7 @@ public:
     virtual void endEdit(int32_t tag) = 0;
     // Files a person dropped on the window.
     virtual void filesDropped(const std::vector<std::string>& files) = 0;
+    // How the window's knobs follow a drag: 0 circular, 1 relative circular,
+    // 2 linear (the host's choice, for this window alone).
+    virtual int32_t knobMode() const { return 0; }
 };

@@ -1,6 +1,5 @@
 #include "gui/Knobs.h"
 
-#include <atomic>
 #include <cmath>
 
 #include "gui/WindowView.h"
@@ -10,12 +9,7 @@ constexpr double pi = 3.14159265358979323846;
 // The host's virtual keys for the arrows, and its shift modifier.
 constexpr unsigned char keyLeft = 11, keyUp = 12, keyRight = 13, keyDown = 14;
 constexpr unsigned char modifierShift = 1;
-std::atomic<int32_t> processKnobMode{0};
 } // namespace
-
-void RotaryKnob::setMode(int32_t mode) { processKnobMode = mode; }
-
-int32_t RotaryKnob::mode() { return processKnobMode; }
 
 RotaryKnob::RotaryKnob(const Rect& rect, ControlListener* owner, int32_t controlTag, Bitmap* bitmap,
                        Bitmap* handleBitmap, Point offset)
@@ -84,7 +78,9 @@ void RotaryKnob::mouse(Canvas& canvas, Point where) {
         return;
     }
     const bool alt = (buttons & 32) != 0;
-    const int32_t mode = RotaryKnob::mode();
+    // The host chooses for its own window: each deck keeps what its host said.
+    const GuiHost* host = getHost();
+    const int32_t mode = host ? host->knobMode() : 0;
     drag.circular = (mode != 2 && !alt) || (mode == 2 && alt);
     drag.active = true;
     drag.last = {-1 << 20, -1 << 20};

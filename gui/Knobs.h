@@ -18,11 +18,6 @@ public:
     bool onWheel(Canvas* canvas, Point where, float distance) override;
     int32_t onKeyDown(const KeyInput& key) override;
 
-    // How every knob of the process follows a drag: 0 circular, 1 relative
-    // circular, 2 linear (the host's choice).
-    static void setMode(int32_t mode);
-    static int32_t mode();
-
     void setStartAngle(double angle) { startAngle = angle; }
     void setRangeAngle(double angle) { rangeAngle = angle; }
     // The value of a point relative to the knob's top-left, and back.

@@ -1,6 +1,5 @@
 #include "plugin/EditorBase.h"
 
-#include "gui/Knobs.h"
 #include "gui/WindowView.h"
 #include "platform/Clock.h"
 #include "plugin/EffectBase.h"
@@ -55,7 +54,8 @@ void EditorBase::endEdit(int32_t tag) {
 }
 
 bool EditorBase::setKnobMode(int32_t mode) {
-    RotaryKnob::setMode(mode);
+    if (mode < 0 || mode > 2) return false;
+    knobDragMode = mode;
     return true;
 }
 

@@ -32,6 +32,7 @@ public:
     virtual int32_t onKeyDown(const VstKeyCode& key);
     virtual int32_t onKeyUp(const VstKeyCode& key);
     virtual bool setKnobMode(int32_t mode);
+    int32_t knobMode() const override { return knobDragMode; }
     virtual bool onWheel(float distance);
     virtual void parameterChanged(int32_t index, float value) { (void)index, (void)value; postUpdate(); }
     virtual void redrawAll();
@@ -52,5 +53,6 @@ protected:
     ERect rect{0, 0, 0, 0};
     void* parent = nullptr;
     Relaxed<bool> updatePending{false};
+    Relaxed<int32_t> knobDragMode{0};
     WindowView* frame = nullptr; // created by the derived editor's open
 };

@@ -1,5 +1,5 @@
-// The fifteen host parameters: names, values, displays and labels, and how a
-// value set by the host reaches the editor control that owns it.
+// The fifteen host parameters: names, values, displays as a user reads them
+// and the texts they take back, and the action a host's value calls.
 #include <algorithm>
 #include <cstdarg>
 #include <cmath>
@@ -7,11 +7,13 @@
 #include <cstring>
 #include <cctype>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "platform/Paths.h"
 #include "log/DebugLog.h"
 #include "plugin/TrackPlayer.h"
+#include "sources/ControlLaws.h"
 
 namespace {
 
@@ -38,9 +40,32 @@ void TrackPlayer::getParameterName(int32_t index, char* text) {
     writeText(text, "%s", parameterNames[index]);
 }
 
-void TrackPlayer::getParameterLabel(int32_t index, char* text) {
-    writeText(text, "%s", index == Vol ? "dB" : "");
+// The units are part of the display texts, as a user reads them.
+void TrackPlayer::getParameterLabel(int32_t, char* text) { writeText(text, "%s", ""); }
+
+namespace {
+// "1:23.4": minutes and seconds to a tenth.
+void writeTime(char* text, size_t room, double seconds) {
+    const auto tenths = static_cast<int64_t>(std::floor(std::max(seconds, 0.0) * 10.0 + 0.5));
+    std::snprintf(text, room, "%lld:%02lld.%lld", static_cast<long long>(tenths / 600),
+                  static_cast<long long>(tenths / 10 % 60), static_cast<long long>(tenths % 10));
 }
+
+std::string decibels(double factor) {
+    char text[32];
+    if (!(factor > 0.0)) return "-inf dB";
+    std::snprintf(text, sizeof text, "%.1f dB", 20.0 * std::log10(factor) + 0.0);
+    return text;
+}
+
+std::string loopLength(float beats) {
+    char text[32];
+    if (beats == 0.25f) return "1/4 beat";
+    if (beats == 0.5f) return "1/2 beat";
+    std::snprintf(text, sizeof text, beats == 1.0f ? "%g beat" : "%g beats", static_cast<double>(beats));
+    return text;
+}
+} // namespace
 
 void TrackPlayer::getParameterDisplay(int32_t index, char* text) {
     switch (index) {
@@ -51,11 +76,17 @@ void TrackPlayer::getParameterDisplay(int32_t index, char* text) {
         break;
     }
     case Position: {
-        int32_t frames = length;
-        writeText(text, "%.3f", frames > 0 ? static_cast<double>(static_cast<float>(getPosition()) / frames) : 0.0);
+        const float rate = trackRateOrZero();
+        const int32_t frames = length;
+        char at[32] = "0:00.0", total[32] = "0:00.0";
+        if (rate > 0 && frames > 0) {
+            writeTime(at, sizeof at, getPosition() / static_cast<double>(rate));
+            writeTime(total, sizeof total, frames / static_cast<double>(rate));
+        }
+        writeText(text, "%s / %s", at, total);
         break;
     }
-    case Pitch: writeText(text, "%.2f", static_cast<double>(pitch)); break;
+    case Pitch: writeText(text, "%+.1f %%", static_cast<double>(pitch) + 0.0); break;
     case Track:
         // The host's room is far shorter than a path: the file's own name is
         // what identifies the track there.
@@ -67,23 +98,19 @@ void TrackPlayer::getParameterDisplay(int32_t index, char* text) {
         }
         break;
     case EqCut1:
-    case EqCut2:
+    case EqCut2: writeText(text, "%.0f Hz", crossoverHz(index - EqCut1)); break;
     case EqBass:
     case EqTreble:
-    case EqTweet: writeText(text, "%.2f", static_cast<double>(getParameter(index))); break;
-    case Vol:
-        // Adding 0 turns the -0 of full volume into 0, so the host shows "0.000".
-        writeText(text, "%.3f", static_cast<double>((1.0f - volume) * -40.0f + 0.0f));
+    case EqTweet: {
+        const int32_t band = index - EqBass;
+        writeText(text, "%s", decibels(cuts[band] ? 0.0 : static_cast<double>(gains[band])).c_str());
         break;
+    }
+    case Vol: writeText(text, "%s", decibels(volumeFactor(volume)).c_str()); break;
     case CutBass:
     case CutTreble:
     case CutTweet: writeText(text, "%s", yesNo(cuts[index - CutBass])); break;
-    case Loop:
-        if (loopOn)
-            writeText(text, "%d", static_cast<int>(loopIndex));
-        else
-            writeText(text, "%s", "off");
-        break;
+    case Loop: writeText(text, "%s", loopOn ? loopLength(loopBeats).c_str() : "off"); break;
     default: break;
     }
 }
@@ -119,22 +146,15 @@ void TrackPlayer::setParameter(int32_t index, float value) {
         writeLog("ok\n");
         return;
     }
-    // A host's value sets its control: outside 0..1 it would read as an
-    // editor command (a toggle or a nudge).
     value = std::clamp(value, 0.0f, 1.0f);
-    PlayerView& view = *editorView;
     switch (index) {
-    case Playing: view.receiveCommand(TagPlay, value >= 0.5f ? 1.0f : 0.0f); break;
-    case AutoRewind: {
-        // Three modes at 0, 0.5 and 1: the nearest is taken.
-        const auto mode = static_cast<int32_t>(std::lround(value * 2.0f));
-        if (mode != autoRewind) view.receiveCommand(TagAutoRewind, static_cast<float>(mode) * 0.5f);
-        break;
-    }
+    case Playing: setPlaying(value >= 0.5f); break;
+    // Three modes at 0, 0.5 and 1: the nearest is taken.
+    case AutoRewind: setAutoRewind(static_cast<int32_t>(std::lround(value * 2.0f))); break;
     case Position:
-        if (!tracks.empty()) view.receiveCommand(TagPosition, value);
+        if (!tracks.empty()) seek(value);
         break;
-    case Pitch: view.receiveCommand(TagPitch, value); break;
+    case Pitch: setPitch(value); break;
     case Track:
         if (!tracks.empty()) {
             // The entry whose reported value (index / count) is nearest, so
@@ -143,28 +163,26 @@ void TrackPlayer::setParameter(int32_t index, float value) {
             int32_t chosen = std::min(static_cast<int32_t>(std::lround(static_cast<double>(value) * total)), total - 1);
             if (chosen != tracks.currentIndex) {
                 tracks.currentIndex = chosen;
-                // Hosts automate from the audio thread: the opener thread maps the file.
+                // Hosts automate from the audio thread: the opener thread reads the file.
                 requestOpen();
             }
         }
         break;
-    case EqCut1: view.receiveCommand(TagCrossover1, value); break;
-    case EqCut2: view.receiveCommand(TagCrossover2, value); break;
-    case EqBass: view.receiveCommand(TagBassLevel, value); break;
-    case EqTreble: view.receiveCommand(TagTrebleLevel, value); break;
-    case EqTweet: view.receiveCommand(TagTweetLevel, value); break;
-    case Vol: view.receiveCommand(TagVolume, value); break;
+    case EqCut1: setCrossover(0, value); break;
+    case EqCut2: setCrossover(1, value); break;
+    case EqBass:
+    case EqTreble:
+    case EqTweet: setGain(index - EqBass, value); break;
+    case Vol: setVolume(value); break;
     case CutBass:
     case CutTreble:
-    case CutTweet: view.receiveCommand(TagCutBass + (index - CutBass), value >= 0.5f ? 1.0f : 0.0f); break;
+    case CutTweet: setCut(index - CutBass, value >= 0.5f); break;
     case Loop:
         if (value < 0.1f) {
-            view.receiveCommand(profile.loopOffTag, 0.0f);
+            loopsOff();
         } else {
-            // Steps of 0.1 from a host land on their button despite rounding;
-            // values above 1 would name tags past the ninth one.
-            int32_t button = std::min(static_cast<int32_t>((value - 0.1f) * 10.0f + 0.001f), 8);
-            view.receiveCommand(profile.loopTagBase + button, 1.0f);
+            // Steps of 0.1 from a host land on their loop despite rounding.
+            selectLoop(std::min(static_cast<int32_t>((value - 0.1f) * 10.0f + 0.001f), 8), true);
         }
         break;
     default: break;
@@ -239,14 +257,40 @@ bool TrackPlayer::getParameterProperties(int32_t index, VstParameterProperties& 
     return true;
 }
 
-// Texts in the display's units: yes/no, percent of pitch, dB of volume,
-// the loop's number or its beats, a track's number in the list.
+namespace {
+// "1:23.4", "83.4" or "1:02:03": seconds, or none when the text is no time.
+std::optional<double> timeIn(const char* text) {
+    double seconds = 0.0;
+    const char* at = text;
+    for (int part = 0; part < 3; ++part) {
+        char* end = nullptr;
+        const double number = std::strtod(at, &end);
+        if (end == at || !std::isfinite(number) || number < 0) return std::nullopt;
+        seconds = seconds * 60.0 + number;
+        if (*end != ':') return seconds;
+        at = end + 1;
+    }
+    return std::nullopt;
+}
+
+// A dB text ("-6.0 dB", "-inf dB") as a factor; none when it is not one.
+std::optional<double> factorIn(const std::string& word, bool hasNumber, double number) {
+    if (word.starts_with("-inf")) return 0.0;
+    if (!hasNumber) return std::nullopt;
+    return std::pow(10.0, number / 20.0);
+}
+} // namespace
+
+// Texts in the display's forms (and a few a person would type): yes/no,
+// "+4.0 %", "-6.0 dB", "1378 Hz" or "1.4 kHz", "1:23.4", "2 beats", a
+// track's number in the list.
 bool TrackPlayer::setParameterText(int32_t index, const char* text) {
     if (!validIndex(index) || !text) return false;
     const std::string word = lowered(text);
     double number = 0.0;
     std::string rest;
     const bool hasNumber = leadingNumber(text, number, rest);
+    const std::string unit = lowered(rest.c_str());
     float value = 0.0f;
     switch (index) {
     case Playing:
@@ -263,13 +307,42 @@ bool TrackPlayer::setParameterText(int32_t index, const char* text) {
         else if (word == "yes" || word == "1") value = 0.5f;
         else return false;
         break;
+    case Position: {
+        const std::optional<double> seconds = timeIn(text);
+        const float rate = trackRateOrZero();
+        if (!seconds || rate <= 0 || length <= 0) return false;
+        // The frame the display rounds to, a little inside so that it shows
+        // the same tenth again.
+        value = static_cast<float>(std::clamp((*seconds * rate + 0.5) / length, 0.0, 1.0));
+        break;
+    }
     case Pitch:
         if (!hasNumber) return false;
         value = static_cast<float>((number / 32.0 + 1.0) * 0.5);
         break;
+    case EqCut1:
+    case EqCut2: {
+        if (!hasNumber || number < 0) return false;
+        const double hz = unit.starts_with("k") ? number * 1000.0 : number;
+        const float rate = trackRateOrZero();
+        // The subband whose lower edge is nearest; the control value in the
+        // middle of the values that pick it.
+        const double subband = std::clamp(std::round(hz * 64.0 / (rate > 0 ? rate : 44100.0f)), 0.0, 31.0);
+        value = static_cast<float>(std::min((std::log2(subband + 1.0) + std::log2(subband + 2.0)) / 10.0, 1.0));
+        break;
+    }
+    case EqBass:
+    case EqTreble:
+    case EqTweet: {
+        const std::optional<double> factor = factorIn(word, hasNumber, number);
+        if (!factor) return false;
+        value = static_cast<float>(std::clamp(*factor, 0.0, 1.0));
+        break;
+    }
     case Vol:
-        if (!hasNumber) return false;
-        value = static_cast<float>(1.0 + number / 40.0);
+        if (word.starts_with("-inf")) value = 0.0f;
+        else if (hasNumber) value = static_cast<float>(std::clamp(1.0 + number / 40.0, 0.0, 1.0));
+        else return false;
         break;
     case Track:
         // The entry's number, counted from 1.
@@ -277,24 +350,28 @@ bool TrackPlayer::setParameterText(int32_t index, const char* text) {
         value = static_cast<float>((std::clamp(std::round(number), 1.0, static_cast<double>(tracks.count)) - 1.0) /
                                    tracks.count);
         break;
-    case Loop:
-        if (word == "off") {
+    case Loop: {
+        if (word == "off" || word == "0") {
             value = 0.0f;
-        } else if (hasNumber && lowered(rest.c_str()).starts_with("beat")) {
-            // 1/4 beat is the first loop, each next one twice as long.
-            if (number <= 0) return false;
-            const double button = std::clamp(std::round(std::log2(number * 4.0)), 0.0, 8.0);
-            value = static_cast<float>(button + 1.0) * 0.1f + 0.01f;
-        } else if (hasNumber && number >= 0 && number <= 8) {
-            value = static_cast<float>(std::round(number) + 1.0) * 0.1f + 0.01f;
-        } else {
-            return false;
+            break;
         }
+        // "2 beats", "1/4 beat" or "0.25 beats": 1/4 beat is the first loop,
+        // each next one twice as long.
+        double beats = number;
+        std::string after = unit;
+        if (hasNumber && after.starts_with("/")) {
+            const double below = std::strtod(after.c_str() + 1, nullptr);
+            if (!(below > 0)) return false;
+            beats = number / below;
+            const size_t unitAt = after.find_first_not_of("/0123456789.");
+            after = unitAt == std::string::npos ? std::string() : after.substr(unitAt);
+        }
+        if (!hasNumber || !(beats > 0) || !after.starts_with("beat")) return false;
+        const double button = std::clamp(std::round(std::log2(beats * 4.0)), 0.0, 8.0);
+        value = static_cast<float>(button + 1.0) * 0.1f + 0.01f;
         break;
-    default:
-        if (!hasNumber) return false;
-        value = static_cast<float>(number);
-        break;
+    }
+    default: return false;
     }
     setParameter(index, value);
     return true;

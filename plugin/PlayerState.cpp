@@ -73,7 +73,7 @@ bool TrackPlayer::restoreState(const DeckState& state) {
     for (const DeckState::Entry& entry : state.entries)
         if (entry.path.size() >= static_cast<size_t>(TrackList::pathRoom)) return false;
     writeLog("restoreState\n");
-    playing = false; // nothing of the previous track plays on
+    setPlaying(false); // nothing of the previous track plays on
     {
         std::lock_guard<std::recursive_mutex> guard(listMutex);
         const auto count = static_cast<int32_t>(state.entries.size());
@@ -95,7 +95,7 @@ bool TrackPlayer::restoreState(const DeckState& state) {
     for (int32_t index : {AutoRewind, Pitch, EqCut1, EqCut2, EqBass, EqTreble, EqTweet, Vol, CutBass, CutTreble,
                           CutTweet})
         setParameter(index, state.parameters[index]);
-    editorView->receiveCommand(profile.loopOffTag, 0.0f);
+    loopsOff();
     editorView->restoreView(state.page, state.remainingTime);
     refreshList();
     {
@@ -142,11 +142,9 @@ void TrackPlayer::finishRestore(bool opened) {
             loopIndex = state.loopIndex;
             loopEnd = state.loopEnd;
             loopOn = true;
-            // Lights the button; the player already loops there.
-            editorView->receiveCommand(profile.loopTagBase + state.loopIndex, 1.0f);
+            markChanged(Loop);
         }
         setPlaying(state.playing);
-        editorView->showPlaying(playing);
         updateTimeDisplay();
     }
     restoring.reset();

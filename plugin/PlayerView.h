@@ -1,8 +1,8 @@
 #pragma once
-// What the player asks of its editor: the commands that move the deck's
-// controls (host parameters, MIDI keys) and what it shows (track facts,
-// time, play state, tempo, list, overview). The editor implements it; the
-// player knows no more of it than this.
+// What the player tells its editor: what changed that is not one of its
+// values (track facts, time, tempo, title, list, overview). The editor
+// reads the values themselves from the player at its idle. The editor
+// implements this; the player knows no more of it than this.
 #include <cstdint>
 
 #include "plugin/EditorBase.h"
@@ -11,18 +11,12 @@ class PlayerView : public EditorBase {
 public:
     using EditorBase::EditorBase;
 
-    // Applies a command to the control bearing tag: below 0 toggles, 0..1
-    // sets, (1, 2) lowers by value - 1, (2, 3) raises by value - 2, exactly
-    // 2 or 3 and above keeps; the control then acts as if moved. Any thread.
-    virtual void receiveCommand(int32_t tag, float value) = 0;
-    // Applies commands that found the controls busy; never waits (the
-    // audio thread calls it every block).
-    virtual void takeQueuedCommandsIfFree() = 0;
-
-    // Any thread: other threads' values wait for the GUI thread's idle.
+    // Any thread, the audio thread included: they store values and raise
+    // flags, which the GUI thread shows at its idle; they never wait.
     virtual void showTrackFacts(int32_t bitRate, float durationSeconds, bool stereo) = 0;
     virtual void showTime(float positionFraction, int32_t elapsedSeconds, int32_t totalSeconds) = 0;
-    virtual void showPlaying(bool playing) = 0;
+    // The current track changed: its name and the list counter.
+    virtual void showTitle() = 0;
     virtual void showTempo(float beatsPerMinute) = 0;
     virtual void showList(const char* const* rows, const bool* marks, int32_t currentRow, float scroll,
                           float fraction) = 0;

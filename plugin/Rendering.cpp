@@ -9,8 +9,8 @@
 //
 // renderBlock runs on the audio thread and takes no lock; it is the only
 // reader of the sources while playing. seek, move, setLoop and jog run on
-// the GUI thread (or, through the editor, on the thread that delivers MIDI);
-// they write single Relaxed words. Rendering publishes its new position only
+// the GUI thread, on the thread that sets host values, or on the audio
+// thread for a MIDI key; they write single Relaxed words. Rendering publishes its new position only
 // if no jump arrived during the block, and a move's fade is read by the
 // audio thread at its next block.
 #include <algorithm>
@@ -62,24 +62,58 @@ void TrackPlayer::updateTimeDisplay() {
 }
 
 void TrackPlayer::renderBlock(float** outputs, int32_t frames, bool replace) {
-    if (frames <= 0 || !outputs || !outputs[0] || !outputs[1]) return;
-    // Host values and MIDI keys that found the controls busy act now, window
-    // open or closed.
-    editorView->takeQueuedCommandsIfFree();
-    if (replace) {
-        renderTrack(outputs, frames);
-        outputGuard.limit(outputs, frames);
+    if (frames <= 0 || !outputs || !outputs[0] || !outputs[1]) {
+        // The block's keys still act, at its start.
+        for (int32_t i = 0; i < keyEventCount; ++i) pressKey(keyEvents[i].key);
+        keyEventCount = 0;
         return;
     }
-    // Accumulating: the deck's sound is made in its own block and added, so
-    // a crossfade never scales what the host has already put in the buffer.
+    // The block is split at its MIDI keys' frames: each acts on its own
+    // sample. Keys past the block's end act at its end.
+    int32_t done = 0;
+    for (int32_t i = 0; i < keyEventCount; ++i) {
+        const int32_t at = std::min(keyEvents[i].frame, frames);
+        if (at > done) {
+            renderSpan(outputs, done, at - done, replace);
+            done = at;
+        }
+        pressKey(keyEvents[i].key);
+    }
+    keyEventCount = 0;
+    if (done < frames) renderSpan(outputs, done, frames - done, replace);
+}
+
+void TrackPlayer::renderSpan(float** outputs, int32_t from, int32_t frames, bool replace) {
     for (int32_t done = 0; done < frames;) {
-        const int32_t n = std::min(frames - done, mixFrames);
-        float* block[2] = {mixBlock[0], mixBlock[1]};
-        if (renderTrack(block, n)) {
-            outputGuard.limit(block, n);
-            for (int ch = 0; ch < 2; ++ch)
-                for (int32_t j = 0; j < n; ++j) outputs[ch][done + j] += mixBlock[ch][j];
+        // While the pitch glides, spans are short so that the speed follows
+        // it closely whatever the host's block size. A deck that starts
+        // playing starts at its pitch.
+        const double target = pitch;
+        int32_t n = std::min(frames - done, mixFrames);
+        if (!spanPlayed) glidingPitch = target;
+        if (glidingPitch != target) {
+            constexpr int32_t glideStep = 32;
+            n = std::min(n, glideStep);
+            // About 10 ms from one end of the range to the other, at a
+            // constant rate: no step of speed is ever heard as a click.
+            const double most = 64.0 * n / (0.010 * hostRate());
+            glidingPitch = std::clamp(target, glidingPitch - most, glidingPitch + most);
+        }
+        if (replace) {
+            float* part[2] = {outputs[0] + from + done, outputs[1] + from + done};
+            spanPlayed = renderTrack(part, n);
+            outputGuard.limit(part, n);
+        } else {
+            // Accumulating: the deck's sound is made in its own block and
+            // added, so a crossfade never scales what the host already put
+            // in the buffer.
+            float* block[2] = {mixBlock[0], mixBlock[1]};
+            spanPlayed = renderTrack(block, n);
+            if (spanPlayed) {
+                outputGuard.limit(block, n);
+                for (int ch = 0; ch < 2; ++ch)
+                    for (int32_t j = 0; j < n; ++j) outputs[ch][from + done + j] += mixBlock[ch][j];
+            }
         }
         done += n;
     }
@@ -96,7 +130,7 @@ bool TrackPlayer::renderTrack(float* const* out, int32_t frames) {
     }
 
     const double trackRate = source->getSampleRate();
-    const double factor = (static_cast<double>(currentBend()) + pitch) * 0.01 + 1.0;
+    const double factor = (static_cast<double>(currentBend()) + glidingPitch) * 0.01 + 1.0;
     const double ratio = trackRate * factor / hostRate();
     const double total = length;
     const bool looping = loopOn;
@@ -185,18 +219,15 @@ bool TrackPlayer::renderTrack(float* const* out, int32_t frames) {
         switch (autoRewind) {
         case 0:
             position = 0.0;
-            if (nextFile()) {
+            if (nextFile())
                 requestOpen(+1);
-            } else {
-                playing = false;
-                editorView->showPlaying(false);
-            }
+            else
+                setPlaying(false);
             break;
         case 1: position = std::fmod(pos, total); break;
         default:
             position = 0.0;
-            playing = false;
-            editorView->showPlaying(false);
+            setPlaying(false);
             break;
         }
     }
@@ -297,6 +328,7 @@ void TrackPlayer::setLoop(bool on, float beats, int32_t index) {
     loopBeats = beats;
     loopEnd = position.load();
     loopIndex = index;
+    markChanged(Loop);
 }
 
 void TrackPlayer::forward() {

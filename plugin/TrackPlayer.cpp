@@ -159,10 +159,7 @@ bool TrackPlayer::openTrackOrStep(int32_t direction, bool mayAsk) {
         if (direction == 0 || !(direction > 0 ? nextFile() : previousFile())) break;
     }
     // The deck does not stay "playing" in silence.
-    if (playing) {
-        playing = false;
-        editorView->showPlaying(false);
-    }
+    if (playing) setPlaying(false);
     return false;
 }
 
@@ -219,7 +216,7 @@ TrackPlayer::Opening TrackPlayer::openCurrentEntry(bool mayAsk) {
         getInfos(mayAsk);
         writeLog("opening ok\n");
         tapCount = 0;
-        editorView->receiveCommand(profile.titleTag, -1.0f);
+        editorView->showTitle();
         refreshList();
         source->beginLoading();
         return Opening::Opened;
@@ -247,35 +244,6 @@ void TrackPlayer::getTrackName(char* text, size_t room) const {
 void TrackPlayer::getTrackCounter(char* text, size_t room) const {
     if (!text || room == 0) return;
     std::snprintf(text, room, " %d/%d", static_cast<int>(tracks.currentIndex + 1), static_cast<int>(tracks.count));
-}
-
-void TrackPlayer::setPlaying(bool on) {
-    writeLog(on ? "Playing change : true\n" : "Playing change : false\n");
-    // Play with no track (none opened, or the last one could not be) stays off.
-    if (on && !currentSource && !isOpening()) {
-        playing = false;
-        editorView->showPlaying(false);
-        return;
-    }
-    playing = on;
-}
-
-void TrackPlayer::setAutoRewind(int32_t mode) { autoRewind = mode; }
-
-void TrackPlayer::setEqualiser(const float newCrossovers[2], const float newGains[3], float newVolume) {
-    for (int i = 0; i < 2; ++i) crossovers[i] = newCrossovers[i];
-    for (int i = 0; i < 3; ++i) gains[i] = newGains[i];
-    volume = newVolume;
-}
-
-void TrackPlayer::setCut(int32_t band, bool on) {
-    if (band < 0 || band > 2) return;
-    cuts[band] = on;
-}
-
-void TrackPlayer::setPitch(float sliderValue) {
-    pitch = (2.0f * sliderValue - 1.0f) * 32.0f;
-    editorView->showTempo(tempo * (pitch * 0.01f + 1.0f));
 }
 
 float TrackPlayer::trackRateOrZero() const {

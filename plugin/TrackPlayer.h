@@ -9,6 +9,7 @@
 // loader thread calls setSize and loadProgress. The player takes no lock:
 // every field that crosses threads is a Relaxed word, and the sources guard
 // their own reads.
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -103,11 +104,37 @@ public:
     bool openTrackOrStep(int32_t direction, bool mayAsk);
     void getTrackName(char* text, size_t room) const;
     void getTrackCounter(char* text, size_t room) const;
+
+    // The deck's actions. The editor's controls, host values and MIDI keys
+    // all come here; each changes the deck's own values, which the editor
+    // reads at its idle. They run on any thread, the audio thread included:
+    // none of them waits, allocates or reads a file (an opening goes to the
+    // opener thread).
     void setPlaying(bool on);
+    void togglePlay();
     void setAutoRewind(int32_t mode);
-    void setEqualiser(const float newCrossovers[2], const float newGains[3], float newVolume);
+    // Pitch as its control's value: 0 is -32 %, 0.5 none, 1 +32 %.
+    void setPitch(float controlValue);
+    void nudgePitch(float controlStep);
+    void resetPitch() { setPitch(0.5f); }
+    // A crossover moved past the other one takes it along.
+    void setCrossover(int32_t which, float value);
+    void setGain(int32_t band, float value);
+    void setVolume(float value);
     void setCut(int32_t band, bool on);
-    void setPitch(float sliderValue);
+    void resetEqualiser();
+    // Loop button index (0: a quarter beat, each next one twice as long);
+    // switching the engaged one off ends the loop.
+    void selectLoop(int32_t index, bool on);
+    void loopsOff();
+    // Moves by a fraction of the track (a MIDI key's step).
+    void stepPosition(float fraction);
+
+    // The values changed since the editor last asked: bit n for parameter n.
+    uint32_t takeChangedParameters() { return changedParameters.exchange(0, std::memory_order_acq_rel); }
+    // The crossovers as a frequency at the current track's rate (44.1 kHz
+    // without one).
+    double crossoverHz(int32_t which) const;
 
     // Transport (audio rendering).
     void renderBlock(float** outputs, int32_t frames, bool replace);
@@ -118,6 +145,9 @@ public:
     void move(float beats);
     void setLoop(bool on, float beats, int32_t index);
     void forward();
+    // Acts as a MIDI note-on of key (its number within the repeating two
+    // octaves) would: at once, on the calling thread.
+    void pressKey(int32_t key);
 
     // Opens the current entry on the player's opener thread: the audio and
     // MIDI paths ask for an opening here instead of mapping files themselves.
@@ -194,6 +224,9 @@ public:
     bool isPlaying() const { return playing; }
     int32_t getAutoRewind() const { return autoRewind; }
     float getPitch() const { return pitch; }
+    float getCrossover(int32_t which) const { return crossovers[std::clamp(which, 0, 1)]; }
+    float getGain(int32_t band) const { return gains[std::clamp(band, 0, 2)]; }
+    bool isCut(int32_t band) const { return cuts[std::clamp(band, 0, 2)]; }
     float getVolume() const { return volume; }
     float getTempo() const { return tempo; }
     bool isLoopOn() const { return loopOn; }
@@ -202,6 +235,9 @@ public:
     bool isOverviewKnown() const { return overviewKnown; }
 
 private:
+    void markChanged(int32_t index) { changedParameters.fetch_or(1u << index, std::memory_order_release); }
+    // Renders frames from `from` on, with the current settings.
+    void renderSpan(float** outputs, int32_t from, int32_t frames, bool replace);
     // Returns whether the buffer was one playable path or a track list.
     bool addFilesFrom(const char* buffer, size_t room, std::set<std::string>& listsRead, int depth);
     bool isPlayable(const char* path) const;
@@ -283,6 +319,20 @@ private:
     Relaxed<bool> tempoKnown{false};
     Relaxed<bool> lengthKnown{false};
     Relaxed<bool> overviewKnown{false};
+    std::atomic<uint32_t> changedParameters{~0u};
+    // MIDI keys of the block to come, in the order of their frames: rendering
+    // splits the block there, so each acts on its own sample (audio thread).
+    struct KeyEvent {
+        int32_t frame;
+        int32_t key;
+    };
+    static constexpr int32_t maxKeyEvents = 512;
+    KeyEvent keyEvents[maxKeyEvents] = {};
+    int32_t keyEventCount = 0;
+    // The speed change the pitch control asked for, as rendering glides to
+    // it (audio thread).
+    double glidingPitch = 0.0;
+    bool spanPlayed = false; // whether the last span played the track
     std::unique_ptr<TrackInfoStore> infoStore;
     std::mutex storeMutex;
 

@@ -42,7 +42,7 @@ add_executable(tunedeck_tests
   gui/ControlTests.cpp
   editor/EditorLayoutTests.cpp
   editor/EditorBehaviourTests.cpp
-  editor/EditorCommandTests.cpp
+  editor/DeckModelTests.cpp
   mpeg/HostileStreamTests.cpp
   platform/WindowsPathTests.cpp
 )

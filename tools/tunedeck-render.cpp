@@ -314,13 +314,7 @@ int main(int argc, char** argv) {
     if (!accepted.empty()) player->addPaths(accepted, true);
     player->waitForOpenings();
     // A saved state says itself whether the deck plays.
-    if (!o.paused && !player->trackList().empty() && o.stateIn.empty()) {
-        // Play is pressed on the window when there is one.
-        if (o.editorOpen)
-            editor.receiveCommand(TrackPlayer::TagPlay, 1.0f);
-        else
-            player->setPlaying(true);
-    }
+    if (!o.paused && !player->trackList().empty() && o.stateIn.empty()) player->setPlaying(true);
     if (o.editorOpen) dispatch(effect, effEditIdle);
 
     WavWriter out(o.out, static_cast<int>(o.rate), o.pcm16);

@@ -109,12 +109,12 @@ TEST_P(PluginLibrary, ParametersReportNamesStartValuesDisplaysAndLabels) {
     const char* names[] = {"Playing", "AutoRewind", "Position", "Pitch", "Track", "Eq cut 1", "Eq cut 2", "Eq bass",
                            "Eq treble", "Eq tweet", "Vol", "Cut Bass", "Cut Treble", "Cut Tweet", "Loop"};
     const float values[] = {0, 0, 0, 0.5f, 0, 0.33f, 0.67f, 0.5f, 0.5f, 0.5f, 1.0f, 0, 0, 0, 0};
-    const char* displays[] = {"no", "no", "0.000", "0.00", "", "0.33", "0.67", "0.50",
-                              "0.50", "0.50", "0.000", "no", "no", "no", "off"};
+    const char* displays[] = {"no", "no", "0:00.0 / 0:00.0", "+0.0 %", "", "1378 Hz", "6202 Hz", "-6.0 dB",
+                              "-6.0 dB", "-6.0 dB", "0.0 dB", "no", "no", "no", "off"};
     for (int i = 0; i < 15; ++i) {
         EXPECT_EQ(text(e, effGetParamName, i), names[i]) << i;
         EXPECT_FLOAT_EQ(e->getParameter(e, i), values[i]) << names[i];
-        EXPECT_EQ(text(e, effGetParamLabel, i), i == 10 ? "dB" : "") << names[i];
+        EXPECT_EQ(text(e, effGetParamLabel, i), "") << "the display carries the unit: " << names[i];
         EXPECT_EQ(text(e, effGetParamDisplay, i), displays[i]) << names[i];
         EXPECT_EQ(call(e, effCanBeAutomated, i), 1);
     }

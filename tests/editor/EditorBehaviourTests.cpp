@@ -132,7 +132,8 @@ TEST_P(EditorClicks, TheWheelScrollsTheListAndMovesFaders) {
     view().idle();
     EXPECT_LT(player->trackList().viewTop, scrolled);
     showPage(1);
-    view().receiveCommand(TrackPlayer::TagVolume, 0.5f);
+    player->setParameter(TrackPlayer::Vol, 0.5f);
+    view().idle();
     const Point fader = centreOf(TrackPlayer::TagVolume);
     window().queueWheel(fader.x, fader.y, 1.0f);
     view().idle();
@@ -141,10 +142,11 @@ TEST_P(EditorClicks, TheWheelScrollsTheListAndMovesFaders) {
 
 TEST_P(EditorClicks, TheEqualiserResetRestoresBandsAndCutsButKeepsTheVolume) {
     openWindow();
-    view().receiveCommand(TrackPlayer::TagVolume, 0.4f);
-    view().receiveCommand(TrackPlayer::TagBassLevel, 0.9f);
-    view().receiveCommand(TrackPlayer::TagCrossover1, 0.1f);
-    view().receiveCommand(TrackPlayer::TagCutTreble, 1.0f);
+    player->setParameter(TrackPlayer::Vol, 0.4f);
+    player->setParameter(TrackPlayer::EqBass, 0.9f);
+    player->setParameter(TrackPlayer::EqCut1, 0.1f);
+    player->setParameter(TrackPlayer::CutTreble, 1.0f);
+    view().idle();
     ASSERT_FLOAT_EQ(player->getParameter(TrackPlayer::EqBass), 0.9f);
     showPage(1);
     clickTag(12);
@@ -159,10 +161,12 @@ TEST_P(EditorClicks, TheEqualiserResetRestoresBandsAndCutsButKeepsTheVolume) {
 
 TEST_P(EditorClicks, CrossoversPushAndPullEachOther) {
     openWindow();
-    view().receiveCommand(TrackPlayer::TagCrossover1, 0.8f);
+    player->setParameter(TrackPlayer::EqCut1, 0.8f);
+    view().idle();
     EXPECT_FLOAT_EQ(controls().crossovers[1]->getValue(), 0.8f) << "crossover 1 pushes crossover 2";
     EXPECT_FLOAT_EQ(player->getParameter(TrackPlayer::EqCut2), 0.8f);
-    view().receiveCommand(TrackPlayer::TagCrossover2, 0.2f);
+    player->setParameter(TrackPlayer::EqCut2, 0.2f);
+    view().idle();
     EXPECT_FLOAT_EQ(controls().crossovers[0]->getValue(), 0.2f) << "crossover 2 pulls crossover 1";
     EXPECT_FLOAT_EQ(player->getParameter(TrackPlayer::EqCut1), 0.2f);
 }
@@ -202,7 +206,8 @@ TEST_P(EditorClicks, PlayTogglesThePlayerAndPitchResetCentresBothSliders) {
     player->setPlaying(false);
     clickTag(TrackPlayer::TagPlay);
     EXPECT_TRUE(player->isPlaying());
-    view().receiveCommand(TrackPlayer::TagPitch, 1.0f);
+    player->setParameter(TrackPlayer::Pitch, 1.0f);
+    view().idle();
     EXPECT_FLOAT_EQ(player->getPitch(), 32.0f);
     if (compact()) {
         EXPECT_FLOAT_EQ(controls().secondPitch->getValue(), 1.0f) << "the two pitch sliders agree";

@@ -42,7 +42,8 @@ TEST_P(EditorLayout, OnTheEqualiserPageTheOverlapGoesToThePageButton) {
     if (!compact()) GTEST_SKIP() << "only the compact page overlaps";
     openWindow();
     showPage(1);
-    view().receiveCommand(TrackPlayer::TagBassLevel, 0.9f);
+    player->setParameter(TrackPlayer::EqBass, 0.9f);
+    view().idle();
     click(240, 72); // inside both the equaliser reset (218..244) and the page button (236..252)
     EXPECT_EQ(view().page(), 2);
     EXPECT_FLOAT_EQ(controls().gains[0]->getValue(), 0.9f) << "the reset under it was not pressed";

@@ -79,7 +79,7 @@ TEST_P(HostEdits, HostsTypeValuesAndReadPropertiesInTheDisplaysUnits) {
     char text[TrackPlayer::parameterTextRoom];
     EXPECT_EQ(typed(TrackPlayer::Vol, "-20"), 1);
     player->getParameterDisplay(TrackPlayer::Vol, text);
-    EXPECT_STREQ(text, "-20.000");
+    EXPECT_STREQ(text, "-20.0 dB");
     EXPECT_EQ(typed(TrackPlayer::Pitch, "+8%"), 1);
     EXPECT_FLOAT_EQ(player->getPitch(), 8.0f);
     EXPECT_EQ(typed(TrackPlayer::AutoRewind, "stop"), 1);

@@ -37,8 +37,12 @@ TEST_F(AudioThread, RenderingAtAnySpeedWithLoopsAndWrapsDoesNotAllocate) {
     renderBoth(5);
     player->move(2.0f);                // a beat jump fades on the audio thread
     renderBoth(5);
-    const float crossovers[2] = {0.2f, 0.7f}, gains[3] = {0.9f, 0.3f, 0.6f};
-    player->setEqualiser(crossovers, gains, 0.8f); // the band equaliser at work
+    // The band equaliser at work.
+    player->setCrossover(0, 0.2f);
+    player->setCrossover(1, 0.7f);
+    player->setGain(0, 0.9f);
+    player->setGain(1, 0.3f);
+    player->setVolume(0.8f);
     player->setCut(1, true);
     renderBoth(5);
     player->setSampleRate(44100.0f);

@@ -59,8 +59,8 @@ protected:
     }
     // Band gains of 1 and full volume: the deck plays the track's own samples.
     void unityLevels() {
-        const float crossovers[2] = {0.33f, 0.67f}, gains[3] = {1.0f, 1.0f, 1.0f};
-        player->setEqualiser(crossovers, gains, 1.0f);
+        for (int32_t band = 0; band < 3; ++band) player->setGain(band, 1.0f);
+        player->setVolume(1.0f);
     }
     // Opens a ramp track of the given length and starts playing it at unity levels.
     void playRamp(int frames, int rate = 44100) {

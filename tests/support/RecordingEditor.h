@@ -3,7 +3,6 @@
 #include <atomic>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "editor/PlayerEditor.h"
@@ -20,13 +19,6 @@ public:
     }
     static RecordingEditor& of(TrackPlayer& player) { return static_cast<RecordingEditor&>(editorOf(player)); }
 
-    void receiveCommand(int32_t tag, float value) override {
-        {
-            std::lock_guard<std::mutex> guard(mutex);
-            commands.emplace_back(tag, value);
-        }
-        PlayerEditor::receiveCommand(tag, value);
-    }
     void showTempo(float bpm) override {
         std::lock_guard<std::mutex> guard(mutex);
         tempos.push_back(bpm);
@@ -51,7 +43,6 @@ public:
 
     struct Facts { int32_t bitRate; float seconds; bool stereo; };
     struct Time { float fraction; int32_t elapsed, total; };
-    std::vector<std::pair<int32_t, float>> commands;
     std::vector<float> tempos;
     std::vector<Facts> facts;
     std::vector<Time> times;
