@@ -7,6 +7,7 @@
 #include <random>
 
 #include "tests/support/PlayerFixture.h"
+#include "tests/support/SignalMeasure.h"
 
 namespace {
 
@@ -25,11 +26,11 @@ protected:
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return out;
     }
-    static std::string tone(double hz, const std::string& kind) {
+    static std::string tone(double hz, const std::string& kind, int frames = 44100) {
         testdata::WavRecipe recipe;
-        recipe.frames = 44100;
+        recipe.frames = frames;
         recipe.sample = [hz](int frame, int) { return static_cast<int>(std::lround(16384 * std::sin(2 * M_PI * hz * frame / 44100))); };
-        return track("tone-" + std::to_string(static_cast<int>(hz)), recipe, kind);
+        return track("tone-" + std::to_string(static_cast<int>(hz)) + "-" + std::to_string(frames), recipe, kind);
     }
     // Pink noise (Kellet's filter on white noise), the same in both channels.
     static std::string pinkNoise(int frames, const std::string& kind) {
@@ -177,6 +178,52 @@ TEST_F(Equaliser, RandomAutomationOfEveryBandControlNeverRaisesThePeakPastTheBan
                 << kind << ", blocks of " << block << ": " << 20 * std::log10(worst / own) << " dB over the track's peak";
         }
     }
+}
+
+// Steps of the controls a host's stepped lane or a typed value makes: the
+// level follows within 20 ms and the change adds nothing a listener hears
+// as a click (no treble component louder than -70 dB against the tone).
+TEST_F(Equaliser, ControlStepsFollowWithin20MsWithoutAClickOnEveryKindOfTrack) {
+    const struct {
+        int32_t parameter;
+        float value;
+        const char* what;
+    } steps[] = {{TrackPlayer::Vol, 0.5f, "Vol 1 to 0.5"},         {TrackPlayer::Vol, 1.0f, "Vol back to 1"},
+                 {TrackPlayer::EqBass, 0.2f, "bass gain 0.5 to 0.2"}, {TrackPlayer::CutBass, 1.0f, "bass kill on"},
+                 {TrackPlayer::CutBass, 0.0f, "bass kill off"}};
+    const int32_t spacing = 8192; // frames between the steps
+    for (const char* kind : kinds)
+        for (int32_t block : {64, 4096}) {
+            play(tone(1000, kind, 44100 * 2));
+            renderFor(8192, block); // past the MP3's start
+            std::vector<float> out;
+            std::vector<int64_t> changedAt;
+            for (const auto& step : steps) {
+                changedAt.push_back(static_cast<int64_t>(out.size()));
+                player->setParameter(step.parameter, step.value);
+                for (int64_t done = 0; done < spacing; done += block) {
+                    render(block);
+                    out.insert(out.end(), left.begin(), left.end());
+                }
+            }
+            const auto rms = [&out](int64_t from, int64_t count) {
+                double sum = 0;
+                for (int64_t i = from; i < from + count; ++i) sum += static_cast<double>(out[i]) * out[i];
+                return 10 * std::log10(sum / static_cast<double>(count) + 1e-20);
+            };
+            for (size_t i = 0; i < changedAt.size(); ++i) {
+                const int64_t at = changedAt[i];
+                const std::string where = std::string(kind) + ", blocks of " + std::to_string(block) + ", " + steps[i].what;
+                // 20 ms on, the level is the settled one (or still below
+                // hearing, for a kill).
+                const double followed = rms(at + 882, 441), settled = rms(at + spacing - 1764, 1764);
+                if (settled > -80) EXPECT_NEAR(followed, settled, 0.5) << where;
+                else EXPECT_LT(followed, -75) << where;
+                if (at < 2048) continue;
+                EXPECT_LT(measure::strongestAboveDb(out, static_cast<size_t>(at - 2048), 4096, 44100, 5000), -70)
+                    << where;
+            }
+        }
 }
 
 } // namespace

@@ -78,6 +78,27 @@ inline double largestSpurDb(const std::vector<float>& x, size_t size = 65536, si
     return 20.0 * std::log10(std::max(spur, 1e-300) / std::abs(a[peak]));
 }
 
+// The strongest component at or above hz in x[from, from + size) (size a
+// power of two), in dB relative to the strongest component of all: what a
+// change in the middle of the stretch splatters into the treble.
+inline double strongestAboveDb(const std::vector<float>& x, size_t from, size_t size, double rate, double hz) {
+    std::vector<std::complex<double>> a(size);
+    for (size_t i = 0; i < size; ++i) {
+        // Blackman-Harris: sidelobes below -92 dB.
+        const double t = 2.0 * M_PI * static_cast<double>(i) / static_cast<double>(size - 1);
+        const double w = 0.35875 - 0.48829 * std::cos(t) + 0.14128 * std::cos(2 * t) - 0.01168 * std::cos(3 * t);
+        a[i] = x[from + i] * w;
+    }
+    fft(a);
+    double all = 0, above = 0;
+    const auto first = static_cast<size_t>(std::ceil(hz * static_cast<double>(size) / rate));
+    for (size_t k = 0; k < size / 2; ++k) {
+        all = std::max(all, std::abs(a[k]));
+        if (k >= first) above = std::max(above, std::abs(a[k]));
+    }
+    return 20.0 * std::log10(std::max(above, 1e-300) / std::max(all, 1e-300));
+}
+
 // Output frames at which an isolated click peaks: the largest value of each
 // run of values above threshold.
 inline std::vector<long> clickFrames(const std::vector<float>& x, float threshold) {
