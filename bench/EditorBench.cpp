@@ -10,7 +10,7 @@
 
 #include "gui/WindowView.h"
 #include "editor/PlayerEditor.h"
-#include "plugin/TrackPlayer.h"
+#include "vst2/TrackPlayer.h"
 
 namespace {
 

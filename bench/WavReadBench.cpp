@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/BandEqualiser.h"
+#include "deck/BandEqualiser.h"
 #include "sources/WavSource.h"
 #include "sources/WavFormat.h"
 

@@ -6,9 +6,9 @@
 #include "editor/PlayerEditor.h"
 #include "gui/WindowView.h"
 #include "platform/Clock.h"
-#include "plugin/BuildProfile.h"
+#include "deck/BuildProfile.h"
 #include "log/DebugLog.h"
-#include "plugin/TrackPlayer.h"
+#include "deck/Deck.h"
 
 namespace {
 constexpr float jumpBeats[8] = {0.5f, 1.0f, 2.0f, 3.0f, 4.0f, 6.0f, 8.0f, 16.0f};
@@ -29,21 +29,29 @@ bool PlayerEditor::isDoubleClick(const Control* control, const Canvas* canvas) {
     return twice;
 }
 
+void PlayerEditor::beginEdit(int32_t tag) {
+    if (const int32_t index = parameterOf(tag); index >= 0) player.host().beginEdit(index);
+}
+
+void PlayerEditor::endEdit(int32_t tag) {
+    if (const int32_t index = parameterOf(tag); index >= 0) player.host().endEdit(index);
+}
+
 int32_t PlayerEditor::parameterOf(int32_t tag) const {
     if (tag <= 0 || tag >= parts.tagCount) return -1;
     const TagRole role = parts.roles[tag];
     switch (role.role) {
-    case Role::Play: return TrackPlayer::Playing;
-    case Role::AutoRewind: return TrackPlayer::AutoRewind;
-    case Role::Position: return TrackPlayer::Position;
+    case Role::Play: return Deck::Playing;
+    case Role::AutoRewind: return Deck::AutoRewind;
+    case Role::Position: return Deck::Position;
     case Role::Pitch:
-    case Role::SecondPitch: return TrackPlayer::Pitch;
-    case Role::Crossover1: return TrackPlayer::EqCut1;
-    case Role::Crossover2: return TrackPlayer::EqCut2;
-    case Role::Gain: return TrackPlayer::EqBass + role.index;
-    case Role::Volume: return TrackPlayer::Vol;
-    case Role::Cut: return TrackPlayer::CutBass + role.index;
-    case Role::Loop: return TrackPlayer::Loop;
+    case Role::SecondPitch: return Deck::Pitch;
+    case Role::Crossover1: return Deck::EqCut1;
+    case Role::Crossover2: return Deck::EqCut2;
+    case Role::Gain: return Deck::EqBass + role.index;
+    case Role::Volume: return Deck::Vol;
+    case Role::Cut: return Deck::CutBass + role.index;
+    case Role::Loop: return Deck::Loop;
     default: return -1;
     }
 }
@@ -55,17 +63,17 @@ int32_t PlayerEditor::parameterOf(int32_t tag) const {
 void PlayerEditor::valueChanged(Canvas* canvas, Control* control) {
     if (!control) return;
     std::lock_guard<std::recursive_mutex> held(controlsLock);
-    float before[TrackPlayer::parameterCount];
-    for (int32_t index = 0; index < TrackPlayer::parameterCount; ++index) before[index] = player.getParameter(index);
+    float before[Deck::parameterCount];
+    for (int32_t index = 0; index < Deck::parameterCount; ++index) before[index] = player.valueOf(index);
     const bool doubleClick = !isSlider(control) && isDoubleClick(control, canvas);
     dispatch(control, canvas, doubleClick);
     const int32_t tag = control->getTag();
     const bool seeks = tag > 0 && tag < parts.tagCount &&
                        (parts.roles[tag].role == Role::Position || parts.roles[tag].role == Role::Rewind);
-    for (int32_t index = 0; index < TrackPlayer::parameterCount; ++index) {
-        if (index == TrackPlayer::Position && !seeks) continue;
-        const float now = player.getParameter(index);
-        if (now != before[index] || (index == TrackPlayer::Position && seeks)) player.hostAutomate(index, now);
+    for (int32_t index = 0; index < Deck::parameterCount; ++index) {
+        if (index == Deck::Position && !seeks) continue;
+        const float now = player.valueOf(index);
+        if (now != before[index] || (index == Deck::Position && seeks)) player.host().automate(index, now);
     }
 }
 
@@ -193,20 +201,20 @@ void PlayerEditor::showValues(uint32_t changed) {
         control->setValue(value);
         control->setDirty(true);
     };
-    if (has(TrackPlayer::Playing)) show(parts.play, player.getParameter(TrackPlayer::Playing));
-    if (has(TrackPlayer::AutoRewind)) show(parts.autoRewind, player.getParameter(TrackPlayer::AutoRewind));
-    if (has(TrackPlayer::Pitch)) {
-        show(parts.pitch, player.getParameter(TrackPlayer::Pitch));
-        show(parts.secondPitch, player.getParameter(TrackPlayer::Pitch));
+    if (has(Deck::Playing)) show(parts.play, player.valueOf(Deck::Playing));
+    if (has(Deck::AutoRewind)) show(parts.autoRewind, player.valueOf(Deck::AutoRewind));
+    if (has(Deck::Pitch)) {
+        show(parts.pitch, player.valueOf(Deck::Pitch));
+        show(parts.secondPitch, player.valueOf(Deck::Pitch));
     }
     for (int32_t which = 0; which < 2; ++which)
-        if (has(TrackPlayer::EqCut1 + which)) show(parts.crossovers[which], player.getCrossover(which));
+        if (has(Deck::EqCut1 + which)) show(parts.crossovers[which], player.getCrossover(which));
     for (int32_t band = 0; band < 3; ++band) {
-        if (has(TrackPlayer::EqBass + band)) show(parts.gains[band], player.getGain(band));
-        if (has(TrackPlayer::CutBass + band)) show(parts.cuts[band], player.isCut(band) ? 1.0f : 0.0f);
+        if (has(Deck::EqBass + band)) show(parts.gains[band], player.getGain(band));
+        if (has(Deck::CutBass + band)) show(parts.cuts[band], player.isCut(band) ? 1.0f : 0.0f);
     }
-    if (has(TrackPlayer::Vol)) show(parts.volume, player.getVolume());
-    if (has(TrackPlayer::Loop))
+    if (has(Deck::Vol)) show(parts.volume, player.getVolume());
+    if (has(Deck::Loop))
         for (int32_t i = 0; i < EditorControls::loopCount; ++i)
             show(parts.loops[i], player.isLoopOn() && player.getLoopIndex() == i ? 1.0f : 0.0f);
     postUpdate();

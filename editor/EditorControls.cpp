@@ -1,7 +1,7 @@
 #include "editor/EditorControls.h"
 
 #include "editor/SkinBitmaps.h"
-#include "plugin/BuildProfile.h"
+#include "deck/BuildProfile.h"
 
 // Handles run from the slider's near edge to its far edge less their own length.
 Slider* EditorControls::horizontalSlider(const Rect& rect, ControlListener* listener, int32_t tag, Bitmap* handle,

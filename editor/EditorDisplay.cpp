@@ -8,7 +8,7 @@
 #include "editor/PlayerEditor.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
-#include "plugin/TrackPlayer.h"
+#include "deck/Deck.h"
 
 namespace {
 // One refresh of the overview every 100 ms at most, across all instances.

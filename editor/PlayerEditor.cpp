@@ -4,20 +4,16 @@
 
 #include "gui/WindowView.h"
 #include "platform/Paths.h"
-#include "plugin/BuildProfile.h"
+#include "deck/BuildProfile.h"
 #include "log/DebugLog.h"
-#include "plugin/TrackPlayer.h"
-#include "sources/OverviewPixels.h"
+#include "deck/Deck.h"
+#include "platform/RelaxedBytes.h"
 
-PlayerView* TrackPlayer::makeEditor(TrackPlayer& player, const BuildProfile& profile) {
-    return new PlayerEditor(player, profile);
-}
+PlayerEditor& editorOf(Deck& player) { return static_cast<PlayerEditor&>(player.view()); }
 
-PlayerEditor& editorOf(TrackPlayer& player) { return static_cast<PlayerEditor&>(player.view()); }
-
-PlayerEditor::PlayerEditor(TrackPlayer& owner, const BuildProfile& buildProfile)
-    : PlayerView(owner), player(owner), profile(buildProfile), guiThread(std::this_thread::get_id()) {
-    rect = ERect{0, 0, profile.editorHeight, profile.editorWidth};
+PlayerEditor::PlayerEditor(Deck& owner, const BuildProfile& buildProfile)
+    : EditorBase(Rect{0, 0, buildProfile.editorWidth, buildProfile.editorHeight}), player(owner),
+      profile(buildProfile), guiThread(std::this_thread::get_id()) {
     overviewBitmap = new Bitmap(0, TrackSource::overviewWidth, TrackSource::overviewHeight,
                                 std::vector<uint32_t>(TrackSource::overviewWidth * TrackSource::overviewHeight, 0));
     overviewBitmap->setTransparentColour(colours::yellow);
@@ -107,12 +103,12 @@ void PlayerEditor::update() {
     EditorBase::update();
 }
 
-int32_t PlayerEditor::onKeyDown(const VstKeyCode& key) {
+int32_t PlayerEditor::onKeyDown(const KeyInput& key) {
     std::lock_guard<std::recursive_mutex> held(controlsLock);
     return EditorBase::onKeyDown(key);
 }
 
-int32_t PlayerEditor::onKeyUp(const VstKeyCode& key) {
+int32_t PlayerEditor::onKeyUp(const KeyInput& key) {
     std::lock_guard<std::recursive_mutex> held(controlsLock);
     return EditorBase::onKeyUp(key);
 }
@@ -154,8 +150,8 @@ void PlayerEditor::copyOverviewIntoBitmap() {
     if (!target) return;
     for (int32_t i = 0; i < TrackSource::overviewWidth * TrackSource::overviewHeight; ++i) {
         const uint8_t* p = overviewMemory + i * 3;
-        target[i] = static_cast<uint32_t>(overview::load(p + 2)) << 16 | static_cast<uint32_t>(overview::load(p + 1)) << 8 |
-                    overview::load(p);
+        target[i] = static_cast<uint32_t>(relaxedBytes::load(p + 2)) << 16 | static_cast<uint32_t>(relaxedBytes::load(p + 1)) << 8 |
+                    relaxedBytes::load(p);
     }
 }
 

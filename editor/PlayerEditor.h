@@ -22,33 +22,47 @@
 #include "editor/EditorControls.h"
 #include "editor/SkinBitmaps.h"
 #include "gui/Control.h"
-#include "plugin/PlayerView.h"
+#include "deck/PlayerView.h"
+#include "editor/EditorBase.h"
 #include "platform/Dialogs.h"
 #include "platform/Relaxed.h"
 #include "sources/TrackSource.h"
 
-class TrackPlayer;
+class Deck;
 struct BuildProfile;
 class PlayerEditor;
 
 // The deck's editor of a player made with its own editor.
-PlayerEditor& editorOf(TrackPlayer& player);
+PlayerEditor& editorOf(Deck& player);
 
-class PlayerEditor : public PlayerView, public ControlListener {
+class PlayerEditor : public EditorBase, public PlayerView, public ControlListener {
 public:
-    PlayerEditor(TrackPlayer& player, const BuildProfile& profile);
+    // Tags that are the same in both builds.
+    enum Tag : int32_t {
+        TagBackToStart = 2, TagPitchReset = 4, TagPlay = 8, TagAutoRewind = 9, TagPosition = 10, TagPitch = 11,
+        TagCutBass = 13, TagCutTreble = 14, TagCutTweet = 15, TagCrossover1 = 16, TagCrossover2 = 17,
+        TagBassLevel = 18, TagTrebleLevel = 19, TagTweetLevel = 20, TagVolume = 21
+    };
+
+    PlayerEditor(Deck& player, const BuildProfile& profile);
+    static PlayerEditor* make(Deck& player, const BuildProfile& profile) { return new PlayerEditor(player, profile); }
     ~PlayerEditor() override;
 
     bool open(void* parentWindow) override;
     void close() override;
     void idle() override;
     void update() override;
-    int32_t onKeyDown(const VstKeyCode& key) override;
-    int32_t onKeyUp(const VstKeyCode& key) override;
+    int32_t onKeyDown(const KeyInput& key) override;
+    int32_t onKeyUp(const KeyInput& key) override;
     bool onWheel(float distance) override;
 
     void valueChanged(Canvas* canvas, Control* control) override;
-    int32_t parameterOf(int32_t tag) const override;
+    // The host parameter a control's tag changes, or -1.
+    int32_t parameterOf(int32_t tag) const;
+    // A person's edit: the host hears of it under the parameter the
+    // control bears, and of none for a control that bears none.
+    void beginEdit(int32_t tag) override;
+    void endEdit(int32_t tag) override;
     // Dropped files and lists are added as the add button adds them.
     void filesDropped(const std::vector<std::string>& files) override;
 
@@ -120,7 +134,7 @@ private:
     void showTitleMessage(const char* text);
     void showOpenErrorNow(const char* reason);
 
-    TrackPlayer& player;
+    Deck& player;
     const BuildProfile& profile;
     Relaxed<bool> windowOpen{false};
     std::atomic<std::thread::id> guiThread;

@@ -1,6 +1,6 @@
 #include "sources/TrackSource.h"
 
-#include "sources/OverviewPixels.h"
+#include "platform/RelaxedBytes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -142,7 +142,7 @@ void TrackSource::drawOverview(int32_t start, int32_t end, int32_t total, const 
     uint8_t* pixels = bitmap;
     if (!pixels || total <= 0) return;
     if (end == 0) {
-        overview::fill(pixels, 0, overviewBytes);
+        relaxedBytes::fill(pixels, 0, overviewBytes);
         return;
     }
     if (!left || !right) return;
@@ -158,7 +158,7 @@ void TrackSource::drawOverview(int32_t start, int32_t end, int32_t total, const 
         auto s0 = static_cast<int64_t>(static_cast<double>(total) * x * k);
         auto s1 = static_cast<int64_t>(static_cast<double>(total) * (x + 1) * k);
         if (s0 / interval != s1 / interval)
-            for (int y = 0; y < overviewHeight; ++y) overview::fill(pixels + (y * overviewWidth + x) * 3, 255, 3);
+            for (int y = 0; y < overviewHeight; ++y) relaxedBytes::fill(pixels + (y * overviewWidth + x) * 3, 255, 3);
 
         int64_t span = std::min<int64_t>(s1 - s0, static_cast<int64_t>(end) - start);
         int64_t step = std::max<int64_t>(span / 10, 0);
@@ -177,9 +177,9 @@ void TrackSource::drawOverview(int32_t start, int32_t end, int32_t total, const 
         for (int y = firstRow; y < lastRow; ++y) {
             uint8_t* pixel = pixels + (y * overviewWidth + x) * 3;
             int blue = std::abs(static_cast<int>((y * 0.125 + 0.0625 - 1.0) * 255));
-            overview::store(pixel, static_cast<uint8_t>(blue));
-            overview::store(pixel + 1, 255);
-            overview::store(pixel + 2, static_cast<uint8_t>(255 - blue));
+            relaxedBytes::store(pixel, static_cast<uint8_t>(blue));
+            relaxedBytes::store(pixel + 1, 255);
+            relaxedBytes::store(pixel + 2, static_cast<uint8_t>(255 - blue));
         }
     }
 }

@@ -4,10 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "sources/TrackSource.h"
-
 struct TrackInfoRecord {
     enum Flags : int32_t { TempoRecorded = 1, LengthRecorded = 2, BitmapRecorded = 4 };
+    // The overview picture kept: 3 bytes a pixel (blue, green, red), rows
+    // top down, the picture the deck draws.
+    static constexpr int32_t bitmapWide = 248, bitmapHigh = 16, bitmapBytes = bitmapWide * bitmapHigh * 3;
 
     int32_t signature[4];
     int32_t flags;
@@ -16,7 +17,7 @@ struct TrackInfoRecord {
     int32_t length;
     int32_t bitmapWidth;
     int32_t bitmapHeight;
-    uint8_t bitmap[TrackSource::overviewBytes];
+    uint8_t bitmap[bitmapBytes];
     uint8_t reserved1[2028];
     char path[1024];
     int32_t stored;

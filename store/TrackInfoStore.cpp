@@ -1,6 +1,6 @@
 #include "store/TrackInfoStore.h"
 
-#include "sources/OverviewPixels.h"
+#include "platform/RelaxedBytes.h"
 
 #include <algorithm>
 #include <atomic>
@@ -216,8 +216,8 @@ void TrackInfoStore::putRecord(const int32_t signature[4], const char* path, flo
     std::snprintf(r->path, sizeof r->path, "%s", fullPath);
     std::snprintf(r->name, sizeof r->name, "%s", fileNamePart(fullPath));
     r->stored = static_cast<int32_t>(std::time(nullptr));
-    r->bitmapWidth = TrackSource::overviewWidth;
-    r->bitmapHeight = TrackSource::overviewHeight;
+    r->bitmapWidth = TrackInfoRecord::bitmapWide;
+    r->bitmapHeight = TrackInfoRecord::bitmapHigh;
     if (hasTempo) {
         r->tempo = tempo;
         r->flags |= TrackInfoRecord::TempoRecorded;
@@ -227,7 +227,7 @@ void TrackInfoStore::putRecord(const int32_t signature[4], const char* path, flo
         r->flags |= TrackInfoRecord::LengthRecorded;
     }
     if (hasBitmap && pixels) {
-        overview::copyOut(r->bitmap, pixels, sizeof r->bitmap);
+        relaxedBytes::copyOut(r->bitmap, pixels, sizeof r->bitmap);
         r->flags |= TrackInfoRecord::BitmapRecorded;
     }
     lock->unlock();

@@ -27,12 +27,12 @@ endfunction()
 
 # The unit tests that need no X11 and no Linux-only system call.
 add_executable(tunedeck_tests
-  plugin/HostBindingTests.cpp
-  plugin/ParameterTests.cpp
-  plugin/AudioThreadTests.cpp
-  plugin/RenderingTests.cpp
-  plugin/TempoTests.cpp
-  plugin/MidiTests.cpp
+  vst2/HostBindingTests.cpp
+  deck/ParameterTests.cpp
+  deck/AudioThreadTests.cpp
+  deck/RenderingTests.cpp
+  deck/TempoTests.cpp
+  deck/MidiTests.cpp
   sources/WavFormatTests.cpp
   sources/WavSourceTests.cpp
   sources/OverviewTests.cpp

@@ -19,10 +19,10 @@
 
 #include "platform/Paths.h"
 #include "log/DebugLog.h"
-#include "plugin/EffectFactory.h"
+#include "vst2/EffectFactory.h"
 #include "gui/WindowView.h"
 #include "editor/PlayerEditor.h"
-#include "plugin/TrackPlayer.h"
+#include "vst2/TrackPlayer.h"
 #include "tools/PngWriter.h"
 #include "tools/WavWriter.h"
 

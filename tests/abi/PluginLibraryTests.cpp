@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "plugin/vst2.h"
+#include "vst2/vst2.h"
 #include "tests/support/LoadedLibrary.h"
 
 namespace {

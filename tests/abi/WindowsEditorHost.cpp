@@ -31,7 +31,7 @@
 #include <thread>
 #include <vector>
 
-#include "plugin/vst2.h"
+#include "vst2/vst2.h"
 #include "tests/support/LoadedLibrary.h"
 
 namespace {

@@ -98,7 +98,7 @@ TEST_P(DeckModel, ClosingAndReopeningTheWindowChangesNothing) {
     // The first click on Play after a reopening acts.
     player->setPlaying(false);
     showPage(0);
-    clickTag(TrackPlayer::TagPlay);
+    clickTag(PlayerEditor::TagPlay);
     EXPECT_TRUE(player->isPlaying());
 }
 

@@ -134,7 +134,7 @@ TEST_P(EditorClicks, TheWheelScrollsTheListAndMovesFaders) {
     showPage(1);
     player->setParameter(TrackPlayer::Vol, 0.5f);
     view().idle();
-    const Point fader = centreOf(TrackPlayer::TagVolume);
+    const Point fader = centreOf(PlayerEditor::TagVolume);
     window().queueWheel(fader.x, fader.y, 1.0f);
     view().idle();
     EXPECT_GT(player->getVolume(), 0.5f) << "away from the user raises the volume";
@@ -204,7 +204,7 @@ TEST_P(EditorClicks, PlayTogglesThePlayerAndPitchResetCentresBothSliders) {
     openWindow();
     playRamp(441000);
     player->setPlaying(false);
-    clickTag(TrackPlayer::TagPlay);
+    clickTag(PlayerEditor::TagPlay);
     EXPECT_TRUE(player->isPlaying());
     player->setParameter(TrackPlayer::Pitch, 1.0f);
     view().idle();
@@ -212,7 +212,7 @@ TEST_P(EditorClicks, PlayTogglesThePlayerAndPitchResetCentresBothSliders) {
     if (compact()) {
         EXPECT_FLOAT_EQ(controls().secondPitch->getValue(), 1.0f) << "the two pitch sliders agree";
     }
-    clickTag(TrackPlayer::TagPitchReset);
+    clickTag(PlayerEditor::TagPitchReset);
     EXPECT_FLOAT_EQ(player->getPitch(), 0.0f);
     EXPECT_FLOAT_EQ(controls().pitch->getValue(), 0.5f);
 }

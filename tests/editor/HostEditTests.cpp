@@ -34,12 +34,12 @@ TEST_P(HostEdits, EachControlWithAParameterTellsTheHostUnderThatParameter) {
     playRamp(441000);
     openWindow();
     const std::pair<int32_t, int32_t> bound[] = {
-        {TrackPlayer::TagPlay, TrackPlayer::Playing},        {TrackPlayer::TagAutoRewind, TrackPlayer::AutoRewind},
-        {TrackPlayer::TagPosition, TrackPlayer::Position},   {TrackPlayer::TagPitch, TrackPlayer::Pitch},
-        {TrackPlayer::TagCutBass, TrackPlayer::CutBass},     {TrackPlayer::TagCutTweet, TrackPlayer::CutTweet},
-        {TrackPlayer::TagCrossover1, TrackPlayer::EqCut1},   {TrackPlayer::TagCrossover2, TrackPlayer::EqCut2},
-        {TrackPlayer::TagBassLevel, TrackPlayer::EqBass},    {TrackPlayer::TagTweetLevel, TrackPlayer::EqTweet},
-        {TrackPlayer::TagVolume, TrackPlayer::Vol},          {loopTag(3), TrackPlayer::Loop}};
+        {PlayerEditor::TagPlay, TrackPlayer::Playing},        {PlayerEditor::TagAutoRewind, TrackPlayer::AutoRewind},
+        {PlayerEditor::TagPosition, TrackPlayer::Position},   {PlayerEditor::TagPitch, TrackPlayer::Pitch},
+        {PlayerEditor::TagCutBass, TrackPlayer::CutBass},     {PlayerEditor::TagCutTweet, TrackPlayer::CutTweet},
+        {PlayerEditor::TagCrossover1, TrackPlayer::EqCut1},   {PlayerEditor::TagCrossover2, TrackPlayer::EqCut2},
+        {PlayerEditor::TagBassLevel, TrackPlayer::EqBass},    {PlayerEditor::TagTweetLevel, TrackPlayer::EqTweet},
+        {PlayerEditor::TagVolume, TrackPlayer::Vol},          {loopTag(3), TrackPlayer::Loop}};
     for (auto [tag, index] : bound) {
         showPageOf(control(tag));
         TestHost::edits.clear();
@@ -66,7 +66,7 @@ TEST_P(HostEdits, EachControlWithAParameterTellsTheHostUnderThatParameter) {
     // Controls without a parameter tell the host nothing.
     showPage(0);
     TestHost::edits.clear();
-    clickTag(TrackPlayer::TagBackToStart);
+    clickTag(PlayerEditor::TagBackToStart);
     for (const TestHost::Edit& edit : TestHost::edits) EXPECT_EQ(edit.index, TrackPlayer::Position);
 }
 

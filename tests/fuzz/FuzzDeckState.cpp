@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "plugin/DeckState.h"
+#include "deck/DeckState.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DeckState state;

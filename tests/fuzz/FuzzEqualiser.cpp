@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "plugin/BandEqualiser.h"
+#include "deck/BandEqualiser.h"
 
 namespace {
 struct PinkNoise {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/TrackPlayer.h"
+#include "vst2/TrackPlayer.h"
 #include "tests/support/ScriptedDialogs.h"
 
 namespace {

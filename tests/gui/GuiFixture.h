@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "gui/Control.h"
-#include "plugin/EditorBase.h"
+#include "editor/EditorBase.h"
 #include "gui/WindowView.h"
 #include "platform/Clock.h"
-#include "plugin/EffectBase.h"
+#include "vst2/EffectBase.h"
 
 struct CountingHost {
     static inline int idles = 0;
@@ -30,8 +30,11 @@ public:
 
 class TestEditor : public EditorBase {
 public:
+    // The effect owns the editor.
     explicit TestEditor(EffectBase& effect, Rect windowSize = Rect{0, 0, 200, 100})
-        : EditorBase(effect), windowSize(windowSize) {}
+        : EditorBase(windowSize), effect(effect), windowSize(windowSize) {
+        effect.setEditor(this);
+    }
     bool open(void* parentWindow) override {
         EditorBase::open(parentWindow);
         frame = new WindowView(windowSize, parentWindow, *this);
@@ -43,9 +46,11 @@ public:
     }
     ~TestEditor() override { close(); }
     // Every tag stands for the parameter of its number.
-    int32_t parameterOf(int32_t tag) const override { return tag; }
+    void beginEdit(int32_t tag) override { effect.hostBeginEdit(tag); }
+    void endEdit(int32_t tag) override { effect.hostEndEdit(tag); }
 
 private:
+    EffectBase& effect;
     Rect windowSize;
 };
 

@@ -97,16 +97,16 @@ TEST_F(Window, KeysAreTheWindowsOnlyWhileItHasTheFocus) {
     frame->addView(b);
     a->handles = 'a';
     b->handles = 'b';
-    EXPECT_EQ(editor->onKeyDown(VstKeyCode{'a', 0, 0}), -1) << "without the focus the key stays the host's";
+    EXPECT_EQ(editor->onKeyDown(KeyInput{'a', 0, 0}), -1) << "without the focus the key stays the host's";
     EXPECT_EQ(effect->dispatcher(effEditKeyDown, 'b', 0, nullptr, 0.0f), 0);
     window->queueFocus(true);
     editor->idle();
-    EXPECT_EQ(editor->onKeyDown(VstKeyCode{'a', 0, 0}), 1);
-    EXPECT_EQ(editor->onKeyDown(VstKeyCode{'z', 0, 0}), -1);
+    EXPECT_EQ(editor->onKeyDown(KeyInput{'a', 0, 0}), 1);
+    EXPECT_EQ(editor->onKeyDown(KeyInput{'z', 0, 0}), -1);
     EXPECT_EQ(effect->dispatcher(effEditKeyDown, 'b', 0, nullptr, 0.0f), 1) << "the host's key reaches the views";
     window->queueFocus(false);
     editor->idle();
-    EXPECT_EQ(editor->onKeyDown(VstKeyCode{'a', 0, 0}), -1);
+    EXPECT_EQ(editor->onKeyDown(KeyInput{'a', 0, 0}), -1);
 }
 
 // A drag is a state of the control, not a loop: each idle handles the

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Paths.h"
-#include "plugin/TrackPlayer.h"
+#include "vst2/TrackPlayer.h"
 #include "tests/support/RecordingEditor.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHost.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "editor/PlayerEditor.h"
-#include "plugin/TrackPlayer.h"
+#include "vst2/TrackPlayer.h"
 
 // The player calls its editor from loader and opener threads too, so every
 // record is taken under a lock.
@@ -14,10 +14,8 @@ class RecordingEditor : public PlayerEditor {
 public:
     using PlayerEditor::PlayerEditor;
 
-    static PlayerView* make(TrackPlayer& player, const BuildProfile& profile) {
-        return new RecordingEditor(player, profile);
-    }
-    static RecordingEditor& of(TrackPlayer& player) { return static_cast<RecordingEditor&>(editorOf(player)); }
+    static PlayerEditor* make(Deck& player, const BuildProfile& profile) { return new RecordingEditor(player, profile); }
+    static RecordingEditor& of(Deck& player) { return static_cast<RecordingEditor&>(editorOf(player)); }
 
     void showTempo(float bpm) override {
         std::lock_guard<std::mutex> guard(mutex);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/vst2.h"
+#include "vst2/vst2.h"
 #include "tests/support/TestFiles.h"
 
 struct TestHost {

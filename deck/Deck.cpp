@@ -1,0 +1,332 @@
+#include "deck/Deck.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "mpeg/MpegSource.h"
+#include "platform/Paths.h"
+#include "deck/FileReader.h"
+#include "platform/Clock.h"
+#include "log/DebugLog.h"
+#include "platform/RelaxedBytes.h"
+#include "flac/FlacSource.h"
+#include "sources/WavSource.h"
+
+// The store keeps the very picture the sources draw.
+static_assert(TrackInfoRecord::bitmapBytes == TrackSource::overviewBytes);
+
+Deck::Deck(DeckHost& host, const BuildProfile& buildProfile, const std::function<PlayerView*(Deck&)>& makeView)
+    : profile(buildProfile), deckHost(host) {
+    editorView = makeView(*this);
+    sources[0] = new MpegSource(this);
+    sources[1] = new WavSource(this);
+    sources[2] = new FlacSource(this);
+    currentSource = nullptr; // no track yet
+    opener.start([this] { openerLoop(); }, platform::Thread::Priority::Normal);
+    writeLog("constructor ended()\n");
+}
+
+Deck::~Deck() {
+    // A host may close the plug-in with its window open: the window goes
+    // while the deck it shows is still whole.
+    if (editorView) editorView->close();
+    openerQuit = true;
+    openerWake.release();
+    opener.join();
+    for (TrackSource*& source : sources) {
+        delete source;
+        source = nullptr;
+    }
+    currentSource = nullptr;
+    infoStore.reset();
+}
+
+void Deck::start() {
+    writeLog("open()...");
+    openInfoStore();
+    writeLog("ok\n");
+}
+
+void Deck::showState() {
+    refreshList();
+    editorView->showTempo(tempo * (pitch * 0.01f + 1.0f));
+    showTrackFactsAndTime();
+}
+
+void Deck::requestOpen(int32_t direction) {
+    openDirection = direction;
+    openGeneration.fetch_add(1);
+    // Only the request that finds none pending wakes the opener, so the
+    // semaphore never counts past one.
+    if (openRequests.fetch_add(1) == 0) openerWake.release();
+}
+
+void Deck::openerLoop() {
+    while (!openerQuit) {
+        const bool woken = openerWake.acquireFor(500);
+        // The audio thread cannot write the log; the guard's work is told here.
+        if (const uint32_t guarded = outputGuard.takeCount()) {
+            char line[96];
+            std::snprintf(line, sizeof line, "Output guard: %u samples out of range or not a number were held\n",
+                          static_cast<unsigned>(guarded));
+            writeLog(line);
+        }
+        if (!woken) continue;
+        if (openerQuit) break;
+        std::vector<AddJob> adds;
+        {
+            std::lock_guard<std::mutex> guard(addMutex);
+            adds.swap(addJobs);
+        }
+        for (const AddJob& job : adds) {
+            if (!openerQuit) addFilesNow(job.buffer, job.openAfter);
+            addsPending.fetch_sub(1);
+        }
+        int32_t seen = openRequests.load();
+        while (seen > 0) {
+            // Nobody is there to answer questions for an opening asked for
+            // by MIDI or by the end of the previous track.
+            finishRestore(openTrackOrStep(openDirection, false));
+            if (openRequests.compare_exchange_strong(seen, 0)) break;
+        }
+    }
+    openRequests = 0;
+}
+
+void Deck::waitForOpenings() {
+    for (int i = 0; i < 10000 && (isOpening() || addsPending > 0); ++i) platform::sleepMs(1);
+}
+
+bool Deck::openingSuperseded(uint32_t generation) const {
+    return openerQuit || openGeneration.load() != generation;
+}
+
+bool Deck::openTrack(bool mayAsk) { return openTrackOrStep(0, mayAsk); }
+
+bool Deck::openTrackOrStep(int32_t direction, bool mayAsk) {
+    // Each entry is tried at most once, whichever way the list is walked.
+    for (int32_t tries = 0; tries <= TrackList::capacity; ++tries) {
+        const Opening result = openCurrentEntry(mayAsk);
+        if (result == Opening::Opened) return true;
+        // A newer request takes over, or the plug-in closes: nothing else changes.
+        if (result == Opening::GivenUp) return false;
+        if (direction == 0 || !(direction > 0 ? nextFile() : previousFile())) break;
+    }
+    // The deck does not stay "playing" in silence.
+    if (playing) setPlaying(false);
+    return false;
+}
+
+Deck::Opening Deck::openCurrentEntry(bool mayAsk) {
+    std::lock_guard<std::mutex> oneAtATime(openMutex);
+    const uint32_t generation = openGeneration.load();
+    char path[TrackList::pathRoom];
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        std::snprintf(path, sizeof path, "%s", tracks.empty() ? "" : tracks.current());
+    }
+    writeLog("startOpening\n");
+    writeLog(*path ? path : "(none)");
+    // The file is read before anything of the deck changes, on a thread this
+    // opening leaves behind when the plug-in closes or another track is
+    // asked for: a stalled network share holds nobody.
+    const char* problem = nullptr;
+    platform::FileBytes::Read file;
+    if (!*path) {
+        problem = "no track";
+    } else if (!isPlayable(path)) {
+        problem = "not audio this deck plays";
+    } else {
+        file = FileReader::read(path, platform::FileBytes::largest,
+                                [this, generation] { return openingSuperseded(generation); });
+        if (file.problem == platform::FileBytes::Problem::GivenUp) {
+            writeLog("opening given up\n");
+            return Opening::GivenUp;
+        }
+        if (!file.bytes) problem = platform::describe(file.problem);
+    }
+    if (problem) return failOpening(problem);
+    position = 0.0;
+    // A new loader's first report must not be taken for the old track's.
+    lengthKnown = false;
+    overviewKnown = false;
+    for (TrackSource* source : sources) {
+        if (!source) break;
+        // The loader waits until this opening is complete: its reports then
+        // belong to the track that is current.
+        if (!source->acceptsFile(path) || !source->setFile(path, file.bytes, false)) continue;
+        // Another kind of source may still be loading the previous track: it
+        // must stop drawing into the overview and reporting its length.
+        for (TrackSource* other : sources)
+            if (other && other != source) {
+                other->setBitmap(nullptr);
+                other->stopLoading();
+            }
+        currentSource = source;
+        source->setBitmap(editorView->overviewPixels());
+        // A length the source knows on opening plays at once; the loader's
+        // reports arrive later, on its own thread.
+        if (source->getLength() > 0) setSize(source->getLength(), false);
+        getInfos(mayAsk);
+        writeLog("opening ok\n");
+        tapCount = 0;
+        editorView->showTitle();
+        refreshList();
+        source->beginLoading();
+        return Opening::Opened;
+    }
+    return failOpening("not audio this deck plays");
+}
+
+Deck::Opening Deck::failOpening(const char* problem) {
+    writeLog("opening not found: ");
+    writeLog(problem);
+    writeLog("\n");
+    // Nothing of the previous track may play on.
+    currentSource = nullptr;
+    length = 0;
+    position = 0.0;
+    editorView->showOpenError(problem);
+    return Opening::Failed;
+}
+
+void Deck::getTrackName(char* text, size_t room) const {
+    if (!text || room == 0) return;
+    std::snprintf(text, room, "%s", tracks.empty() ? "No file loaded" : tracks.current());
+}
+
+void Deck::getTrackCounter(char* text, size_t room) const {
+    if (!text || room == 0) return;
+    std::snprintf(text, room, " %d/%d", static_cast<int>(tracks.currentIndex + 1), static_cast<int>(tracks.count));
+}
+
+float Deck::trackRateOrZero() const {
+    TrackSource* source = currentSource;
+    return source ? static_cast<float>(source->getSampleRate()) : 0.0f;
+}
+
+void Deck::showTrackFactsAndTime() {
+    TrackSource* source = currentSource;
+    int32_t frames = length;
+    float rate = trackRateOrZero();
+    if (!source || frames <= 0 || rate <= 0) return;
+    int32_t at = getPosition();
+    editorView->showTrackFacts(source->getBitRate(), frames / rate, source->getChannels() >= 2);
+    editorView->showTime(static_cast<float>(at) / frames, static_cast<int32_t>(at / rate),
+                         static_cast<int32_t>(frames / rate));
+}
+
+void Deck::setSize(int32_t frames, bool final) {
+    writeLogf("setSize(%d,%d)\n", frames, final ? 1 : 0);
+    if (lengthKnown) return;
+    length = frames;
+    showTrackFactsAndTime();
+    if (!final) return;
+    lengthKnown = true;
+    setInfos();
+}
+
+void Deck::loadProgress(int32_t frames) {
+    if (lengthKnown && frames == length) {
+        overviewKnown = true;
+        setInfos();
+    }
+    editorView->refreshOverview(overviewKnown);
+}
+
+std::string Deck::storeFolder(const char* hostDirectory) {
+    namespace paths = platform::paths;
+    std::string folder = hostDirectory && *hostDirectory ? hostDirectory : paths::libraryDirectory();
+    if (folder.empty()) folder = paths::join(paths::currentDirectory(), "");
+    // A path to the library file itself is cut back to its folder. A folder
+    // whose own name has a dot (~/.vst) is kept whole.
+    if (!paths::isDirectory(folder)) {
+        size_t dot = folder.rfind('.'), slash = folder.rfind(paths::separator);
+        if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+            folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+    }
+    if (folder.empty() || folder.back() != paths::separator) folder += paths::separator;
+    return folder;
+}
+
+TrackInfoStore* Deck::openInfoStore() {
+    // Loader threads, the opener and the GUI thread may all ask first.
+    std::lock_guard<std::mutex> once(storeMutex);
+    if (infoStore) return infoStore.get();
+    const char* directory = deckHost.hostFolder();
+    if (directory) {
+        writeLog("Directory : ");
+        writeLog(directory);
+    } else {
+        writeLog("No directory (getDirectory unresponded), filling / \n");
+    }
+    std::vector<std::string> candidates{storeFolder(directory) + "trakvox.dat"};
+    // A plug-in installed for all users sits in a folder they cannot write:
+    // the store then lives in the user's data folder.
+    if (const char* home = std::getenv("HOME"); home && *home)
+        candidates.push_back(platform::paths::join(home, ".local/share/tunedeck/trakvox.dat"));
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        const std::string& storePath = candidates[i];
+        const std::string folder = platform::paths::directoryOf(storePath);
+        if (i > 0) platform::paths::makeDirectories(folder);
+        // The store is written as a new file beside the old one: its folder
+        // must take new files, not only the file itself.
+        if (!platform::paths::takesNewFiles(folder)) continue;
+        FILE* file = std::fopen(storePath.c_str(), "a");
+        if (!file) continue;
+        std::fclose(file);
+        // Facts kept where the plug-in's folder no longer lets them be
+        // written are read from there the first time.
+        infoStore = std::make_unique<TrackInfoStore>(storePath, i > 0 ? candidates[0] : std::string());
+        return infoStore.get();
+    }
+    return nullptr;
+}
+
+void Deck::getInfos(bool mayAsk) {
+    writeLog("getInfos\n");
+    TrackInfoStore* store = openInfoStore();
+    tempoKnown = false;
+    lengthKnown = false;
+    overviewKnown = false;
+    TrackSource* source = currentSource;
+    int32_t signature[4];
+    if (!store || !store->usable() || !source || !source->getSignature(signature)) return;
+    char path[TrackList::pathRoom];
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        std::snprintf(path, sizeof path, "%s", tracks.empty() ? "" : tracks.current());
+    }
+    TrackInfoRecord record = store->getRecord(signature, path, mayAsk, source->headerLength());
+    // A tempo from the file is used only when it is one a track can have.
+    bool hasTempo = (record.flags & TrackInfoRecord::TempoRecorded) && record.tempo > 0 && record.tempo < 10000;
+    tempoKnown = hasTempo;
+    tempo = hasTempo ? record.tempo : 120.0f;
+    editorView->showTempo(tempo * (1.0f + pitch * 0.01f));
+    bool hasLength = (record.flags & TrackInfoRecord::LengthRecorded) && record.length >= 1;
+    if (hasLength) setSize(record.length, true);
+    lengthKnown = hasLength;
+    bool hasOverview = (record.flags & TrackInfoRecord::BitmapRecorded) != 0;
+    overviewKnown = hasOverview;
+    if (hasOverview) {
+        source->setBitmap(nullptr);
+        relaxedBytes::copyIn(editorView->overviewPixels(), record.bitmap, TrackSource::overviewBytes);
+        editorView->refreshOverview(true);
+    }
+}
+
+void Deck::setInfos() {
+    writeLog("setInfos\n");
+    TrackInfoStore* store = openInfoStore();
+    TrackSource* source = currentSource;
+    int32_t signature[4];
+    if (!store || !store->usable() || tracks.empty() || !source || !source->getSignature(signature)) return;
+    char path[TrackList::pathRoom];
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        std::snprintf(path, sizeof path, "%s", tracks.current());
+    }
+    store->putRecord(signature, path, tempo, length, editorView->overviewPixels(), tempoKnown, lengthKnown,
+                     overviewKnown, source->headerLength());
+}

@@ -1,0 +1,354 @@
+#pragma once
+// The deck: one per plug-in instance, whatever format hosts it. It owns one
+// track source of each kind, the track list, the equaliser, loop and
+// crossfade state and the playback state that rendering advances, and the
+// parameter values as hosts see them. The editor shows it through
+// PlayerView; the format's binding drives it and serves it (DeckHost).
+//
+// Who runs what:
+// - The audio thread renders (renderBlock), takes MIDI keys (takeMidi) and,
+//   in most hosts, sets parameter values. It takes no lock: every field
+//   that crosses threads is a relaxed atomic word, and the sources guard
+//   their own reads.
+// - The GUI thread runs the editor's actions, list edits, dialogs, the
+//   session state and, in some hosts, parameter values.
+// - The opener thread (opener) reads and opens tracks and lists, so that no
+//   other thread ever waits for a disk; it also writes what the audio
+//   thread cannot log.
+// - Each source's loader thread calls setSize and loadProgress.
+// - Locks: listMutex (paths of the list, never on the audio thread),
+//   openMutex (one opening at a time), addMutex (the opener's add queue),
+//   restoreMutex (a restore waiting for its track) and storeMutex (opening
+//   the store); none of them is taken on the audio thread.
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <functional>
+
+#include "deck/BandEqualiser.h"
+#include "deck/BuildProfile.h"
+#include "deck/DeckHost.h"
+#include "deck/DeckState.h"
+#include "platform/Dialogs.h"
+#include "platform/Relaxed.h"
+#include "platform/Semaphore.h"
+#include "platform/Thread.h"
+#include "deck/OutputGuard.h"
+#include "deck/PlayerView.h"
+#include "deck/TrackList.h"
+#include "sources/SourceOwner.h"
+#include "store/TrackInfoStore.h"
+#include "sources/TrackSource.h"
+
+class Deck : public SourceOwner {
+public:
+    static constexpr int32_t parameterCount = 15;
+    static constexpr int32_t maxSources = 16;
+    // Room for a parameter's name or display text; longer texts are cut.
+    static constexpr int32_t parameterTextRoom = 64;
+
+    enum Parameter : int32_t {
+        Playing, AutoRewind, Position, Pitch, Track, EqCut1, EqCut2, EqBass, EqTreble, EqTweet, Vol, CutBass,
+        CutTreble, CutTweet, Loop
+    };
+
+    // makeView makes the deck's view (the editor) once the deck's values
+    // are in place; the view lives as long as the deck.
+    Deck(DeckHost& host, const BuildProfile& profile, const std::function<PlayerView*(Deck&)>& makeView);
+    virtual ~Deck();
+    Deck(const Deck&) = delete;
+    Deck& operator=(const Deck&) = delete;
+
+    // The host's calls, in no plug-in format's terms.
+    // Called when the host opens the instance: the store opens.
+    void start();
+    // A MIDI message of the next block, at its frame (audio thread).
+    void takeMidi(int32_t frame, const uint8_t bytes[3]);
+    // The parameters as a host sees them: values 0..1, names and texts.
+    void setValue(int32_t index, float value);
+    float valueOf(int32_t index);
+    void valueName(int32_t index, char* text);
+    void valueDisplay(int32_t index, char* text);
+    // A text in the display's forms; false when it says nothing the
+    // parameter can take.
+    bool setValueText(int32_t index, const char* text);
+    DeckHost& host() { return deckHost; }
+    // The deck in the host's session. Hosts call these from any thread.
+    DeckState captureState();
+    // Takes a state at once, but for the current track, which the opener
+    // thread opens; where it stood, its tempo, loop and play state follow
+    // the opening. False, with nothing changed, when the state is refused.
+    bool restoreState(const DeckState& state);
+
+    // Sends the editor the list, tempo, track facts and time as they stand.
+    void showState();
+
+    // Operations of the editor's controls.
+    // mayAsk: a person is there to answer the store's question (a GUI action).
+    // False when the current entry cannot be opened: "Unable to open file"
+    // shows, nothing plays and playback stops.
+    bool openTrack(bool mayAsk = true);
+    // Opens the current entry or, when it cannot be opened, the next one in
+    // direction (+1 or -1) that can; stops when none of them opens.
+    bool openTrackOrStep(int32_t direction, bool mayAsk);
+    void getTrackName(char* text, size_t room) const;
+    void getTrackCounter(char* text, size_t room) const;
+
+    // The deck's actions. The editor's controls, host values and MIDI keys
+    // all come here; each changes the deck's own values, which the editor
+    // reads at its idle. They run on any thread, the audio thread included:
+    // none of them waits, allocates or reads a file (an opening goes to the
+    // opener thread).
+    void setPlaying(bool on);
+    void togglePlay();
+    void setAutoRewind(int32_t mode);
+    // Pitch as its control's value: 0 is -32 %, 0.5 none, 1 +32 %.
+    void setPitch(float controlValue);
+    void nudgePitch(float controlStep);
+    void resetPitch() { setPitch(0.5f); }
+    // A crossover moved past the other one takes it along.
+    void setCrossover(int32_t which, float value);
+    void setGain(int32_t band, float value);
+    void setVolume(float value);
+    void setCut(int32_t band, bool on);
+    void resetEqualiser();
+    // Loop button index (0: a quarter beat, each next one twice as long);
+    // switching the engaged one off ends the loop.
+    void selectLoop(int32_t index, bool on);
+    void loopsOff();
+    // Moves by a fraction of the track (a MIDI key's step).
+    void stepPosition(float fraction);
+
+    // The values changed since the editor last asked: bit n for parameter n.
+    uint32_t takeChangedParameters() { return changedParameters.exchange(0, std::memory_order_acq_rel); }
+    // The crossovers as a frequency at the current track's rate (44.1 kHz
+    // without one).
+    double crossoverHz(int32_t which) const;
+
+    // Transport (audio rendering). replace: the deck's sound replaces the
+    // outputs' samples; otherwise it is added to them.
+    void renderBlock(float** outputs, int32_t frames, bool replace);
+    void mixCrossfade(float* const* out, int32_t count);
+    float currentBend();
+    void jog(float value);
+    void seek(float fraction);
+    void move(float beats);
+    void setLoop(bool on, float beats, int32_t index);
+    void forward();
+    // Acts as a MIDI note-on of key (its number within the repeating two
+    // octaves) would: at once, on the calling thread.
+    void pressKey(int32_t key);
+    float hostRate() const;
+
+    // Opens the current entry on the player's opener thread: the audio and
+    // MIDI paths ask for an opening here instead of mapping files themselves.
+    // Rendering plays silence until the opening is done.
+    // direction: where to step on when the entry cannot be opened (0: nowhere).
+    void requestOpen(int32_t direction = 0);
+    // Waits until no requested opening or add is left (for tests and tools).
+    void waitForOpenings();
+    bool isOpening() const { return openRequests.load(std::memory_order_relaxed) > 0; }
+
+    // Track list.
+    // buffer holds one path, or a multi-selection of room bytes at most. The
+    // files are added on the opener thread, which reads the lists among
+    // them: the caller never waits for a disk.
+    void addFiles(const char* buffer, size_t room, bool openAfter);
+    void addPaths(const std::vector<std::string>& paths, bool openAfter);
+    void insertEntry(const char* path);
+    bool readTrackList(const char* listPath, char* output, size_t room);
+    void saveTrackList(const char* listPath);
+    void deleteSelected();
+    void moveSelectedUp();
+    void moveSelectedDown();
+    void toggleSelection(int32_t row);
+    void playRow(int32_t row);
+    void scrollList(float x);
+    bool nextFile();
+    bool previousFile();
+    // The add and save dialogs, started and then polled by the editor; null
+    // when no dialog can be shown.
+    std::unique_ptr<platform::FileChoice> startChoosingTracks(uintptr_t parentWindow);
+    void addChosenFiles(const std::vector<std::string>& chosen);
+    std::unique_ptr<platform::FileChoice> startChoosingListToSave(uintptr_t parentWindow);
+    void saveChosenList(std::string path);
+
+    // Tempo.
+    void tapTempo();
+    void setTempo(float bpm);
+    void sendTimeInfo();
+    int32_t getBeatOrigin() const { return beatOrigin; }
+
+    // MIDI.
+    bool isTrackSelectMode() const { return trackSelectMode; }
+
+    // Reports of the sources' loaders.
+    void setSize(int32_t frames, bool final) override;
+    void loadProgress(int32_t frames) override;
+
+    // The track information store.
+    TrackInfoStore* openInfoStore();
+    void getInfos(bool mayAsk = true);
+    void setInfos();
+    TrackInfoStore* getInfoStore() { return openInfoStore(); }
+    // Where the store file of a host directory (or the library's own) lies.
+    static std::string storeFolder(const char* hostDirectory);
+
+    // Track list display.
+    void refreshList();
+
+    const BuildProfile& buildProfile() const { return profile; }
+    PlayerView& view() { return *editorView; }
+    TrackSource* getCurrentSource() const { return currentSource; }
+    TrackSource* sourceAt(int32_t slot) const { return slot >= 0 && slot < maxSources ? sources[slot] : nullptr; }
+    TrackList& trackList() { return tracks; }
+    // The play position in whole frames (rounded down); rendering keeps
+    // its fraction.
+    int32_t getPosition() const { return static_cast<int32_t>(position.load()); }
+    double getExactPosition() const { return position; }
+    void setPosition(double frames) { position = frames; }
+    int32_t getLoopEnd() const { return static_cast<int32_t>(loopEnd.load()); }
+    float getLoopBeats() const { return loopBeats; }
+    int32_t getCrossfadeRemaining() const { return crossfadeRemaining; }
+    int32_t getLength() const { return length; }
+    bool isPlaying() const { return playing; }
+    int32_t getAutoRewind() const { return autoRewind; }
+    float getPitch() const { return pitch; }
+    float getCrossover(int32_t which) const { return crossovers[std::clamp(which, 0, 1)]; }
+    float getGain(int32_t band) const { return gains[std::clamp(band, 0, 2)]; }
+    bool isCut(int32_t band) const { return cuts[std::clamp(band, 0, 2)]; }
+    float getVolume() const { return volume; }
+    float getTempo() const { return tempo; }
+    bool isLoopOn() const { return loopOn; }
+    int32_t getLoopIndex() const { return loopIndex; }
+    bool isLengthKnown() const { return lengthKnown; }
+    bool isOverviewKnown() const { return overviewKnown; }
+
+private:
+    void markChanged(int32_t index) { changedParameters.fetch_or(1u << index, std::memory_order_release); }
+    // Renders frames from `from` on, with the current settings.
+    void renderSpan(float** outputs, int32_t from, int32_t frames, bool replace);
+    // Returns whether the buffer was one playable path or a track list.
+    bool addFilesFrom(const char* buffer, size_t room, std::set<std::string>& listsRead, int depth);
+    bool isPlayable(const char* path) const;
+    // Reads a list's lines (never more than a few megabytes of them); the
+    // reason it could not, in plain words, or null.
+    const char* readListLines(const char* listPath, std::vector<std::string>& lines) const;
+    void updateTimeDisplay();
+    float speedFactor() const { return pitch * 0.01f + 1.0f; }
+    double loopLengthFrames(double trackRate) const;
+    // Fills out with the current track from the play position on; false when
+    // nothing plays (out is silent).
+    bool renderTrack(float* const* out, int32_t frames);
+    // Renders the 1,024 frames from a position that fade out after a jump.
+    void renderCrossfadeTail(double from, double ratio);
+    // One attempt at the current entry. GivenUp: the plug-in closes or
+    // another track was asked for while the file was being read.
+    enum class Opening { Opened, Failed, GivenUp };
+    Opening openCurrentEntry(bool mayAsk);
+    Opening failOpening(const char* problem);
+    // The opener thread's adds: lists are read here.
+    void addFilesNow(const std::vector<char>& buffer, bool openAfter);
+    // True when the opening or read under way should stop waiting.
+    bool openingSuperseded(uint32_t generation) const;
+    void openerLoop();
+    // After an opening: a restored state's playback, when its track is the
+    // one that opened.
+    void finishRestore(bool opened);
+    void showTrackFactsAndTime();
+    float trackRateOrZero() const;
+
+    const BuildProfile& profile;
+    PlayerView* editorView = nullptr; // made by makeView, owned by whoever binds the deck to a host
+
+    DeckHost& deckHost;
+    Relaxed<TrackSource*> currentSource{nullptr};
+    TrackSource* sources[maxSources] = {};
+    // The play position with its fraction: written by rendering at the end of
+    // each block and by jumps from other threads; rendering never undoes a
+    // jump made during its block (compareExchange).
+    Relaxed<double> position{0.0};
+    double renderedPosition = 0.0; // where the last block ended (audio thread)
+    Relaxed<int32_t> length{0};
+    Relaxed<bool> playing{false};
+    Relaxed<int32_t> autoRewind{0};
+    Relaxed<float> pitch{0.0f};
+    Relaxed<float> bend{0.0f};
+    Relaxed<float> bendSnapshot{0.0f};
+    Relaxed<float> lastJogValue{0.0f};
+    Relaxed<uint32_t> lastJogTime{0};
+    int32_t refreshCounter = 0;
+    TrackList tracks;
+    Relaxed<bool> trackSelectMode{false};
+    Relaxed<float> crossovers[2] = {0.33f, 0.67f};
+    Relaxed<float> gains[3] = {0.5f, 0.5f, 0.5f};
+    Relaxed<float> volume{1.0f};
+    Relaxed<bool> cuts[3] = {false, false, false};
+    Relaxed<bool> loopOn{false};
+    Relaxed<float> loopBeats{0.0f};
+    Relaxed<double> loopEnd{0.0};
+    Relaxed<int32_t> loopIndex{0};
+    // Crossfade tail and mixing block: the audio thread's own.
+    static constexpr int32_t mixFrames = 4096;
+    float crossfade[2][1024] = {};
+    float mixBlock[2][mixFrames] = {};
+    BandEqualiser bandEqualiser;
+    OutputGuard outputGuard;
+    Relaxed<int32_t> crossfadeRemaining{0};
+    // A move asks rendering to fade out from where it is (the tail is read
+    // on the audio thread, the only reader of the sources).
+    std::atomic<bool> fadePending{false};
+    uint32_t tapTimes[100] = {};
+    Relaxed<int32_t> tapCount{0};
+    Relaxed<float> tempo{120.0f};
+    Relaxed<int32_t> beatOrigin{0};
+    Relaxed<bool> tempoKnown{false};
+    Relaxed<bool> lengthKnown{false};
+    Relaxed<bool> overviewKnown{false};
+    std::atomic<uint32_t> changedParameters{~0u};
+    // MIDI keys of the block to come, in the order of their frames: rendering
+    // splits the block there, so each acts on its own sample (audio thread).
+    struct KeyEvent {
+        int32_t frame;
+        int32_t key;
+    };
+    static constexpr int32_t maxKeyEvents = 512;
+    KeyEvent keyEvents[maxKeyEvents] = {};
+    int32_t keyEventCount = 0;
+    // The speed change the pitch control asked for, as rendering glides to
+    // it (audio thread).
+    double glidingPitch = 0.0;
+    bool spanPlayed = false; // whether the last span played the track
+    std::unique_ptr<TrackInfoStore> infoStore;
+    std::mutex storeMutex;
+
+    // Entries are edited on the GUI thread and copied by whichever thread
+    // opens a track; this lock covers the path texts only and is never taken
+    // on the audio thread.
+    mutable std::recursive_mutex listMutex;
+    // One opening at a time, whoever asks.
+    std::mutex openMutex;
+    std::atomic<int32_t> openRequests{0}; // requests not yet served
+    std::atomic<uint32_t> openGeneration{0}; // counts requests, so an opening sees a newer one
+    struct AddJob {
+        std::vector<char> buffer;
+        bool openAfter;
+    };
+    std::mutex addMutex;
+    std::vector<AddJob> addJobs; // waiting for the opener thread
+    std::atomic<int32_t> addsPending{0};
+    Relaxed<int32_t> openDirection{0};
+    Relaxed<bool> openerQuit{false};
+    platform::Semaphore openerWake{0};
+    platform::Thread opener;
+    // The state a session restore waits to apply once its track is open.
+    std::mutex restoreMutex;
+    std::optional<DeckState> restoring;
+};

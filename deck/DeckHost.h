@@ -1,0 +1,34 @@
+#pragma once
+// What the deck asks of the plug-in format that hosts it: the host's sample
+// rate and folder, the notices around a person's edit, and the deck's own
+// time for hosts that follow it. The format's binding implements it; the
+// deck knows no plug-in format.
+#include <cstdint>
+
+// Where the deck plays, in the terms of a host's musical time.
+struct DeckTime {
+    double samplePos = 0;   // the track's frame
+    double sampleRate = 0;  // the host's rate
+    double tempo = 0;       // beats per minute as played
+    double ppqPos = 0;      // quarter notes from the track's start
+    double barStartPos = 0; // the quarter note the current bar starts on
+};
+
+class DeckHost {
+public:
+    virtual ~DeckHost() = default;
+    // The host's sample rate; 0 until the host says.
+    virtual float hostSampleRate() const = 0;
+    // The folder the host loaded the plug-in from, or null.
+    virtual const char* hostFolder() = 0;
+    // A person edits parameter index: the host records the changes between
+    // begin and end (any thread the editor runs on).
+    virtual void beginEdit(int32_t index) = 0;
+    virtual void automate(int32_t index, float value) = 0;
+    virtual void endEdit(int32_t index) = 0;
+    // Asks the host for MIDI events.
+    virtual void wantMidi() = 0;
+    // The deck's time, from the audio thread after each block or from the
+    // GUI thread after a tap; the host reads it during the call.
+    virtual void publishTime(const DeckTime& time) = 0;
+};

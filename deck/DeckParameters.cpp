@@ -1,0 +1,326 @@
+// The fifteen host parameters: names, values, displays as a user reads them
+// and the texts they take back, and the action a host's value calls.
+#include <algorithm>
+#include <cstdarg>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <cctype>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "platform/Paths.h"
+#include "log/DebugLog.h"
+#include "deck/Deck.h"
+#include "sources/ControlLaws.h"
+
+namespace {
+
+const char* const parameterNames[Deck::parameterCount] = {
+    "Playing", "AutoRewind", "Position", "Pitch", "Track", "Eq cut 1", "Eq cut 2", "Eq bass",
+    "Eq treble", "Eq tweet", "Vol", "Cut Bass", "Cut Treble", "Cut Tweet", "Loop"};
+
+bool validIndex(int32_t index) { return index >= 0 && index < Deck::parameterCount; }
+
+void writeText(char* text, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void writeText(char* text, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, Deck::parameterTextRoom, format, args);
+    va_end(args);
+}
+
+const char* yesNo(bool on) { return on ? "yes" : "no"; }
+
+} // namespace
+
+void Deck::valueName(int32_t index, char* text) {
+    if (!validIndex(index)) return;
+    writeText(text, "%s", parameterNames[index]);
+}
+
+namespace {
+// "1:23.4": minutes and seconds to a tenth.
+void writeTime(char* text, size_t room, double seconds) {
+    const auto tenths = static_cast<int64_t>(std::floor(std::max(seconds, 0.0) * 10.0 + 0.5));
+    std::snprintf(text, room, "%lld:%02lld.%lld", static_cast<long long>(tenths / 600),
+                  static_cast<long long>(tenths / 10 % 60), static_cast<long long>(tenths % 10));
+}
+
+std::string decibels(double factor) {
+    char text[32];
+    if (!(factor > 0.0)) return "-inf dB";
+    std::snprintf(text, sizeof text, "%.1f dB", 20.0 * std::log10(factor) + 0.0);
+    return text;
+}
+
+std::string loopLength(float beats) {
+    char text[32];
+    if (beats == 0.25f) return "1/4 beat";
+    if (beats == 0.5f) return "1/2 beat";
+    std::snprintf(text, sizeof text, beats == 1.0f ? "%g beat" : "%g beats", static_cast<double>(beats));
+    return text;
+}
+} // namespace
+
+void Deck::valueDisplay(int32_t index, char* text) {
+    switch (index) {
+    case Playing: writeText(text, "%s", yesNo(playing)); break;
+    case AutoRewind: {
+        int32_t mode = autoRewind;
+        writeText(text, "%s", mode == 0 ? "no" : mode == 1 ? "yes" : "stop");
+        break;
+    }
+    case Position: {
+        const float rate = trackRateOrZero();
+        const int32_t frames = length;
+        char at[32] = "0:00.0", total[32] = "0:00.0";
+        if (rate > 0 && frames > 0) {
+            writeTime(at, sizeof at, getPosition() / static_cast<double>(rate));
+            writeTime(total, sizeof total, frames / static_cast<double>(rate));
+        }
+        writeText(text, "%s / %s", at, total);
+        break;
+    }
+    case Pitch: writeText(text, "%+.1f %%", static_cast<double>(pitch) + 0.0); break;
+    case Track:
+        // The host's room is far shorter than a path: the file's own name is
+        // what identifies the track there.
+        if (tracks.empty()) {
+            writeText(text, "%s", "");
+        } else {
+            auto parts = platform::paths::split(tracks.current());
+            writeText(text, "%s%s", parts.name.c_str(), parts.extension.c_str());
+        }
+        break;
+    case EqCut1:
+    case EqCut2: writeText(text, "%.0f Hz", crossoverHz(index - EqCut1)); break;
+    case EqBass:
+    case EqTreble:
+    case EqTweet: {
+        const int32_t band = index - EqBass;
+        writeText(text, "%s", decibels(cuts[band] ? 0.0 : static_cast<double>(gains[band])).c_str());
+        break;
+    }
+    case Vol: writeText(text, "%s", decibels(volumeFactor(volume)).c_str()); break;
+    case CutBass:
+    case CutTreble:
+    case CutTweet: writeText(text, "%s", yesNo(cuts[index - CutBass])); break;
+    case Loop: writeText(text, "%s", loopOn ? loopLength(loopBeats).c_str() : "off"); break;
+    default: break;
+    }
+}
+
+float Deck::valueOf(int32_t index) {
+    writeLog("getParameter()\n");
+    switch (index) {
+    case Playing: return playing ? 1.0f : 0.0f;
+    case AutoRewind: return static_cast<float>(autoRewind) * 0.5f;
+    case Position: {
+        int32_t frames = length;
+        return frames > 0 ? static_cast<float>(getPosition()) / frames : 0.0f;
+    }
+    case Pitch: return (pitch / 32.0f + 1.0f) * 0.5f;
+    case Track: return tracks.empty() ? 0.0f : static_cast<float>(tracks.currentIndex) / tracks.count;
+    case EqCut1: return crossovers[0];
+    case EqCut2: return crossovers[1];
+    case EqBass: return gains[0];
+    case EqTreble: return gains[1];
+    case EqTweet: return gains[2];
+    case Vol: return volume;
+    case CutBass:
+    case CutTreble:
+    case CutTweet: return cuts[index - CutBass] ? 1.0f : 0.0f;
+    case Loop: return loopOn ? static_cast<float>(loopIndex + 1) * 0.1f + 0.01f : 0.0f;
+    default: return 0.0f;
+    }
+}
+
+void Deck::setValue(int32_t index, float value) {
+    writeLogf("setParameter() : %d, %.2f...", index, static_cast<double>(value));
+    if (!validIndex(index) || !std::isfinite(value)) {
+        writeLog("ok\n");
+        return;
+    }
+    value = std::clamp(value, 0.0f, 1.0f);
+    switch (index) {
+    case Playing: setPlaying(value >= 0.5f); break;
+    // Three modes at 0, 0.5 and 1: the nearest is taken.
+    case AutoRewind: setAutoRewind(static_cast<int32_t>(std::lround(value * 2.0f))); break;
+    case Position:
+        if (!tracks.empty()) seek(value);
+        break;
+    case Pitch: setPitch(value); break;
+    case Track:
+        if (!tracks.empty()) {
+            // The entry whose reported value (index / count) is nearest, so
+            // that a host writing back what it read keeps the entry.
+            int32_t total = tracks.count;
+            int32_t chosen = std::min(static_cast<int32_t>(std::lround(static_cast<double>(value) * total)), total - 1);
+            if (chosen != tracks.currentIndex) {
+                tracks.currentIndex = chosen;
+                // Hosts automate from the audio thread: the opener thread reads the file.
+                requestOpen();
+            }
+        }
+        break;
+    case EqCut1: setCrossover(0, value); break;
+    case EqCut2: setCrossover(1, value); break;
+    case EqBass:
+    case EqTreble:
+    case EqTweet: setGain(index - EqBass, value); break;
+    case Vol: setVolume(value); break;
+    case CutBass:
+    case CutTreble:
+    case CutTweet: setCut(index - CutBass, value >= 0.5f); break;
+    case Loop:
+        if (value < 0.1f) {
+            loopsOff();
+        } else {
+            // Steps of 0.1 from a host land on their loop despite rounding.
+            selectLoop(std::min(static_cast<int32_t>((value - 0.1f) * 10.0f + 0.001f), 8), true);
+        }
+        break;
+    default: break;
+    }
+    writeLog("ok\n");
+}
+
+
+namespace {
+// A text's leading number, with what follows it; false without one.
+bool leadingNumber(const char* text, double& value, std::string& rest) {
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    if (end == text || !std::isfinite(value)) return false;
+    rest = end;
+    return true;
+}
+
+std::string lowered(const char* text) {
+    std::string out;
+    for (const char* c = text; *c; ++c)
+        if (*c != ' ') out += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    return out;
+}
+
+
+// "1:23.4", "83.4" or "1:02:03": seconds, or none when the text is no time.
+std::optional<double> timeIn(const char* text) {
+    double seconds = 0.0;
+    const char* at = text;
+    for (int part = 0; part < 3; ++part) {
+        char* end = nullptr;
+        const double number = std::strtod(at, &end);
+        if (end == at || !std::isfinite(number) || number < 0) return std::nullopt;
+        seconds = seconds * 60.0 + number;
+        if (*end != ':') return seconds;
+        at = end + 1;
+    }
+    return std::nullopt;
+}
+
+// A dB text ("-6.0 dB", "-inf dB") as a factor; none when it is not one.
+std::optional<double> factorIn(const std::string& word, bool hasNumber, double number) {
+    if (word.starts_with("-inf")) return 0.0;
+    if (!hasNumber) return std::nullopt;
+    return std::pow(10.0, number / 20.0);
+}
+} // namespace
+
+// Texts in the display's forms (and a few a person would type): yes/no,
+// "+4.0 %", "-6.0 dB", "1378 Hz" or "1.4 kHz", "1:23.4", "2 beats", a
+// track's number in the list.
+bool Deck::setValueText(int32_t index, const char* text) {
+    if (!validIndex(index) || !text) return false;
+    const std::string word = lowered(text);
+    double number = 0.0;
+    std::string rest;
+    const bool hasNumber = leadingNumber(text, number, rest);
+    const std::string unit = lowered(rest.c_str());
+    float value = 0.0f;
+    switch (index) {
+    case Playing:
+    case CutBass:
+    case CutTreble:
+    case CutTweet:
+        if (word == "yes" || word == "on" || word == "1") value = 1.0f;
+        else if (word == "no" || word == "off" || word == "0") value = 0.0f;
+        else return false;
+        break;
+    case AutoRewind:
+        if (word == "no" || word == "0") value = 0.0f;
+        else if (word == "stop" || word == "2") value = 1.0f;
+        else if (word == "yes" || word == "1") value = 0.5f;
+        else return false;
+        break;
+    case Position: {
+        const std::optional<double> seconds = timeIn(text);
+        const float rate = trackRateOrZero();
+        if (!seconds || rate <= 0 || length <= 0) return false;
+        // The frame the display rounds to, a little inside so that it shows
+        // the same tenth again.
+        value = static_cast<float>(std::clamp((*seconds * rate + 0.5) / length, 0.0, 1.0));
+        break;
+    }
+    case Pitch:
+        if (!hasNumber) return false;
+        value = static_cast<float>((number / 32.0 + 1.0) * 0.5);
+        break;
+    case EqCut1:
+    case EqCut2: {
+        if (!hasNumber || number < 0) return false;
+        const double hz = unit.starts_with("k") ? number * 1000.0 : number;
+        const float rate = trackRateOrZero();
+        // The subband whose lower edge is nearest; the control value in the
+        // middle of the values that pick it.
+        const double subband = std::clamp(std::round(hz * 64.0 / (rate > 0 ? rate : 44100.0f)), 0.0, 31.0);
+        value = static_cast<float>(std::min((std::log2(subband + 1.0) + std::log2(subband + 2.0)) / 10.0, 1.0));
+        break;
+    }
+    case EqBass:
+    case EqTreble:
+    case EqTweet: {
+        const std::optional<double> factor = factorIn(word, hasNumber, number);
+        if (!factor) return false;
+        value = static_cast<float>(std::clamp(*factor, 0.0, 1.0));
+        break;
+    }
+    case Vol:
+        if (word.starts_with("-inf")) value = 0.0f;
+        else if (hasNumber) value = static_cast<float>(std::clamp(1.0 + number / 40.0, 0.0, 1.0));
+        else return false;
+        break;
+    case Track:
+        // The entry's number, counted from 1.
+        if (!hasNumber || tracks.empty()) return false;
+        value = static_cast<float>((std::clamp(std::round(number), 1.0, static_cast<double>(tracks.count)) - 1.0) /
+                                   tracks.count);
+        break;
+    case Loop: {
+        if (word == "off" || word == "0") {
+            value = 0.0f;
+            break;
+        }
+        // "2 beats", "1/4 beat" or "0.25 beats": 1/4 beat is the first loop,
+        // each next one twice as long.
+        double beats = number;
+        std::string after = unit;
+        if (hasNumber && after.starts_with("/")) {
+            const double below = std::strtod(after.c_str() + 1, nullptr);
+            if (!(below > 0)) return false;
+            beats = number / below;
+            const size_t unitAt = after.find_first_not_of("/0123456789.");
+            after = unitAt == std::string::npos ? std::string() : after.substr(unitAt);
+        }
+        if (!hasNumber || !(beats > 0) || !after.starts_with("beat")) return false;
+        const double button = std::clamp(std::round(std::log2(beats * 4.0)), 0.0, 8.0);
+        value = static_cast<float>(button + 1.0) * 0.1f + 0.01f;
+        break;
+    }
+    default: return false;
+    }
+    setValue(index, value);
+    return true;
+}

@@ -1,0 +1,338 @@
+// The transport: filling each host block from the current track at the
+// speed ratio, beat loops with their crossfade, reverse play, the end of a
+// track, and the operations that move the play position.
+//
+// The play position is fractional: each block advances it by exactly
+// frames x ratio, and every read starts from its fraction, so the speed is
+// the same at every block size. Loops and the end of the track are found in
+// track frames, at the output value where the read position crosses them.
+//
+// renderBlock runs on the audio thread and takes no lock; it is the only
+// reader of the sources while playing. seek, move, setLoop and jog run on
+// the GUI thread, on the thread that sets host values, or on the audio
+// thread for a MIDI key; they write single Relaxed words. Rendering publishes its new position only
+// if no jump arrived during the block, and a move's fade is read by the
+// audio thread at its next block.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "platform/Clock.h"
+#include "log/DebugLog.h"
+#include "deck/FrameMath.h"
+#include "deck/Deck.h"
+#include "sources/ControlLaws.h"
+
+namespace {
+constexpr int32_t crossfadeFrames = 1024;
+
+void writeZeros(float* const* out, int32_t from, int32_t count) {
+    if (count <= 0) return;
+    std::fill_n(out[0] + from, count, 0.0f);
+    std::fill_n(out[1] + from, count, 0.0f);
+}
+
+// Output values until a read position moving forward by ratio per value
+// has covered distance frames (at least one, at most most).
+int32_t valuesUntil(double distance, double ratio, int32_t most) {
+    const double values = std::ceil(distance / ratio);
+    if (!(values >= 1.0)) return 1;
+    return values >= most ? most : static_cast<int32_t>(values);
+}
+} // namespace
+
+float Deck::hostRate() const {
+    const float rate = deckHost.hostSampleRate();
+    return rate > 0 ? rate : 44100.0f;
+}
+
+double Deck::loopLengthFrames(double trackRate) const {
+    const double beatTempo = tempo > 0 ? static_cast<double>(tempo) : 120.0;
+    const double frames = 60.0 * trackRate / beatTempo * loopBeats;
+    return std::isfinite(frames) && frames > 0 ? std::min(frames, 2147483647.0) : 0.0;
+}
+
+void Deck::updateTimeDisplay() {
+    int32_t frames = length;
+    float rate = trackRateOrZero();
+    if (frames <= 0 || rate <= 0) return;
+    int32_t at = getPosition();
+    editorView->showTime(static_cast<float>(at) / frames, static_cast<int32_t>(at / rate),
+                         static_cast<int32_t>(frames / rate));
+}
+
+void Deck::renderBlock(float** outputs, int32_t frames, bool replace) {
+    if (frames <= 0 || !outputs || !outputs[0] || !outputs[1]) {
+        // The block's keys still act, at its start.
+        for (int32_t i = 0; i < keyEventCount; ++i) pressKey(keyEvents[i].key);
+        keyEventCount = 0;
+        return;
+    }
+    // The block is split at its MIDI keys' frames: each acts on its own
+    // sample. Keys past the block's end act at its end.
+    int32_t done = 0;
+    for (int32_t i = 0; i < keyEventCount; ++i) {
+        const int32_t at = std::min(keyEvents[i].frame, frames);
+        if (at > done) {
+            renderSpan(outputs, done, at - done, replace);
+            done = at;
+        }
+        pressKey(keyEvents[i].key);
+    }
+    keyEventCount = 0;
+    if (done < frames) renderSpan(outputs, done, frames - done, replace);
+}
+
+void Deck::renderSpan(float** outputs, int32_t from, int32_t frames, bool replace) {
+    for (int32_t done = 0; done < frames;) {
+        // While the pitch glides, spans are short so that the speed follows
+        // it closely whatever the host's block size. A deck that starts
+        // playing starts at its pitch.
+        const double target = pitch;
+        int32_t n = std::min(frames - done, mixFrames);
+        if (!spanPlayed) glidingPitch = target;
+        if (glidingPitch != target) {
+            constexpr int32_t glideStep = 32;
+            n = std::min(n, glideStep);
+            // About 10 ms from one end of the range to the other, at a
+            // constant rate: no step of speed is ever heard as a click.
+            const double most = 64.0 * n / (0.010 * hostRate());
+            glidingPitch = std::clamp(target, glidingPitch - most, glidingPitch + most);
+        }
+        if (replace) {
+            float* part[2] = {outputs[0] + from + done, outputs[1] + from + done};
+            spanPlayed = renderTrack(part, n);
+            outputGuard.limit(part, n);
+        } else {
+            // Accumulating: the deck's sound is made in its own block and
+            // added, so a crossfade never scales what the host already put
+            // in the buffer.
+            float* block[2] = {mixBlock[0], mixBlock[1]};
+            spanPlayed = renderTrack(block, n);
+            if (spanPlayed) {
+                outputGuard.limit(block, n);
+                for (int ch = 0; ch < 2; ++ch)
+                    for (int32_t j = 0; j < n; ++j) outputs[ch][from + done + j] += mixBlock[ch][j];
+            }
+        }
+        done += n;
+    }
+}
+
+bool Deck::renderTrack(float* const* out, int32_t frames) {
+    TrackSource* source = currentSource;
+    // While a track is being opened the old source must not play on.
+    if (length <= 0 || !playing || !source || isOpening()) {
+        fadePending = false;
+        writeZeros(out, 0, frames);
+        bandEqualiser.reset();
+        return false;
+    }
+
+    const double trackRate = source->getSampleRate();
+    const double factor = (static_cast<double>(currentBend()) + glidingPitch) * 0.01 + 1.0;
+    const double ratio = trackRate * factor / hostRate();
+    const double total = length;
+    const bool looping = loopOn;
+    const double loopEndNow = loopEnd;
+    const double loopStart = std::max(loopEndNow - loopLengthFrames(trackRate), 0.0);
+    // A loop shorter than a frame (an extreme tempo) is not looped.
+    const bool loopActive = looping && loopEndNow - loopStart >= 1.0;
+    const bool wrap = autoRewind == 1;
+
+    if (fadePending.exchange(false)) {
+        // A move: the sound from where the deck was fades into the new place.
+        const double unbent = trackRate * std::max(pitch * 0.01 + 1.0, 0.01) / hostRate();
+        renderCrossfadeTail(renderedPosition, unbent);
+    }
+
+    double start = position;
+    double pos = start;
+    bool ok = true;
+    for (int32_t done = 0; done < frames && ok;) {
+        float* part[2] = {out[0] + done, out[1] + done};
+        int32_t n = frames - done;
+        if (ratio == 0.0 || !std::isfinite(ratio)) {
+            writeZeros(part, 0, n);
+            break;
+        }
+        if (ratio < 0) {
+            // Backwards: value j reads at pos + (j + 1) x ratio, down to frame 0.
+            const auto available = static_cast<int32_t>(std::min<double>(n, std::floor(pos / -ratio)));
+            if (available > 0) ok = source->getSound(part, available, pos + ratio, ratio, true, false);
+            writeZeros(part, std::max(available, 0), n - std::max(available, 0));
+            mixCrossfade(part, n);
+            pos = std::max(pos + n * ratio, 0.0);
+            done += n;
+            continue;
+        }
+        if (loopActive && pos >= loopEndNow) {
+            // The read has reached the loop's end: the rest continues from the
+            // loop's start plus the overshoot, and the sound that would have
+            // followed the end fades out over the jump.
+            writeLog("Loop back...");
+            const double overshoot = std::fmod(pos - loopEndNow, loopEndNow - loopStart);
+            renderCrossfadeTail(pos, ratio);
+            writeLog("Done\n");
+            pos = loopStart + overshoot;
+            continue;
+        }
+        if (loopActive) n = valuesUntil(loopEndNow - pos, ratio, n);
+        if (wrap) {
+            if (pos >= total) {
+                pos = std::fmod(pos, total);
+                continue;
+            }
+            n = valuesUntil(total - pos, ratio, n);
+        }
+        ok = source->getSound(part, n, pos, ratio, true, wrap);
+        if (!ok) break;
+        mixCrossfade(part, n);
+        pos += n * ratio;
+        done += n;
+    }
+    if (!ok) {
+        // A failed read: silence, and the same block is tried again.
+        writeZeros(out, 0, frames);
+        bandEqualiser.reset();
+        return false;
+    }
+
+    BandEqualiser::Settings bands;
+    // The crossovers sit at the edges of the MPEG decoder's 32 subbands, in
+    // the track's own spectrum, so every kind of track splits where MP3s did.
+    for (int i = 0; i < 2; ++i) bands.crossoverHz[i] = crossoverSubband(crossovers[i]) * trackRate / 64.0;
+    for (int i = 0; i < 3; ++i) bands.gains[i] = gains[i], bands.cuts[i] = cuts[i];
+    bands.level = static_cast<float>(volumeFactor(volume));
+    bandEqualiser.process(out, frames, bands, hostRate());
+
+    refreshCounter += frames;
+    renderedPosition = pos;
+    // Until the length is counted it is a guess: the track ends where the
+    // reads found its sound to end, neither sooner nor later.
+    const double end = lengthKnown || autoRewind == 1 || source->headerLength() > 0 ? total
+                       : source->decodedEnd() > 0                                    ? source->decodedEnd()
+                                                                                     : HUGE_VAL;
+    // A jump made by another thread during this block wins over the block.
+    if (position.compareExchange(start, pos) && pos > end) {
+        writeLog("End file\n");
+        switch (autoRewind) {
+        case 0:
+            position = 0.0;
+            if (nextFile())
+                requestOpen(+1);
+            else
+                setPlaying(false);
+            break;
+        case 1: position = std::fmod(pos, total); break;
+        default:
+            position = 0.0;
+            setPlaying(false);
+            break;
+        }
+    }
+    if (refreshCounter >= 2000 || !playing) updateTimeDisplay();
+    refreshCounter %= 2000;
+    if (playing) sendTimeInfo();
+    return true;
+}
+
+void Deck::renderCrossfadeTail(double from, double ratio) {
+    TrackSource* source = currentSource;
+    if (!source) return;
+    float* tails[2] = {crossfade[0], crossfade[1]};
+    if (!source->getSound(tails, crossfadeFrames, from, ratio, true, autoRewind == 1)) return;
+    crossfadeRemaining = crossfadeFrames;
+}
+
+void Deck::mixCrossfade(float* const* out, int32_t count) {
+    int32_t remaining = crossfadeRemaining;
+    if (remaining <= 0 || count <= 0) return;
+    int32_t k = crossfadeFrames - remaining;
+    int32_t m = std::min(remaining, count);
+    for (int ch = 0; ch < 2; ++ch)
+        for (int32_t j = 0; j < m; ++j) {
+            float w = static_cast<float>(k + j) / crossfadeFrames;
+            float t = crossfade[ch][k + j];
+            out[ch][j] = t + w * (out[ch][j] - t);
+        }
+    crossfadeRemaining = remaining - m;
+}
+
+float Deck::currentBend() {
+    uint32_t elapsed = platform::tickCount() - lastJogTime;
+    if (elapsed > 500)
+        bend = 0.0f;
+    else if (elapsed > 250)
+        bend = static_cast<float>(500 - elapsed) * bendSnapshot * 0.001f;
+    return bend;
+}
+
+void Deck::jog(float value) {
+    uint32_t now = platform::tickCount();
+    auto dt = static_cast<int32_t>(now - lastJogTime);
+    if (dt <= 0) return;
+    float d = value - lastJogValue;
+    if (d > 0.5f) d -= 1.0f;
+    if (d < -0.5f) d += 1.0f;
+    if ((bend > 0) != (d > 0))
+        bend = d * 32000.0f / static_cast<float>(dt);
+    else
+        bend = d * 8000.0f / static_cast<float>(dt) + 0.75f * bend;
+    bendSnapshot = static_cast<float>(bend);
+    lastJogValue = value;
+    lastJogTime = now;
+}
+
+void Deck::seek(float fraction) {
+    const double old = position;
+    int32_t frames = length;
+    float clamped = std::isfinite(fraction) ? std::clamp(fraction, 0.0f, 1.0f) : 0.0f;
+    const double target = std::floor(static_cast<double>(frames) * clamped);
+    position = target;
+    float rate = trackRateOrZero();
+    if (target == 0.0 && old < rate && previousFile()) {
+        writeLog("Backward\n");
+        requestOpen(-1);
+    }
+    updateTimeDisplay();
+    if (frames > 0 && loopOn) loopEnd = std::min(target + loopLengthFrames(rate), static_cast<double>(frames));
+}
+
+void Deck::move(float beats) {
+    int32_t frames = length;
+    if (frames <= 0 || !std::isfinite(beats)) return;
+    writeLog("Move...");
+    const double rate = trackRateOrZero();
+    const double beatTempo = tempo > 0 ? static_cast<double>(tempo) : 120.0;
+    const double framesPerBeat = 60.0 * rate / beatTempo;
+    const double at = position;
+    const double shift = std::clamp(framesPerBeat * beats, -4.0e9, 4.0e9);
+    double target;
+    if (loopOn) {
+        const double end = std::max(std::min(loopEnd + shift, frames - 1.0), loopLengthFrames(rate));
+        target = std::max(end - (loopEnd - at), 0.0);
+        loopEnd = end;
+    } else {
+        target = std::clamp(at + shift, 0.0, frames - 1.0);
+    }
+    position = target;
+    fadePending = true;
+    writeLog("done\n");
+    updateTimeDisplay();
+}
+
+void Deck::setLoop(bool on, float beats, int32_t index) {
+    if (on && loopOn && index == loopIndex) return;
+    loopOn = on;
+    loopBeats = beats;
+    loopEnd = position.load();
+    loopIndex = index;
+    markChanged(Loop);
+}
+
+void Deck::forward() {
+    if (!nextFile()) return;
+    writeLog("Forward\n");
+    requestOpen(+1);
+}

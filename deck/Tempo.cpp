@@ -1,0 +1,121 @@
+// The track's tempo: found by tapping, shown at the playing speed, and
+// reported to the host as 4/4 musical time counted from the last tap.
+#include <algorithm>
+#include <cmath>
+
+#include "platform/Clock.h"
+#include "deck/FrameMath.h"
+#include "log/DebugLog.h"
+#include "deck/Deck.h"
+
+namespace {
+
+constexpr int32_t maxTaps = 100;
+
+float intervalWeight(int32_t i, int32_t n) {
+    if (i < 10) return static_cast<float>(i + 1) * 0.1f;
+    return i == n - 1 ? 0.5f : 1.0f;
+}
+
+bool withinBand(float interval, float mean, bool strict) {
+    return strict ? (0.9090909f * interval <= mean && mean <= 1.1f * interval)
+                  : (0.8333333f * interval <= mean && mean <= 1.2f * interval);
+}
+
+// The weighted mean beat interval of a series of taps, leaving out the
+// intervals that lie too far from it; 0 when every interval is rejected.
+float meanBeatInterval(const uint32_t* taps, int32_t count) {
+    const int32_t n = count - 1;
+    float intervals[maxTaps];
+    bool rejected[maxTaps] = {};
+    for (int32_t i = 0; i < n; ++i) intervals[i] = static_cast<float>(taps[i + 1] - taps[i]);
+
+    float mean = 0.0f, weights = 0.0f;
+    bool changed = true;
+    for (int pass = 0; pass < 5 && changed; ++pass) {
+        changed = false;
+        float sum = 0.0f;
+        weights = 0.0f;
+        for (int32_t i = 0; i < n; ++i)
+            if (!rejected[i]) {
+                sum += intervals[i] * intervalWeight(i, n);
+                weights += intervalWeight(i, n);
+            }
+        if (weights == 0.0f) break;
+        mean = sum / weights;
+        bool strict = true;
+        for (int32_t i = 0; i < n; ++i) {
+            bool passed = withinBand(intervals[i], mean, strict);
+            if (rejected[i] == passed) changed = true;
+            rejected[i] = !passed;
+            if (strict && passed && i > 1) rejected[i - 2] = !withinBand(intervals[i - 2], mean, true);
+            strict = strict ? false : !passed;
+        }
+    }
+    return weights > 0.0f && mean > 0.0f ? mean : 0.0f;
+}
+
+} // namespace
+
+void Deck::tapTempo() {
+    uint32_t now = platform::tickCount();
+    int32_t taps = std::clamp<int32_t>(tapCount, 0, maxTaps);
+    if (taps > 0 && static_cast<int32_t>(now - tapTimes[taps - 1]) > 2400) taps = 0;
+    if (taps == maxTaps) {
+        std::copy(tapTimes + 1, tapTimes + maxTaps, tapTimes);
+    } else {
+        ++taps;
+    }
+    tapTimes[taps - 1] = now;
+    tapCount = taps;
+
+    if (taps >= 5) {
+        float mean = meanBeatInterval(tapTimes, taps);
+        float factor = speedFactor();
+        if (mean > 0.0f && factor > 0.0f) setTempo(60000.0f / mean / factor);
+    }
+    beatOrigin = getPosition();
+    sendTimeInfo();
+}
+
+void Deck::setTempo(float bpm) {
+    writeLog("sewtbpm\n");
+    tempo = bpm;
+    editorView->showTempo(bpm * speedFactor());
+    tempoKnown = true;
+    setInfos();
+}
+
+// The audio thread sends after each block, the GUI thread after a tap.
+void Deck::sendTimeInfo() {
+    DeckTime info;
+    TrackSource* source = currentSource;
+    float rate = source ? static_cast<float>(source->getSampleRate()) : 0.0f;
+    if (rate <= 0) return;
+    float factor = speedFactor();
+    int32_t at = getPosition();
+    info.tempo = static_cast<double>(factor * tempo);
+    info.samplePos = at;
+    info.sampleRate = static_cast<double>(deckHost.hostSampleRate());
+
+    float beatTempo = tempo > 0 ? static_cast<float>(tempo) : 120.0f;
+    float speed = factor > 0 ? factor : 1.0f;
+    float framesPerBeat = rate * 60.0f / beatTempo / speed;
+    int32_t origin = beatOrigin;
+    if (origin > at) {
+        int64_t bar = saturatedFrames(framesPerBeat * 4.0f);
+        if (bar > 0) {
+            int64_t bars = (static_cast<int64_t>(origin) - at + bar - 1) / bar;
+            origin = static_cast<int32_t>(std::max<int64_t>(origin - bars * bar, 0));
+        } else {
+            origin = at;
+        }
+    }
+    if (origin < 0) origin = 0;
+    beatOrigin = origin;
+    int32_t originBars = saturatedFrames(static_cast<float>(origin) / framesPerBeat * 0.25f);
+    float bars = static_cast<float>(at - origin) / framesPerBeat * 0.25f;
+    info.ppqPos = static_cast<double>(bars * 4.0f + static_cast<float>(originBars) * 4.0f);
+    info.barStartPos = static_cast<double>(originBars) * 4.0 + static_cast<double>(saturatedFrames(bars)) * 4.0;
+    deckHost.publishTime(info);
+}

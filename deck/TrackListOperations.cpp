@@ -1,0 +1,521 @@
+// The track list: filling it from paths, multi-selections and ".m3u"
+// lists, saving it as ".m3u", reordering, deleting, selecting, scrolling,
+// and stepping through it. Everything here runs on the GUI thread except
+// addFilesNow, which the opener thread runs for the GUI thread's addFiles
+// (lists are files that may block), and nextFile and previousFile, which
+// rendering and MIDI call and which touch only the two Relaxed counters.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Dialogs.h"
+#include "platform/Paths.h"
+#include "deck/FileReader.h"
+#include "log/DebugLog.h"
+#include "deck/Deck.h"
+
+namespace {
+
+namespace paths = platform::paths;
+
+constexpr int maxListDepth = 8;
+constexpr size_t maxListsPerAdd = 256;
+// A list of 256 entries of 1,024 characters and their comments stays far
+// below this; anything larger is not a track list.
+constexpr uint64_t largestList = uint64_t{4} << 20;
+
+// Splits a multi-selection buffer (folder, zero, names each ended by a
+// zero, one more zero) that is room bytes long at most.
+std::vector<std::string> splitSelection(const char* buffer, size_t room) {
+    std::vector<std::string> parts;
+    size_t at = 0;
+    while (at < room) {
+        const char* start = buffer + at;
+        size_t n = strnlen(start, room - at);
+        if (n == 0 && !parts.empty()) break;
+        parts.emplace_back(start, n);
+        at += n + 1;
+    }
+    return parts;
+}
+
+std::vector<std::string> directoryNames(const std::string& directory) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start < directory.size()) {
+        size_t end = directory.find(paths::separator, start);
+        if (end == std::string::npos) end = directory.size();
+        if (end > start) names.push_back(directory.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+std::string completed(const std::string& path) {
+    return paths::isComplete(path) ? path : paths::join(paths::currentDirectory(), path);
+}
+
+bool namesTrackList(const std::string& path) {
+    static constexpr char extension[] = ".m3u";
+    constexpr size_t n = sizeof extension - 1;
+    if (path.size() < n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(path[path.size() - n + i])) != extension[i]) return false;
+    return true;
+}
+
+// Readers take a line that begins with "#" for a comment; "./" keeps such a
+// name an entry and means the same folder to every reader.
+std::string asListLine(const std::string& path) {
+    return !path.empty() && path.front() == '#' ? std::string(".") + paths::separator + path : path;
+}
+
+} // namespace
+
+bool Deck::isPlayable(const char* path) const {
+    for (TrackSource* source : sources)
+        if (source && source->acceptsFile(path)) return true;
+    return false;
+}
+
+void Deck::insertEntry(const char* path) {
+    writeLog("insert");
+    writeLog(path);
+    writeLog("\n");
+    if (!path || std::strlen(path) >= static_cast<size_t>(TrackList::pathRoom)) return;
+    std::lock_guard<std::recursive_mutex> guard(listMutex);
+    // A full list keeps what it holds; the caller tells the user.
+    if (tracks.count >= TrackList::capacity) return;
+    int32_t place = tracks.currentIndex;
+    for (int32_t i = 0; i < TrackList::capacity; ++i)
+        if (tracks.selected[i]) {
+            place = i;
+            break;
+        }
+    place = std::clamp(place, 0, static_cast<int32_t>(tracks.count));
+    for (int32_t i = tracks.count - 1; i >= place; --i)
+        std::memcpy(tracks.entries[i + 1], tracks.entries[i], TrackList::pathRoom);
+    std::snprintf(tracks.entries[place], TrackList::pathRoom, "%s", path);
+    tracks.count = tracks.count + 1;
+}
+
+const char* Deck::readListLines(const char* listPath, std::vector<std::string>& lines) const {
+    platform::FileBytes::Read file =
+        FileReader::read(listPath ? listPath : "", largestList, [this] { return openerQuit.load(); });
+    if (file.problem == platform::FileBytes::Problem::TooLarge) return "larger than a track list can be";
+    if (!file.bytes) return platform::describe(file.problem);
+    std::string line;
+    auto keep = [&] {
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+        // Comment lines (#EXTM3U, #EXTINF) and lines that name neither a
+        // track a source plays nor another list are skipped; so are paths
+        // too long to be stored. Every other line is kept, so that an add
+        // can tell how many did not fit.
+        bool wanted = !line.empty() && line[0] != '#' && (isPlayable(line.c_str()) || namesTrackList(line)) &&
+                      line.size() < static_cast<size_t>(TrackList::pathRoom);
+        if (wanted) lines.push_back(line);
+        line.clear();
+    };
+    const uint8_t* bytes = file.bytes->data();
+    for (uint64_t i = 0; i < file.bytes->size(); ++i) {
+        const char c = static_cast<char>(bytes[i]);
+        if (c == '\n') {
+            keep();
+        } else if (line.size() < 65536) {
+            line.push_back(c);
+        }
+    }
+    keep();
+    return nullptr;
+}
+
+bool Deck::readTrackList(const char* listPath, char* output, size_t room) {
+    if (!listPath || !output || room < 2) return false;
+    std::string directory = paths::directoryOf(listPath);
+    if (directory.empty()) directory = paths::join(paths::currentDirectory(), "");
+    size_t at = 0;
+    auto put = [&](const std::string& text) {
+        if (at + text.size() + 2 > room) return false; // keep room for the closing zero
+        std::memcpy(output + at, text.c_str(), text.size() + 1);
+        at += text.size() + 1;
+        return true;
+    };
+    output[0] = 0;
+    output[1] = 0;
+    if (!put(directory)) return false;
+    std::vector<std::string> lines;
+    if (readListLines(listPath, lines)) return false;
+    for (const std::string& line : lines)
+        if (!put(line)) break;
+    output[at] = 0;
+    return true;
+}
+
+bool Deck::addFilesFrom(const char* buffer, size_t room, std::set<std::string>& listsRead, int depth) {
+    // The files are gathered in the order the user chose them and the lists
+    // name them before any is inserted, so that a list without room for all
+    // of them takes the first ones and keeps every entry it had. Past a full
+    // list's worth they are only counted.
+    std::vector<std::string> found;
+    size_t total = 0, tooLong = 0, listsUnread = 0;
+    const char* listProblem = nullptr;
+    auto takeTrack = [&](const std::string& path) {
+        if (found.size() < static_cast<size_t>(TrackList::capacity)) found.push_back(path);
+        ++total;
+    };
+    std::function<bool(const std::string&, int)> expandList;
+    auto takeNamed = [&](const std::string& folder, const std::string& name, int level) {
+        std::string path = paths::normalised(paths::isComplete(name) ? name : paths::join(folder, name));
+        if (path.size() >= static_cast<size_t>(TrackList::pathRoom)) {
+            ++tooLong;
+            return;
+        }
+        if (isPlayable(path.c_str()))
+            takeTrack(path);
+        else if (namesTrackList(path))
+            expandList(path, level);
+    };
+    // Expands a ".m3u" list once per add, however the lists name each other.
+    expandList = [&](const std::string& listPath, int level) {
+        if (level >= maxListDepth || listsRead.size() >= maxListsPerAdd) return false;
+        if (!listsRead.insert(paths::normalised(completed(listPath))).second) return false;
+        std::vector<std::string> lines;
+        if (const char* problem = readListLines(listPath.c_str(), lines)) {
+            ++listsUnread;
+            listProblem = problem;
+            return false;
+        }
+        std::string folder = paths::directoryOf(listPath);
+        if (folder.empty()) folder = paths::join(paths::currentDirectory(), "");
+        for (const std::string& line : lines) takeNamed(folder, line, level + 1);
+        return true;
+    };
+
+    bool oneTrackOrList = false;
+    std::vector<std::string> parts = splitSelection(buffer, room);
+    if (parts.empty()) return false;
+    const std::string& first = parts.front();
+    if (isPlayable(first.c_str())) {
+        if (first.size() < static_cast<size_t>(TrackList::pathRoom))
+            takeTrack(first), oneTrackOrList = true;
+        else
+            ++tooLong;
+    } else if (namesTrackList(first)) {
+        oneTrackOrList = expandList(first, depth);
+    } else {
+        for (size_t i = 1; i < parts.size(); ++i) takeNamed(first, parts[i], depth);
+    }
+
+    size_t added = 0;
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        added = std::min(found.size(), static_cast<size_t>(TrackList::capacity - tracks.count));
+        // Each goes where the first one goes, so the last goes in first.
+        for (size_t i = added; i-- > 0;) insertEntry(found[i].c_str());
+    }
+    // One message says everything that was left out, and why.
+    std::string text;
+    auto files = [](size_t n) { return std::to_string(n) + (n == 1 ? " file was" : " files were"); };
+    if (size_t leftOut = total - added; leftOut > 0)
+        text += files(leftOut) + " not added: the track list holds " + std::to_string(TrackList::capacity) +
+                " entries\n";
+    if (tooLong > 0)
+        text += files(tooLong) + " not added: a path is longer than " + std::to_string(TrackList::pathRoom - 1) +
+                " characters\n";
+    if (listsUnread > 0)
+        text += std::to_string(listsUnread) + (listsUnread == 1 ? " track list was" : " track lists were") +
+                " not read: " + listProblem + "\n";
+    if (!text.empty()) platform::dialogs().showMessage(text.substr(0, text.size() - 1), "Track list");
+    // A track or list that found no room is not opened in its stead.
+    return oneTrackOrList && added > 0;
+}
+
+void Deck::addFiles(const char* buffer, size_t room, bool openAfter) {
+    if (!buffer || room == 0) return;
+    {
+        std::lock_guard<std::mutex> guard(addMutex);
+        addJobs.push_back({std::vector<char>(buffer, buffer + room), openAfter});
+        addsPending.fetch_add(1);
+    }
+    openerWake.release();
+}
+
+void Deck::addFilesNow(const std::vector<char>& buffer, bool openAfter) {
+    std::set<std::string> listsRead;
+    bool oneTrackOrList = addFilesFrom(buffer.data(), buffer.size(), listsRead, 0);
+    if (!openAfter || tracks.empty()) {
+        refreshList();
+        return;
+    }
+    // An entry that cannot be opened is stepped over, as at a track's end.
+    if (oneTrackOrList || !playing) requestOpen(+1);
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        std::fill(std::begin(tracks.selected), std::end(tracks.selected), false);
+    }
+    refreshList();
+}
+
+void Deck::addPaths(const std::vector<std::string>& chosen, bool openAfter) {
+    if (chosen.empty()) return;
+    std::vector<char> buffer;
+    auto append = [&buffer](const std::string& text) {
+        buffer.insert(buffer.end(), text.begin(), text.end());
+        buffer.push_back(0);
+    };
+    if (chosen.size() == 1) {
+        append(chosen.front());
+    } else {
+        // A selection of one folder's files: the folder, then the names; a
+        // name that is a complete path stands for itself.
+        std::string folder = paths::directoryOf(completed(chosen.front()));
+        append(folder);
+        for (const std::string& path : chosen) {
+            std::string full = completed(path);
+            append(paths::directoryOf(full) == folder ? full.substr(folder.size()) : full);
+        }
+    }
+    buffer.push_back(0);
+    addFiles(buffer.data(), buffer.size(), openAfter);
+}
+
+void Deck::saveTrackList(const char* listPath) {
+    writeLog("Save :");
+    writeLog(listPath ? listPath : "");
+    writeLog("\n");
+    if (!listPath) return;
+    FILE* file = std::fopen(listPath, "w");
+    if (!file) return;
+    std::vector<std::string> listDirs = directoryNames(paths::directoryOf(completed(listPath)));
+    std::lock_guard<std::recursive_mutex> guard(listMutex);
+    for (int32_t i = 0; i < tracks.count; ++i) {
+        std::string entry = tracks.entries[i];
+        if (!paths::isComplete(entry)) {
+            std::fprintf(file, "%s\n", asListLine(entry).c_str());
+            continue;
+        }
+        auto parts = paths::split(entry);
+        std::vector<std::string> entryDirs = directoryNames(parts.directory);
+        size_t common = 0;
+        while (common < listDirs.size() && common < entryDirs.size() && listDirs[common] == entryDirs[common])
+            ++common;
+        std::string relative;
+        for (size_t d = common; d < listDirs.size(); ++d) relative += paths::parentStep();
+        for (size_t d = common; d < entryDirs.size(); ++d) relative += entryDirs[d] + paths::separator;
+        std::fprintf(file, "%s\n", asListLine(relative + parts.name + parts.extension).c_str());
+    }
+    std::fclose(file);
+}
+
+void Deck::deleteSelected() {
+    writeLog("Suppr\n");
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        bool any = false;
+        for (int32_t i = tracks.count - 1; i >= 0; --i) {
+            if (!tracks.selected[i]) continue;
+            any = true;
+            for (int32_t j = i; j + 1 < tracks.count; ++j)
+                std::memcpy(tracks.entries[j], tracks.entries[j + 1], TrackList::pathRoom);
+            tracks.count = tracks.count - 1;
+            tracks.selected[i] = false;
+        }
+        if (!any) {
+            std::fill(std::begin(tracks.selected), std::end(tracks.selected), false);
+            tracks.count = 0;
+        }
+        if (tracks.count == 0)
+            tracks.currentIndex = 0;
+        else if (tracks.currentIndex >= tracks.count)
+            tracks.currentIndex = tracks.count - 1;
+        int32_t lastTop = tracks.count - (profile.listRows - 1);
+        if (tracks.viewTop > lastTop) {
+            tracks.viewFraction = 0.0f;
+            tracks.viewTop = std::max(0, lastTop);
+        }
+    }
+    refreshList();
+}
+
+void Deck::moveSelectedUp() {
+    std::unique_lock<std::recursive_mutex> guard(listMutex);
+    bool any = std::any_of(tracks.selected, tracks.selected + tracks.count, [](bool s) { return s; });
+    if (any) {
+        for (int32_t i = 1; i < tracks.count; ++i) {
+            // An entry moves up past an unselected neighbour; a selected run
+            // at the top stays where it is.
+            if (!tracks.selected[i] || tracks.selected[i - 1]) continue;
+            char held[TrackList::pathRoom];
+            std::memcpy(held, tracks.entries[i - 1], TrackList::pathRoom);
+            std::memcpy(tracks.entries[i - 1], tracks.entries[i], TrackList::pathRoom);
+            std::memcpy(tracks.entries[i], held, TrackList::pathRoom);
+            std::swap(tracks.selected[i - 1], tracks.selected[i]);
+            if (tracks.currentIndex == i)
+                tracks.currentIndex = i - 1;
+            else if (tracks.currentIndex == i - 1)
+                tracks.currentIndex = i;
+        }
+        refreshList();
+    }
+    if (tracks.viewTop > 0 || tracks.viewFraction > 0) {
+        tracks.viewFraction = 0.0f;
+        tracks.viewTop = std::max(0, tracks.viewTop - 1);
+        refreshList();
+    }
+}
+
+void Deck::moveSelectedDown() {
+    std::unique_lock<std::recursive_mutex> guard(listMutex);
+    bool any = std::any_of(tracks.selected, tracks.selected + tracks.count, [](bool s) { return s; });
+    if (any) {
+        for (int32_t i = tracks.count - 2; i >= 0; --i) {
+            if (!tracks.selected[i] || tracks.selected[i + 1]) continue;
+            char held[TrackList::pathRoom];
+            std::memcpy(held, tracks.entries[i + 1], TrackList::pathRoom);
+            std::memcpy(tracks.entries[i + 1], tracks.entries[i], TrackList::pathRoom);
+            std::memcpy(tracks.entries[i], held, TrackList::pathRoom);
+            std::swap(tracks.selected[i + 1], tracks.selected[i]);
+            if (tracks.currentIndex == i)
+                tracks.currentIndex = i + 1;
+            else if (tracks.currentIndex == i + 1)
+                tracks.currentIndex = i;
+        }
+        refreshList();
+    }
+    if (tracks.viewTop < tracks.count - (profile.listRows - 1)) {
+        tracks.viewTop = tracks.viewTop + 1;
+        tracks.viewFraction = 0.0f;
+        refreshList();
+    }
+}
+
+void Deck::toggleSelection(int32_t row) {
+    int32_t entry = tracks.viewTop + row;
+    if (row < 0 || entry >= tracks.count) return;
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        tracks.selected[entry] = !tracks.selected[entry];
+    }
+    refreshList();
+}
+
+void Deck::playRow(int32_t row) {
+    int32_t entry = tracks.viewTop + row;
+    if (row < 0 || entry >= tracks.count) return;
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        tracks.currentIndex = entry;
+        std::fill(std::begin(tracks.selected), std::end(tracks.selected), false);
+        tracks.selected[entry] = true;
+    }
+    // The list shows the choice at once; the track follows from the opener.
+    refreshList();
+    requestOpen();
+}
+
+void Deck::scrollList(float x) {
+    int32_t span = tracks.count - (profile.listRows - 1);
+    if (tracks.count < profile.listRows - 1 || !(x >= 0.0f)) return;
+    float p = static_cast<float>(span) * std::min(x, 1.0f);
+    auto top = static_cast<int32_t>(p);
+    float fraction = p - static_cast<float>(top);
+    if (top == tracks.viewTop && fraction == tracks.viewFraction) return;
+    tracks.viewTop = top;
+    tracks.viewFraction = fraction;
+    refreshList();
+}
+
+bool Deck::nextFile() {
+    writeLog("next file\n");
+    int32_t index = tracks.currentIndex, total = tracks.count;
+    if (index + 1 < total) {
+        tracks.currentIndex = index + 1;
+        return true;
+    }
+    tracks.currentIndex = total > 0 ? total - 1 : 0;
+    return false;
+}
+
+bool Deck::previousFile() {
+    writeLog("previous file\n");
+    int32_t index = tracks.currentIndex;
+    if (index > 0) {
+        tracks.currentIndex = index - 1;
+        return true;
+    }
+    tracks.currentIndex = 0;
+    return false;
+}
+
+void Deck::refreshList() {
+    constexpr int maxRows = 7;
+    const char* rows[maxRows] = {};
+    bool marks[maxRows] = {};
+    std::lock_guard<std::recursive_mutex> guard(listMutex);
+    int32_t top = tracks.viewTop;
+    int32_t rowCount = std::min(profile.listRows, maxRows);
+    for (int32_t r = 0; r < rowCount; ++r) {
+        int32_t entry = top + r;
+        bool inside = entry >= 0 && entry < tracks.count;
+        rows[r] = inside ? tracks.entries[entry] : "";
+        marks[r] = inside && tracks.selected[entry];
+    }
+    float scroll = 0.0f, fraction = 0.0f;
+    if (tracks.count >= profile.listRows) {
+        scroll = (static_cast<float>(top) + tracks.viewFraction) / static_cast<float>(tracks.count - (profile.listRows - 1));
+        fraction = tracks.viewFraction;
+    }
+    editorView->showList(rows, marks, tracks.currentIndex - top, scroll, fraction);
+}
+
+std::unique_ptr<platform::FileChoice> Deck::startChoosingTracks(uintptr_t parentWindow) {
+    std::vector<platform::FileFilter> filters{
+        {"All Suppported Types", {"*.mp1", "*.mp2", "*.mp3", "*.m3u", "*.wav", "*.flac"}},
+        {"MPEG Audio Files (.mp1;.mp2;.mp3)", {"*.mp1", "*.mp2", "*.mp3"}},
+        {"Microsoft Wav Files (.wav)", {"*.wav"}},
+        {"FLAC Files (.flac)", {"*.flac"}},
+        {"Tracklist (.m3u)", {"*.m3u"}},
+        {"All Files (*.*)", {"*"}}};
+    return platform::dialogs().startFileChoice("Open files", filters, false, parentWindow);
+}
+
+void Deck::addChosenFiles(const std::vector<std::string>& chosen) {
+    if (chosen.empty()) return;
+    // The same layout the add button hands to addFiles: one path, or a
+    // folder followed by names; whatever does not fit is left out.
+    std::vector<std::string> parts;
+    if (chosen.size() == 1) {
+        parts.push_back(chosen.front());
+    } else {
+        std::string folder = paths::directoryOf(chosen.front());
+        parts.push_back(folder);
+        for (const std::string& path : chosen)
+            parts.push_back(paths::directoryOf(path) == folder ? path.substr(folder.size()) : path);
+    }
+    std::vector<char> buffer(static_cast<size_t>(TrackList::capacity) * TrackList::pathRoom, '\0');
+    size_t at = 0;
+    for (const std::string& part : parts) {
+        if (at + part.size() + 2 > buffer.size()) break;
+        std::memcpy(buffer.data() + at, part.c_str(), part.size() + 1);
+        at += part.size() + 1;
+    }
+    if (at == 0) return;
+    addFiles(buffer.data(), buffer.size(), true);
+}
+
+std::unique_ptr<platform::FileChoice> Deck::startChoosingListToSave(uintptr_t parentWindow) {
+    std::vector<platform::FileFilter> filters{{"Tracklist (.m3u)", {"*.m3u"}}, {"All Files (*.*)", {"*"}}};
+    return platform::dialogs().startFileChoice("Open files", filters, true, parentWindow);
+}
+
+void Deck::saveChosenList(std::string path) {
+    if (path.empty()) return;
+    if (paths::split(path).extension.empty()) path += ".m3u";
+    if (path.size() + 1 > static_cast<size_t>(TrackList::pathRoom)) return;
+    saveTrackList(path.c_str());
+}

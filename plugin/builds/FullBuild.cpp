@@ -1,3 +1,0 @@
-#include "plugin/BuildProfile.h"
-
-const BuildProfile& activeBuildProfile() { return fullProfile; }

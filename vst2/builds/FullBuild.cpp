@@ -1,0 +1,3 @@
+#include "deck/BuildProfile.h"
+
+const BuildProfile& activeBuildProfile() { return fullProfile; }
