@@ -196,7 +196,7 @@ void PlayerEditor::pollFileChoice() {
 void PlayerEditor::showValues(uint32_t changed) {
     if (!changed) return;
     const auto has = [changed](int32_t index) { return (changed >> index & 1u) != 0; };
-    const auto show = [this](Control* control, float value) {
+    const auto show = [](Control* control, float value) {
         if (!control || control->getValue() == value) return;
         control->setValue(value);
         control->setDirty(true);

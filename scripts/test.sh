@@ -46,8 +46,10 @@ echo "== tests (at ${SECONDS} s)"
 run_ctest ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer (at ${SECONDS} s)"
+# Built with Debian's clang, so that the code and its tests build with both
+# of the system's compilers (the normal build is GCC's).
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTUNEDECK_WERROR=ON -DTUNEDECK_SANITIZE=ON \
-      -DTUNEDECK_BENCH=OFF
+      -DTUNEDECK_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/lsan-suppressions.txt" \

@@ -30,8 +30,10 @@ void TrackPlayer::processReplacing(float**, float** outputs, int32_t frames) { r
 
 int32_t TrackPlayer::processEvents(VstEvents* events) {
     if (!events) return 1;
+    // The record declares room for two events and holds numEvents of them.
+    VstEvent* const* list = &events->events[0];
     for (int32_t i = 0; i < events->numEvents; ++i) {
-        const VstEvent* event = events->events[i];
+        const VstEvent* event = list[i];
         if (!event || event->type != kVstMidiType) continue;
         const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
         const uint8_t bytes[3] = {static_cast<uint8_t>(midi->midiData[0]), static_cast<uint8_t>(midi->midiData[1]),

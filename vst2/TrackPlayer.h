@@ -3,15 +3,23 @@
 // editor to the effect record, and is the only code that knows VST 2's
 // records, opcodes and the host's window handle.
 //
-// Who runs what (see Deck for the deck's own threads):
-// - Hosts call the dispatcher from their GUI thread (editor, chunks,
-//   programs, texts) and from their audio thread (process, events,
-//   parameters); some set parameters and take chunks on other threads.
-// - process, processReplacing, processEvents and setParameter run on the
-//   audio thread in most hosts: they go straight to the deck, which never
-//   waits there.
-// - The editor runs on the GUI thread that opens it; the deck reaches it
-//   only through PlayerView's flags.
+// Who runs what:
+//
+//   thread        | runs                                        | waits for
+//   --------------+---------------------------------------------+------------------------------
+//   host audio    | process(Replacing), processEvents, most     | nothing: relaxed atomic words,
+//                 | setParameter/getParameter; Deck::renderBlock | MIDI keys in the deck's array
+//                 | splits its block at the MIDI keys' frames   |
+//   host GUI      | the editor (open, idle, clicks, keys), the  | listMutex, openMutex (briefly),
+//                 | chunk, texts, programs, the deck's actions  | never a file or the audio thread
+//   opener (deck) | opening tracks, reading lists, adding files | the file reads it starts, each
+//                 | (FileReader threads do the reads), logging  | given up after a short bound
+//   loaders       | each source's walk of its file: length,     | the source's own state
+//                 | overview pixels, facts for the store        |
+//   file readers  | one read each, left behind if it stalls     | the file system
+//
+// The audio thread never runs editor or widget code: the deck marks what
+// changed, and the editor reads the deck's values at its idle.
 #include <cstdint>
 #include <mutex>
 #include <vector>

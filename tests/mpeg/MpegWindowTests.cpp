@@ -355,8 +355,9 @@ TEST_F(TrackFilesThatChange, AFileShortenedDeletedOrRewrittenWhileItPlaysPlaysOn
     for (int f = 0; f < recipe.frames; ++f) wavSound[f] = recipe.sample(f, 0) / 32768.0f;
     const std::vector<uint8_t> wavBytes = testdata::makeWav(recipe);
 
-    for (const auto& [path, bytes, sound] :
+    for (const auto& [track, bytes, sound] :
          {std::tuple{mp3, mp3Bytes, mp3Sound}, std::tuple{wav, wavBytes, wavSound}}) {
+        const std::string& path = track; // a plain reference, which lambdas may capture
         testdata::writeFile(path, bytes);
         playThroughAChange(path, sound, [&] { std::filesystem::resize_file(path, 1000); });
         testdata::writeFile(path, bytes);
