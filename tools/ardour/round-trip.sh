@@ -11,6 +11,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=/tmp/tunedeck-ardour
 rm -rf "$work" && mkdir -p "$work"
 cp "$build/vst/tunedeck.so" "$work/"
+# Ardour keeps the scan's time in whole seconds and takes a library newer
+# than its scan for one that changed since.
+touch -d "@$(($(date +%s) - 60))" "$work/tunedeck.so"
 cd "$work"
 sox -n -r 44100 -c 2 -b 16 tone.wav synth 10 sine 440 vol 0.5
 "$build/tunedeck-render" --state-out state.bin --seconds 0.2 --paused --out /dev/null "$work/tone.wav"
