@@ -18,13 +18,9 @@ protected:
     // The WAV made by recipe, or the same sound encoded as kind by Debian's
     // own encoders.
     static std::string track(const std::string& name, const testdata::WavRecipe& recipe, const std::string& kind) {
-        const std::string wav = testdata::writeWav(name + ".wav", recipe);
-        if (kind == "wav") return wav;
-        const std::string out = testdata::tempPath(name + "." + kind);
-        const std::string command = kind == "flac" ? "flac --silent -f -o '" + out + "' '" + wav + "'"
-                                                   : "lame --quiet -b 320 '" + wav + "' '" + out + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
-        return out;
+        std::string path = testdata::encodedTrack(name, recipe, kind);
+        EXPECT_FALSE(path.empty()) << name << " as " << kind;
+        return path;
     }
     static std::string tone(double hz, const std::string& kind, int frames = 44100) {
         testdata::WavRecipe recipe;

@@ -114,4 +114,13 @@ std::string writeWav(const std::string& name, const WavRecipe& recipe) {
     return path;
 }
 
+std::string encodedTrack(const std::string& name, const WavRecipe& recipe, const std::string& kind) {
+    const std::string wav = writeWav(name + ".wav", recipe);
+    if (kind == "wav") return wav;
+    const std::string out = tempPath(name + "." + kind);
+    const std::string command = kind == "flac" ? "flac --silent -f -o '" + out + "' '" + wav + "'"
+                                               : "lame --quiet -b 320 '" + wav + "' '" + out + "'";
+    return std::system(command.c_str()) == 0 ? out : std::string();
+}
+
 } // namespace testdata

@@ -33,5 +33,8 @@ struct WavRecipe {
 
 std::vector<uint8_t> makeWav(const WavRecipe& recipe);
 std::string writeWav(const std::string& name, const WavRecipe& recipe);
+// The WAV made by recipe ("wav"), or the same sound encoded by Debian's own
+// encoders as "flac" or "mp3" (320 kbit/s).
+std::string encodedTrack(const std::string& name, const WavRecipe& recipe, const std::string& kind);
 
 } // namespace testdata
