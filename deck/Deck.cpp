@@ -39,6 +39,7 @@ Deck::~Deck() {
         source = nullptr;
     }
     currentSource = nullptr;
+    platform::MutexLock held(storeMutex);
     infoStore.reset();
 }
 
@@ -76,7 +77,7 @@ void Deck::openerLoop() {
         if (openerQuit) break;
         std::vector<AddJob> adds;
         {
-            std::lock_guard<std::mutex> guard(addMutex);
+            platform::MutexLock guard(addMutex);
             adds.swap(addJobs);
         }
         for (const AddJob& job : adds) {
@@ -119,7 +120,7 @@ bool Deck::openTrackOrStep(int32_t direction, bool mayAsk) {
 }
 
 Deck::Opening Deck::openCurrentEntry(bool mayAsk) {
-    std::lock_guard<std::mutex> oneAtATime(openMutex);
+    platform::MutexLock oneAtATime(openMutex);
     const uint32_t generation = openGeneration.load();
     char path[TrackList::pathRoom];
     {
@@ -252,7 +253,7 @@ std::string Deck::storeFolder(const char* hostDirectory) {
 
 TrackInfoStore* Deck::openInfoStore() {
     // Loader threads, the opener and the GUI thread may all ask first.
-    std::lock_guard<std::mutex> once(storeMutex);
+    platform::MutexLock once(storeMutex);
     if (infoStore) return infoStore.get();
     const char* directory = deckHost.hostFolder();
     if (directory) {

@@ -37,6 +37,7 @@
 #include "deck/DeckHost.h"
 #include "deck/DeckState.h"
 #include "platform/Dialogs.h"
+#include "platform/Mutex.h"
 #include "platform/Relaxed.h"
 #include "platform/Semaphore.h"
 #include "platform/Thread.h"
@@ -326,29 +327,29 @@ private:
     // it (audio thread).
     double glidingPitch = 0.0;
     bool spanPlayed = false; // whether the last span played the track
-    std::unique_ptr<TrackInfoStore> infoStore;
-    std::mutex storeMutex;
+    platform::Mutex storeMutex;
+    std::unique_ptr<TrackInfoStore> infoStore GUARDED_BY(storeMutex);
 
     // Entries are edited on the GUI thread and copied by whichever thread
     // opens a track; this lock covers the path texts only and is never taken
     // on the audio thread.
     mutable std::recursive_mutex listMutex;
     // One opening at a time, whoever asks.
-    std::mutex openMutex;
+    platform::Mutex openMutex;
     std::atomic<int32_t> openRequests{0}; // requests not yet served
     std::atomic<uint32_t> openGeneration{0}; // counts requests, so an opening sees a newer one
     struct AddJob {
         std::vector<char> buffer;
         bool openAfter;
     };
-    std::mutex addMutex;
-    std::vector<AddJob> addJobs; // waiting for the opener thread
+    platform::Mutex addMutex;
+    std::vector<AddJob> addJobs GUARDED_BY(addMutex); // waiting for the opener thread
     std::atomic<int32_t> addsPending{0};
     Relaxed<int32_t> openDirection{0};
     Relaxed<bool> openerQuit{false};
     platform::Semaphore openerWake{0};
     platform::Thread opener;
     // The state a session restore waits to apply once its track is open.
-    std::mutex restoreMutex;
-    std::optional<DeckState> restoring;
+    platform::Mutex restoreMutex;
+    std::optional<DeckState> restoring GUARDED_BY(restoreMutex);
 };

@@ -35,7 +35,7 @@ DeckState Deck::captureState() {
     state.page = editorView->page();
     state.remainingTime = editorView->showsRemainingTime();
     // A restore still waiting for its track: the deck is where it will be.
-    std::lock_guard<std::mutex> guard(restoreMutex);
+    platform::MutexLock guard(restoreMutex);
     if (restoring) {
         state.position = restoring->position;
         state.playing = restoring->playing;
@@ -81,14 +81,14 @@ bool Deck::restoreState(const DeckState& state) {
     editorView->restoreView(state.page, state.remainingTime);
     refreshList();
     {
-        std::lock_guard<std::mutex> guard(restoreMutex);
+        platform::MutexLock guard(restoreMutex);
         restoring = state;
     }
     if (state.entries.empty()) {
         currentSource = nullptr;
         length = 0;
         position = 0.0;
-        std::lock_guard<std::mutex> guard(restoreMutex);
+        platform::MutexLock guard(restoreMutex);
         restoring.reset();
         tempo = state.tempo;
         beatOrigin = state.beatOrigin;
@@ -101,7 +101,7 @@ bool Deck::restoreState(const DeckState& state) {
 }
 
 void Deck::finishRestore(bool opened) {
-    std::lock_guard<std::mutex> guard(restoreMutex);
+    platform::MutexLock guard(restoreMutex);
     if (!restoring) return;
     const DeckState& state = *restoring;
     {

@@ -238,7 +238,7 @@ bool Deck::addFilesFrom(const char* buffer, size_t room, std::set<std::string>& 
 void Deck::addFiles(const char* buffer, size_t room, bool openAfter) {
     if (!buffer || room == 0) return;
     {
-        std::lock_guard<std::mutex> guard(addMutex);
+        platform::MutexLock guard(addMutex);
         addJobs.push_back({std::vector<char>(buffer, buffer + room), openAfter});
         addsPending.fetch_add(1);
     }

@@ -82,7 +82,7 @@ intptr_t TrackPlayer::canDo(const char* text) {
 int32_t TrackPlayer::getChunk(void** data, bool) {
     if (!data) return 0;
     const DeckState state = captureState();
-    std::lock_guard<std::mutex> guard(chunkMutex);
+    platform::MutexLock guard(chunkMutex);
     chunkBlock = state.write();
     *data = chunkBlock.data();
     return static_cast<int32_t>(chunkBlock.size());

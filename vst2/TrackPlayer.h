@@ -75,6 +75,6 @@ public:
 private:
     char programName[programNameRoom] = {};
     // The last block handed to the host, valid until the next one.
-    std::mutex chunkMutex;
-    std::vector<uint8_t> chunkBlock;
+    platform::Mutex chunkMutex;
+    std::vector<uint8_t> chunkBlock GUARDED_BY(chunkMutex);
 };
