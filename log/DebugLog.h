@@ -37,6 +37,8 @@ private:
 // Writes text to the debug log, when one exists.
 void writeLog(const char* text);
 
-// printf-style writeLog; formats into a stack buffer only when a log exists,
-// so it is safe on the audio thread.
+// printf-style writeLog; formats into a stack buffer, and only when a log
+// exists. With a log it takes the log's lock and writes a file, which no
+// audio thread may wait for: only tests and a developer's own builds make a
+// log; in the shipped builds it returns at once.
 void writeLogf(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -2,9 +2,8 @@
 // The base of every track source: file name, stream facts, the loader thread
 // that learns the exact length and draws the overview, and the lock.
 //
-// Threads: the audio thread calls getSound; the player's thread (the host's
-// GUI thread, or the MIDI thread for a key that opens a track) calls setFile
-// and reads the stream facts; the loader thread runs loadFunc,
+// Threads: the audio thread calls getSound; the deck's opener thread calls
+// setFile and reads the stream facts; the loader thread runs loadFunc,
 // reports to the owner and draws into the overview bitmap. Fields that cross
 // threads are Relaxed words; each file's bytes are shared with the loader
 // that walks them, so a loader that outlives a file switch still reads a
