@@ -165,7 +165,8 @@ public:
     void addPaths(const std::vector<std::string>& paths, bool openAfter);
     void insertEntry(const char* path);
     bool readTrackList(const char* listPath, char* output, size_t room);
-    void saveTrackList(const char* listPath);
+    // False, with the old list kept, when the list could not be written.
+    bool saveTrackList(const char* listPath);
     void deleteSelected();
     void moveSelectedUp();
     void moveSelectedDown();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/Dialogs.h"
+#include "platform/DurableFiles.h"
 #include "platform/Paths.h"
 #include "deck/FileReader.h"
 #include "log/DebugLog.h"
@@ -284,19 +285,15 @@ void Deck::addPaths(const std::vector<std::string>& chosen, bool openAfter) {
     addFiles(buffer.data(), buffer.size(), openAfter);
 }
 
-void Deck::saveTrackList(const char* listPath) {
-    writeLog("Save :");
-    writeLog(listPath ? listPath : "");
-    writeLog("\n");
-    if (!listPath) return;
-    FILE* file = std::fopen(listPath, "w");
-    if (!file) return;
-    std::vector<std::string> listDirs = directoryNames(paths::directoryOf(completed(listPath)));
-    std::lock_guard<std::recursive_mutex> guard(listMutex);
-    for (int32_t i = 0; i < tracks.count; ++i) {
-        std::string entry = tracks.entries[i];
+namespace {
+// The text of a list saved at listPath: one line an entry, relative to the
+// list's folder where the entry is a complete path.
+std::string listText(const std::vector<std::string>& entries, const std::string& listPath) {
+    const std::vector<std::string> listDirs = directoryNames(paths::directoryOf(completed(listPath)));
+    std::string text;
+    for (const std::string& entry : entries) {
         if (!paths::isComplete(entry)) {
-            std::fprintf(file, "%s\n", asListLine(entry).c_str());
+            text += asListLine(entry) + "\n";
             continue;
         }
         auto parts = paths::split(entry);
@@ -307,9 +304,34 @@ void Deck::saveTrackList(const char* listPath) {
         std::string relative;
         for (size_t d = common; d < listDirs.size(); ++d) relative += paths::parentStep();
         for (size_t d = common; d < entryDirs.size(); ++d) relative += entryDirs[d] + paths::separator;
-        std::fprintf(file, "%s\n", asListLine(relative + parts.name + parts.extension).c_str());
+        text += asListLine(relative + parts.name + parts.extension) + "\n";
     }
-    std::fclose(file);
+    return text;
+}
+} // namespace
+
+// The list is written beside its place and then put there whole: a save
+// that fails (a full disk, a folder that takes no files) leaves the old list
+// as it was, and a pipe or device of that name is replaced, never opened.
+bool Deck::saveTrackList(const char* listPath) {
+    writeLog("Save :");
+    writeLog(listPath ? listPath : "");
+    writeLog("\n");
+    if (!listPath || !*listPath) return false;
+    std::vector<std::string> entries;
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        for (int32_t i = 0; i < tracks.count; ++i) entries.emplace_back(tracks.entries[i]);
+    }
+    const std::string text = listText(entries, listPath);
+    const std::string fresh = std::string(listPath) + ".saving";
+    FILE* file = std::fopen(fresh.c_str(), "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && platform::syncToDisk(file);
+    const bool closed = std::fclose(file) == 0;
+    if (written && closed && platform::replaceFileWith(fresh, listPath)) return true;
+    std::remove(fresh.c_str());
+    return false;
 }
 
 void Deck::deleteSelected() {
@@ -516,6 +538,8 @@ std::unique_ptr<platform::FileChoice> Deck::startChoosingListToSave(uintptr_t pa
 void Deck::saveChosenList(std::string path) {
     if (path.empty()) return;
     if (paths::split(path).extension.empty()) path += ".m3u";
-    if (path.size() + 1 > static_cast<size_t>(TrackList::pathRoom)) return;
-    saveTrackList(path.c_str());
+    if (path.size() + 1 > static_cast<size_t>(TrackList::pathRoom) || !saveTrackList(path.c_str()))
+        platform::dialogs().showMessage("The track list could not be saved there. Choose another folder, or "
+                                        "check that the disk has room.",
+                                        "Track list");
 }

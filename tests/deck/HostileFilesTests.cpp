@@ -171,4 +171,27 @@ TEST_F(HostileFiles, NeitherAnotherTrackNorClosingWaitsForAStalledRead) {
     FileReader::useReadFunction(nullptr);
 }
 
+// A list saved where a pipe lies, or where it cannot go: the save returns,
+// a pipe gives way to the list, and a failed save says so and leaves
+// nothing beside the list.
+TEST_F(HostileFiles, SavingAListNeverHangsAndAFailedSaveLeavesNothingBehind) {
+    setEntries({"/music/a.mp3", "/music/b.wav"});
+    const std::string piped = fifo("saved-over-a-pipe.m3u");
+    bool saved = false;
+    mustReturn("saving over a pipe", [&] { saved = player->saveTrackList(piped.c_str()); });
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(std::filesystem::is_regular_file(piped));
+    std::ifstream in(piped);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("music/b.wav\n"), std::string::npos) << text;
+
+    const std::string folder = testdata::tempPath("failed-saves/");
+    std::filesystem::create_directories(folder + "taken.m3u/inside");
+    EXPECT_FALSE(player->saveTrackList((folder + "taken.m3u").c_str())) << "a folder of that name stays";
+    EXPECT_TRUE(std::filesystem::is_directory(folder + "taken.m3u/inside"));
+    EXPECT_FALSE(player->saveTrackList((folder + "no-such-folder/set.m3u").c_str()));
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        EXPECT_EQ(entry.path().filename(), "taken.m3u") << "nothing left beside it";
+}
+
 } // namespace
