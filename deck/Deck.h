@@ -132,6 +132,7 @@ public:
     // The crossovers as a frequency at the current track's rate (44.1 kHz
     // without one).
     double crossoverHz(int32_t which) const;
+    double subbandHz(int32_t subband) const;
 
     // Transport (audio rendering). replace: the deck's sound replaces the
     // outputs' samples; otherwise it is added to them.

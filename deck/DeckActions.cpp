@@ -72,9 +72,13 @@ void Deck::resetEqualiser() {
     }
 }
 
-double Deck::crossoverHz(int32_t which) const {
+double Deck::crossoverHz(int32_t which) const { return subbandHz(crossoverSubband(getCrossover(which))); }
+
+// A subband's lower edge at the track's rate, where the equaliser puts a
+// crossover: never above 45 % of the host's rate, where its filters end.
+double Deck::subbandHz(int32_t subband) const {
     const float rate = trackRateOrZero();
-    return crossoverSubband(getCrossover(which)) * (rate > 0 ? rate : 44100.0) / 64.0;
+    return std::min(subband * (rate > 0 ? rate : 44100.0) / 64.0, 0.45 * hostRate());
 }
 
 void Deck::selectLoop(int32_t index, bool on) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/Paths.h"
 #include "log/DebugLog.h"
@@ -206,10 +207,14 @@ std::string lowered(const char* text) {
 }
 
 
-// "1:23.4", "83.4" or "1:02:03": seconds, or none when the text is no time.
+// "1:23.4", "83.4" or "1:02:03", or the display's "1:23.4 / 5:02.0": seconds,
+// or none when the text is no time.
 std::optional<double> timeIn(const char* text) {
+    std::string time(text);
+    time = time.substr(0, time.find('/'));
+    if (time.find_first_not_of("0123456789:. ") != std::string::npos) return std::nullopt;
     double seconds = 0.0;
-    const char* at = text;
+    const char* at = time.c_str();
     for (int part = 0; part < 3; ++part) {
         char* end = nullptr;
         const double number = std::strtod(at, &end);
@@ -239,20 +244,27 @@ bool Deck::setValueText(int32_t index, const char* text) {
     std::string rest;
     const bool hasNumber = leadingNumber(text, number, rest);
     const std::string unit = lowered(rest.c_str());
-    float value = 0.0f;
+    // A number's unit, when it has one, must be the parameter's own.
+    const auto unitIs = [&unit](std::initializer_list<const char*> units) {
+        if (unit.empty()) return true;
+        for (const char* allowed : units)
+            if (unit == allowed) return true;
+        return false;
+    };
+    double value = 0.0;
     switch (index) {
     case Playing:
     case CutBass:
     case CutTreble:
     case CutTweet:
-        if (word == "yes" || word == "on" || word == "1") value = 1.0f;
-        else if (word == "no" || word == "off" || word == "0") value = 0.0f;
+        if (word == "yes" || word == "on" || word == "1") value = 1.0;
+        else if (word == "no" || word == "off" || word == "0") value = 0.0;
         else return false;
         break;
     case AutoRewind:
-        if (word == "no" || word == "0") value = 0.0f;
-        else if (word == "stop" || word == "2") value = 1.0f;
-        else if (word == "yes" || word == "1") value = 0.5f;
+        if (word == "no" || word == "0") value = 0.0;
+        else if (word == "stop" || word == "2") value = 1.0;
+        else if (word == "yes" || word == "1") value = 0.5;
         else return false;
         break;
     case Position: {
@@ -261,46 +273,68 @@ bool Deck::setValueText(int32_t index, const char* text) {
         if (!seconds || rate <= 0 || length <= 0) return false;
         // The frame the display rounds to, a little inside so that it shows
         // the same tenth again.
-        value = static_cast<float>(std::clamp((*seconds * rate + 0.5) / length, 0.0, 1.0));
+        value = (*seconds * rate + 0.5) / length;
         break;
     }
     case Pitch:
-        if (!hasNumber) return false;
-        value = static_cast<float>((number / 32.0 + 1.0) * 0.5);
+        if (!hasNumber || !unitIs({"%"})) return false;
+        value = (number / 32.0 + 1.0) * 0.5;
         break;
     case EqCut1:
     case EqCut2: {
-        if (!hasNumber || number < 0) return false;
-        const double hz = unit.starts_with("k") ? number * 1000.0 : number;
-        const float rate = trackRateOrZero();
-        // The subband whose lower edge is nearest; the control value in the
-        // middle of the values that pick it.
-        const double subband = std::clamp(std::round(hz * 64.0 / (rate > 0 ? rate : 44100.0f)), 0.0, 31.0);
-        value = static_cast<float>(std::min((std::log2(subband + 1.0) + std::log2(subband + 2.0)) / 10.0, 1.0));
+        if (!hasNumber || number < 0 || !unitIs({"hz", "khz"})) return false;
+        const double hz = unit == "khz" ? number * 1000.0 : number;
+        // The subband whose shown frequency is nearest (the lowest of those
+        // shown alike), as the control value in the middle of those that
+        // pick it.
+        int32_t nearest = 0;
+        for (int32_t subband = 1; subband < 32; ++subband)
+            if (std::fabs(subbandHz(subband) - hz) < std::fabs(subbandHz(nearest) - hz)) nearest = subband;
+        value = std::min((std::log2(nearest + 1.0) + std::log2(nearest + 2.0)) / 10.0, 1.0);
         break;
     }
     case EqBass:
     case EqTreble:
     case EqTweet: {
+        if (!unitIs({"db"})) return false;
         const std::optional<double> factor = factorIn(word, hasNumber, number);
         if (!factor) return false;
-        value = static_cast<float>(std::clamp(*factor, 0.0, 1.0));
+        // A killed band shows "-inf dB": that text read back keeps its gain
+        // for when the kill is lifted.
+        if (*factor == 0.0 && cuts[index - EqBass]) return true;
+        value = *factor;
         break;
     }
     case Vol:
-        if (word.starts_with("-inf")) value = 0.0f;
-        else if (hasNumber) value = static_cast<float>(std::clamp(1.0 + number / 40.0, 0.0, 1.0));
-        else return false;
+        if (word.starts_with("-inf")) {
+            value = 0.0;
+        } else if (hasNumber && unitIs({"db"})) {
+            // A number is a level: the quietest one the fader has, never silence.
+            value = std::max(1.0 + number / 40.0, 1e-6);
+        } else {
+            return false;
+        }
         break;
-    case Track:
-        // The entry's number, counted from 1.
-        if (!hasNumber || tracks.empty()) return false;
-        value = static_cast<float>((std::clamp(std::round(number), 1.0, static_cast<double>(tracks.count)) - 1.0) /
-                                   tracks.count);
+    case Track: {
+        if (tracks.empty()) return false;
+        // The entry the display names, or the entry's number counted from 1.
+        int32_t entry = -1;
+        {
+            std::lock_guard<std::recursive_mutex> guard(listMutex);
+            for (int32_t i = 0; i < tracks.count && entry < 0; ++i) {
+                const auto parts = platform::paths::split(tracks.entries[i]);
+                if (parts.name + parts.extension == text) entry = i;
+            }
+        }
+        if (entry < 0 && hasNumber && unit.empty() && number >= 1 && number <= tracks.count)
+            entry = static_cast<int32_t>(std::round(number)) - 1;
+        if (entry < 0) return false;
+        value = static_cast<double>(entry) / tracks.count;
         break;
+    }
     case Loop: {
         if (word == "off" || word == "0") {
-            value = 0.0f;
+            value = 0.0;
             break;
         }
         // "2 beats", "1/4 beat" or "0.25 beats": 1/4 beat is the first loop,
@@ -316,11 +350,12 @@ bool Deck::setValueText(int32_t index, const char* text) {
         }
         if (!hasNumber || !(beats > 0) || !after.starts_with("beat")) return false;
         const double button = std::clamp(std::round(std::log2(beats * 4.0)), 0.0, 8.0);
-        value = static_cast<float>(button + 1.0) * 0.1f + 0.01f;
+        value = (button + 1.0) * 0.1 + 0.01;
         break;
     }
     default: return false;
     }
-    setValue(index, value);
+    if (!std::isfinite(value)) return false;
+    setValue(index, static_cast<float>(std::clamp(value, 0.0, 1.0)));
     return true;
 }

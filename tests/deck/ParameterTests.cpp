@@ -154,8 +154,6 @@ TEST_P(Parameters, DisplaysReadAsUsersReadThemAndTypedTextsRoundTrip) {
     AEffect* effect = player->record();
     player->setCut(1, false);
     for (int32_t index = 0; index < TrackPlayer::parameterCount; ++index) {
-        // The track is typed as its number, not its name.
-        if (index == TrackPlayer::Track) continue;
         for (float value : {0.0f, 0.13f, 0.5f, 0.77f, 1.0f}) {
             player->setParameter(index, value);
             const std::string shown = display(index);
@@ -178,10 +176,39 @@ TEST_P(Parameters, DisplaysReadAsUsersReadThemAndTypedTextsRoundTrip) {
         ASSERT_TRUE(player->setParameterText(t.index, t.typed)) << t.typed;
         EXPECT_EQ(display(t.index), t.shown) << t.typed;
     }
-    for (const char* nonsense : {"", "loud", "x dB", "-3 beats", "1/0 beat", "1/"})
-        EXPECT_FALSE(player->setParameterText(TrackPlayer::Loop, nonsense)) << nonsense;
-    for (const char* nonsense : {"", "loud", "x dB"})
-        EXPECT_FALSE(player->setParameterText(TrackPlayer::EqBass, nonsense)) << nonsense;
+    // Texts that say nothing the parameter can take, or in another's unit.
+    const struct {
+        int32_t index;
+        const char* typed;
+    } refused[] = {{TrackPlayer::Loop, ""},        {TrackPlayer::Loop, "loud"},      {TrackPlayer::Loop, "-3 beats"},
+                   {TrackPlayer::Loop, "1/0 beat"}, {TrackPlayer::Loop, "1/"},        {TrackPlayer::EqBass, "x dB"},
+                   {TrackPlayer::EqBass, "1:30"},   {TrackPlayer::Pitch, "9 kHz"},    {TrackPlayer::Pitch, "nan"},
+                   {TrackPlayer::Vol, "-1/4 beat"}, {TrackPlayer::Position, "0x10"}, {TrackPlayer::Position, "+8"},
+                   {TrackPlayer::Track, "elsewhere.wav"}};
+    for (auto r : refused) {
+        const std::string before = display(r.index);
+        EXPECT_FALSE(player->setParameterText(r.index, r.typed)) << r.typed;
+        EXPECT_EQ(display(r.index), before) << r.typed;
+    }
+    EXPECT_TRUE(player->setParameterText(TrackPlayer::Pitch, "1e300"));
+    EXPECT_EQ(display(TrackPlayer::Pitch), "+32.0 %") << "a huge number is the end of the range";
+    EXPECT_TRUE(player->setParameterText(TrackPlayer::Vol, "-40"));
+    EXPECT_EQ(display(TrackPlayer::Vol), "-40.0 dB") << "a level typed is never silence";
+    // A killed band shows -inf dB; that text read back keeps its gain.
+    player->setGain(0, 0.9f);
+    player->setCut(0, true);
+    ASSERT_TRUE(player->setParameterText(TrackPlayer::EqBass, display(TrackPlayer::EqBass).c_str()));
+    player->setCut(0, false);
+    EXPECT_EQ(display(TrackPlayer::EqBass), "-0.9 dB");
+    // The track is named by its file as the display shows it, or by number.
+    addTracks({"/nowhere/03 Intro.wav", "/nowhere/01 Second.wav"});
+    ASSERT_TRUE(player->setParameterText(TrackPlayer::Track, "03 Intro.wav"));
+    EXPECT_EQ(player->trackList().currentIndex, 1);
+    ASSERT_TRUE(player->setParameterText(TrackPlayer::Track, "01 Second.wav"));
+    EXPECT_EQ(player->trackList().currentIndex, 2);
+    ASSERT_TRUE(player->setParameterText(TrackPlayer::Track, "1"));
+    EXPECT_EQ(player->trackList().currentIndex, 0);
+    player->waitForOpenings();
 }
 
 TEST_P(Parameters, PitchShowsTheTempoItPlaysAt) {
