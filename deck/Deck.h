@@ -250,6 +250,8 @@ private:
     // Fills out with the current track from the play position on; false when
     // nothing plays (out is silent).
     bool renderTrack(float* const* out, int32_t frames);
+    // The band equaliser and the volume on rendered frames.
+    void equalise(float* const* out, int32_t frames, double trackRate);
     // Renders the 1,024 frames from a position that fade out after a jump.
     void renderCrossfadeTail(double from, double ratio);
     // One attempt at the current entry. GivenUp: the plug-in closes or
@@ -308,6 +310,9 @@ private:
     // A move asks rendering to fade out from where it is (the tail is read
     // on the audio thread, the only reader of the sources).
     std::atomic<bool> fadePending{false};
+    std::atomic<bool> cueFade{false}; // the pending fade is a cue's
+    int32_t crossfadeLead = 0;          // 1: the new sound is in from the fade's first sample (audio thread)
+    double renderedRatio = 1.0;         // the speed of the last block (audio thread)
     uint32_t tapTimes[100] = {};
     Relaxed<int32_t> tapCount{0};
     Relaxed<float> tempo{120.0f};
@@ -328,7 +333,7 @@ private:
     // The speed change the pitch control asked for, as rendering glides to
     // it (audio thread).
     double glidingPitch = 0.0;
-    bool spanPlayed = false; // whether the last span played the track
+    bool trackPlayed = false; // whether the last span played the track (audio thread)
     platform::Mutex storeMutex;
     std::unique_ptr<TrackInfoStore> infoStore GUARDED_BY(storeMutex);
 

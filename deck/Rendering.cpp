@@ -90,7 +90,7 @@ void Deck::renderSpan(float** outputs, int32_t from, int32_t frames, bool replac
         // playing starts at its pitch.
         const double target = pitch;
         int32_t n = std::min(frames - done, mixFrames);
-        if (!spanPlayed) glidingPitch = target;
+        if (!trackPlayed) glidingPitch = target;
         if (glidingPitch != target) {
             constexpr int32_t glideStep = 32;
             n = std::min(n, glideStep);
@@ -101,15 +101,14 @@ void Deck::renderSpan(float** outputs, int32_t from, int32_t frames, bool replac
         }
         if (replace) {
             float* part[2] = {outputs[0] + from + done, outputs[1] + from + done};
-            spanPlayed = renderTrack(part, n);
+            renderTrack(part, n);
             outputGuard.limit(part, n);
         } else {
             // Accumulating: the deck's sound is made in its own block and
             // added, so a crossfade never scales what the host already put
             // in the buffer.
             float* block[2] = {mixBlock[0], mixBlock[1]};
-            spanPlayed = renderTrack(block, n);
-            if (spanPlayed) {
+            if (renderTrack(block, n)) {
                 outputGuard.limit(block, n);
                 for (int ch = 0; ch < 2; ++ch)
                     for (int32_t j = 0; j < n; ++j) outputs[ch][from + done + j] += mixBlock[ch][j];
@@ -125,6 +124,21 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
     if (length <= 0 || !playing || !source || isOpening()) {
         fadePending = false;
         writeZeros(out, 0, frames);
+        // A stop fades the sound out from where it was, as a jump does,
+        // rather than cutting it (the old source's sound never plays on
+        // while another track opens).
+        const bool stopping = trackPlayed && !playing && source && length > 0 && !isOpening();
+        trackPlayed = false;
+        if (stopping) {
+            crossfadeLead = 1;
+            renderCrossfadeTail(renderedPosition, renderedRatio);
+        }
+        if (crossfadeRemaining > 0 && source && !isOpening()) {
+            mixCrossfade(out, frames);
+            equalise(out, frames, source->getSampleRate());
+            return true;
+        }
+        crossfadeRemaining = 0;
         bandEqualiser.reset();
         return false;
     }
@@ -141,7 +155,9 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
     const bool wrap = autoRewind == 1;
 
     if (fadePending.exchange(false)) {
-        // A move: the sound from where the deck was fades into the new place.
+        // A jump: the sound from where the deck was fades into the new place.
+        // A cue's new sound is heard from its very sample on.
+        crossfadeLead = cueFade.exchange(false) ? 1 : 0;
         const double unbent = trackRate * std::max(pitch * 0.01 + 1.0, 0.01) / hostRate();
         renderCrossfadeTail(renderedPosition, unbent);
     }
@@ -198,16 +214,12 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
         return false;
     }
 
-    BandEqualiser::Settings bands;
-    // The crossovers sit at the edges of the MPEG decoder's 32 subbands, in
-    // the track's own spectrum, so every kind of track splits where MP3s did.
-    for (int i = 0; i < 2; ++i) bands.crossoverHz[i] = crossoverSubband(crossovers[i]) * trackRate / 64.0;
-    for (int i = 0; i < 3; ++i) bands.gains[i] = gains[i], bands.cuts[i] = cuts[i];
-    bands.level = static_cast<float>(volumeFactor(volume));
-    bandEqualiser.process(out, frames, bands, hostRate());
+    equalise(out, frames, trackRate);
+    trackPlayed = true;
 
     refreshCounter += frames;
     renderedPosition = pos;
+    renderedRatio = ratio > 0 && std::isfinite(ratio) ? ratio : trackRate / hostRate();
     // Until the length is counted it is a guess: the track ends where the
     // reads found its sound to end, neither sooner nor later.
     const double end = lengthKnown || autoRewind == 1 || source->headerLength() > 0 ? total
@@ -237,6 +249,16 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
     return true;
 }
 
+void Deck::equalise(float* const* out, int32_t frames, double trackRate) {
+    BandEqualiser::Settings bands;
+    // The crossovers sit at the edges of the MPEG decoder's 32 subbands, in
+    // the track's own spectrum, so every kind of track splits where MP3s did.
+    for (int i = 0; i < 2; ++i) bands.crossoverHz[i] = crossoverSubband(crossovers[i]) * trackRate / 64.0;
+    for (int i = 0; i < 3; ++i) bands.gains[i] = gains[i], bands.cuts[i] = cuts[i];
+    bands.level = static_cast<float>(volumeFactor(volume));
+    bandEqualiser.process(out, frames, bands, hostRate());
+}
+
 void Deck::renderCrossfadeTail(double from, double ratio) {
     TrackSource* source = currentSource;
     if (!source) return;
@@ -252,7 +274,7 @@ void Deck::mixCrossfade(float* const* out, int32_t count) {
     int32_t m = std::min(remaining, count);
     for (int ch = 0; ch < 2; ++ch)
         for (int32_t j = 0; j < m; ++j) {
-            float w = static_cast<float>(k + j) / crossfadeFrames;
+            float w = static_cast<float>(k + j + crossfadeLead) / crossfadeFrames;
             float t = crossfade[ch][k + j];
             out[ch][j] = t + w * (out[ch][j] - t);
         }
@@ -290,6 +312,10 @@ void Deck::seek(float fraction) {
     float clamped = std::isfinite(fraction) ? std::clamp(fraction, 0.0f, 1.0f) : 0.0f;
     const double target = std::floor(static_cast<double>(frames) * clamped);
     position = target;
+    if (target != old) {
+        cueFade = true;
+        fadePending = true;
+    }
     float rate = trackRateOrZero();
     if (target == 0.0 && old < rate && previousFile()) {
         writeLog("Backward\n");

@@ -1,5 +1,8 @@
 // MIDI keys as deck controls, each acting on its own sample.
+#include <cmath>
+
 #include "tests/support/PlayerFixture.h"
+#include "tests/support/SignalMeasure.h"
 
 namespace {
 
@@ -17,21 +20,46 @@ protected:
     float position() { return player->getParameter(TrackPlayer::Position); }
 };
 
+// A deck given a key and its twin given none, rendered alike: the key changes
+// the output from exactly its sample on, and not one sample earlier.
 TEST_F(Midi, KeysActOnExactlyTheirSample) {
     playRamp(441000);
+    TrackPlayer twin(TestHost::callback, profile(), editorFactory());
+    twin.trackList() = player->trackList();
+    ASSERT_TRUE(twin.openTrack());
+    twin.setSize(441000, true);
+    for (int32_t band = 0; band < 3; ++band) twin.setGain(band, 1.0f);
+    std::vector<float> twinLeft(1024), twinRight(1024);
+    const auto sameState = [&](bool playing, double at) {
+        for (TrackPlayer* deck : {player.get(), &twin}) {
+            deck->setPlaying(playing);
+            deck->setPosition(at);
+        }
+        render(4096); // past any fade
+        float* outs[2] = {twinLeft.data(), twinRight.data()};
+        for (int i = 0; i < 4; ++i) twin.renderBlock(outs, 1024, true);
+        for (TrackPlayer* deck : {player.get(), &twin}) deck->setPosition(at);
+    };
+    const auto firstDifference = [&](int key, int32_t offset) {
+        note(key, offset, 1024);
+        float* outs[2] = {twinLeft.data(), twinRight.data()};
+        twin.renderBlock(outs, 1024, true);
+        for (int32_t j = 0; j < 1024; ++j)
+            if (left[j] != twinLeft[j]) return j;
+        return -1;
+    };
     for (int32_t offset : {1, 300, 1023}) {
-        player->setPlaying(false);
-        player->setPosition(1000);
-        note(51, offset, 1024); // play
-        for (int32_t j = 0; j < offset; ++j) ASSERT_EQ(left[j], 0.0f) << offset << " at " << j;
-        EXPECT_EQ(left[offset], rampValue(1000)) << "play acts on sample " << offset;
-        const int32_t at = player->getPosition();
-        note(60, offset, 1024); // cue: 7/14 of the track
-        EXPECT_EQ(left[offset - 1], rampValue(at + offset - 1));
-        EXPECT_EQ(left[offset], rampValue(220500)) << "the cue acts on sample " << offset;
+        sameState(false, 1000);
+        EXPECT_EQ(firstDifference(51, offset), offset) << "play";
+        EXPECT_EQ(left[offset], rampValue(1000)) << "from where the deck stood";
+        sameState(true, 1000);
+        EXPECT_EQ(firstDifference(60, offset), offset) << "cue";
+        sameState(true, 1000);
+        EXPECT_EQ(firstDifference(51, offset), offset) << "stop";
     }
-    // Keys of one block act in the order of their frames, on their frames.
-    player->setPosition(1000);
+    // Keys of one block act in the order of their frames, on their frames;
+    // a stop fades out over 1,024 frames rather than cutting the sound.
+    sameState(true, 1000);
     VstMidiEvent events[2] = {
         {kVstMidiType, sizeof(VstMidiEvent), 700, 0, 0, 0, {char(0x90), 48, 100, 0}, 0, 0, 0, 0},  // cue 0
         {kVstMidiType, sizeof(VstMidiEvent), 200, 0, 0, 0, {char(0x90), 51, 100, 0}, 0, 0, 0, 0}}; // stop
@@ -39,9 +67,11 @@ TEST_F(Midi, KeysActOnExactlyTheirSample) {
     player->processEvents(&list);
     render(1024);
     EXPECT_EQ(left[199], rampValue(1199));
-    EXPECT_EQ(left[200], 0.0f) << "stopped at 200";
+    EXPECT_LT(std::fabs(left[1023]), std::fabs(rampValue(2023)) * 0.2f) << "fading out";
     EXPECT_FALSE(player->isPlaying());
     EXPECT_EQ(player->getPosition(), 0) << "and cued to the start at 700";
+    render(1024);
+    EXPECT_EQ(left[300], 0.0f) << "silent once faded";
 }
 
 TEST_F(Midi, BlackKeysAreTransportButtons) {
@@ -120,6 +150,33 @@ TEST_F(Midi, NoteOffsVelocityZeroAndOtherMessagesAreIgnored) {
     }
     render(64);
     EXPECT_FALSE(player->isPlaying()) << "1,001 toggles";
+}
+
+// A cue and a stop on a 1 kHz tone fade rather than cut: nothing above 5 kHz
+// around them is louder than -60 dB against the tone.
+TEST_F(Midi, CuesAndStopsDoNotClick) {
+    testdata::WavRecipe recipe;
+    recipe.frames = 44100 * 3;
+    recipe.sample = [](int frame, int) { return static_cast<int>(std::lround(16384 * std::sin(2 * M_PI * 1000 * frame / 44100.0))); };
+    setEntries({testdata::writeWav("cue-tone.wav", recipe)});
+    unityLevels();
+    ASSERT_TRUE(player->openTrack());
+    player->setSize(recipe.frames, true);
+    player->setPlaying(true);
+    std::vector<float> out;
+    const auto block = [&](int key, int32_t frame) {
+        if (key >= 0) note(key, frame, 512);
+        else render(512);
+        out.insert(out.end(), left.begin(), left.end());
+    };
+    for (int i = 0; i < 8; ++i) block(-1, 0);
+    block(62, 133); // a cue to 1/14 of the track, mid-block and mid-cycle
+    for (int i = 0; i < 7; ++i) block(-1, 0);
+    block(51, 301); // stop
+    for (int i = 0; i < 7; ++i) block(-1, 0);
+    EXPECT_LT(measure::strongestAboveDb(out, 8 * 512 + 133 - 2048, 4096, 44100, 5000), -60) << "the cue";
+    // The tone before the stop is the reference: the stop's window holds it.
+    EXPECT_LT(measure::strongestAboveDb(out, 16 * 512 + 301 - 2048, 4096, 44100, 5000), -60) << "the stop";
 }
 
 } // namespace
