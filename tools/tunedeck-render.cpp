@@ -2,11 +2,13 @@
 // fills the track list as the add-files button does, presses Play, drives
 // host parameters and MIDI notes on a timeline and renders through
 // processReplacing into a WAV file. Like a host that shows the plug-in's
-// window, it keeps the editor open (drawn off-screen) and idles it, so host
-// parameters and MIDI act through the editor's controls; it can write a
-// picture of the window at the end.
+// window, it keeps the editor open (drawn off-screen) and idles it, and it
+// can write a picture of the window at the end. Notes reach the deck at
+// their own frame within the block, as a host sends them; parameter values
+// at the start of the block they fall in, as VST 2 allows.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -349,7 +351,9 @@ int main(int argc, char** argv) {
             done[i] = true;
             const TimedEvent& ev = o.events[i];
             if (ev.isNote) {
-                VstMidiEvent note{kVstMidiType, sizeof(VstMidiEvent), 0, 0, 0, 0,
+                const auto at = static_cast<int32_t>(
+                    std::clamp<int64_t>(static_cast<int64_t>(ev.seconds * o.rate) - frame, 0, n - 1));
+                VstMidiEvent note{kVstMidiType, sizeof(VstMidiEvent), at, 0, 0, 0,
                                   {static_cast<char>(0x90), static_cast<char>(ev.index), 100, 0}, 0, 0, 0, 0};
                 VstEvents list{1, 0, {reinterpret_cast<VstEvent*>(&note), nullptr}};
                 dispatch(effect, effProcessEvents, 0, 0, &list);

@@ -49,6 +49,20 @@ std::string track(int frames) {
     return testdata::writeWav("render-input.wav", recipe);
 }
 
+// A note sent in the middle of a host block acts on its own frame.
+TEST(RenderTool, ANoteActsOnItsFrameWithinTheBlock) {
+    std::string input = track(44100), output = testdata::tempPath("render-note.wav");
+    for (const char* block : {"1024", "8192"}) {
+        ASSERT_EQ(run(std::string("--rate 44100 --block ") + block + " --paused --seconds 1 --note 51@0.28 --out " +
+                      output + " " + input),
+                  0);
+        Rendered r = readFloatWav(output);
+        ASSERT_GT(r.left.size(), 12348u);
+        const auto first = std::find_if(r.left.begin(), r.left.end(), [](float x) { return x != 0.0f; });
+        EXPECT_EQ(first - r.left.begin(), 12348) << "blocks of " << block;
+    }
+}
+
 TEST(RenderTool, AtTheTracksOwnRateTheOutputIsTheTrackFrameForFrame) {
     const int frames = 10000;
     std::string input = track(frames), output = testdata::tempPath("render-44100.wav");
