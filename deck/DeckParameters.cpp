@@ -70,7 +70,8 @@ void Deck::valueDisplay(int32_t index, char* text) {
     case Playing: writeText(text, "%s", yesNo(playing)); break;
     case AutoRewind: {
         int32_t mode = autoRewind;
-        writeText(text, "%s", mode == 0 ? "no" : mode == 1 ? "yes" : "stop");
+        // What the deck does at a track's end.
+        writeText(text, "%s", mode == 0 ? "next track" : mode == 1 ? "repeat" : "stop");
         break;
     }
     case Position: {
@@ -262,9 +263,10 @@ bool Deck::setValueText(int32_t index, const char* text) {
         else return false;
         break;
     case AutoRewind:
-        if (word == "no" || word == "0") value = 0.0;
+        // The display's words, and the no/yes/stop of the switch's old texts.
+        if (word == "nexttrack" || word == "no" || word == "0") value = 0.0;
         else if (word == "stop" || word == "2") value = 1.0;
-        else if (word == "yes" || word == "1") value = 0.5;
+        else if (word == "repeat" || word == "yes" || word == "1") value = 0.5;
         else return false;
         break;
     case Position: {

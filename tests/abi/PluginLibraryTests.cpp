@@ -109,7 +109,7 @@ TEST_P(PluginLibrary, ParametersReportNamesStartValuesDisplaysAndLabels) {
     const char* names[] = {"Playing", "AutoRewind", "Position", "Pitch", "Track", "Eq cut 1", "Eq cut 2", "Eq bass",
                            "Eq treble", "Eq tweet", "Vol", "Cut Bass", "Cut Treble", "Cut Tweet", "Loop"};
     const float values[] = {0, 0, 0, 0.5f, 0, 0.33f, 0.67f, 0.5f, 0.5f, 0.5f, 1.0f, 0, 0, 0, 0};
-    const char* displays[] = {"no", "no", "0:00.0 / 0:00.0", "+0.0 %", "", "1378 Hz", "6202 Hz", "-6.0 dB",
+    const char* displays[] = {"no", "next track", "0:00.0 / 0:00.0", "+0.0 %", "", "1378 Hz", "6202 Hz", "-6.0 dB",
                               "-6.0 dB", "-6.0 dB", "0.0 dB", "no", "no", "no", "off"};
     for (int i = 0; i < 15; ++i) {
         EXPECT_EQ(text(e, effGetParamName, i), names[i]) << i;
