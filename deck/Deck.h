@@ -91,7 +91,7 @@ public:
     // Sends the editor the list, tempo, track facts and time as they stand.
     void showState();
 
-    // Operations of the editor's controls.
+    // Openings, on the opener thread (tests and tools call them directly).
     // mayAsk: a person is there to answer the store's question (a GUI action).
     // False when the current entry cannot be opened: "Unable to open file"
     // shows, nothing plays and playback stops.
