@@ -41,4 +41,6 @@ private:
 namespace platform {
 // A small number that tells threads apart in log lines.
 uint32_t currentThreadId();
+// Lowers the calling thread's priority (each system's backend).
+void lowerThisThreadsPriority();
 } // namespace platform

@@ -1,53 +1,12 @@
-// Worker threads on Windows: std::thread (MinGW's posix thread model) with
-// the system's own thread priorities, so that a loader at the lowest level
-// never takes time from the host's audio thread.
+// What threads need of Windows: the system's own lowest priority, so that a
+// loader never takes time from the host's audio thread, and the thread's id.
 #include "platform/Thread.h"
 
 #include <windows.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <system_error>
-
 namespace platform {
 
-struct Thread::State {
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;
-};
-
-Thread::~Thread() { join(); }
-
-bool Thread::start(std::function<void()> body, Priority priority) {
-    join();
-    auto state = std::make_shared<State>();
-    try {
-        thread_ = std::thread([state, priority, body = std::move(body)]() {
-            if (priority == Priority::Lowest) SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST);
-            body();
-            std::lock_guard<std::mutex> guard(state->mutex);
-            state->done = true;
-            state->ended.notify_all();
-        });
-    } catch (const std::system_error&) {
-        return false;
-    }
-    state_ = std::move(state);
-    return true;
-}
-
-bool Thread::waitFor(uint32_t milliseconds) {
-    if (!state_) return true;
-    std::unique_lock<std::mutex> lock(state_->mutex);
-    return state_->ended.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return state_->done; });
-}
-
-void Thread::join() {
-    if (thread_.joinable()) thread_.join();
-    state_.reset();
-}
+void lowerThisThreadsPriority() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST); }
 
 uint32_t currentThreadId() { return static_cast<uint32_t>(GetCurrentThreadId()); }
 
