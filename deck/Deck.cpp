@@ -305,8 +305,14 @@ void Deck::getInfos(bool mayAsk) {
     tempoKnown = hasTempo;
     tempo = hasTempo ? record.tempo : 120.0f;
     editorView->showTempo(tempo * (1.0f + pitch * 0.01f));
-    bool hasLength = (record.flags & TrackInfoRecord::LengthRecorded) && record.length >= 1;
-    if (hasLength) setSize(record.length, true);
+    // A length the opening found exactly wins over a stored one (stored
+    // MPEG lengths used to count the encoder's delay and padding).
+    const bool exact = source->lengthIsExact();
+    bool hasLength = exact || ((record.flags & TrackInfoRecord::LengthRecorded) && record.length >= 1);
+    if (exact)
+        setSize(source->getLength(), true);
+    else if (hasLength)
+        setSize(record.length, true);
     lengthKnown = hasLength;
     bool hasOverview = (record.flags & TrackInfoRecord::BitmapRecorded) != 0;
     overviewKnown = hasOverview;

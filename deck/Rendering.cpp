@@ -220,11 +220,9 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
     refreshCounter += frames;
     renderedPosition = pos;
     renderedRatio = ratio > 0 && std::isfinite(ratio) ? ratio : trackRate / hostRate();
-    // Until the length is counted it is a guess: the track ends where the
-    // reads found its sound to end, neither sooner nor later.
-    const double end = lengthKnown || autoRewind == 1 || source->headerLength() > 0 ? total
-                       : source->decodedEnd() > 0                                    ? source->decodedEnd()
-                                                                                     : HUGE_VAL;
+    // Every source knows its exact length once it is open; a length not
+    // yet known (no track) never ends one.
+    const double end = lengthKnown || autoRewind == 1 || source->lengthIsExact() ? total : HUGE_VAL;
     // A jump made by another thread during this block wins over the block.
     if (position.compareExchange(start, pos) && pos > end) {
         writeLog("End file\n");

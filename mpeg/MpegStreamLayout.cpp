@@ -40,6 +40,38 @@ int64_t trailingTagsStart(const uint8_t* bytes, int64_t start, int64_t size) {
     return end;
 }
 
+uint32_t bigEndian32(const uint8_t* p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
+
+// Steps over an encoder's information frame at the layout's first frame and
+// reads the gapless facts of a LAME tag in it. frameBytes is that frame's size.
+void stepOverInfoFrame(const uint8_t* frame, int64_t frameBytes, const mad_header& header, MpegStreamLayout& layout) {
+    const bool mono = MAD_NCHANNELS(&header) == 1;
+    const int64_t sideInfo = header.layer != MAD_LAYER_III      ? 0
+                             : (header.flags & MAD_FLAG_LSF_EXT) ? (mono ? 9 : 17)
+                                                                 : (mono ? 17 : 32);
+    const int64_t tag = 4 + ((header.flags & MAD_FLAG_PROTECTION) ? 2 : 0) + sideInfo;
+    const bool xing = tag + 8 <= frameBytes &&
+                      (std::memcmp(frame + tag, "Xing", 4) == 0 || std::memcmp(frame + tag, "Info", 4) == 0);
+    const bool vbri = 36 + 4 <= frameBytes && std::memcmp(frame + 36, "VBRI", 4) == 0;
+    if (!xing && !vbri) return;
+    layout.infoFrame = layout.firstFrame;
+    layout.firstFrame += frameBytes;
+    if (!xing || header.layer != MAD_LAYER_III) return;
+    // The Xing fields present by its flags (frames, bytes, table, quality),
+    // then the LAME tag: a 9-character encoder name, and 12 bits each of
+    // delay and padding at its 21st byte.
+    const uint32_t fields = bigEndian32(frame + tag + 4);
+    int64_t lame = tag + 8 + ((fields & 1) ? 4 : 0) + ((fields & 2) ? 4 : 0) + ((fields & 4) ? 100 : 0) +
+                   ((fields & 8) ? 4 : 0);
+    if (lame + 24 > frameBytes) return;
+    const uint8_t* p = frame + lame;
+    if (std::memcmp(p, "LAME", 4) != 0 && std::memcmp(p, "Lavf", 4) != 0 && std::memcmp(p, "Lavc", 4) != 0) return;
+    const int32_t delay = p[21] << 4 | p[22] >> 4;
+    const int32_t padding = (p[22] & 0x0F) << 8 | p[23];
+    layout.leadingSamples = delay + layer3DecoderDelay;
+    layout.trailingSamples = std::max(padding - layer3DecoderDelay, 0);
+}
+
 } // namespace
 
 bool frameRunStartsAt(const uint8_t* bytes, int64_t at, int64_t audioEnd, mad_header& first) {
@@ -93,6 +125,16 @@ MpegStreamLayout findMpegStream(const uint8_t* bytes, int64_t size) {
         layout.samplesPerFrame = 32 * MAD_NSBSAMPLES(&first);
         layout.bitRate = static_cast<int32_t>(first.bitrate);
         layout.flags = first.flags;
+        mad_stream stream;
+        mad_stream_init(&stream);
+        mad_stream_buffer(&stream, bytes + at, static_cast<unsigned long>(layout.audioEnd - at + MAD_BUFFER_GUARD));
+        mad_header header;
+        mad_header_init(&header);
+        if (mad_header_decode(&header, &stream) == 0)
+            stepOverInfoFrame(bytes + at, std::min<int64_t>(stream.next_frame - stream.this_frame, layout.audioEnd - at),
+                              header, layout);
+        mad_header_finish(&header);
+        mad_stream_finish(&stream);
         break;
     }
     return layout;

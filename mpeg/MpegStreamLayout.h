@@ -3,6 +3,9 @@
 // start and the end are stepped over, and the stream's facts come from the
 // first run of frames that follow one another exactly and agree, so that a
 // picture in a tag or bytes after the audio can never pass for the stream.
+// An encoder's information frame (Xing, Info or VBRI) before the audio is
+// not audio: the stream begins after it, and the encoder delay and padding
+// a LAME tag in it declares are what a gapless player trims.
 // Reads nothing outside the bytes it is given.
 #include <mad.h>
 
@@ -18,11 +21,18 @@ struct MpegStreamLayout {
     int32_t samplesPerFrame = 0; // 384, 576 or 1,152
     int32_t bitRate = 0;         // of the first frame
     int flags = 0;               // the first frame's version flags (MAD_FLAG_LSF_EXT, MAD_FLAG_MPEG_2_5_EXT)
+    int64_t infoFrame = -1;      // the encoder's information frame, stepped over; -1 when there is none
+    int32_t leadingSamples = 0;  // decoded samples before the music: the encoder's delay and the decoder's
+    int32_t trailingSamples = 0; // decoded samples after the music: the encoder's padding
 
     bool found() const { return firstFrame >= 0; }
     // True when a frame's header belongs to this stream.
     bool agrees(const mad_header& header) const;
 };
+
+// The delay of a Layer III decoder (libmad's, like every other): its
+// output is this many samples behind the encoder's input.
+constexpr int32_t layer3DecoderDelay = 529;
 
 // Frames in a row, each beginning where the last ended, that make a stream.
 constexpr int agreeingFrames = 4;

@@ -83,11 +83,11 @@ public:
     virtual bool openFile() = 0;
     virtual void closeFile() = 0;
     // The length the open file's header gives exactly (WAV, FLAC); 0 when
-    // only a walk through it can tell (MPEG).
+    // it gives none. The track store tells tracks apart by it.
     virtual int32_t headerLength() const { return 0; }
-    // Where reads found the sound to end, before the loader has counted the
-    // length (0 while they have not): playback ends there, not at a guess.
-    virtual int32_t decodedEnd() const { return 0; }
+    // True when getLength is exact from the opening on (a header, or an
+    // MPEG frame scan); false while only a walk through the file can tell.
+    virtual bool lengthIsExact() const { return headerLength() > 0; }
 
     // Loaders pause a moment between blocks so as not to compete with the
     // audio thread; fuzzers, which walk thousands of files, turn that off.

@@ -1,10 +1,13 @@
 #pragma once
 // Helpers for the MPEG tests: the generated test files, a bare libmad
-// decode of a whole file to compare against, and a source that can open a
-// file without starting its loader.
+// decode of a whole file and of its music to compare against, and a source
+// that can open a file without starting its loader.
 #include <mad.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -57,6 +60,56 @@ inline Decoded decodeWhole(std::vector<uint8_t> bytes) {
     return out;
 }
 
+// mpg123's decode of a whole file as 16-bit samples, its channels interleaved.
+inline std::vector<int16_t> mpg123Decode(const std::string& path, bool gapless) {
+    const std::string command =
+        std::string("mpg123 ") + (gapless ? "" : "--no-gapless ") + "-q -s -e s16 \"" + path + "\" 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::vector<int16_t> samples;
+    if (!pipe) return samples;
+    int16_t buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 2, 4096, pipe)) > 0) samples.insert(samples.end(), buffer, buffer + n);
+    pclose(pipe);
+    return samples;
+}
+
+inline int16_t toPcm16(float v) {
+    return static_cast<int16_t>(std::lround(std::clamp(v, -1.0f, 32767.0f / 32768.0f) * 32768.0f));
+}
+
+// Where mpg123's decode starts within decoded (left channel, within one
+// 16-bit step), among the first `search` offsets; -1 when nowhere.
+inline int64_t alignmentOf(const std::vector<int16_t>& theirs, int channels, const std::vector<float>& decoded,
+                           int64_t search) {
+    const int64_t frames = static_cast<int64_t>(theirs.size()) / channels;
+    int64_t best = -1, bestMatches = 0;
+    for (int64_t offset = 0; offset <= search; ++offset) {
+        int64_t matches = 0, n = 0;
+        for (int64_t f = 0; f + offset < static_cast<int64_t>(decoded.size()) && f < frames && n < 3000; f += 3, ++n)
+            matches += std::abs(toPcm16(decoded[f + offset]) - theirs[f * channels]) <= 1;
+        if (matches > bestMatches && matches > n * 9 / 10) bestMatches = matches, best = offset;
+    }
+    return best;
+}
+
+// The music of a file as a gapless player plays it: libmad's straight
+// decode, trimmed to what mpg123 (an independent decoder) keeps of it.
+inline Decoded decodeMusic(const std::string& path) {
+    Decoded whole = decodeWhole(readBytes(path));
+    const std::vector<int16_t> theirs = mpg123Decode(path, true);
+    const int channels = std::max(whole.channels, 1);
+    const int64_t at = alignmentOf(theirs, channels, whole.left, 4000);
+    const int64_t frames = static_cast<int64_t>(theirs.size()) / channels;
+    if (at < 0) return {};
+    Decoded music;
+    music.channels = whole.channels;
+    const int64_t end = std::min<int64_t>(at + frames, static_cast<int64_t>(whole.left.size()));
+    music.left.assign(whole.left.begin() + at, whole.left.begin() + end);
+    music.right.assign(whole.right.begin() + at, whole.right.begin() + end);
+    return music;
+}
+
 class RecordingSourceOwner : public SourceOwner {
 public:
     void setSize(int32_t frames, bool final) override {
@@ -78,18 +131,15 @@ public:
     std::atomic<int> finals{0};
 };
 
-// Opens files without a loader, so tests decide the length themselves.
+// Opens files without a loader.
 class QuietMpegSource : public MpegSource {
 public:
     using MpegSource::MpegSource;
-    bool openOnly(const std::string& path, int32_t frames) {
+    bool openOnly(const std::string& path) {
         std::snprintf(fileName, sizeof fileName, "%s", path.c_str());
-        if (!openFile()) return false;
-        if (frames > 0) length = frames; // else the opening's own estimate
-        return true;
+        return openFile();
     }
-    void setLength(int32_t frames) { length = frames; }
-    // Builds the frame index (and counts the length) on this thread.
+    // Walks the file (the overview) on this thread.
     void walk() {
         LoaderRun run(*this, loaderData());
         loadFunc(run);

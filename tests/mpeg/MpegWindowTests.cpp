@@ -25,8 +25,9 @@ class MpegReads : public ::testing::Test {
 protected:
     void open(const std::string& name) {
         path = mpegFile(name);
-        reference = decodeWhole(readBytes(path));
-        ASSERT_TRUE(source.openOnly(path, static_cast<int32_t>(reference.left.size())));
+        reference = decodeMusic(path);
+        ASSERT_FALSE(reference.left.empty()) << "mpg123 and libmad agree on " << name;
+        ASSERT_TRUE(source.openOnly(path));
     }
     // Reads count values at position and checks them against the reference.
     void expectFrames(int32_t position, int32_t count, const char* what) {
@@ -43,14 +44,6 @@ protected:
     std::string path;
     Decoded reference;
 };
-
-TEST_F(MpegReads, ReadsPlayFromTheOpeningOnBeforeTheLengthIsCounted) {
-    open("cbr128-44k-stereo.mp3");
-    source.setLength(0);
-    ASSERT_TRUE(source.openOnly(mpegFile("cbr128-44k-stereo.mp3"), 0));
-    EXPECT_GT(source.getLength(), 0) << "an estimate from the bit rate";
-    expectFrames(0, 2048, "before the walk");
-}
 
 TEST_F(MpegReads, TheFirstReadDecodesFromTheFilesStart) {
     open("cbr128-44k-stereo.mp3");
@@ -97,8 +90,8 @@ TEST_F(MpegReads, ReadsAtOtherSpeedsMatchTheIndependentDecodeResampled) {
 TEST_F(MpegReads, MonoTracksFeedBothBuffersFromTheFirstRead) {
     for (const char* name : {"cbr64-32k-mono.mp3", "layer1-48k-mono.mp1", "mpeg25-8k-mono.mp3"}) {
         QuietMpegSource mono(nullptr);
-        Decoded ref = decodeWhole(readBytes(mpegFile(name)));
-        ASSERT_TRUE(mono.openOnly(mpegFile(name), static_cast<int32_t>(ref.left.size())));
+        Decoded ref = decodeMusic(mpegFile(name));
+        ASSERT_TRUE(mono.openOnly(mpegFile(name)));
         std::vector<float> l(2000), r(2000);
         float* outs[2] = {l.data(), r.data()};
         ASSERT_TRUE(mono.getSound(outs, 2000, 0, 1.0f, true, false));
@@ -117,20 +110,6 @@ TEST_F(MpegReads, LargeRequestsAreSplitIntoPiecesAndLogged) {
     std::stringstream text;
     text << in.rdbuf();
     EXPECT_NE(text.str().find("Big getSound : HALF_BUF/2 : 32768, length : 40000 \n"), std::string::npos);
-}
-
-TEST_F(MpegReads, BeforeTheIndexReachesAJumpIsAGuessThatIsRelabelledOnceItDoes) {
-    open("long-cbr128.mp3");
-    float l[512], r[512];
-    float* outs[2] = {l, r};
-    ASSERT_TRUE(source.getSound(outs, 512, 400000, 1.0f, true, false));
-    EXPECT_FALSE(source.isWindowExact()) << "no index yet: a proportional guess";
-    const int32_t guessed = source.getWindowStart();
-    source.walk();
-    ASSERT_TRUE(source.getSound(outs, 512, 400512, 1.0f, true, false));
-    EXPECT_TRUE(source.isWindowExact());
-    EXPECT_NE(source.getWindowStart(), guessed) << "the labels moved to the frames' real numbers";
-    expectFrames(401024, 2048, "after the relabelling");
 }
 
 TEST_F(MpegReads, ARewindNearTheStartPlaysThePositionItAskedFor) {
@@ -152,21 +131,25 @@ const Case encoderFiles[] = {
     {"cbr128-44k-stereo.mp3", nullptr, 44100},  {"vbr-44k-stereo.mp3", nullptr, 44100},
     {"mpeg2-22k-stereo.mp3", nullptr, 22050},   {"mpeg25-8k-mono.mp3", nullptr, 8000},
     {"layer2-44k-stereo.mp2", nullptr, 44100},  {"layer1-48k-stereo.mp1", nullptr, 48000},
-    {"long-vbr.mp3", nullptr, 44100},           {"id3v2-large.mp3", "cbr128-44k-stereo.mp3", 44100},
+    {"long-vbr.mp3", nullptr, 44100},           {"vbr-no-tag.mp3", nullptr, 44100},
+    {"cbr64-32k-mono.mp3", nullptr, 32000},     {"id3v2-large.mp3", "cbr128-44k-stereo.mp3", 44100},
     {"id3v2-picture.mp3", "cbr128-44k-stereo.mp3", 44100},
     {"trailing-garbage.mp3", "cbr128-44k-stereo.mp3", 44100}, {"id3v1.mp3", "cbr128-44k-stereo.mp3", 44100},
 };
 
+// Right after opening, before any walk: the length is the music's and every
+// jump lands on the sample the music has there.
 TEST_F(MpegReads, JumpsLandOnTheSamplesAStraightDecodeHasThereInEveryKindOfFile) {
     std::mt19937 random(1234);
     for (const Case& c : encoderFiles) {
         QuietMpegSource file(&owner);
-        ASSERT_TRUE(file.openOnly(mpegFile(c.name), 0)) << c.name;
-        file.walk();
-        const Decoded straight = decodeWhole(readBytes(mpegFile(c.sameAudioAs ? c.sameAudioAs : c.name)));
+        ASSERT_TRUE(file.openOnly(mpegFile(c.name))) << c.name;
+        const Decoded straight = decodeMusic(mpegFile(c.sameAudioAs ? c.sameAudioAs : c.name));
         const auto total = static_cast<int32_t>(straight.left.size());
+        ASSERT_GT(total, 0) << c.name;
         EXPECT_EQ(file.getSampleRate(), c.sampleRate) << c.name;
-        EXPECT_EQ(file.getLength(), total) << c.name << ": the length is the decoded sample count";
+        EXPECT_EQ(file.getLength(), total) << c.name << ": the length is the music's";
+        EXPECT_TRUE(file.lengthIsExact()) << c.name;
         std::vector<float> l(1500), r(1500);
         float* outs[2] = {l.data(), r.data()};
         for (int jump = 0; jump < 50; ++jump) {
@@ -184,9 +167,8 @@ TEST_F(MpegReads, JumpsLandOnTheSamplesAStraightDecodeHasThereInEveryKindOfFile)
 TEST_F(MpegReads, APlayThroughPlaysEveryFrameToTheLastAndAShortClipItsSound) {
     for (const char* name : {"long-cbr128.mp3", "short-clip.mp3"}) {
         QuietMpegSource file(&owner);
-        ASSERT_TRUE(file.openOnly(mpegFile(name), 0)) << name;
-        file.walk();
-        const Decoded straight = decodeWhole(readBytes(mpegFile(name)));
+        ASSERT_TRUE(file.openOnly(mpegFile(name))) << name;
+        const Decoded straight = decodeMusic(mpegFile(name));
         const auto total = static_cast<int32_t>(straight.left.size());
         ASSERT_EQ(file.getLength(), total);
         std::vector<float> l(512), r(512);
@@ -201,18 +183,6 @@ TEST_F(MpegReads, APlayThroughPlaysEveryFrameToTheLastAndAShortClipItsSound) {
         }
         EXPECT_GT(loudest, 0.05f) << name << " is heard";
         EXPECT_NE(straight.left[total - 100], 0.0f) << name << ": the last frame holds sound";
-    }
-}
-
-TEST_F(MpegReads, BeforeTheLoaderCountsTheLengthReadsFindWhereTheSoundEnds) {
-    for (const char* name : {"layer2-44k-stereo.mp2", "vbr-44k-stereo.mp3"}) {
-        QuietMpegSource file(&owner);
-        ASSERT_TRUE(file.openOnly(mpegFile(name), 0)); // the estimate stands; no walk
-        const auto total = static_cast<int32_t>(decodeWhole(readBytes(mpegFile(name))).left.size());
-        std::vector<float> l(4096), r(4096);
-        float* outs[2] = {l.data(), r.data()};
-        for (int32_t at = 0; at < total + 8192; at += 4096) ASSERT_TRUE(file.getSound(outs, 4096, at, 1.0, true, false));
-        EXPECT_EQ(file.decodedEnd(), total) << name << ": the player ends the track there, not at the guess";
     }
 }
 
@@ -233,9 +203,8 @@ TEST_F(MpegReads, ReadsPastTheEndAreSilentAndNeverReportALength) {
 
 TEST_F(MpegReads, ReversePlayThroughAVariableRateFileIsTheStraightDecodeBackwards) {
     QuietMpegSource file(&owner);
-    ASSERT_TRUE(file.openOnly(mpegFile("long-vbr.mp3"), 0));
-    file.walk();
-    const Decoded straight = decodeWhole(readBytes(mpegFile("long-vbr.mp3")));
+    ASSERT_TRUE(file.openOnly(mpegFile("long-vbr.mp3")));
+    const Decoded straight = decodeMusic(mpegFile("long-vbr.mp3"));
     std::vector<float> l(512), r(512);
     float* outs[2] = {l.data(), r.data()};
     // Ten seconds backwards from 30 s, in host blocks; value j of a block at
@@ -296,11 +265,51 @@ namespace {
 
 class MpegInThePlayer : public PlayerFixture {};
 
+// Jumps by the Position parameter and by a MIDI cue key, 0.1, 0.3 and 1 s
+// after a track opens (long before its walk ends), land where they were
+// asked to and play on, sample for sample, as the music is.
+TEST_F(MpegInThePlayer, JumpsRightAfterOpeningLandExactlyAndPlayOnWithoutASkip) {
+    for (const char* name : {"long-cbr128.mp3", "vbr-no-tag.mp3", "long-vbr.mp3"}) {
+        const std::string path = mpegFile(name);
+        const Decoded music = decodeMusic(path);
+        const auto total = static_cast<int64_t>(music.left.size());
+        for (const double after : {0.1, 0.3, 1.0}) {
+            for (const bool byKey : {false, true}) {
+                const std::string what = std::string(name) + (byKey ? " key" : " Position") + " after " +
+                                         std::to_string(after);
+                setEntries({path});
+                unityLevels();
+                ASSERT_TRUE(player->openTrack());
+                player->setPlaying(true);
+                for (int32_t at = 0; at < after * 44100; at += 512) render(512);
+                // Key 65 cues 10/14 of the way through; Position goes to the middle.
+                const double fraction = byKey ? 10 * 0.0714285746 : 0.5;
+                if (byKey) {
+                    const uint8_t key[3] = {0x90, 65, 100};
+                    player->takeMidi(0, key);
+                } else {
+                    player->setParameter(TrackPlayer::Position, 0.5f);
+                }
+                for (int block = 0; block < 4; ++block) render(512); // the crossfade
+                const double landed = player->getExactPosition();
+                EXPECT_NEAR(landed, fraction * total + 4 * 512, 2.0) << what;
+                auto at = static_cast<int64_t>(landed);
+                for (int block = 0; block < 10 * 44100 / 512 && at + 512 <= total; ++block, at += 512) {
+                    render(512);
+                    for (int j = 0; j < 512; ++j)
+                        ASSERT_EQ(left[j], music.left[at + j]) << what << ": frame " << at + j;
+                }
+            }
+        }
+    }
+}
+
 TEST_F(MpegInThePlayer, MovingToTheEndWhileTheLoaderWalksKeepsTheExactLengthForNextTime) {
     const std::string path = mpegFile("long-cbr128.mp3");
-    const auto exact = static_cast<int32_t>(decodeWhole(readBytes(path)).left.size());
+    const auto exact = static_cast<int32_t>(decodeMusic(path).left.size());
     setEntries({path});
     player->openTrack();
+    EXPECT_EQ(player->getLength(), exact) << "exact from the opening";
     player->setPlaying(true);
     player->seek(0.999f);
     for (int block = 0; block < 400 && !player->isLengthKnown(); ++block) {
@@ -346,7 +355,7 @@ protected:
 TEST_F(TrackFilesThatChange, AFileShortenedDeletedOrRewrittenWhileItPlaysPlaysOnAsItWasOpened) {
     const std::string mp3 = testdata::tempPath("changing.mp3");
     const std::vector<uint8_t> mp3Bytes = readBytes(mpegFile("cbr128-44k-stereo.mp3"));
-    const std::vector<float> mp3Sound = decodeWhole(mp3Bytes).left;
+    const std::vector<float> mp3Sound = decodeMusic(mpegFile("cbr128-44k-stereo.mp3")).left;
     testdata::WavRecipe recipe;
     recipe.frames = 44100 * 3;
     recipe.sample = [](int frame, int) { return (frame * 37) % 20000 - 10000; };

@@ -5,7 +5,7 @@ set -euo pipefail
 out=$1 tone=$(realpath "$2") layer1=$(realpath "$3")
 mkdir -p "$out"
 cd "$out"
-[ -f .complete-4 ] && exit 0
+[ -f .complete-5 ] && exit 0
 
 "$tone" in44s.wav 44100 2 6
 "$tone" in44m.wav 44100 1 4
@@ -21,6 +21,7 @@ cd "$out"
 q="--quiet"
 lame $q -b 128 in44s.wav cbr128-44k-stereo.mp3
 lame $q -V 4 in44s.wav vbr-44k-stereo.mp3
+lame $q -V 4 -t in44s.wav vbr-no-tag.mp3 # no Xing frame: no seek table, no gapless facts
 lame $q -b 64 -m m in32m.wav cbr64-32k-mono.mp3
 lame $q -b 160 in48s.wav cbr160-48k-stereo.mp3
 lame $q -b 64 in22s.wav mpeg2-22k-stereo.mp3
@@ -52,6 +53,7 @@ dd if=/dev/urandom of=corrupt-middle.mp3 bs=1 seek=$((size / 2)) count=3000 conv
 for i in $(seq 1 200); do printf '\xff\xfb\x90\x64'; head -c 413 /dev/zero | tr '\0' '\377'; done > headers-only.mp3
 : > empty.mp3
 mv in44s.wav music44s.wav # the music the 44.1 kHz stereo files were made from
+mv in32m.wav music32m.wav # and the 32 kHz mono file
 
 # FLAC: 16-bit stereo and 24-bit mono, each with flac's own decode beside it,
 # and two damaged copies.
@@ -65,4 +67,4 @@ head -c $((size / 2)) music16.flac > truncated.flac
 cp music16.flac corrupt.flac
 dd if=/dev/urandom of=corrupt.flac bs=1 seek=$((size / 2)) count=2000 conv=notrunc status=none
 rm -f in*.wav long44s.wav clip44s.wav
-touch .complete-4
+touch .complete-5
