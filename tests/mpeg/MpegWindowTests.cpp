@@ -2,6 +2,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -301,6 +302,38 @@ TEST_F(MpegInThePlayer, JumpsRightAfterOpeningLandExactlyAndPlayOnWithoutASkip) 
                 }
             }
         }
+    }
+}
+
+// Choosing another track while an MP3 plays (a double-click on a WAV's row,
+// a MIDI "next"): nothing of the MP3 is heard after the choice, and the new
+// track plays from its first frame.
+TEST_F(MpegInThePlayer, AnotherTrackChosenWhileAnMp3PlaysStartsFromItsBeginningWithNothingOfTheOld) {
+    const std::string wav = rampTrack("after-the-mp3.wav", 44100 * 2);
+    for (const bool byKey : {false, true}) {
+        setEntries({mpegFile("cbr128-44k-stereo.mp3"), wav});
+        player->trackList().currentIndex = 0;
+        unityLevels();
+        ASSERT_TRUE(player->openTrack());
+        player->setPlaying(true);
+        for (int block = 0; block < 80; ++block) render(512);
+        if (byKey) {
+            const uint8_t next[3] = {0x90, 56, 100};
+            player->takeMidi(0, next);
+        } else {
+            player->playRow(1);
+        }
+        std::vector<float> heard;
+        for (int block = 0; block < 400 && (heard.empty() || heard.size() < 44100); ++block) {
+            render(512);
+            if (!heard.empty() || std::any_of(left.begin(), left.end(), [](float v) { return v != 0.0f; }))
+                heard.insert(heard.end(), left.begin(), left.end());
+            else
+                platform::sleepMs(1);
+        }
+        ASSERT_GE(heard.size(), 44100u) << (byKey ? "key" : "row");
+        // The first block with sound begins with the ramp's first frame (0).
+        for (int f = 0; f < 44100; ++f) ASSERT_EQ(heard[f], rampValue(f)) << (byKey ? "key" : "row") << " frame " << f;
     }
 }
 
