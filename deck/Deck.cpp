@@ -11,6 +11,7 @@
 #include "log/DebugLog.h"
 #include "platform/RelaxedBytes.h"
 #include "flac/FlacSource.h"
+#include "sources/ResamplingKernel.h"
 #include "sources/WavSource.h"
 
 // The store keeps the very picture the sources draw.
@@ -73,6 +74,8 @@ void Deck::openerLoop() {
                           static_cast<unsigned>(guarded));
             writeLog(line);
         }
+        // A host that changes its rate is served within one wait.
+        prepareResampling();
         if (!woken) continue;
         if (openerQuit) break;
         std::vector<AddJob> adds;
@@ -93,6 +96,14 @@ void Deck::openerLoop() {
         }
     }
     openRequests = 0;
+}
+
+void Deck::prepareResampling() {
+    const float trackRate = trackRateOrZero();
+    if (trackRate <= 0) return;
+    const double ratio = trackRate / hostRate();
+    if (resamplingPreparedFor.exchange(ratio) == ratio) return;
+    ResamplingKernel::prepareFor(trackRate, ratio * (1.0 - pitchRange * 0.01), ratio * (1.0 + pitchRange * 0.01));
 }
 
 void Deck::waitForOpenings() {
@@ -175,6 +186,7 @@ Deck::Opening Deck::openCurrentEntry(bool mayAsk) {
         editorView->showTitle();
         refreshList();
         source->beginLoading();
+        prepareResampling();
         return Opening::Opened;
     }
     return failOpening("not audio this deck plays");

@@ -110,6 +110,8 @@ public:
     void setPlaying(bool on);
     void togglePlay();
     void setAutoRewind(int32_t mode);
+    // The pitch's reach either way, in percent.
+    static constexpr float pitchRange = 32.0f;
     // Pitch as its control's value: 0 is -32 %, 0.5 none, 1 +32 %.
     void setPitch(float controlValue);
     void nudgePitch(float controlStep);
@@ -264,6 +266,9 @@ private:
     // True when the opening or read under way should stop waiting.
     bool openingSuperseded(uint32_t generation) const;
     void openerLoop();
+    // Builds the resampling kernels the current track needs at every pitch
+    // on this host, once per pair of rates (opener thread).
+    void prepareResampling();
     // After an opening: a restored state's playback, when its track is the
     // one that opened.
     void finishRestore(bool opened);
@@ -355,6 +360,7 @@ private:
     Relaxed<int32_t> openDirection{0};
     Relaxed<bool> openerQuit{false};
     platform::Semaphore openerWake{0};
+    std::atomic<double> resamplingPreparedFor{0.0}; // the track rate over the host rate
     platform::Thread opener;
     // The state a session restore waits to apply once its track is open.
     platform::Mutex restoreMutex;

@@ -30,7 +30,7 @@ void Deck::setAutoRewind(int32_t mode) {
 }
 
 void Deck::setPitch(float controlValue) {
-    pitch = (2.0f * unit(controlValue) - 1.0f) * 32.0f;
+    pitch = (2.0f * unit(controlValue) - 1.0f) * pitchRange;
     markChanged(Pitch);
     editorView->showTempo(tempo * speedFactor());
 }

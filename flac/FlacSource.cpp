@@ -250,7 +250,7 @@ bool FlacSource::readWindow(float* const* out, int32_t count, double position, d
             (window.fill == before && window.start == beforeStart))
             exhausted = true;
     }
-    resampler.read(out, count, position, ratio, replace,
+    resampler.read(out, count, position, ratio, sampleRate, replace,
                    [&](int64_t first, int32_t n, float* left, float* right) { window.copy(first, n, left, right); });
     return true;
 }

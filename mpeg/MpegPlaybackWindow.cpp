@@ -141,7 +141,7 @@ bool MpegSource::readWindow(float* const* out, int32_t count, double position, d
     }
 
     // Outside the music, and where nothing is decoded, reads are silence.
-    resampler.read(out, count, position, ratio, replace, [&](int64_t first, int32_t n, float* left, float* right) {
+    resampler.read(out, count, position, ratio, sampleRate, replace, [&](int64_t first, int32_t n, float* left, float* right) {
         window.copy(first + lead, n, left, right);
         const int64_t before = std::clamp<int64_t>(-first, 0, n), after = std::clamp<int64_t>(music - first, 0, n);
         std::fill(left, left + before, 0.0f);

@@ -1,6 +1,6 @@
 #pragma once
 // Reads a track at a fractional position and any speed through the shared
-// ResamplingKernel. A source supplies its frames through a fetch function;
+// ResamplingKernels. A source supplies its frames through a fetch function;
 // the Resampler gathers the frames a stretch of output needs into its own
 // rows (the kernel's history), so the kernel always reads plain floats and
 // the source never allocates on the audio thread.
@@ -20,18 +20,25 @@ public:
     Resampler() { ResamplingKernel::prepare(); }
 
     // Writes (replace) or adds count values to out[0] and out[1]: value j is
-    // the track at position + j * ratio. fetch(first, n, left, right) writes
-    // frames first .. first + n - 1 of the track to left and right, zeros
-    // for frames the track does not have. At ratio exactly 1 from a whole
-    // frame the values are the frames themselves.
+    // the track (of trackRate frames a second) at position + j * ratio.
+    // fetch(first, n, left, right) writes frames first .. first + n - 1 of
+    // the track to left and right, zeros for frames the track does not have;
+    // it is never asked for frames further than ResamplingKernel::widest / 2
+    // from the positions read. At ratio exactly 1 or -1 from a whole frame
+    // the values are the frames themselves.
     template <typename Fetch>
-    void read(float* const* out, int32_t count, double position, double ratio, bool replace, Fetch&& fetch) {
+    void read(float* const* out, int32_t count, double position, double ratio, double trackRate, bool replace,
+              Fetch&& fetch) {
         if (count <= 0) return;
         if (ratio == 1.0 && position == std::floor(position)) {
             copy(out, count, static_cast<int64_t>(position), replace, fetch);
             return;
         }
-        const ResamplingKernel& kernel = ResamplingKernel::forRatio(ratio);
+        if (ratio == -1.0 && position == std::floor(position)) {
+            copyBackwards(out, count, static_cast<int64_t>(position), replace, fetch);
+            return;
+        }
+        const ResamplingKernel& kernel = ResamplingKernel::forRatio(ratio, trackRate);
         const double step = std::fabs(ratio);
         // Output values per gathering: their reach, plus the kernel's width,
         // fits the rows.
@@ -43,20 +50,7 @@ public:
             const auto low = static_cast<int64_t>(std::floor(std::min(first, last))) - kernel.before();
             const auto high = static_cast<int64_t>(std::floor(std::max(first, last))) + kernel.after();
             fetch(low, static_cast<int32_t>(high - low + 1), rows[0], rows[1]);
-            for (int32_t j = 0; j < n; ++j) {
-                const double x = position + (done + j) * ratio - static_cast<double>(low);
-                const double whole = std::floor(x);
-                const auto index = static_cast<int32_t>(whole) - kernel.before();
-                float l, r;
-                kernel.apply(rows[0] + index, rows[1] + index, x - whole, l, r);
-                if (replace) {
-                    out[0][done + j] = l;
-                    out[1][done + j] = r;
-                } else {
-                    out[0][done + j] += l;
-                    out[1][done + j] += r;
-                }
-            }
+            kernel.applyRun(rows[0], rows[1], first - static_cast<double>(low), ratio, n, out, done, replace);
             done += n;
         }
     }
@@ -75,6 +69,21 @@ private:
                 out[0][done + j] += rows[0][j];
                 out[1][done + j] += rows[1][j];
             }
+            done += n;
+        }
+    }
+
+    // Value j is frame last - j.
+    template <typename Fetch>
+    void copyBackwards(float* const* out, int32_t count, int64_t last, bool replace, Fetch& fetch) {
+        for (int32_t done = 0; done < count;) {
+            const int32_t n = std::min(count - done, rowFrames);
+            fetch(last - done - (n - 1), n, rows[0], rows[1]);
+            for (int c = 0; c < 2; ++c)
+                for (int32_t j = 0; j < n; ++j) {
+                    const float value = rows[c][n - 1 - j];
+                    out[c][done + j] = replace ? value : out[c][done + j] + value;
+                }
             done += n;
         }
     }

@@ -43,13 +43,12 @@ struct SampleWindow {
     }
 
     // The track frames a read of count values from position at ratio
-    // touches, the kernel's reach included (a plain copy at ratio 1 reaches
-    // no further than its own frames).
+    // touches, the widest kernel's reach included (a plain copy at ratio 1
+    // reaches no further than its own frames).
     static void reach(double position, int32_t count, double ratio, int32_t& from, int32_t& highest) {
-        const ResamplingKernel& kernel = ResamplingKernel::forRatio(ratio);
         const bool copy = ratio == 1.0 && position == std::floor(position);
         const double last = position + (count - 1) * ratio;
-        const double before = copy ? 0.0 : kernel.before(), after = copy ? 0.0 : kernel.after();
+        const double before = copy ? 0.0 : ResamplingKernel::widest / 2, after = before;
         from = static_cast<int32_t>(std::clamp(std::floor(std::min(position, last)) - before, 0.0, 2.1e9));
         highest = static_cast<int32_t>(std::clamp(std::floor(std::max(position, last)) + after, 0.0, 2.1e9));
     }

@@ -108,7 +108,7 @@ bool WavSource::getSound(float* const* out, int32_t count, double position, doub
     }
     const WavFormat& format = wav->format;
     const int rightChannel = std::min(1, format.channels - 1);
-    resampler.read(out, count, position, ratio, replace, [&](int64_t first, int32_t n, float* left, float* right) {
+    resampler.read(out, count, position, ratio, format.sampleRate, replace, [&](int64_t first, int32_t n, float* left, float* right) {
         fetchChannel(format, 0, first, n, 1.0f, wrap, left);
         fetchChannel(format, rightChannel, first, n, 1.0f, wrap, right);
     });

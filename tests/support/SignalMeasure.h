@@ -53,21 +53,27 @@ inline void fft(std::vector<std::complex<double>>& a) {
 // dB below that tone. A Kaiser window (beta 20) keeps the analyser's own
 // leakage far below -150 dB outside the tone's +-guard bins.
 inline double largestSpurDb(const std::vector<float>& x, size_t size = 65536, size_t guard = 24) {
-    auto i0 = [](double v) {
-        double sum = 1, term = 1;
-        for (int k = 1; k < 200; ++k) {
-            term *= (v * v / 4) / (static_cast<double>(k) * k);
-            sum += term;
+    // The window, made once per size.
+    static thread_local std::vector<double> window;
+    if (window.size() != size) {
+        auto i0 = [](double v) {
+            double sum = 1, term = 1;
+            for (int k = 1; k < 200; ++k) {
+                term *= (v * v / 4) / (static_cast<double>(k) * k);
+                sum += term;
+            }
+            return sum;
+        };
+        const double beta = 20.0, norm = i0(beta);
+        window.resize(size);
+        for (size_t i = 0; i < size; ++i) {
+            const double edge = 2.0 * static_cast<double>(i) / static_cast<double>(size - 1) - 1.0;
+            window[i] = i0(beta * std::sqrt(std::max(0.0, 1.0 - edge * edge))) / norm;
         }
-        return sum;
-    };
-    const double beta = 20.0, norm = i0(beta);
+    }
     std::vector<std::complex<double>> a(size);
     const size_t offset = x.size() - size;
-    for (size_t i = 0; i < size; ++i) {
-        const double edge = 2.0 * static_cast<double>(i) / static_cast<double>(size - 1) - 1.0;
-        a[i] = x[offset + i] * i0(beta * std::sqrt(std::max(0.0, 1.0 - edge * edge))) / norm;
-    }
+    for (size_t i = 0; i < size; ++i) a[i] = x[offset + i] * window[i];
     fft(a);
     size_t peak = 0;
     for (size_t k = 1; k < size / 2; ++k)
