@@ -35,6 +35,7 @@ Deck::~Deck() {
     openerQuit = true;
     openerWake.release();
     opener.join();
+    decodeAhead.stop();
     for (TrackSource*& source : sources) {
         delete source;
         source = nullptr;
@@ -176,6 +177,7 @@ Deck::Opening Deck::openCurrentEntry(bool mayAsk) {
                 other->stopLoading();
             }
         currentSource = source;
+        decodeAhead.switchTo(source, source->getLength());
         source->setBitmap(editorView->overviewPixels());
         // A length the source knows on opening plays at once; the loader's
         // reports arrive later, on its own thread.
@@ -187,6 +189,8 @@ Deck::Opening Deck::openCurrentEntry(bool mayAsk) {
         refreshList();
         source->beginLoading();
         prepareResampling();
+        // The track starts with its first frame, not with a fade in.
+        decodeAhead.waitFor(0.0, 1000);
         return Opening::Opened;
     }
     return failOpening("not audio this deck plays");
@@ -198,6 +202,7 @@ Deck::Opening Deck::failOpening(const char* problem) {
     writeLog("\n");
     // Nothing of the previous track may play on.
     currentSource = nullptr;
+    decodeAhead.switchTo(nullptr, 0);
     length = 0;
     position = 0.0;
     editorView->showOpenError(problem);
@@ -234,6 +239,7 @@ void Deck::setSize(int32_t frames, bool final) {
     writeLogf("setSize(%d,%d)\n", frames, final ? 1 : 0);
     if (lengthKnown) return;
     length = frames;
+    decodeAhead.setLength(frames);
     showTrackFactsAndTime();
     if (!final) return;
     lengthKnown = true;

@@ -16,6 +16,8 @@
 //   other thread ever waits for a disk; it also writes what the audio
 //   thread cannot log.
 // - Each source's loader thread calls setSize and loadProgress.
+// - The decode-ahead worker (decodeAhead) is the only thread that decodes
+//   the current track once it is open; rendering reads what it decoded.
 // - Locks: listMutex (paths of the list, never on the audio thread),
 //   openMutex (one opening at a time), addMutex (the opener's add queue),
 //   restoreMutex (a restore waiting for its track) and storeMutex (opening
@@ -34,6 +36,7 @@
 
 #include "deck/BandEqualiser.h"
 #include "deck/BuildProfile.h"
+#include "deck/DecodeAhead.h"
 #include "deck/DeckHost.h"
 #include "deck/DeckState.h"
 #include "platform/Dialogs.h"
@@ -110,6 +113,8 @@ public:
     void setPlaying(bool on);
     void togglePlay();
     void setAutoRewind(int32_t mode);
+    // The beat jumps the editor offers, either way.
+    static constexpr float jumpBeats[8] = {0.5f, 1.0f, 2.0f, 3.0f, 4.0f, 6.0f, 8.0f, 16.0f};
     // The pitch's reach either way, in percent.
     static constexpr float pitchRange = 32.0f;
     // Pitch as its control's value: 0 is -32 %, 0.5 none, 1 +32 %.
@@ -269,6 +274,11 @@ private:
     // Builds the resampling kernels the current track needs at every pitch
     // on this host, once per pair of rates (opener thread).
     void prepareResampling();
+    // Fades the sound out where reads found frames not yet decoded and back
+    // in after them (audio thread).
+    void fadeAroundGaps(float* const* out, int32_t frames, bool complete);
+    // Tells decodeAhead where the deck may jump next (audio thread).
+    void expectJumps(double at, double trackRate);
     // After an opening: a restored state's playback, when its track is the
     // one that opened.
     void finishRestore(bool opened);
@@ -281,6 +291,8 @@ private:
     DeckHost& deckHost;
     Relaxed<TrackSource*> currentSource{nullptr};
     TrackSource* sources[maxSources] = {};
+    // The only reader of the current source while the deck plays.
+    DecodeAhead decodeAhead;
     // The play position with its fraction: written by rendering at the end of
     // each block and by jumps from other threads; rendering never undoes a
     // jump made during its block (compareExchange).
@@ -339,6 +351,7 @@ private:
     // it (audio thread).
     double glidingPitch = 0.0;
     bool trackPlayed = false; // whether the last span played the track (audio thread)
+    bool starved = false;     // a read found frames not yet decoded; the sound fades back in (audio thread)
     platform::Mutex storeMutex;
     std::unique_ptr<TrackInfoStore> infoStore GUARDED_BY(storeMutex);
 

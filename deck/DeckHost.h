@@ -28,6 +28,9 @@ public:
     virtual void endEdit(int32_t index) = 0;
     // Asks the host for MIDI events.
     virtual void wantMidi() = 0;
+    // True while the host renders offline (an export), where the deck may
+    // wait for its decoding rather than play silence (audio thread).
+    virtual bool rendersOffline() = 0;
     // The deck's time, from the audio thread after each block or from the
     // GUI thread after a tap; the host reads it during the call.
     virtual void publishTime(const DeckTime& time) = 0;

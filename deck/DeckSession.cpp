@@ -86,6 +86,7 @@ bool Deck::restoreState(const DeckState& state) {
     }
     if (state.entries.empty()) {
         currentSource = nullptr;
+        decodeAhead.switchTo(nullptr, 0);
         length = 0;
         position = 0.0;
         platform::MutexLock guard(restoreMutex);

@@ -7,8 +7,9 @@
 // the same at every block size. Loops and the end of the track are found in
 // track frames, at the output value where the read position crosses them.
 //
-// renderBlock runs on the audio thread and takes no lock; it is the only
-// reader of the sources while playing. seek, move, setLoop and jog run on
+// renderBlock runs on the audio thread and takes no lock; it reads the
+// track only through decodeAhead, which never waits unless the host renders
+// offline. seek, move, setLoop and jog run on
 // the GUI thread, on the thread that sets host values, or on the audio
 // thread for a MIDI key; they write single Relaxed words. Rendering publishes its new position only
 // if no jump arrived during the block, and a move's fade is read by the
@@ -62,6 +63,7 @@ void Deck::updateTimeDisplay() {
 }
 
 void Deck::renderBlock(float** outputs, int32_t frames, bool replace) {
+    decodeAhead.setWaiting(deckHost.rendersOffline());
     if (frames <= 0 || !outputs || !outputs[0] || !outputs[1]) {
         // The block's keys still act, at its start.
         for (int32_t i = 0; i < keyEventCount; ++i) pressKey(keyEvents[i].key);
@@ -138,6 +140,7 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
             equalise(out, frames, source->getSampleRate());
             return true;
         }
+        starved = false;
         crossfadeRemaining = 0;
         bandEqualiser.reset();
         return false;
@@ -164,8 +167,8 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
 
     double start = position;
     double pos = start;
-    bool ok = true;
-    for (int32_t done = 0; done < frames && ok;) {
+    bool complete = true;
+    for (int32_t done = 0; done < frames;) {
         float* part[2] = {out[0] + done, out[1] + done};
         int32_t n = frames - done;
         if (ratio == 0.0 || !std::isfinite(ratio)) {
@@ -175,7 +178,7 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
         if (ratio < 0) {
             // Backwards: value j reads at pos + (j + 1) x ratio, down to frame 0.
             const auto available = static_cast<int32_t>(std::min<double>(n, std::floor(pos / -ratio)));
-            if (available > 0) ok = source->getSound(part, available, pos + ratio, ratio, true, false);
+            if (available > 0) complete = decodeAhead.read(part, available, pos + ratio, ratio, trackRate, true) && complete;
             writeZeros(part, std::max(available, 0), n - std::max(available, 0));
             mixCrossfade(part, n);
             pos = std::max(pos + n * ratio, 0.0);
@@ -201,18 +204,12 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
             }
             n = valuesUntil(total - pos, ratio, n);
         }
-        ok = source->getSound(part, n, pos, ratio, true, wrap);
-        if (!ok) break;
+        complete = decodeAhead.read(part, n, pos, ratio, trackRate, true) && complete;
         mixCrossfade(part, n);
         pos += n * ratio;
         done += n;
     }
-    if (!ok) {
-        // A failed read: silence, and the same block is tried again.
-        writeZeros(out, 0, frames);
-        bandEqualiser.reset();
-        return false;
-    }
+    fadeAroundGaps(out, frames, complete);
 
     equalise(out, frames, trackRate);
     trackPlayed = true;
@@ -220,6 +217,8 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
     refreshCounter += frames;
     renderedPosition = pos;
     renderedRatio = ratio > 0 && std::isfinite(ratio) ? ratio : trackRate / hostRate();
+    decodeAhead.follow(pos, ratio);
+    expectJumps(pos, trackRate);
     // Every source knows its exact length once it is open; a length not
     // yet known (no track) never ends one.
     const double end = lengthKnown || autoRewind == 1 || source->lengthIsExact() ? total : HUGE_VAL;
@@ -261,8 +260,44 @@ void Deck::renderCrossfadeTail(double from, double ratio) {
     TrackSource* source = currentSource;
     if (!source) return;
     float* tails[2] = {crossfade[0], crossfade[1]};
-    if (!source->getSound(tails, crossfadeFrames, from, ratio, true, autoRewind == 1)) return;
+    decodeAhead.read(tails, crossfadeFrames, from, ratio, source->getSampleRate(), true);
     crossfadeRemaining = crossfadeFrames;
+}
+
+void Deck::fadeAroundGaps(float* const* out, int32_t frames, bool complete) {
+    // Frames the worker had not decoded yet read as silence: the sound
+    // fades out over the block that met them and back in once they are
+    // there, so a late chunk is a short dip, never a click.
+    constexpr int32_t fadeFrames = 256;
+    if (!complete) {
+        for (int ch = 0; ch < 2; ++ch)
+            for (int32_t j = 0; j < frames; ++j) out[ch][j] *= 1.0f - static_cast<float>(j + 1) / frames;
+        starved = true;
+        return;
+    }
+    if (!starved) return;
+    starved = false;
+    const int32_t m = std::min(frames, fadeFrames);
+    for (int ch = 0; ch < 2; ++ch)
+        for (int32_t j = 0; j < m; ++j) out[ch][j] *= static_cast<float>(j) / fadeFrames;
+}
+
+void Deck::expectJumps(double at, double trackRate) {
+    // Where the deck may be sent next: its beat jumps either way, the loop's
+    // start, a twentieth of the track either way, and the track's start.
+    double targets[DecodeAhead::maxTargets];
+    int32_t count = 0;
+    const double beatTempo = tempo > 0 ? static_cast<double>(tempo) : 120.0;
+    const double framesPerBeat = 60.0 * trackRate / beatTempo;
+    for (const float beats : jumpBeats) {
+        targets[count++] = at + beats * framesPerBeat;
+        targets[count++] = at - beats * framesPerBeat;
+    }
+    if (loopOn) targets[count++] = loopEnd - loopLengthFrames(trackRate);
+    targets[count++] = at + 0.05 * length;
+    targets[count++] = at - 0.05 * length;
+    targets[count++] = 0.0;
+    decodeAhead.expect(targets, count);
 }
 
 void Deck::mixCrossfade(float* const* out, int32_t count) {

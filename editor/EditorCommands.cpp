@@ -11,7 +11,6 @@
 #include "deck/Deck.h"
 
 namespace {
-constexpr float jumpBeats[8] = {0.5f, 1.0f, 2.0f, 3.0f, 4.0f, 6.0f, 8.0f, 16.0f};
 constexpr uint32_t doubleClickMs = 400;
 
 bool isSlider(const Control* control) { return dynamic_cast<const Slider*>(control) != nullptr; }
@@ -147,10 +146,10 @@ void PlayerEditor::dispatch(Control* control, Canvas* canvas, bool doubleClick) 
     case Role::ListScroll: player.scrollList(value); break;
     case Role::Jog: player.jog(value); break;
     case Role::JumpBack:
-        if (release) player.move(-jumpBeats[role.index]);
+        if (release) player.move(-Deck::jumpBeats[role.index]);
         break;
     case Role::JumpForward:
-        if (release) player.move(jumpBeats[role.index]);
+        if (release) player.move(Deck::jumpBeats[role.index]);
         break;
     case Role::Loop: player.selectLoop(role.index, value > 0.0f); break;
     }

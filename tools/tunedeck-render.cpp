@@ -88,6 +88,7 @@ intptr_t hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
     case audioMasterVersion: return 2400;
     case audioMasterGetDirectory: return hostDirectory.empty() ? 0 : reinterpret_cast<intptr_t>(hostDirectory.c_str());
     case audioMasterWantMidi: return 1;
+    case audioMasterGetCurrentProcessLevel: return kVstProcessLevelOffline; // a file, not a room
     case audioMasterSetTime:
     case audioMasterIdle:
     default: return 0;

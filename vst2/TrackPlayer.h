@@ -71,6 +71,7 @@ public:
     void endEdit(int32_t index) override { hostEndEdit(index); }
     void wantMidi() override { hostWantMidi(); }
     void publishTime(const DeckTime& time) override;
+    bool rendersOffline() override { return hostProcessLevel() == kVstProcessLevelOffline; }
 
 private:
     char programName[programNameRoom] = {};

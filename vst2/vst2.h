@@ -133,6 +133,10 @@ enum HostOpcodes : int32_t {
     audioMasterEndEdit = 44,
 };
 
+// What audioMasterGetCurrentProcessLevel answers: offline is a host that
+// renders faster or slower than real time (an export).
+enum VstProcessLevels : int32_t { kVstProcessLevelUnknown = 0, kVstProcessLevelRealtime = 2, kVstProcessLevelOffline = 4 };
+
 constexpr intptr_t kPlugCategSynth = 2;
 constexpr int32_t kVstMaxProgNameLen = 24;
 constexpr int32_t kVstMaxEffectNameLen = 32;

@@ -10,6 +10,9 @@
 
 struct TestHost {
     static inline std::atomic<int> versionAnswer{2400};
+    // Tests render offline, so reads wait for the deck's decoding; a test of
+    // real-time rendering says otherwise.
+    static inline std::atomic<int> processLevel{kVstProcessLevelOffline};
     static inline std::string directory;
     static inline std::vector<int32_t> opcodes;
     // Edit notices and new values, in order: opcode, parameter index, value.
@@ -24,6 +27,7 @@ struct TestHost {
         versionAnswer = 2400;
         directory = testdata::tempPath("");
         opcodes.clear();
+        processLevel = kVstProcessLevelOffline;
         edits.clear();
     }
     static size_t timesAsked(int32_t opcode) {
@@ -34,6 +38,7 @@ struct TestHost {
 
     static intptr_t callback(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float value) {
         // The audio thread may call in; only the GUI-thread calls are recorded.
+        if (opcode == audioMasterGetCurrentProcessLevel) return processLevel;
         if (opcode != audioMasterSetTime) opcodes.push_back(opcode);
         if (opcode == audioMasterAutomate || opcode == audioMasterBeginEdit || opcode == audioMasterEndEdit)
             edits.push_back({opcode, index, value});
