@@ -46,6 +46,8 @@ TEST_P(AudioThreadKinds, RenderingAtAnySpeedWithLoopsAndWrapsDoesNotAllocate) {
     player->setAutoRewind(1);
     platform::setTickSource(tick);
     now = 1000;
+    // As a host plays it in real time: reads never wait for the decoding.
+    TestHost::processLevel = kVstProcessLevelRealtime;
     AllocationCounter counter;
     renderBoth(20);                    // ratio 1
     player->setSampleRate(49000.0f);   // ratio 0.9
