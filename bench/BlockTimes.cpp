@@ -1,0 +1,236 @@
+// The time each host block takes on the rendering thread, in the scenarios
+// a DJ plays, for every kind of track, block size and host rate: the worst
+// block, the 99.9th percentile and the mean, as a share of the block's
+// duration and as a multiple of one bare libmad frame decode measured in
+// the same run. Times are the rendering thread's CPU time
+// (CLOCK_THREAD_CPUTIME_ID), so a busy machine neither hides nor excuses a
+// slow block. Blocks are paced at four times real time, so the deck's
+// decoding worker runs beside them as it would in a host.
+//   tunedeck_block_times [--quick]   (--quick: 64-frame blocks at 44.1 kHz only)
+#include <mad.h>
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/BenchTrack.h"
+#include "platform/Clock.h"
+#include "vst2/TrackPlayer.h"
+
+namespace {
+
+double threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+intptr_t realTimeHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+    switch (opcode) {
+    case audioMasterVersion: return 2400;
+    case audioMasterGetCurrentProcessLevel: return kVstProcessLevelRealtime;
+    default: return 0;
+    }
+}
+
+uint32_t simulatedMs = 0;
+uint32_t simulatedTick() { return simulatedMs; }
+
+// One bare decode and synthesis of an MPEG frame, the mean over a file.
+double bareFrameSeconds(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    bytes.resize(bytes.size() + MAD_BUFFER_GUARD, 0);
+    mad_stream stream;
+    mad_frame frame;
+    mad_synth synth;
+    mad_stream_init(&stream);
+    mad_frame_init(&frame);
+    mad_synth_init(&synth);
+    mad_stream_buffer(&stream, bytes.data(), bytes.size());
+    int frames = 0;
+    const double start = threadSeconds();
+    while (frames < 3000) {
+        if (mad_frame_decode(&frame, &stream) != 0) {
+            if (MAD_RECOVERABLE(stream.error)) continue;
+            break;
+        }
+        mad_synth_frame(&synth, &frame);
+        ++frames;
+    }
+    const double took = threadSeconds() - start;
+    mad_synth_finish(&synth);
+    mad_frame_finish(&frame);
+    mad_stream_finish(&stream);
+    return frames ? took / frames : 0.0;
+}
+
+struct Scenario {
+    const char* name;
+    // Called before each block with the block's index and its seconds into the run.
+    std::function<void(TrackPlayer&, int block, double seconds, std::mt19937&)> step;
+};
+
+double blockSeconds = 0.0; // of the run under way
+
+// True for the first block at or after each multiple of period seconds.
+bool every(double period, double seconds) {
+    return seconds > 0 && std::floor(seconds / period) != std::floor((seconds - blockSeconds) / period);
+}
+
+void key(TrackPlayer& player, int note) {
+    const uint8_t bytes[3] = {0x90, static_cast<uint8_t>(note), 100};
+    player.takeMidi(0, bytes);
+}
+
+const std::vector<Scenario>& scenarios() {
+    static const std::vector<Scenario> all = {
+        {"play", [](TrackPlayer&, int, double, std::mt19937&) {}},
+        {"pitch +6 %",
+         [](TrackPlayer& p, int b, double, std::mt19937&) {
+             if (b == 0) p.setPitch(0.5f + 6.0f / 64.0f);
+         }},
+        {"pitch moved every block",
+         [](TrackPlayer& p, int, double, std::mt19937& r) { p.setPitch(static_cast<float>(r() % 1000) / 1000.0f); }},
+        {"Position jump every 0.5 s",
+         [](TrackPlayer& p, int, double s, std::mt19937& r) {
+             if (every(0.5, s)) p.setParameter(TrackPlayer::Position, static_cast<float>(r() % 900) / 1000.0f);
+         }},
+        {"MIDI cue every 0.5 s",
+         [](TrackPlayer& p, int, double s, std::mt19937& r) {
+             static const int white[] = {60, 62, 64, 65, 67, 69, 71};
+             if (every(0.5, s)) key(p, white[r() % 7]);
+         }},
+        {"jumps right after opening",
+         [](TrackPlayer& p, int, double s, std::mt19937& r) {
+             if (every(0.5, s)) p.playRow(0);
+             if (!p.isOpening() && every(0.1, s)) p.seek(static_cast<float>(r() % 900) / 1000.0f);
+         }},
+        {"one-beat loop",
+         [](TrackPlayer& p, int b, double, std::mt19937&) {
+             if (b == 0) p.setLoop(true, 1.0f, 3);
+         }},
+        {"reverse",
+         [](TrackPlayer& p, int, double, std::mt19937&) {
+             static float value = 0.5f;
+             value -= 0.00625f * 2; // -200 % of bend at 2 ms a block: ratio -1
+             if (value < 0) value += 1.0f;
+             p.jog(value);
+         }},
+        {"jog scratching",
+         [](TrackPlayer& p, int, double s, std::mt19937&) {
+             static float value = 0.5f;
+             value += 0.02f * static_cast<float>(std::sin(s * 2 * M_PI * 3));
+             value -= std::floor(value);
+             p.jog(value);
+         }},
+        {"EQ moved every block",
+         [](TrackPlayer& p, int, double, std::mt19937& r) {
+             p.setGain(static_cast<int32_t>(r() % 3), static_cast<float>(r() % 1000) / 1000.0f);
+             p.setCrossover(static_cast<int32_t>(r() % 2), static_cast<float>(r() % 1000) / 1000.0f);
+         }},
+        {"kill", [](TrackPlayer& p, int, double s, std::mt19937&) { p.setCut(1, std::fmod(s, 0.5) < 0.25); }},
+        {"next track by MIDI",
+         [](TrackPlayer& p, int, double s, std::mt19937&) {
+             if (every(0.5, s)) key(p, 56);
+         }},
+    };
+    return all;
+}
+
+struct Result {
+    double worst, p999, mean;
+};
+
+Result run(const Scenario& scenario, const std::vector<std::string>& tracks, float hostRate, int32_t blockFrames) {
+    TrackPlayer player(realTimeHost, fullProfile, TrackPlayer::makeEditor);
+    TrackList& list = player.trackList();
+    for (size_t i = 0; i < tracks.size(); ++i) std::snprintf(list.entries[i], TrackList::pathRoom, "%s", tracks[i].c_str());
+    list.count = static_cast<int32_t>(tracks.size());
+    list.currentIndex = 0;
+    player.setSampleRate(hostRate);
+    player.openTrack();
+    player.setPlaying(true);
+    std::mt19937 random(42);
+    blockSeconds = blockFrames / static_cast<double>(hostRate);
+    const int blocks = static_cast<int>(2.0 / blockSeconds);
+    std::vector<float> left(blockFrames), right(blockFrames);
+    float* outs[2] = {left.data(), right.data()};
+    std::vector<double> times;
+    times.reserve(blocks);
+    AEffect* effect = player.record();
+    auto next = std::chrono::steady_clock::now();
+    for (int b = 0; b < blocks; ++b) {
+        const double seconds = b * blockSeconds;
+        simulatedMs = static_cast<uint32_t>(seconds * 1000.0) + 1000;
+        scenario.step(player, b, seconds, random);
+        const double start = threadSeconds();
+        effect->processReplacing(effect, nullptr, outs, blockFrames);
+        times.push_back(threadSeconds() - start);
+        next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(blockSeconds / 4));
+        std::this_thread::sleep_until(next);
+    }
+    std::vector<double> sorted = times;
+    std::sort(sorted.begin(), sorted.end());
+    double sum = 0;
+    for (double t : times) sum += t;
+    return {sorted.back() / blockSeconds, sorted[static_cast<size_t>(sorted.size() * 0.999)] / blockSeconds,
+            sum / times.size() / blockSeconds};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    platform::setTickSource(simulatedTick);
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tunedeck-block-times";
+    std::filesystem::create_directories(folder);
+    struct Kind {
+        const char* name;
+        std::string path;
+        std::string command;
+    };
+    std::vector<Kind> kinds = {{"MP3 CBR", (folder / "cbr.mp3").string(), "lame --quiet -b 192"},
+                               {"MP3 VBR", (folder / "vbr.mp3").string(), "lame --quiet -V 2"},
+                               {"FLAC", (folder / "music.flac").string(), "flac --silent -f -o"},
+                               {"WAV 16", (folder / "music16.wav").string(), "cp"},
+                               {"WAV 24", (folder / "music24.wav").string(), "sh -c 'exec sox \"$0\" -b 24 \"$1\"'"}};
+    for (Kind& kind : kinds) {
+        if (std::filesystem::exists(kind.path)) continue;
+        if (!bench::encodeTenMinutes(kind.command, kind.path, kind.command.rfind("flac", 0) == 0)) std::fprintf(stderr, "could not make %s\n", kind.path.c_str());
+    }
+    const double frame = bareFrameSeconds(kinds[0].path);
+    std::printf("one bare libmad frame: %.1f us\n", frame * 1e6);
+    std::printf("%-8s %6s %5s  %-27s %8s %8s %8s %9s\n", "track", "host", "block", "scenario", "worst", "p99.9",
+                "mean", "worst/frm");
+    double worstOf64 = 0.0;
+    for (const Kind& kind : kinds)
+        for (const float rate : {44100.0f, 48000.0f}) {
+            if (quick && rate != 44100.0f) continue;
+            for (const int32_t block : {64, 128, 512}) {
+                if (quick && block != 64) continue;
+                for (const Scenario& scenario : scenarios()) {
+                    const Result r = run(scenario, {kind.path, kinds[3].path, kinds[2].path}, rate, block);
+                    std::printf("%-8s %6.0f %5d  %-27s %7.2f%% %7.2f%% %7.2f%% %8.2fx\n", kind.name, rate, block,
+                                scenario.name, 100 * r.worst, 100 * r.p999, 100 * r.mean,
+                                r.worst * block / static_cast<double>(rate) / frame);
+                    std::fflush(stdout);
+                    if (block == 64) worstOf64 = std::max(worstOf64, r.worst);
+                }
+            }
+        }
+    std::printf("worst 64-frame block: %.2f %% of its duration\n", 100 * worstOf64);
+    std::filesystem::remove_all(folder);
+    return 0;
+}
