@@ -169,12 +169,14 @@ Deck::Opening Deck::openCurrentEntry(bool mayAsk) {
         // The loader waits until this opening is complete: its reports then
         // belong to the track that is current.
         if (!source->acceptsFile(path) || !source->setFile(path, file.bytes, false)) continue;
-        // Another kind of source may still be loading the previous track: it
-        // must stop drawing into the overview and reporting its length.
+        // Another kind of source may still hold the previous track: it stops
+        // drawing into the overview and reporting its length, and lets its
+        // file go at once.
         for (TrackSource* other : sources)
             if (other && other != source) {
                 other->setBitmap(nullptr);
                 other->stopLoading();
+                other->closeFile();
             }
         currentSource = source;
         decodeAhead.switchTo(source, source->getLength());

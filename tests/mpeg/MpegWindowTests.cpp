@@ -330,6 +330,7 @@ TEST_F(MpegInThePlayer, AnotherTrackChosenWhileAnMp3PlaysStartsFromItsBeginningW
         ASSERT_GE(heard.size(), 44100u) << (byKey ? "key" : "row");
         // The first block with sound begins with the ramp's first frame (0).
         for (int f = 0; f < 44100; ++f) ASSERT_EQ(heard[f], rampValue(f)) << (byKey ? "key" : "row") << " frame " << f;
+        EXPECT_FALSE(dynamic_cast<MpegSource&>(*player->sourceAt(0)).isFileOpen()) << "the MP3 was let go at once";
     }
 }
 
