@@ -34,6 +34,7 @@
 
 #include <functional>
 
+#include "deck/AudioThread.h"
 #include "deck/BandEqualiser.h"
 #include "deck/BuildProfile.h"
 #include "deck/DecodeAhead.h"
@@ -74,7 +75,7 @@ public:
     // Called when the host opens the instance: the store opens.
     void start();
     // A MIDI message of the next block, at its frame (audio thread).
-    void takeMidi(int32_t frame, const uint8_t bytes[3]);
+    void takeMidi(AudioThread audio, int32_t frame, const uint8_t bytes[3]);
     // The parameters as a host sees them: values 0..1, names and texts.
     void setValue(int32_t index, float value);
     float valueOf(int32_t index);
@@ -143,8 +144,8 @@ public:
 
     // Transport (audio rendering). replace: the deck's sound replaces the
     // outputs' samples; otherwise it is added to them.
-    void renderBlock(float** outputs, int32_t frames, bool replace);
-    void mixCrossfade(float* const* out, int32_t count);
+    void renderBlock(AudioThread audio, float** outputs, int32_t frames, bool replace);
+    void mixCrossfade(AudioThread audio, float* const* out, int32_t count);
     float currentBend();
     void jog(float value);
     void seek(float fraction);
@@ -153,7 +154,7 @@ public:
     void forward();
     // Acts as a MIDI note-on of key (its number within the repeating two
     // octaves) would: at once, on the calling thread.
-    void pressKey(int32_t key);
+    void pressKey(AudioThread audio, int32_t key);
     float hostRate() const;
 
     // Opens the current entry on the player's opener thread: the audio and
@@ -244,7 +245,7 @@ public:
 private:
     void markChanged(int32_t index) { changedParameters.fetch_or(1u << index, std::memory_order_release); }
     // Renders frames from `from` on, with the current settings.
-    void renderSpan(float** outputs, int32_t from, int32_t frames, bool replace);
+    void renderSpan(AudioThread audio, float** outputs, int32_t from, int32_t frames, bool replace);
     // Returns whether the buffer was one playable path or a track list.
     bool addFilesFrom(const char* buffer, size_t room, std::set<std::string>& listsRead, int depth);
     bool isPlayable(const char* path) const;
@@ -256,11 +257,11 @@ private:
     double loopLengthFrames(double trackRate) const;
     // Fills out with the current track from the play position on; false when
     // nothing plays (out is silent).
-    bool renderTrack(float* const* out, int32_t frames);
+    bool renderTrack(AudioThread audio, float* const* out, int32_t frames);
     // The band equaliser and the volume on rendered frames.
-    void equalise(float* const* out, int32_t frames, double trackRate);
+    void equalise(AudioThread audio, float* const* out, int32_t frames, double trackRate);
     // Renders the 1,024 frames from a position that fade out after a jump.
-    void renderCrossfadeTail(double from, double ratio);
+    void renderCrossfadeTail(AudioThread audio, double from, double ratio);
     // One attempt at the current entry. GivenUp: the plug-in closes or
     // another track was asked for while the file was being read.
     enum class Opening { Opened, Failed, GivenUp };
@@ -276,9 +277,9 @@ private:
     void prepareResampling();
     // Fades the sound out where reads found frames not yet decoded and back
     // in after them (audio thread).
-    void fadeAroundGaps(float* const* out, int32_t frames, bool complete);
+    void fadeAroundGaps(AudioThread audio, float* const* out, int32_t frames, bool complete);
     // Tells decodeAhead where the deck may jump next (audio thread).
-    void expectJumps(double at, double trackRate);
+    void expectJumps(AudioThread audio, double at, double trackRate);
     // After an opening: a restored state's playback, when its track is the
     // one that opened.
     void finishRestore(bool opened);

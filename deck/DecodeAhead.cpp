@@ -42,7 +42,7 @@ bool DecodeAhead::waitFor(double frame, uint32_t limitMs) {
     return true;
 }
 
-void DecodeAhead::follow(double position, double ratio) {
+void DecodeAhead::follow(AudioThread, double position, double ratio) {
     if (!std::isfinite(position) || !std::isfinite(ratio)) return;
     position_ = position;
     ratio_ = ratio;
@@ -53,7 +53,7 @@ void DecodeAhead::follow(double position, double ratio) {
     }
 }
 
-void DecodeAhead::expect(const double* frames, int32_t count) {
+void DecodeAhead::expect(AudioThread, const double* frames, int32_t count) {
     count = std::clamp(count, 0, maxTargets);
     for (int32_t i = 0; i < count; ++i) targets_[i] = frames[i];
     targetCount_ = count;
@@ -94,8 +94,8 @@ void DecodeAhead::fetch(int64_t first, int32_t n, float* left, float* right) {
     }
 }
 
-bool DecodeAhead::read(float* const* out, int32_t count, double position, double ratio, double trackRate,
-                       bool replace) {
+bool DecodeAhead::read(AudioThread, float* const* out, int32_t count, double position, double ratio,
+                       double trackRate, bool replace) {
     missed_ = false;
     resampler_.read(out, count, position, ratio, trackRate, replace,
                     [this](int64_t first, int32_t n, float* left, float* right) { fetch(first, n, left, right); });

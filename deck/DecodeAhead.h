@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "deck/AudioThread.h"
 #include "deck/DecodedChunks.h"
 #include "platform/Relaxed.h"
 #include "platform/Semaphore.h"
@@ -44,11 +45,12 @@ public:
     // Audio thread. Writes (replace) or adds count values, the track at
     // position + j * ratio, resampled from its trackRate. False when some
     // frames were not decoded yet: they read as silence.
-    bool read(float* const* out, int32_t count, double position, double ratio, double trackRate, bool replace);
+    bool read(AudioThread audio, float* const* out, int32_t count, double position, double ratio, double trackRate,
+              bool replace);
     // Where playback is and how fast it goes; the worker decodes from there on.
-    void follow(double position, double ratio);
+    void follow(AudioThread audio, double position, double ratio);
     // Frames the deck may jump to next (count at most maxTargets).
-    void expect(const double* frames, int32_t count);
+    void expect(AudioThread audio, const double* frames, int32_t count);
     // Whether reads wait for the worker (a host rendering offline).
     void setWaiting(bool waiting) { waiting_ = waiting; }
 

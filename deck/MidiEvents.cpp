@@ -19,14 +19,14 @@ constexpr float positionStep = 0.05f; // of the track
 constexpr float pitchStep = 0.02f;    // of the pitch control (1.28 %)
 } // namespace
 
-void Deck::takeMidi(int32_t frame, const uint8_t bytes[3]) {
+void Deck::takeMidi(AudioThread audio, int32_t frame, const uint8_t bytes[3]) {
     if (!bytes) return;
     const int note = bytes[1] & 0x7F;
     const int velocity = bytes[2] & 0x7F;
     if ((bytes[0] & 0xF0) != 0x90 || velocity == 0) return;
     if (keyEventCount == maxKeyEvents) {
         // More keys than a block can hold: the oldest acts at once.
-        pressKey(keyEvents[0].key);
+        pressKey(audio, keyEvents[0].key);
         std::copy(keyEvents + 1, keyEvents + keyEventCount, keyEvents);
         --keyEventCount;
     }
@@ -42,7 +42,7 @@ void Deck::takeMidi(int32_t frame, const uint8_t bytes[3]) {
     ++keyEventCount;
 }
 
-void Deck::pressKey(int32_t key) {
+void Deck::pressKey(AudioThread, int32_t key) {
     switch (key) {
     case 1: trackSelectMode = !trackSelectMode; break;
     case 3: togglePlay(); break;

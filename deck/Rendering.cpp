@@ -62,11 +62,11 @@ void Deck::updateTimeDisplay() {
                          static_cast<int32_t>(frames / rate));
 }
 
-void Deck::renderBlock(float** outputs, int32_t frames, bool replace) {
+void Deck::renderBlock(AudioThread audio, float** outputs, int32_t frames, bool replace) {
     decodeAhead.setWaiting(deckHost.rendersOffline());
     if (frames <= 0 || !outputs || !outputs[0] || !outputs[1]) {
         // The block's keys still act, at its start.
-        for (int32_t i = 0; i < keyEventCount; ++i) pressKey(keyEvents[i].key);
+        for (int32_t i = 0; i < keyEventCount; ++i) pressKey(audio, keyEvents[i].key);
         keyEventCount = 0;
         return;
     }
@@ -76,16 +76,16 @@ void Deck::renderBlock(float** outputs, int32_t frames, bool replace) {
     for (int32_t i = 0; i < keyEventCount; ++i) {
         const int32_t at = std::min(keyEvents[i].frame, frames);
         if (at > done) {
-            renderSpan(outputs, done, at - done, replace);
+            renderSpan(audio, outputs, done, at - done, replace);
             done = at;
         }
-        pressKey(keyEvents[i].key);
+        pressKey(audio, keyEvents[i].key);
     }
     keyEventCount = 0;
-    if (done < frames) renderSpan(outputs, done, frames - done, replace);
+    if (done < frames) renderSpan(audio, outputs, done, frames - done, replace);
 }
 
-void Deck::renderSpan(float** outputs, int32_t from, int32_t frames, bool replace) {
+void Deck::renderSpan(AudioThread audio, float** outputs, int32_t from, int32_t frames, bool replace) {
     for (int32_t done = 0; done < frames;) {
         // While the pitch glides, spans are short so that the speed follows
         // it closely whatever the host's block size. A deck that starts
@@ -103,14 +103,14 @@ void Deck::renderSpan(float** outputs, int32_t from, int32_t frames, bool replac
         }
         if (replace) {
             float* part[2] = {outputs[0] + from + done, outputs[1] + from + done};
-            renderTrack(part, n);
+            renderTrack(audio, part, n);
             outputGuard.limit(part, n);
         } else {
             // Accumulating: the deck's sound is made in its own block and
             // added, so a crossfade never scales what the host already put
             // in the buffer.
             float* block[2] = {mixBlock[0], mixBlock[1]};
-            if (renderTrack(block, n)) {
+            if (renderTrack(audio, block, n)) {
                 outputGuard.limit(block, n);
                 for (int ch = 0; ch < 2; ++ch)
                     for (int32_t j = 0; j < n; ++j) outputs[ch][from + done + j] += mixBlock[ch][j];
@@ -120,7 +120,7 @@ void Deck::renderSpan(float** outputs, int32_t from, int32_t frames, bool replac
     }
 }
 
-bool Deck::renderTrack(float* const* out, int32_t frames) {
+bool Deck::renderTrack(AudioThread audio, float* const* out, int32_t frames) {
     TrackSource* source = currentSource;
     // While a track is being opened the old source must not play on.
     if (length <= 0 || !playing || !source || isOpening()) {
@@ -133,11 +133,11 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
         trackPlayed = false;
         if (stopping) {
             crossfadeLead = 1;
-            renderCrossfadeTail(renderedPosition, renderedRatio);
+            renderCrossfadeTail(audio, renderedPosition, renderedRatio);
         }
         if (crossfadeRemaining > 0 && source && !isOpening()) {
-            mixCrossfade(out, frames);
-            equalise(out, frames, source->getSampleRate());
+            mixCrossfade(audio, out, frames);
+            equalise(audio, out, frames, source->getSampleRate());
             return true;
         }
         starved = false;
@@ -162,7 +162,7 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
         // A cue's new sound is heard from its very sample on.
         crossfadeLead = cueFade.exchange(false) ? 1 : 0;
         const double unbent = trackRate * std::max(pitch * 0.01 + 1.0, 0.01) / hostRate();
-        renderCrossfadeTail(renderedPosition, unbent);
+        renderCrossfadeTail(audio, renderedPosition, unbent);
     }
 
     double start = position;
@@ -178,9 +178,10 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
         if (ratio < 0) {
             // Backwards: value j reads at pos + (j + 1) x ratio, down to frame 0.
             const auto available = static_cast<int32_t>(std::min<double>(n, std::floor(pos / -ratio)));
-            if (available > 0) complete = decodeAhead.read(part, available, pos + ratio, ratio, trackRate, true) && complete;
+            if (available > 0)
+                complete = decodeAhead.read(audio, part, available, pos + ratio, ratio, trackRate, true) && complete;
             writeZeros(part, std::max(available, 0), n - std::max(available, 0));
-            mixCrossfade(part, n);
+            mixCrossfade(audio, part, n);
             pos = std::max(pos + n * ratio, 0.0);
             done += n;
             continue;
@@ -191,7 +192,7 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
             // followed the end fades out over the jump.
             writeLog("Loop back...");
             const double overshoot = std::fmod(pos - loopEndNow, loopEndNow - loopStart);
-            renderCrossfadeTail(pos, ratio);
+            renderCrossfadeTail(audio, pos, ratio);
             writeLog("Done\n");
             pos = loopStart + overshoot;
             continue;
@@ -204,21 +205,21 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
             }
             n = valuesUntil(total - pos, ratio, n);
         }
-        complete = decodeAhead.read(part, n, pos, ratio, trackRate, true) && complete;
-        mixCrossfade(part, n);
+        complete = decodeAhead.read(audio, part, n, pos, ratio, trackRate, true) && complete;
+        mixCrossfade(audio, part, n);
         pos += n * ratio;
         done += n;
     }
-    fadeAroundGaps(out, frames, complete);
+    fadeAroundGaps(audio, out, frames, complete);
 
-    equalise(out, frames, trackRate);
+    equalise(audio, out, frames, trackRate);
     trackPlayed = true;
 
     refreshCounter += frames;
     renderedPosition = pos;
     renderedRatio = ratio > 0 && std::isfinite(ratio) ? ratio : trackRate / hostRate();
-    decodeAhead.follow(pos, ratio);
-    expectJumps(pos, trackRate);
+    decodeAhead.follow(audio, pos, ratio);
+    expectJumps(audio, pos, trackRate);
     // Every source knows its exact length once it is open; a length not
     // yet known (no track) never ends one.
     const double end = lengthKnown || autoRewind == 1 || source->lengthIsExact() ? total : HUGE_VAL;
@@ -246,7 +247,7 @@ bool Deck::renderTrack(float* const* out, int32_t frames) {
     return true;
 }
 
-void Deck::equalise(float* const* out, int32_t frames, double trackRate) {
+void Deck::equalise(AudioThread, float* const* out, int32_t frames, double trackRate) {
     BandEqualiser::Settings bands;
     // The crossovers sit at the edges of the MPEG decoder's 32 subbands, in
     // the track's own spectrum, so every kind of track splits where MP3s did.
@@ -256,15 +257,15 @@ void Deck::equalise(float* const* out, int32_t frames, double trackRate) {
     bandEqualiser.process(out, frames, bands, hostRate());
 }
 
-void Deck::renderCrossfadeTail(double from, double ratio) {
+void Deck::renderCrossfadeTail(AudioThread audio, double from, double ratio) {
     TrackSource* source = currentSource;
     if (!source) return;
     float* tails[2] = {crossfade[0], crossfade[1]};
-    decodeAhead.read(tails, crossfadeFrames, from, ratio, source->getSampleRate(), true);
+    decodeAhead.read(audio, tails, crossfadeFrames, from, ratio, source->getSampleRate(), true);
     crossfadeRemaining = crossfadeFrames;
 }
 
-void Deck::fadeAroundGaps(float* const* out, int32_t frames, bool complete) {
+void Deck::fadeAroundGaps(AudioThread, float* const* out, int32_t frames, bool complete) {
     // Frames the worker had not decoded yet read as silence: the sound
     // fades out over the block that met them and back in once they are
     // there, so a late chunk is a short dip, never a click.
@@ -282,7 +283,7 @@ void Deck::fadeAroundGaps(float* const* out, int32_t frames, bool complete) {
         for (int32_t j = 0; j < m; ++j) out[ch][j] *= static_cast<float>(j) / fadeFrames;
 }
 
-void Deck::expectJumps(double at, double trackRate) {
+void Deck::expectJumps(AudioThread audio, double at, double trackRate) {
     // Where the deck may be sent next: its beat jumps either way, the loop's
     // start, a twentieth of the track either way, and the track's start.
     double targets[DecodeAhead::maxTargets];
@@ -297,10 +298,10 @@ void Deck::expectJumps(double at, double trackRate) {
     targets[count++] = at + 0.05 * length;
     targets[count++] = at - 0.05 * length;
     targets[count++] = 0.0;
-    decodeAhead.expect(targets, count);
+    decodeAhead.expect(audio, targets, count);
 }
 
-void Deck::mixCrossfade(float* const* out, int32_t count) {
+void Deck::mixCrossfade(AudioThread, float* const* out, int32_t count) {
     int32_t remaining = crossfadeRemaining;
     if (remaining <= 0 || count <= 0) return;
     int32_t k = crossfadeFrames - remaining;

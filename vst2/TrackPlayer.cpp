@@ -24,9 +24,9 @@ TrackPlayer::TrackPlayer(HostCallback host, const BuildProfile& profile, EditorF
 
 TrackPlayer::~TrackPlayer() = default;
 
-void TrackPlayer::process(float**, float** outputs, int32_t frames) { renderBlock(outputs, frames, false); }
+void TrackPlayer::process(float**, float** outputs, int32_t frames) { renderBlock(AudioThread::claim(), outputs, frames, false); }
 
-void TrackPlayer::processReplacing(float**, float** outputs, int32_t frames) { renderBlock(outputs, frames, true); }
+void TrackPlayer::processReplacing(float**, float** outputs, int32_t frames) { renderBlock(AudioThread::claim(), outputs, frames, true); }
 
 int32_t TrackPlayer::processEvents(VstEvents* events) {
     if (!events) return 1;
@@ -38,7 +38,7 @@ int32_t TrackPlayer::processEvents(VstEvents* events) {
         const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
         const uint8_t bytes[3] = {static_cast<uint8_t>(midi->midiData[0]), static_cast<uint8_t>(midi->midiData[1]),
                                   static_cast<uint8_t>(midi->midiData[2])};
-        takeMidi(event->deltaFrames, bytes);
+        takeMidi(AudioThread::claim(), event->deltaFrames, bytes);
     }
     return 1;
 }

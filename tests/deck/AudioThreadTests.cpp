@@ -10,7 +10,7 @@
 
 namespace {
 
-class AudioThread : public PlayerFixture {
+class AudioThreadCalls : public PlayerFixture {
 protected:
     // The plug-in's own editor: a recording one would allocate for its records.
     TrackPlayer::EditorFactory editorFactory() const override { return TrackPlayer::makeEditor; }
@@ -26,7 +26,7 @@ protected:
 
 // Every kind of track, through the host's calls: WAV, FLAC and MP3 each read
 // through their own path on the audio thread.
-class AudioThreadKinds : public AudioThread, public ::testing::WithParamInterface<const char*> {};
+class AudioThreadKinds : public AudioThreadCalls, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(AudioThreadKinds, RenderingAtAnySpeedWithLoopsAndWrapsDoesNotAllocate) {
     testdata::WavRecipe recipe;
@@ -81,7 +81,7 @@ TEST_P(AudioThreadKinds, RenderingAtAnySpeedWithLoopsAndWrapsDoesNotAllocate) {
 INSTANTIATE_TEST_SUITE_P(Kinds, AudioThreadKinds, ::testing::Values("wav", "flac", "mp3"),
                          [](const auto& info) { return std::string(info.param); });
 
-TEST_F(AudioThread, EventsAutomationAndTheEndOfATrackDoNotAllocate) {
+TEST_F(AudioThreadCalls, EventsAutomationAndTheEndOfATrackDoNotAllocate) {
     setEntries({rampTrack("alloc-a.wav", 3000), rampTrack("alloc-b.wav", 3000)});
     player->openTrack();
     player->setSize(3000, true);
@@ -115,7 +115,7 @@ TEST_F(AudioThread, EventsAutomationAndTheEndOfATrackDoNotAllocate) {
 // With the window open, MIDI keys and automation change the deck from the
 // audio thread while the GUI thread idles and draws what changed: the audio
 // thread acts and flags, and never allocates.
-TEST_F(AudioThread, WithTheWindowOpenKeysAndAutomationOnTheAudioThreadDoNotAllocate) {
+TEST_F(AudioThreadCalls, WithTheWindowOpenKeysAndAutomationOnTheAudioThreadDoNotAllocate) {
     setEntries({rampTrack("alloc-e.wav", 441000), rampTrack("alloc-f.wav", 441000)});
     player->openTrack();
     player->setSize(441000, true);
@@ -157,7 +157,7 @@ TEST_F(AudioThread, WithTheWindowOpenKeysAndAutomationOnTheAudioThreadDoNotAlloc
     effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
 }
 
-TEST_F(AudioThread, TheTrackParameterAsksForItsTrackWithoutAllocating) {
+TEST_F(AudioThreadCalls, TheTrackParameterAsksForItsTrackWithoutAllocating) {
     setEntries({rampTrack("alloc-c.wav", 3000), rampTrack("alloc-d.wav", 3000)});
     AEffect* effect = player->record();
     {

@@ -37,13 +37,13 @@ TEST_F(Midi, KeysActOnExactlyTheirSample) {
         }
         render(4096); // past any fade
         float* outs[2] = {twinLeft.data(), twinRight.data()};
-        for (int i = 0; i < 4; ++i) twin.renderBlock(outs, 1024, true);
+        for (int i = 0; i < 4; ++i) twin.renderBlock(AudioThread::claim(), outs, 1024, true);
         for (TrackPlayer* deck : {player.get(), &twin}) deck->setPosition(at);
     };
     const auto firstDifference = [&](int key, int32_t offset) {
         note(key, offset, 1024);
         float* outs[2] = {twinLeft.data(), twinRight.data()};
-        twin.renderBlock(outs, 1024, true);
+        twin.renderBlock(AudioThread::claim(), outs, 1024, true);
         for (int32_t j = 0; j < 1024; ++j)
             if (left[j] != twinLeft[j]) return j;
         return -1;

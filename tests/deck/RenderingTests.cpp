@@ -137,9 +137,9 @@ TEST_F(Rendering, StoppedReplacingWritesSilenceAndAccumulatingLeavesTheHostsSoun
     player->setPlaying(false);
     std::vector<float> l(64, 0.5f), r(64, 0.5f);
     float* outs[2] = {l.data(), r.data()};
-    player->renderBlock(outs, 64, false);
+    player->renderBlock(AudioThread::claim(), outs, 64, false);
     EXPECT_EQ(l[3], 0.5f);
-    player->renderBlock(outs, 64, true);
+    player->renderBlock(AudioThread::claim(), outs, 64, true);
     EXPECT_EQ(l[3], 0.0f);
 }
 
@@ -221,10 +221,10 @@ TEST_F(Rendering, AccumulatingModeAddsTheDeckToTheHostsSoundAndNeverFadesIt) {
     std::vector<float> replaced(8192), hostLeft(8192), hostRight(8192), zeros(8192);
     auto both = [&](int32_t frames) {
         float* outs[2] = {replaced.data(), zeros.data()};
-        player->renderBlock(outs, frames, true);
+        player->renderBlock(AudioThread::claim(), outs, frames, true);
         for (int32_t i = 0; i < frames; ++i) hostLeft[i] = hostRight[i] = 0.25f * std::sin(0.01f * i);
         float* host[2] = {hostLeft.data(), hostRight.data()};
-        twin.renderBlock(host, frames, false);
+        twin.renderBlock(AudioThread::claim(), host, frames, false);
         for (int32_t i = 0; i < frames; ++i)
             ASSERT_EQ(hostLeft[i], 0.25f * std::sin(0.01f * i) + replaced[i]) << i;
     };

@@ -283,7 +283,7 @@ TEST_F(MpegInThePlayer, JumpsRightAfterOpeningLandExactlyAndPlayOnWithoutASkip) 
                 const double fraction = byKey ? 10 * 0.0714285746 : 0.5;
                 if (byKey) {
                     const uint8_t key[3] = {0x90, 65, 100};
-                    player->takeMidi(0, key);
+                    player->takeMidi(AudioThread::claim(), 0, key);
                 } else {
                     player->setParameter(TrackPlayer::Position, 0.5f);
                 }
@@ -315,7 +315,7 @@ TEST_F(MpegInThePlayer, AnotherTrackChosenWhileAnMp3PlaysStartsFromItsBeginningW
         for (int block = 0; block < 80; ++block) render(512);
         if (byKey) {
             const uint8_t next[3] = {0x90, 56, 100};
-            player->takeMidi(0, next);
+            player->takeMidi(AudioThread::claim(), 0, next);
         } else {
             player->playRow(1);
         }

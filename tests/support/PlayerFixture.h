@@ -74,7 +74,7 @@ protected:
         left.assign(frames, 0.0f);
         right.assign(frames, 0.0f);
         float* outs[2] = {left.data(), right.data()};
-        player->renderBlock(outs, frames, replace);
+        player->renderBlock(AudioThread::claim(), outs, frames, replace);
     }
 
     std::unique_ptr<TrackPlayer> player;
