@@ -57,17 +57,10 @@ Kernels& kernels() {
 }
 
 // Eight lanes: two SSE registers each by default, one AVX register where the
-// processor has AVX2 (a second copy of the loop, chosen when the library loads).
-// The helpers are always inlined: no eight-lane value crosses a call, so the
-// two copies agree on how such values are passed.
-#pragma GCC diagnostic ignored "-Wpsabi"
+// processor has AVX2 (a second copy of the loop, chosen when the library
+// loads). No eight-lane value crosses a call, so the two copies never
+// disagree on how such values are passed.
 typedef float Lanes __attribute__((vector_size(32)));
-inline __attribute__((always_inline)) Lanes load(const float* p) {
-    Lanes v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline __attribute__((always_inline)) float total(Lanes v) { return ((v[0] + v[4]) + (v[1] + v[5])) + ((v[2] + v[6]) + (v[3] + v[7])); }
 
 #if defined(__x86_64__) && defined(__linux__)
 #define TUNEDECK_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
@@ -95,15 +88,25 @@ void run(const float* table, int width, int phases, const float* left, const flo
         const float* r = right + index;
         Lanes l0 = {}, l1 = {}, r0 = {}, r1 = {};
         for (int k = 0; k < width; k += 16) {
-            const Lanes a0 = load(a + k), a1 = load(a + k + 8);
-            const Lanes c0 = a0 + (load(b + k) - a0) * between;
-            const Lanes c1 = a1 + (load(b + k + 8) - a1) * between;
-            l0 += c0 * load(l + k);
-            r0 += c0 * load(r + k);
-            l1 += c1 * load(l + k + 8);
-            r1 += c1 * load(r + k + 8);
+            Lanes a0, a1, b0, b1, x0, x1, y0, y1;
+            std::memcpy(&a0, a + k, sizeof a0);
+            std::memcpy(&a1, a + k + 8, sizeof a1);
+            std::memcpy(&b0, b + k, sizeof b0);
+            std::memcpy(&b1, b + k + 8, sizeof b1);
+            std::memcpy(&x0, l + k, sizeof x0);
+            std::memcpy(&x1, l + k + 8, sizeof x1);
+            std::memcpy(&y0, r + k, sizeof y0);
+            std::memcpy(&y1, r + k + 8, sizeof y1);
+            const Lanes c0 = a0 + (b0 - a0) * between;
+            const Lanes c1 = a1 + (b1 - a1) * between;
+            l0 += c0 * x0;
+            r0 += c0 * y0;
+            l1 += c1 * x1;
+            r1 += c1 * y1;
         }
-        const float valueLeft = total(l0 + l1), valueRight = total(r0 + r1);
+        const Lanes sl = l0 + l1, sr = r0 + r1;
+        const float valueLeft = ((sl[0] + sl[4]) + (sl[1] + sl[5])) + ((sl[2] + sl[6]) + (sl[3] + sl[7]));
+        const float valueRight = ((sr[0] + sr[4]) + (sr[1] + sr[5])) + ((sr[2] + sr[6]) + (sr[3] + sr[7]));
         if (replace) {
             outLeft[j] = valueLeft;
             outRight[j] = valueRight;
