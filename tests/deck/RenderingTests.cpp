@@ -75,11 +75,11 @@ TEST_F(Rendering, EveryToneComesOutCleanAndAtOneLevelAtEveryPitchAndPairOfRates)
         for (const double pitch : {-32.0, -3.0, 0.0, 3.0, 32.0}) {
             const double factor = 1.0 + pitch / 100.0;
             double reference = 0.0;
-            for (const double hz : {1000.0, 2000.0, 5000.0, 10000.0, 15000.0, 18000.0, 20000.0}) {
+            for (const double hz : {1000.0, 5000.0, 10000.0, 18000.0, 20000.0}) {
                 if (hz > kept * pair.track + 1.0 || hz * factor > kept * pair.host + 1.0) continue;
                 testdata::WavRecipe recipe;
                 recipe.sampleRate = pair.track;
-                recipe.frames = static_cast<int>(pair.track * 2.2 * factor * 44100.0 / pair.host) + 4096;
+                recipe.frames = static_cast<int>(pair.track * 1.2 * factor * 44100.0 / pair.host) + 4096;
                 recipe.bits = 32;
                 recipe.formatTag = 3;
                 recipe.floatSample = [hz, &pair](int frame, int) { return 0.5 * std::sin(2 * M_PI * hz * frame / pair.track); };
@@ -89,14 +89,14 @@ TEST_F(Rendering, EveryToneComesOutCleanAndAtOneLevelAtEveryPitchAndPairOfRates)
                 player->setPlaying(false);
                 render(1); // a stopped deck starts at its pitch, without a glide
                 playFile(path, recipe.frames);
-                const std::vector<float> out = renderInBlocks(65536 + 16384, 512);
+                const std::vector<float> out = renderInBlocks(32768 + 8192, 512);
                 const std::string what = std::to_string(pair.track) + " Hz track on " + std::to_string(pair.host) +
                                          " Hz, pitch " + std::to_string(pitch) + " %, tone " + std::to_string(hz);
-                const double spur = measure::largestSpurDb(out);
+                const double spur = measure::largestSpurDb(out, 32768);
                 EXPECT_LT(spur, -90.0) << what;
                 double sum = 0.0;
-                for (size_t i = 16384; i < out.size(); ++i) sum += static_cast<double>(out[i]) * out[i];
-                const double level = 10.0 * std::log10(sum / static_cast<double>(out.size() - 16384));
+                for (size_t i = 8192; i < out.size(); ++i) sum += static_cast<double>(out[i]) * out[i];
+                const double level = 10.0 * std::log10(sum / static_cast<double>(out.size() - 8192));
                 if (hz == 1000.0) reference = level;
                 EXPECT_NEAR(level, reference, 0.1) << what;
             }
