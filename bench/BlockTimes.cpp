@@ -4,8 +4,9 @@
 // duration and as a multiple of one bare libmad frame decode measured in
 // the same run. Times are the rendering thread's CPU time
 // (CLOCK_THREAD_CPUTIME_ID), so a busy machine neither hides nor excuses a
-// slow block. Blocks are paced at four times real time, so the deck's
-// decoding worker runs beside them as it would in a host.
+// slow block. Blocks are paced in real time, as a host plays, so the deck's
+// decoding worker runs beside them as it would there (faster, the deck
+// would take the run for an export and wait for its decoding).
 //   tunedeck_block_times [--quick]   (--quick: 64-frame blocks at 44.1 kHz only)
 #include <mad.h>
 #include <time.h>
@@ -165,7 +166,7 @@ Result run(const Scenario& scenario, const std::vector<std::string>& tracks, flo
     player.setPlaying(true);
     std::mt19937 random(42);
     blockSeconds = blockFrames / static_cast<double>(hostRate);
-    const int blocks = static_cast<int>(2.0 / blockSeconds);
+    const int blocks = static_cast<int>(1.0 / blockSeconds);
     std::vector<float> left(blockFrames), right(blockFrames);
     float* outs[2] = {left.data(), right.data()};
     std::vector<double> times;
@@ -179,7 +180,7 @@ Result run(const Scenario& scenario, const std::vector<std::string>& tracks, flo
         const double start = threadSeconds();
         effect->processReplacing(effect, nullptr, outs, blockFrames);
         times.push_back(threadSeconds() - start);
-        next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(blockSeconds / 4));
+        next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(blockSeconds));
         std::this_thread::sleep_until(next);
     }
     std::vector<double> sorted = times;

@@ -161,6 +161,7 @@ Deck::Opening Deck::openCurrentEntry(bool mayAsk) {
     }
     if (problem) return failOpening(problem);
     position = 0.0;
+    hostPosition = -1.0f;
     // A new loader's first report must not be taken for the old track's.
     lengthKnown = false;
     overviewKnown = false;

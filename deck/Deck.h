@@ -24,6 +24,7 @@
 //   the store); none of them is taken on the audio thread.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -278,6 +279,9 @@ private:
     // Fades the sound out where reads found frames not yet decoded and back
     // in after them (audio thread).
     void fadeAroundGaps(AudioThread audio, float* const* out, int32_t frames, bool complete);
+    // True while blocks come much faster than real time: an export by a host
+    // that does not say it renders offline, which has no deadline to keep.
+    bool hostRunsAhead(AudioThread audio, int32_t frames);
     // Tells decodeAhead where the deck may jump next (audio thread).
     void expectJumps(AudioThread audio, double at, double trackRate);
     // After an opening: a restored state's playback, when its track is the
@@ -372,6 +376,11 @@ private:
     std::vector<AddJob> addJobs GUARDED_BY(addMutex); // waiting for the opener thread
     std::atomic<int32_t> addsPending{0};
     Relaxed<int32_t> openDirection{0};
+    Relaxed<float> hostPosition{-1.0f}; // the last Position a host sent for the track that is open
+    // Whether the host renders much faster than real time (audio thread).
+    std::chrono::steady_clock::time_point paceStart{};
+    int64_t paceFrames = 0;
+    bool runningAhead = false;
     Relaxed<bool> openerQuit{false};
     platform::Semaphore openerWake{0};
     std::atomic<double> resamplingPreparedFor{0.0}; // the track rate over the host rate

@@ -151,7 +151,15 @@ void Deck::setValue(int32_t index, float value) {
     // Three modes at 0, 0.5 and 1: the nearest is taken.
     case AutoRewind: setAutoRewind(static_cast<int32_t>(std::lround(value * 2.0f))); break;
     case Position:
-        if (!tracks.empty()) seek(value);
+        // Hosts send an automated value again whenever the one they read
+        // differs from it, and the position moves on by itself: a value the
+        // host already sent, or the place the deck is at, is no new jump
+        // (else a held lane would hold the deck on one block).
+        if (!tracks.empty() && value != hostPosition &&
+            std::floor(static_cast<double>(length) * value) != std::floor(position.load())) {
+            hostPosition = value;
+            seek(value);
+        }
         break;
     case Pitch: setPitch(value); break;
     case Track:

@@ -63,7 +63,7 @@ void Deck::updateTimeDisplay() {
 }
 
 void Deck::renderBlock(AudioThread audio, float** outputs, int32_t frames, bool replace) {
-    decodeAhead.setWaiting(deckHost.rendersOffline());
+    decodeAhead.setWaiting(deckHost.rendersOffline() || hostRunsAhead(audio, frames));
     if (frames <= 0 || !outputs || !outputs[0] || !outputs[1]) {
         // The block's keys still act, at its start.
         for (int32_t i = 0; i < keyEventCount; ++i) pressKey(audio, keyEvents[i].key);
@@ -281,6 +281,22 @@ void Deck::fadeAroundGaps(AudioThread, float* const* out, int32_t frames, bool c
     const int32_t m = std::min(frames, fadeFrames);
     for (int ch = 0; ch < 2; ++ch)
         for (int32_t j = 0; j < m; ++j) out[ch][j] *= static_cast<float>(j) / fadeFrames;
+}
+
+bool Deck::hostRunsAhead(AudioThread, int32_t frames) {
+    // Judged over a quarter of a second (or a second of sound): a host that
+    // plays in real time delivers about one second of blocks a second,
+    // bursts included; an export runs through them as fast as it can.
+    const auto now = std::chrono::steady_clock::now();
+    if (paceFrames == 0) paceStart = now;
+    paceFrames += frames;
+    const double elapsed = std::chrono::duration<double>(now - paceStart).count();
+    const double sound = static_cast<double>(paceFrames) / hostRate();
+    if (elapsed >= 0.25 || sound >= 1.0) {
+        runningAhead = sound > 1.5 * std::max(elapsed, 0.001);
+        paceFrames = 0;
+    }
+    return runningAhead;
 }
 
 void Deck::expectJumps(AudioThread audio, double at, double trackRate) {

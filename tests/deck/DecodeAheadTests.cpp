@@ -87,3 +87,45 @@ TEST_F(RealTime, AJumpWhereNothingIsDecodedPlaysSilenceNotAWaitAndThenTheTrackIn
 }
 
 } // namespace
+
+namespace {
+
+class HostWithoutProcessLevel : public PlayerFixture {
+protected:
+    void SetUp() override {
+        PlayerFixture::SetUp();
+        TestHost::processLevel = kVstProcessLevelUnknown;
+    }
+};
+
+// A host that exports without saying so runs through its blocks as fast as
+// it can: the deck sees it and waits for its decoding, so a jump in an
+// export is sound from its first block, not a gap.
+TEST_F(HostWithoutProcessLevel, AnExportRunningAheadOfRealTimeWaitsForTheDecodingAtAJump) {
+    const int32_t frames = 44100 * 60;
+    playRamp(frames);
+    for (int block = 0; block < 200; ++block) render(512); // 2.3 s of sound in far less time
+    player->seek(0.9f);
+    const auto target = static_cast<int64_t>(player->getExactPosition());
+    for (int block = 0; block < 3; ++block) render(512); // the cue's crossfade
+    const auto at = static_cast<int64_t>(player->getExactPosition());
+    EXPECT_EQ(at, target + 3 * 512);
+    render(512);
+    for (int j = 0; j < 512; ++j) ASSERT_EQ(left[j], rampValue(static_cast<int>(at + j))) << "frame " << at + j;
+}
+
+// Ardour sends an automated Position again whenever the value it reads
+// back differs, which it does as soon as the track plays on: a held lane
+// must not hold the deck on one block.
+TEST_F(HostWithoutProcessLevel, AHostSendingTheSamePositionEveryBlockJumpsOnceAndPlaysOn) {
+    playRamp(44100 * 10);
+    AEffect* effect = player->record();
+    for (int block = 0; block < 40; ++block) {
+        effect->setParameter(effect, TrackPlayer::Position, 0.6f);
+        render(1024);
+    }
+    const double jumpedTo = std::floor(44100 * 10 * 0.6f);
+    EXPECT_EQ(player->getExactPosition(), jumpedTo + 40 * 1024) << "one jump, then 40 blocks of play";
+}
+
+} // namespace
