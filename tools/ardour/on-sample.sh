@@ -27,13 +27,17 @@ LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst-scanner -f "$work/t
 
 # Ardour 7.3's headless export sometimes aborts on its own (a double free
 # in Ardour, seen with its own synth too): a run whose file is missing or
-# short is tried again.
+# short, or whose header counts no frames (an abort can leave a full-size
+# file with an empty data chunk), is tried again.
 export_until_whole() { # name env...
   local name=$1; shift
   for attempt in 1 2 3; do
     rm -f "$name.wav"
     env "$@" EXPORT_NAME="$name" LXVST_PATH="$work" ardour7-lua "$here/keys-and-lane.lua" > "$name.log" 2>&1 || true
-    [ "$(stat -c %s "$name.wav" 2>/dev/null || echo 0)" -ge 768044 ] && return 0
+    if [ "$(stat -c %s "$name.wav" 2>/dev/null || echo 0)" -ge 768044 ] &&
+       [ "$(soxi -s "$name.wav" 2>/dev/null || echo 0)" -ge 192000 ]; then
+      return 0
+    fi
     echo "export $name failed (attempt $attempt), trying again" >&2
   done
   return 1
