@@ -46,13 +46,17 @@ TEST(DecodedChunks, ACopyIsWholeOrCountedMissingWhileTheWriterStores) {
         << "another track's chunk is never read";
 }
 
-class RealTime : public PlayerFixture {
+// A deck in a host that answers the process level it is asked for with level.
+template <int level>
+class AtProcessLevel : public PlayerFixture {
 protected:
     void SetUp() override {
         PlayerFixture::SetUp();
-        TestHost::processLevel = kVstProcessLevelRealtime;
+        TestHost::processLevel = level;
     }
 };
+using RealTime = AtProcessLevel<kVstProcessLevelRealtime>;
+using HostWithoutProcessLevel = AtProcessLevel<kVstProcessLevelUnknown>;
 
 // A cue to a place nobody decoded yet, in real time: the block plays
 // silence rather than wait, the position moves on as in any block, and
@@ -89,14 +93,6 @@ TEST_F(RealTime, AJumpWhereNothingIsDecodedPlaysSilenceNotAWaitAndThenTheTrackIn
 } // namespace
 
 namespace {
-
-class HostWithoutProcessLevel : public PlayerFixture {
-protected:
-    void SetUp() override {
-        PlayerFixture::SetUp();
-        TestHost::processLevel = kVstProcessLevelUnknown;
-    }
-};
 
 // A host that exports without saying so runs through its blocks as fast as
 // it can: the deck sees it and waits for its decoding, so a jump in an
