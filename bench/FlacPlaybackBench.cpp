@@ -40,7 +40,7 @@ double bareDecode(const std::string& path, int64_t& frames) {
         s.frames += n;
     };
     auto start = Clock::now();
-    if (!reader.open(bytes.data(), bytes.size())) return 0;
+    if (!reader.open(TrackFile::copyOf(bytes.data(), bytes.size()))) return 0;
     while (FLAC__stream_decoder_process_single(reader.decoder) &&
            FLAC__stream_decoder_get_state(reader.decoder) != FLAC__STREAM_DECODER_END_OF_STREAM) {
     }

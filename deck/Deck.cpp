@@ -6,7 +6,6 @@
 
 #include "mpeg/MpegSource.h"
 #include "platform/Paths.h"
-#include "deck/FileReader.h"
 #include "platform/Clock.h"
 #include "log/DebugLog.h"
 #include "platform/RelaxedBytes.h"
@@ -35,6 +34,9 @@ Deck::~Deck() {
     openerQuit = true;
     openerWake.release();
     opener.join();
+    // A read stalled on a share must not hold the worker or a loader.
+    for (TrackSource* source : sources)
+        if (source) source->abandonReads();
     decodeAhead.stop();
     for (TrackSource*& source : sources) {
         delete source;
@@ -141,25 +143,27 @@ Deck::Opening Deck::openCurrentEntry(bool mayAsk) {
     }
     writeLog("startOpening\n");
     writeLog(*path ? path : "(none)");
-    // The file is read before anything of the deck changes, on a thread this
-    // opening leaves behind when the plug-in closes or another track is
-    // asked for: a stalled network share holds nobody.
+    // The file is opened before anything of the deck changes, by a reading
+    // thread this opening leaves behind when the plug-in closes or another
+    // track is asked for: a stalled network share holds nobody.
     const char* problem = nullptr;
-    platform::FileBytes::Read file;
+    TrackFile::Opened file;
+    auto superseded = [this, generation] { return openingSuperseded(generation); };
     if (!*path) {
         problem = "no track";
     } else if (!isPlayable(path)) {
         problem = "not audio this deck plays";
     } else {
-        file = FileReader::read(path, platform::FileBytes::largest,
-                                [this, generation] { return openingSuperseded(generation); });
-        if (file.problem == platform::FileBytes::Problem::GivenUp) {
+        file = TrackFile::open(path, superseded);
+        if (file.problem == TrackFile::Problem::GivenUp) {
             writeLog("opening given up\n");
             return Opening::GivenUp;
         }
-        if (!file.bytes) problem = platform::describe(file.problem);
+        if (!file.file) problem = platform::describe(file.problem);
     }
     if (problem) return failOpening(problem);
+    // Nothing of the previous track plays from here on: the worker leaves it.
+    decodeAhead.switchTo(nullptr, 0);
     position = 0.0;
     hostPosition = -1.0f;
     // A new loader's first report must not be taken for the old track's.
@@ -169,7 +173,15 @@ Deck::Opening Deck::openCurrentEntry(bool mayAsk) {
         if (!source) break;
         // The loader waits until this opening is complete: its reports then
         // belong to the track that is current.
-        if (!source->acceptsFile(path) || !source->setFile(path, file.bytes, false)) continue;
+        if (!source->acceptsFile(path)) continue;
+        const bool opened = source->setFile(path, file.file, false);
+        if (superseded()) {
+            writeLog("opening given up\n");
+            return Opening::GivenUp;
+        }
+        if (!opened) continue;
+        // The track is the deck's now: its reads wait for the file alone.
+        file.file->setGiveUp(nullptr);
         // Another kind of source may still hold the previous track: it stops
         // drawing into the overview and reporting its length, and lets its
         // file go at once.

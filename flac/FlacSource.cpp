@@ -20,11 +20,14 @@ FlacSource::Reader& readerOf(void* data) { return *static_cast<FlacSource::Reade
 
 FLAC__StreamDecoderReadStatus readBytes(const FLAC__StreamDecoder*, FLAC__byte buffer[], size_t* bytes, void* data) {
     FlacSource::Reader& r = readerOf(data);
-    const uint64_t n = std::min<uint64_t>(*bytes, r.size - std::min(r.at, r.size));
-    *bytes = static_cast<size_t>(n);
-    if (n == 0) return FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM;
-    std::memcpy(buffer, r.bytes + r.at, n);
-    r.at += n;
+    const uint64_t want = std::min<uint64_t>(*bytes, r.size - std::min(r.at, r.size));
+    const int64_t n = want > 0 ? r.file->read(r.at, buffer, static_cast<int64_t>(want)) : 0;
+    *bytes = static_cast<size_t>(std::max<int64_t>(n, 0));
+    // A file abandoned (the track closes) stops the decoder at once; one
+    // shortened meanwhile ends where it ends.
+    if (r.file->isAbandoned()) return FLAC__STREAM_DECODER_READ_STATUS_ABORT;
+    if (n <= 0) return FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM;
+    r.at += static_cast<uint64_t>(n);
     return FLAC__STREAM_DECODER_READ_STATUS_CONTINUE;
 }
 
@@ -77,10 +80,11 @@ float scaleFor(int bits) { return bits > 0 && bits <= 32 ? 1.0f / static_cast<fl
 
 } // namespace
 
-bool FlacSource::Reader::open(const uint8_t* data, uint64_t length) {
+bool FlacSource::Reader::open(std::shared_ptr<TrackFile> from) {
     close();
-    bytes = data;
-    size = length;
+    file = std::move(from);
+    if (!file) return false;
+    size = file->size();
     at = 0;
     hasInfo = false;
     decoder = FLAC__stream_decoder_new();
@@ -110,6 +114,7 @@ FlacSource::FlacSource(SourceOwner* owner) {
 }
 
 FlacSource::~FlacSource() {
+    abandonReads();
     stopLoader();
     closeFile();
 }
@@ -123,7 +128,7 @@ bool FlacSource::openFile() {
     auto opened = readFileWithDefaults(0);
     if (!opened) return false;
     auto fresh = std::make_unique<Reader>();
-    if (!fresh->open(opened->data(), opened->size())) return false;
+    if (!fresh->open(opened)) return false;
     // The first frame is decoded here, on the opening thread (into nothing):
     // the decoder sizes its buffers for it rather than on the audio thread.
     FLAC__stream_decoder_process_single(fresh->decoder);
@@ -137,10 +142,10 @@ bool FlacSource::openFile() {
     platform::ScopedLock guard(*lock);
     if (reader) reader->close();
     reader = std::move(fresh);
-    bytes = std::move(opened);
+    file = std::move(opened);
     channels = static_cast<int32_t>(std::min(info.channels, 2u));
     sampleRate = static_cast<int32_t>(info.sample_rate);
-    bitRate = static_cast<int32_t>(std::min<double>(static_cast<double>(bytes->size()) * 8.0 * info.sample_rate /
+    bitRate = static_cast<int32_t>(std::min<double>(static_cast<double>(file->size()) * 8.0 * info.sample_rate /
                                                         std::max(frames, 1.0),
                                                     2147483647.0));
     length = static_cast<int32_t>(std::clamp(frames, 1.0, 2147483647.0));
@@ -153,13 +158,15 @@ bool FlacSource::openFile() {
 }
 
 void FlacSource::closeFile() {
-    std::shared_ptr<const platform::FileBytes> released;
+    // A read stalled on a share returns now, so the lock is soon free.
+    abandonReads();
+    std::shared_ptr<TrackFile> released;
     {
         platform::ScopedLock guard(*lock);
         if (!isOpen) return;
         isOpen = false;
         if (reader) reader->close();
-        released = std::move(bytes);
+        released = std::move(file);
         window.start = 0;
         window.fill = 0;
     }
@@ -167,8 +174,8 @@ void FlacSource::closeFile() {
 
 bool FlacSource::getSignature(int32_t out[4]) {
     platform::ScopedLock guard(*lock);
-    if (!isOpen || !bytes) return false;
-    return sampleSignature(bytes->data(), static_cast<int64_t>(bytes->size()), 100, out);
+    if (!isOpen || !file) return false;
+    return sampleSignature(*file, 100, out);
 }
 
 void FlacSource::intoWindow(void* target, int64_t first, int32_t frames, const FLAC__int32* const channels[],
@@ -270,7 +277,7 @@ struct LoaderTarget {
 } // namespace
 
 void FlacSource::loadFunc(const LoaderRun& run) {
-    const auto& file = run.data<platform::FileBytes>();
+    auto walked = run.pointer<TrackFile>();
     LoaderTarget target;
     target.source = this;
     target.owner = player;
@@ -302,7 +309,7 @@ void FlacSource::loadFunc(const LoaderRun& run) {
         drawOverview(0, 0, target.estimate, nullptr, nullptr);
         player->loadProgress(0);
     }
-    if (!walker.open(file.data(), file.size())) return;
+    if (!walker.open(std::move(walked))) return;
     bool ended = false;
     for (int32_t step = 1; !run.stopped(); ++step) {
         if (!FLAC__stream_decoder_process_single(walker.decoder) ||

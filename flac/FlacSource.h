@@ -1,19 +1,19 @@
 #pragma once
 // The track source for FLAC files (".flac"), decoded with libFLAC from the
-// file's bytes in memory. Reads decode on demand into a window of samples
+// file, read in ranges as the decoder asks. Reads decode on demand into a window of samples
 // around the play position; a read outside it seeks the decoder to the
 // exact sample (libFLAC's seek hands over the frame from that sample on),
 // so jumps are sample-exact. The loader walks the whole stream with a
 // decoder of its own to count the exact length and draw the overview.
 //
-// Threads: readWindow runs on the audio thread and holds the source's lock
-// for the whole read; opening and closing take the same lock only to swap
-// the file in and out. The loader holds the bytes it walks.
+// Threads: readWindow runs on the deck's decode-ahead worker and holds the
+// source's lock for the whole read; opening and closing take the same lock
+// only to swap the file in and out, after abandoning its reads. The loader
+// holds the file it walks, with a decoder of its own.
 #include <FLAC/stream_decoder.h>
 
 #include <memory>
 
-#include "platform/FileBytes.h"
 #include "sources/Resampler.h"
 #include "sources/SampleWindow.h"
 #include "sources/TrackSource.h"
@@ -35,9 +35,9 @@ public:
     bool isFileOpen() const { return isOpen; }
     int32_t headerLength() const override { return exactFromHeader; }
 
-    // A decoder over bytes in memory, and where its samples go.
+    // A decoder over a file, and where its samples go.
     struct Reader {
-        const uint8_t* bytes = nullptr;
+        std::shared_ptr<TrackFile> file;
         uint64_t size = 0;
         uint64_t at = 0;
         FLAC__StreamDecoder* decoder = nullptr;
@@ -54,19 +54,20 @@ public:
         ~Reader() { close(); }
         Reader(const Reader&) = delete;
         Reader& operator=(const Reader&) = delete;
-        bool open(const uint8_t* data, uint64_t length);
+        bool open(std::shared_ptr<TrackFile> from);
         void close();
     };
 
 protected:
-    std::shared_ptr<const void> loaderData() const override { return bytes; }
+    std::shared_ptr<const void> loaderData() const override { return file; }
+    TrackFile* openTrackFile() const override { return file.get(); }
 
 private:
     bool readWindow(float* const* out, int32_t count, double position, double ratio, bool replace);
     static void intoWindow(void* target, int64_t first, int32_t frames, const FLAC__int32* const channels[],
                            int channelCount, int bits);
 
-    std::shared_ptr<const platform::FileBytes> bytes; // swapped under the lock
+    std::shared_ptr<TrackFile> file; // swapped under the lock
     // The audio thread's decoder, under the lock; held by pointer because
     // libFLAC calls back with its address.
     std::unique_ptr<Reader> reader;

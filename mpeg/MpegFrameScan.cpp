@@ -4,6 +4,9 @@
 
 #include <algorithm>
 
+#include "mpeg/MpegFeed.h"
+#include "sources/TrackFile.h"
+
 namespace {
 
 // The last frames the scan passed, for the Layer III reservoir: where each
@@ -51,14 +54,16 @@ private:
 
 } // namespace
 
-bool scanMpegFrames(const uint8_t* bytes, const MpegStreamLayout& layout, MpegFrameIndex& index, double& bitRate) {
-    if (!bytes || !layout.found() || layout.firstFrame >= layout.audioEnd) return false;
+bool scanMpegFrames(const std::shared_ptr<TrackFile>& file, const MpegStreamLayout& layout, MpegFrameIndex& index,
+                    double& bitRate) {
+    if (!file || !layout.found() || layout.firstFrame >= layout.audioEnd) return false;
+    MpegFeed feed(file, layout.audioEnd);
+    FileWindow check(file, frameRunBytes); // for a frame met after bytes that are not
     mad_stream stream;
     mad_header header;
     mad_stream_init(&stream);
     mad_header_init(&header);
-    mad_stream_buffer(&stream, bytes + layout.firstFrame,
-                      static_cast<unsigned long>(layout.audioEnd - layout.firstFrame + MAD_BUFFER_GUARD));
+    feed.startAt(stream, layout.firstFrame);
     const bool lowSamplingRate = (layout.flags & MAD_FLAG_LSF_EXT) != 0;
     RecentFrames recent;
     int64_t total = 0;
@@ -67,16 +72,20 @@ bool scanMpegFrames(const uint8_t* bytes, const MpegStreamLayout& layout, MpegFr
     bool full = false;
     while (true) {
         if (mad_header_decode(&header, &stream) != 0) {
-            if (MAD_RECOVERABLE(stream.error)) continue;
-            break; // the buffer is used up
+            if (MAD_RECOVERABLE(stream.error) || feed.refill(stream)) continue;
+            break; // the audio is used up
         }
-        const int64_t offset = stream.this_frame - bytes;
+        const int64_t offset = feed.offsetOf(stream.this_frame);
         const int64_t frameBytes = stream.next_frame - stream.this_frame;
         // Whatever does not continue the stream ends it: tags and pictures
         // after the audio, another stream, bytes that only look like a frame.
         if (offset >= layout.audioEnd || !layout.agrees(header)) break;
         mad_header first;
-        if (offset != expected && !frameRunStartsAt(bytes, offset, layout.audioEnd, first)) break;
+        if (offset != expected) {
+            int64_t held = 0;
+            const uint8_t* at = check.at(offset, frameRunBytes, &held);
+            if (!frameRunStartsAt(at, layout.audioEnd - offset, held, first)) break;
+        }
         expected = offset + frameBytes;
         recent.push(offset, mainDataCapacity(frameBytes, header), mainDataBegin(stream.this_frame, frameBytes, header));
         if (!index.append({offset, recent.restartFor(layout.layer, lowSamplingRate), total})) {
@@ -88,7 +97,7 @@ bool scanMpegFrames(const uint8_t* bytes, const MpegStreamLayout& layout, MpegFr
     }
     mad_header_finish(&header);
     mad_stream_finish(&stream);
-    if (full || total == 0) return false;
+    if (full || total == 0 || file->isAbandoned()) return false;
     index.finish(total);
     bitRate = bitRates / index.size();
     return true;

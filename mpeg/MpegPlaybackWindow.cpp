@@ -1,5 +1,5 @@
-// Reads of an MPEG track: a window of decoded samples around the play
-// position, filled on demand and slid forward as playback passes its
+// Reads of an MPEG track (on the deck's decode-ahead worker): a window of
+// decoded samples around the play position, filled on demand and slid forward as playback passes its
 // middle. A read outside the window starts the decoder at the indexed frame
 // that holds the position (after the few frames that prepare it), so the
 // window's labels are the straight decode's sample numbers.
@@ -43,13 +43,12 @@ bool MpegSource::decodeNext() {
     const MpegFrameIndex& index = file->index;
     const int32_t frames = index.size();
     while (mad_frame_decode(&frame, &stream) != 0) {
-        if (!MAD_RECOVERABLE(stream.error)) {
-            exhausted = true;
-            return false;
-        }
+        if (MAD_RECOVERABLE(stream.error) || (feed && feed->refill(stream))) continue;
+        exhausted = true;
+        return false;
     }
-    const int64_t offset = stream.this_frame - view;
-    streamPos = stream.next_frame - view;
+    const int64_t offset = feed->offsetOf(stream.this_frame);
+    streamPos = feed->offsetOf(stream.next_frame);
     // The stream is the index's frames: it ends after the last, and bytes
     // that only look like a frame are not played.
     if (offset > index.at(frames - 1).offset) {

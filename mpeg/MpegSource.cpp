@@ -19,18 +19,18 @@ constexpr int32_t framesBetweenPauses = 16; // the walk sleeps a millisecond thi
 
 // Whether any of the stream's first frames decodes: a file of headers
 // without decodable audio is refused at once rather than played as silence.
-bool firstFramesDecode(const uint8_t* bytes, const MpegStreamLayout& layout) {
+bool firstFramesDecode(const std::shared_ptr<TrackFile>& file, const MpegStreamLayout& layout) {
+    MpegFeed feed(file, layout.audioEnd);
     mad_stream stream;
     mad_frame frame;
     mad_stream_init(&stream);
     mad_frame_init(&frame);
-    mad_stream_buffer(&stream, bytes + layout.firstFrame,
-                      static_cast<unsigned long>(layout.audioEnd - layout.firstFrame + MAD_BUFFER_GUARD));
+    feed.startAt(stream, layout.firstFrame);
     bool decoded = false;
     for (int attempt = 0; attempt < 2 * agreeingFrames && !decoded; ++attempt) {
         if (mad_frame_decode(&frame, &stream) == 0)
-            decoded = stream.this_frame < bytes + layout.audioEnd;
-        else if (!MAD_RECOVERABLE(stream.error))
+            decoded = feed.offsetOf(stream.this_frame) < layout.audioEnd;
+        else if (!MAD_RECOVERABLE(stream.error) && !feed.refill(stream))
             break;
     }
     mad_frame_finish(&frame);
@@ -55,6 +55,7 @@ MpegSource::MpegSource(SourceOwner* owner) {
 }
 
 MpegSource::~MpegSource() {
+    abandonReads();
     stopLoader();
     closeFile();
     mad_synth_finish(&synth);
@@ -66,17 +67,19 @@ bool MpegSource::openFile() {
     writeLog("openfile start (mp3)\n");
     if (!acceptsFile(fileName)) return false;
     closeFile();
-    auto bytes = readFileWithDefaults(128000);
-    if (!bytes) return false;
+    auto opening = readFileWithDefaults(128000);
+    if (!opening) return false;
     auto opened = std::make_shared<OpenMpeg>();
-    opened->layout = findMpegStream(bytes->data(), static_cast<int64_t>(bytes->size()));
+    {
+        FileWindow start(opening, MpegFeed::windowBytes);
+        opened->layout = findMpegStream(start);
+    }
     MpegStreamLayout& layout = opened->layout;
     // A file in which no stream can be found is refused: it is never played as noise.
     double rate = 0.0;
-    if (!layout.found() || !firstFramesDecode(bytes->data(), layout) ||
-        !scanMpegFrames(bytes->data(), layout, opened->index, rate))
+    if (!layout.found() || !firstFramesDecode(opening, layout) || !scanMpegFrames(opening, layout, opened->index, rate))
         return false;
-    opened->bytes = std::move(bytes);
+    opened->file = std::move(opening);
     const int64_t decoded = opened->index.totalSamples();
     // The music is what the encoder declares it to be when that fits the
     // decode; otherwise the whole decode.
@@ -85,7 +88,7 @@ bool MpegSource::openFile() {
 
     platform::ScopedLock guard(*lock);
     file = std::move(opened);
-    view = file->bytes->data();
+    feed = std::make_unique<MpegFeed>(file->file, layout.audioEnd);
     sampleRate = layout.sampleRate;
     channels = layout.channels;
     bitRate = static_cast<int32_t>(std::clamp(rate, 0.0, 2147483647.0));
@@ -101,20 +104,22 @@ bool MpegSource::openFile() {
 }
 
 void MpegSource::closeFile() {
+    // A read stalled on a share returns now, so the lock is soon free.
+    abandonReads();
     std::shared_ptr<OpenMpeg> released;
     {
         platform::ScopedLock guard(*lock);
         if (!isOpen) return;
         isOpen = false;
         released = std::move(file);
-        view = nullptr;
+        feed.reset();
         streamPos = 0;
         window.start = 0;
         window.fill = 0;
         mad_stream_buffer(&stream, nullptr, 0);
     }
-    // The bytes are released here, outside the lock, once no read can use
-    // them (and later still if a loader holds them).
+    // The file is released here, outside the lock, once no read can use
+    // it (and later still if a loader holds it).
 }
 
 void MpegSource::restartDecoder(int64_t from) {
@@ -123,21 +128,18 @@ void MpegSource::restartDecoder(int64_t from) {
     stream.md_len = 0;
     const int64_t end = file ? file->layout.audioEnd : 0;
     streamPos = std::clamp<int64_t>(from, 0, end);
-    // The buffer reaches MAD_BUFFER_GUARD bytes past the audio (the file's
-    // next bytes, or the zeros after its end), so the last frame decodes.
-    mad_stream_buffer(&stream, view + streamPos, static_cast<unsigned long>(end - streamPos + MAD_BUFFER_GUARD));
+    if (feed) feed->startAt(stream, streamPos);
     stream.error = MAD_ERROR_NONE;
 }
 
 bool MpegSource::getSignature(int32_t out[4]) {
     platform::ScopedLock guard(*lock);
     if (!isOpen || !file) return false;
-    return sampleSignature(view, static_cast<int64_t>(file->bytes->size()), 1000, out);
+    return sampleSignature(*file->file, 1000, out);
 }
 
 void MpegSource::loadFunc(const LoaderRun& run) {
     const auto& opened = run.data<OpenMpeg>();
-    const uint8_t* data = opened.bytes->data();
     const MpegStreamLayout& layout = opened.layout;
     const MpegFrameIndex& index = opened.index;
     const int64_t lastFrame = index.at(index.size() - 1).offset;
@@ -156,21 +158,22 @@ void MpegSource::loadFunc(const LoaderRun& run) {
     mad_stream_init(&own);
     mad_frame_init(&decoded);
     mad_synth_init(&pcm);
-    mad_stream_buffer(&own, data + layout.firstFrame,
-                      static_cast<unsigned long>(layout.audioEnd - layout.firstFrame + MAD_BUFFER_GUARD));
+    MpegFeed feed(opened.file, layout.audioEnd);
+    feed.startAt(own, layout.firstFrame);
     float loadBuffer[2][1152];
     int64_t at = 0; // decoded samples so far
     int32_t frames = 0, decodedFrames = 0;
     bool ended = false;
     while (!run.stopped()) {
         if (mad_frame_decode(&decoded, &own) != 0) {
-            if (MAD_RECOVERABLE(own.error)) continue;
+            if (MAD_RECOVERABLE(own.error) || feed.refill(own)) continue;
             ended = true;
             break;
         }
-        const int32_t k = index.frameAt(own.this_frame - data, index.size());
+        const int64_t offset = feed.offsetOf(own.this_frame);
+        const int32_t k = index.frameAt(offset, index.size());
         if (k < 0) {
-            if (own.this_frame - data > lastFrame) {
+            if (offset > lastFrame) {
                 ended = true;
                 break;
             }
@@ -191,7 +194,7 @@ void MpegSource::loadFunc(const LoaderRun& run) {
             drawOverview(static_cast<int32_t>(from), static_cast<int32_t>(to), total, loadBuffer[0], loadBuffer[1]);
         }
         if (++frames % 32 == 0 && player) player->loadProgress(static_cast<int32_t>(std::clamp<int64_t>(to, 0, total)));
-        if (own.this_frame - data == lastFrame) {
+        if (offset == lastFrame) {
             ended = true;
             break;
         }

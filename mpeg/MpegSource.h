@@ -8,18 +8,22 @@
 // of samples around the play position. The loader walks the stream once
 // with a decoder of its own to draw the overview.
 //
-// Threads: readWindow runs on the audio thread and holds the source's lock
-// for the whole read; opening and closing take the same lock only to swap
-// the file in and out, so a read never meets released bytes. The loader
-// holds the open file it walks (bytes, layout and index).
+// The file is read in ranges (a window of its bytes, a few hundred
+// kilobytes), so the frame index is all a source holds of the whole track.
+//
+// Threads: readWindow runs on the deck's decode-ahead worker and holds the
+// source's lock for the whole read; opening and closing take the same lock
+// only to swap the file in and out, after abandoning its reads, so a read
+// never meets a released file and a stalled share never holds the lock.
+// The loader holds the open file it walks (file, layout and index).
 #include <mad.h>
 
 #include <memory>
 
+#include "mpeg/MpegFeed.h"
 #include "mpeg/MpegFrameIndex.h"
 #include "mpeg/MpegSourceBase.h"
 #include "mpeg/MpegStreamLayout.h"
-#include "platform/FileBytes.h"
 #include "sources/Resampler.h"
 #include "sources/SampleWindow.h"
 
@@ -28,9 +32,9 @@ public:
     static constexpr int32_t halfWindow = SampleWindow::halfFrames;
     static constexpr int32_t windowFrames = SampleWindow::frames;
 
-    // One open file: its bytes, where its stream lies, and its frame index.
+    // One open file: the file, where its stream lies, and its frame index.
     struct OpenMpeg {
-        std::shared_ptr<const platform::FileBytes> bytes;
+        std::shared_ptr<TrackFile> file;
         MpegStreamLayout layout;
         MpegFrameIndex index;
     };
@@ -55,6 +59,7 @@ public:
 
 protected:
     std::shared_ptr<const void> loaderData() const override { return file; }
+    TrackFile* openTrackFile() const override { return file ? file->file.get() : nullptr; }
 
 private:
     // Starts the read decoder afresh at the frame beginning at byte offset from.
@@ -67,7 +72,7 @@ private:
     bool decodeNext();
 
     std::shared_ptr<OpenMpeg> file; // swapped under the lock
-    const uint8_t* view = nullptr;
+    std::unique_ptr<MpegFeed> feed; // the read decoder's bytes, under the lock
     int64_t streamPos = 0; // byte offset where the read decoder resumes
     mad_stream stream{};
     mad_frame frame{};

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sources/FileWindow.h"
+
 namespace {
 
 constexpr int64_t searchLimit = 8 * 1024 * 1024; // bytes searched for the stream's start
@@ -10,13 +12,14 @@ constexpr int versionFlags = MAD_FLAG_LSF_EXT | MAD_FLAG_MPEG_2_5_EXT;
 
 // Steps over consecutive ID3v2 tags (header "ID3", version, flags, a
 // four-byte size of 7 bits a byte, and a footer of 10 bytes when flagged).
-int64_t skipId3v2(const uint8_t* bytes, int64_t size) {
+int64_t skipId3v2(FileWindow& file) {
+    const int64_t size = file.fileSize();
     int64_t at = 0;
-    while (at + 10 <= size && std::memcmp(bytes + at, "ID3", 3) == 0 && bytes[at + 3] != 0xFF &&
-           bytes[at + 4] != 0xFF && (bytes[at + 6] | bytes[at + 7] | bytes[at + 8] | bytes[at + 9]) < 0x80) {
-        int64_t body = static_cast<int64_t>(bytes[at + 6]) << 21 | bytes[at + 7] << 14 | bytes[at + 8] << 7 |
-                       bytes[at + 9];
-        int64_t next = at + 10 + body + ((bytes[at + 5] & 0x10) ? 10 : 0);
+    while (at + 10 <= size) {
+        const uint8_t* b = file.at(at, 10);
+        if (std::memcmp(b, "ID3", 3) != 0 || b[3] == 0xFF || b[4] == 0xFF || (b[6] | b[7] | b[8] | b[9]) >= 0x80) break;
+        int64_t body = static_cast<int64_t>(b[6]) << 21 | b[7] << 14 | b[8] << 7 | b[9];
+        int64_t next = at + 10 + body + ((b[5] & 0x10) ? 10 : 0);
         if (next > size) return at; // a tag longer than the file is not believed
         at = next;
     }
@@ -25,12 +28,13 @@ int64_t skipId3v2(const uint8_t* bytes, int64_t size) {
 
 // The start of the tags at the end of the file: an ID3v1 tag ("TAG" 128
 // bytes from the end) and an APE tag with its 32-byte footer, in either order.
-int64_t trailingTagsStart(const uint8_t* bytes, int64_t start, int64_t size) {
-    int64_t end = size;
+int64_t trailingTagsStart(FileWindow& file, int64_t start) {
+    int64_t end = file.fileSize();
     for (int round = 0; round < 2; ++round) {
-        if (end - 128 >= start && std::memcmp(bytes + end - 128, "TAG", 3) == 0) end -= 128;
-        if (end - 32 >= start && std::memcmp(bytes + end - 32, "APETAGEX", 8) == 0) {
-            const uint8_t* f = bytes + end - 32;
+        if (end - 128 >= start && std::memcmp(file.at(end - 128, 3), "TAG", 3) == 0) end -= 128;
+        if (end - 32 >= start) {
+            const uint8_t* f = file.at(end - 32, 32);
+            if (std::memcmp(f, "APETAGEX", 8) != 0) continue;
             uint32_t tagSize = f[12] | f[13] << 8 | f[14] << 16 | static_cast<uint32_t>(f[15]) << 24;
             uint32_t tagFlags = f[20] | f[21] << 8 | f[22] << 16 | static_cast<uint32_t>(f[23]) << 24;
             int64_t whole = static_cast<int64_t>(tagSize) + ((tagFlags & 0x80000000u) ? 32 : 0);
@@ -74,16 +78,16 @@ void stepOverInfoFrame(const uint8_t* frame, int64_t frameBytes, const mad_heade
 
 } // namespace
 
-bool frameRunStartsAt(const uint8_t* bytes, int64_t at, int64_t audioEnd, mad_header& first) {
+bool frameRunStartsAt(const uint8_t* at, int64_t toAudioEnd, int64_t held, mad_header& first) {
     mad_stream stream;
     mad_stream_init(&stream);
-    mad_stream_buffer(&stream, bytes + at, static_cast<unsigned long>(audioEnd - at + MAD_BUFFER_GUARD));
+    mad_stream_buffer(&stream, at, static_cast<unsigned long>(std::min(toAudioEnd, held) + MAD_BUFFER_GUARD));
     mad_header header;
     mad_header_init(&header);
     bool ok = false;
     for (int n = 0; n < agreeingFrames; ++n) {
-        const uint8_t* expected = n == 0 ? bytes + at : stream.next_frame;
-        if (n > 0 && expected >= bytes + audioEnd) {
+        const uint8_t* expected = n == 0 ? at : stream.next_frame;
+        if (n > 0 && expected >= at + toAudioEnd) {
             ok = true; // the audio ends with this run
             break;
         }
@@ -94,7 +98,7 @@ bool frameRunStartsAt(const uint8_t* bytes, int64_t at, int64_t audioEnd, mad_he
                    (header.flags & versionFlags) != (first.flags & versionFlags)) {
             break;
         }
-        if (stream.next_frame > bytes + audioEnd) break;
+        if (stream.next_frame > at + toAudioEnd) break;
         ok = n + 1 == agreeingFrames;
     }
     mad_header_finish(&header);
@@ -107,17 +111,20 @@ bool MpegStreamLayout::agrees(const mad_header& header) const {
            (header.flags & versionFlags) == (flags & versionFlags);
 }
 
-MpegStreamLayout findMpegStream(const uint8_t* bytes, int64_t size) {
+MpegStreamLayout findMpegStream(FileWindow& file) {
     MpegStreamLayout layout;
-    if (!bytes || size <= 0) return layout;
-    layout.audioStart = skipId3v2(bytes, size);
-    layout.audioEnd = trailingTagsStart(bytes, layout.audioStart, size);
+    if (file.fileSize() <= 0) return layout;
+    layout.audioStart = skipId3v2(file);
+    layout.audioEnd = trailingTagsStart(file, layout.audioStart);
     const int64_t limit = std::min(layout.audioEnd, layout.audioStart + searchLimit);
     for (int64_t at = layout.audioStart; at + 4 <= limit; ++at) {
+        int64_t held = 0;
+        const uint8_t* bytes = file.at(at, frameRunBytes, &held);
         // A frame begins with eleven set bits.
-        if (bytes[at] != 0xFF || (bytes[at + 1] & 0xE0) != 0xE0) continue;
+        if (bytes[0] != 0xFF || (bytes[1] & 0xE0) != 0xE0) continue;
         mad_header first;
-        if (!frameRunStartsAt(bytes, at, layout.audioEnd, first)) continue;
+        const int64_t toEnd = layout.audioEnd - at;
+        if (!frameRunStartsAt(bytes, toEnd, held, first)) continue;
         layout.firstFrame = at;
         layout.sampleRate = static_cast<int32_t>(first.samplerate);
         layout.channels = MAD_NCHANNELS(&first);
@@ -127,12 +134,11 @@ MpegStreamLayout findMpegStream(const uint8_t* bytes, int64_t size) {
         layout.flags = first.flags;
         mad_stream stream;
         mad_stream_init(&stream);
-        mad_stream_buffer(&stream, bytes + at, static_cast<unsigned long>(layout.audioEnd - at + MAD_BUFFER_GUARD));
+        mad_stream_buffer(&stream, bytes, static_cast<unsigned long>(std::min(toEnd, held) + MAD_BUFFER_GUARD));
         mad_header header;
         mad_header_init(&header);
         if (mad_header_decode(&header, &stream) == 0)
-            stepOverInfoFrame(bytes + at, std::min<int64_t>(stream.next_frame - stream.this_frame, layout.audioEnd - at),
-                              header, layout);
+            stepOverInfoFrame(bytes, std::min<int64_t>(stream.next_frame - stream.this_frame, toEnd), header, layout);
         mad_header_finish(&header);
         mad_stream_finish(&stream);
         break;

@@ -6,10 +6,12 @@
 // An encoder's information frame (Xing, Info or VBRI) before the audio is
 // not audio: the stream begins after it, and the encoder delay and padding
 // a LAME tag in it declares are what a gapless player trims.
-// Reads nothing outside the bytes it is given.
+// Reads nothing outside the file it is given.
 #include <mad.h>
 
 #include <cstdint>
+
+class FileWindow;
 
 struct MpegStreamLayout {
     int64_t audioStart = 0;  // the first byte after any ID3v2 tags
@@ -37,12 +39,16 @@ constexpr int32_t layer3DecoderDelay = 529;
 // Frames in a row, each beginning where the last ended, that make a stream.
 constexpr int agreeingFrames = 4;
 
-// bytes must be followed by MAD_BUFFER_GUARD readable bytes (zeros) after size.
-MpegStreamLayout findMpegStream(const uint8_t* bytes, int64_t size);
+MpegStreamLayout findMpegStream(FileWindow& file);
+
+// Bytes a window must hold after a place for frameRunStartsAt to judge it.
+constexpr int64_t frameRunBytes = 32 * 1024;
 
 // Whether agreeingFrames frames of one stream follow one another exactly
-// from offset at (fewer when the audio ends first); first gets the first header.
-bool frameRunStartsAt(const uint8_t* bytes, int64_t at, int64_t audioEnd, mad_header& first);
+// from at (fewer when the audio ends first); first gets the first header.
+// toAudioEnd bytes of audio follow at; held of them are in memory, followed
+// by MAD_BUFFER_GUARD readable bytes.
+bool frameRunStartsAt(const uint8_t* at, int64_t toAudioEnd, int64_t held, mad_header& first);
 
 // Bytes before a Layer III frame's main data where that data begins
 // (main_data_begin); 0 for other layers or a frame too short to tell.

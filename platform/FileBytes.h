@@ -1,8 +1,9 @@
 #pragma once
-// A whole file's bytes, read into memory the plug-in owns. Track files and
-// lists are read once, off the audio and GUI threads, and never mapped: on
-// Linux a mapped file that another program shortens faults on the next read
-// (SIGBUS), and a page not yet in memory makes the reader wait for the disk.
+// A whole file's bytes, read into memory the plug-in owns: track lists, read
+// once, off the audio and GUI threads, and never mapped: on Linux a mapped
+// file that another program shortens faults on the next read (SIGBUS), and
+// a page not yet in memory makes the reader wait for the disk. (Tracks are
+// read in ranges while they play: sources/TrackFile.h.)
 // The copy stays valid for as long as someone holds the shared pointer,
 // which is how a reader that outlives a file switch keeps its bytes.
 //
@@ -21,8 +22,7 @@ public:
     // Zero bytes after the file's last one, so a decoder that reads a few
     // bytes ahead (libmad's guard) never leaves the buffer.
     static constexpr size_t zeroGuard = 8;
-    // The largest track read: 2 GiB, more than three hours of CD-quality WAV.
-    // A larger one is refused rather than held in memory.
+    // The largest file read whole unless the caller says less.
     static constexpr uint64_t largest = uint64_t{1} << 31;
 
     // Why a read gave nothing.

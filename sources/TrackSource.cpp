@@ -31,11 +31,13 @@ void TrackSource::init(SourceOwner* owner) {
     lock = std::make_unique<platform::RecursiveLock>();
 }
 
-bool TrackSource::sampleSignature(const uint8_t* bytes, int64_t size, int64_t step, int32_t out[4]) {
-    if (!bytes || size < 16) return false;
+bool TrackSource::sampleSignature(TrackFile& file, int64_t step, int32_t out[4]) {
+    const auto size = static_cast<int64_t>(file.size());
+    if (size < 16) return false;
     for (int i = 0; i < 4; ++i) {
         const int64_t word = std::min<int64_t>(size / 4 - i - 1, 17000 + step * i);
-        const uint8_t* p = bytes + 4 * word;
+        uint8_t p[4] = {};
+        if (file.read(static_cast<uint64_t>(4 * word), p, 4) != 4) return false;
         out[i] = static_cast<int32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
     }
     return true;
@@ -84,7 +86,7 @@ void TrackSource::stopLoader() {
     retiredLoaders.clear();
 }
 
-std::shared_ptr<const platform::FileBytes> TrackSource::readFileWithDefaults(int32_t defaultBitRate) {
+std::shared_ptr<TrackFile> TrackSource::readFileWithDefaults(int32_t defaultBitRate) {
     channels = 2;
     sampleRate = 44100;
     bitRate = defaultBitRate;
@@ -93,9 +95,9 @@ std::shared_ptr<const platform::FileBytes> TrackSource::readFileWithDefaults(int
     writeLog(fileName);
     writeLog("\n");
     writeLog("createfilemap\n");
-    auto bytes = offered ? offered : platform::FileBytes::open(fileName);
+    auto file = offered ? offered : TrackFile::open(fileName).file;
     writeLog("mapview\n");
-    return bytes;
+    return file;
 }
 
 void TrackSource::stopLoading() {
@@ -110,9 +112,11 @@ void TrackSource::beginLoading() {
 
 bool TrackSource::setFile(const char* path, bool beginAtOnce) { return setFile(path, nullptr, beginAtOnce); }
 
-bool TrackSource::setFile(const char* path, std::shared_ptr<const platform::FileBytes> bytes, bool beginAtOnce) {
+bool TrackSource::setFile(const char* path, std::shared_ptr<TrackFile> file, bool beginAtOnce) {
     writeLog("SetFile\n");
-    offered = std::move(bytes);
+    offered = std::move(file);
+    // The loader of the file open now stops at once, even in a stalled read.
+    abandonReads();
     if (!stopRunningLoader(loaderWaitMs)) writeLog("Timeout waiting threadBitmap");
     reapRetiredLoaders();
     stopFlag = false;

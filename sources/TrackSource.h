@@ -2,22 +2,22 @@
 // The base of every track source: file name, stream facts, the loader thread
 // that learns the exact length and draws the overview, and the lock.
 //
-// Threads: the audio thread calls getSound; the deck's opener thread calls
+// Threads: the deck's decode-ahead worker calls getSound; the deck's opener thread calls
 // setFile and reads the stream facts; the loader thread runs loadFunc,
 // reports to the owner and draws into the overview bitmap. Fields that cross
 // threads are Relaxed words; each file's bytes are shared with the loader
 // that walks them, so a loader that outlives a file switch still reads a
-// live view.
+// live file (abandoned: its reads return nothing).
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "platform/FileBytes.h"
 #include "platform/RecursiveLock.h"
 #include "platform/Relaxed.h"
 #include "platform/Semaphore.h"
 #include "platform/Thread.h"
 #include "sources/SourceOwner.h"
+#include "sources/TrackFile.h"
 
 class TrackSource;
 
@@ -40,6 +40,8 @@ public:
     void waitForBegin() { go_.acquire(); }
     template <typename T>
     const T& data() const { return *static_cast<const T*>(data_.get()); }
+    template <typename T>
+    std::shared_ptr<T> pointer() const { return std::static_pointer_cast<T>(std::const_pointer_cast<void>(data_)); }
 
 private:
     TrackSource& source_;
@@ -68,9 +70,9 @@ public:
     // waits for beginLoading.
     virtual bool setFile(const char* path) { return setFile(path, true); }
     bool setFile(const char* path, bool beginAtOnce);
-    // The same with the file's bytes already read (by a thread that may give
-    // up on a stalled file): the source then reads nothing itself.
-    bool setFile(const char* path, std::shared_ptr<const platform::FileBytes> bytes, bool beginAtOnce);
+    // The same with the file already opened (by a thread that may give up
+    // on a stalled share): the source then opens nothing itself.
+    bool setFile(const char* path, std::shared_ptr<TrackFile> file, bool beginAtOnce);
     void beginLoading();
     // Writes (replace) or adds count values to out[0] and out[1]: value j is
     // the track at the fractional frame position + j * ratio (ratio may be
@@ -95,6 +97,11 @@ public:
 
     // Stops the loader of the open file (its walk is left unfinished).
     void stopLoading();
+    // Every read of the open file, under way or to come, returns at once:
+    // a deck that closes is never held by a stalled share.
+    void abandonReads() {
+        if (TrackFile* file = openTrackFile()) file->abandon();
+    }
 
     // Draws frames start..end of a track of total frames into the overview.
     void drawOverview(int32_t start, int32_t end, int32_t total, const float* left, const float* right);
@@ -113,10 +120,12 @@ public:
 protected:
     // The data the loader walks; it is kept alive until the loader ends.
     virtual std::shared_ptr<const void> loaderData() const = 0;
+    // The open file (null when none), on the thread that opens and closes.
+    virtual TrackFile* openTrackFile() const = 0;
     // The first steps every openFile shares: the stream facts' defaults and
-    // the bytes of fileName, read into memory, with their log lines. Null when
-    // the file cannot be read.
-    std::shared_ptr<const platform::FileBytes> readFileWithDefaults(int32_t defaultBitRate);
+    // fileName opened for reading, with their log lines. Null when the file
+    // cannot be opened.
+    std::shared_ptr<TrackFile> readFileWithDefaults(int32_t defaultBitRate);
     // The loaders' pause between blocks.
     static void loaderPause();
     // Ends the running loader before the derived source goes away.
@@ -125,7 +134,7 @@ protected:
     static bool hasExtension(const char* path, const char* extension);
     // The signature: four words of the file, at word 17,000 and then every
     // step words (the last words of a shorter file). False under 16 bytes.
-    static bool sampleSignature(const uint8_t* bytes, int64_t size, int64_t step, int32_t out[4]);
+    static bool sampleSignature(TrackFile& file, int64_t step, int32_t out[4]);
 
     Relaxed<int32_t> length{0};
     Relaxed<int32_t> channels{2};
@@ -144,7 +153,7 @@ private:
     void reapRetiredLoaders();
 
     std::shared_ptr<LoaderRun> currentRun;
-    std::shared_ptr<const platform::FileBytes> offered; // bytes handed to the opening under way
+    std::shared_ptr<TrackFile> offered; // the file handed to the opening under way
     // Loaders that did not stop within the wait; joined once they have ended.
     std::vector<std::unique_ptr<platform::Thread>> retiredLoaders;
 };

@@ -1,5 +1,7 @@
 #include "sources/WavFormat.h"
 
+#include "sources/FileWindow.h"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -43,18 +45,19 @@ int aLawValue(uint8_t code) {
 float finiteOrSilence(double v) { return std::isfinite(v) ? static_cast<float>(v) : 0.0f; }
 } // namespace
 
-WavFormat walkWavChunks(const uint8_t* file, uint64_t size) {
+WavFormat walkWavChunks(FileWindow& file) {
     WavFormat format;
-    if (!file) return format;
+    const auto size = static_cast<uint64_t>(file.fileSize());
     uint16_t tag = 0;
     uint64_t at = riffHeaderBytes;
     while (at + chunkHeaderBytes <= size) {
-        const uint8_t* chunk = file + at;
+        const uint8_t* chunk = file.at(static_cast<int64_t>(at), chunkHeaderBytes);
+        const bool isData = std::memcmp(chunk, "data", 4) == 0, isFormat = std::memcmp(chunk, "fmt ", 4) == 0;
         uint64_t declared = le32(chunk + 4);
         uint64_t contentsAt = at + chunkHeaderBytes;
         uint64_t available = size - contentsAt;
-        if (std::memcmp(chunk, "data", 4) == 0) {
-            format.sampleData = file + contentsAt;
+        if (isData) {
+            format.dataOffset = static_cast<int64_t>(contentsAt);
             format.dataBytes = declared < available ? declared : available;
             // A format the source does not read, and a "data" chunk met
             // before its "fmt ", give a track with no frames rather than
@@ -68,8 +71,8 @@ WavFormat walkWavChunks(const uint8_t* file, uint64_t size) {
             }
             return format;
         }
-        if (std::memcmp(chunk, "fmt ", 4) == 0 && available >= fmtFieldBytes) {
-            const uint8_t* fields = file + contentsAt;
+        if (isFormat && available >= fmtFieldBytes) {
+            const uint8_t* fields = file.at(static_cast<int64_t>(contentsAt), extensibleFieldBytes);
             tag = le16(fields);
             format.channels = le16(fields + 2);
             format.sampleRate = static_cast<int32_t>(le32(fields + 4) & 0xFFFFFF);
@@ -85,26 +88,32 @@ WavFormat walkWavChunks(const uint8_t* file, uint64_t size) {
     return format;
 }
 
+WavFormat walkWavChunks(const uint8_t* file, uint64_t size) {
+    auto bytes = file ? TrackFile::copyOf(file, static_cast<size_t>(size)) : nullptr;
+    if (!bytes) return {};
+    FileWindow window(std::move(bytes), 4096);
+    return walkWavChunks(window);
+}
+
 namespace {
 template <typename Decode>
-void convertRun(const WavFormat& format, int64_t frame, int32_t count, float gain, float* out, Decode decode) {
-    const uint8_t* p = format.sampleData + frame * format.frameBytes;
+void convertRun(const WavFormat& format, const uint8_t* p, int32_t count, float gain, float* out, Decode decode) {
     for (int32_t k = 0; k < count; ++k, p += format.frameBytes) out[k] = decode(p) * gain;
 }
 } // namespace
 
-void wavSamples(const WavFormat& format, int64_t frame, int32_t count, int channel, float gain, float* out) {
+void wavSamples(const WavFormat& format, const uint8_t* frames, int32_t count, int channel, float gain, float* out) {
     // The two formats most files use convert in a loop of their own; the
     // rest take the general path a sample at a time.
     switch (format.encoding) {
     case WavEncoding::Pcm16:
-        convertRun(format, frame, count, gain, out, [channel](const uint8_t* p) {
+        convertRun(format, frames, count, gain, out, [channel](const uint8_t* p) {
             p += 2 * channel;
             return static_cast<int16_t>(p[0] | p[1] << 8) / 32768.0f;
         });
         break;
     case WavEncoding::Pcm24:
-        convertRun(format, frame, count, gain, out, [channel](const uint8_t* p) {
+        convertRun(format, frames, count, gain, out, [channel](const uint8_t* p) {
             p += 3 * channel;
             return static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 8 |
                                                            static_cast<uint32_t>(p[1]) << 16 |
@@ -113,13 +122,12 @@ void wavSamples(const WavFormat& format, int64_t frame, int32_t count, int chann
         });
         break;
     default:
-        for (int32_t k = 0; k < count; ++k) out[k] = wavSample(format, frame + k, channel) * gain;
+        for (int32_t k = 0; k < count; ++k) out[k] = wavSample(format, frames + k * format.frameBytes, channel) * gain;
         break;
     }
 }
 
-float wavSample(const WavFormat& format, int64_t frame, int channel) {
-    const uint8_t* p = format.sampleData + frame * format.frameBytes;
+float wavSample(const WavFormat& format, const uint8_t* p, int channel) {
     switch (format.encoding) {
     case WavEncoding::Pcm8: return (static_cast<int>(p[channel]) - 128) / 128.0f;
     case WavEncoding::Pcm16: p += 2 * channel; return static_cast<int16_t>(p[0] | p[1] << 8) / 32768.0f;

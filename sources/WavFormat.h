@@ -1,7 +1,9 @@
 #pragma once
 // The RIFF chunk walk of a ".wav" file: where the sample data lies and how
-// its samples are coded. It reads nothing outside the bytes it is given.
+// its samples are coded. It reads nothing outside the file it is given.
 #include <cstdint>
+
+class FileWindow;
 
 enum class WavEncoding {
     Unplayable, // no format, or one this source does not read
@@ -22,15 +24,17 @@ struct WavFormat {
     int32_t bitsPerSample = 0; // 0 until a "fmt " chunk gives it
     WavEncoding encoding = WavEncoding::Unplayable;
     int32_t frameBytes = 0;              // bytes of one frame of all channels
-    const uint8_t* sampleData = nullptr; // null when no "data" chunk was found
+    int64_t dataOffset = -1;             // where the samples begin; -1 when no "data" chunk was found
     uint64_t dataBytes = 0;              // bytes of sample data that lie inside the file
     int32_t length = 0;                  // frames that can be read; 0 when none
 };
 
+WavFormat walkWavChunks(FileWindow& file);
+// The same for a file's bytes in memory.
 WavFormat walkWavChunks(const uint8_t* file, uint64_t size);
 
-// Sample value of a frame's channel as a float of full scale 1 (frame and
-// channel inside the data).
-float wavSample(const WavFormat& format, int64_t frame, int channel);
-// The same for count frames from frame on, times gain, into out.
-void wavSamples(const WavFormat& format, int64_t frame, int32_t count, int channel, float gain, float* out);
+// Sample value of a frame's channel as a float of full scale 1; frame
+// points at the frame's bytes.
+float wavSample(const WavFormat& format, const uint8_t* frame, int channel);
+// The same for count frames from frames on, times gain, into out.
+void wavSamples(const WavFormat& format, const uint8_t* frames, int32_t count, int channel, float gain, float* out);

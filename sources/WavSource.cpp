@@ -10,12 +10,14 @@
 namespace {
 
 constexpr int32_t loaderBlock = 1024;
+constexpr int64_t windowBytes = 256 * 1024;
 
 // Frames first .. first + n - 1 of one channel, scaled by gain; frames the
 // track does not have are zeros, or with wrap the track read round again.
-void fetchChannel(const WavFormat& format, int channel, int64_t first, int32_t n, float gain, bool wrap,
-                  float* row) {
+void fetchChannel(const WavFormat& format, FileWindow& bytes, int channel, int64_t first, int32_t n, float gain,
+                  bool wrap, float* row) {
     const int64_t total = format.length;
+    const auto most = static_cast<int32_t>(std::max<int64_t>(bytes.capacity() / format.frameBytes, 1));
     for (int32_t j = 0; j < n;) {
         int64_t frame = first + j;
         if (wrap) {
@@ -28,8 +30,9 @@ void fetchChannel(const WavFormat& format, int channel, int64_t first, int32_t n
             j += run;
             continue;
         }
-        const auto run = static_cast<int32_t>(std::min<int64_t>(n - j, total - frame));
-        wavSamples(format, frame, run, channel, gain, row + j);
+        const auto run = static_cast<int32_t>(std::min<int64_t>({n - j, total - frame, most}));
+        const uint8_t* at = bytes.at(format.dataOffset + frame * format.frameBytes, int64_t{run} * format.frameBytes);
+        wavSamples(format, at, run, channel, gain, row + j);
         j += run;
     }
 }
@@ -48,6 +51,7 @@ WavSource::WavSource(SourceOwner* owner) {
 }
 
 WavSource::~WavSource() {
+    abandonReads();
     stopLoader();
     closeFile();
 }
@@ -58,65 +62,68 @@ bool WavSource::openFile() {
     writeLog("openfile start (wav)\n");
     if (!hasExtension(fileName, ".wav")) return false;
     closeFile();
-    auto bytes = readFileWithDefaults(352800);
-    if (!bytes) return false;
+    auto file = readFileWithDefaults(352800);
+    if (!file) return false;
 
     auto wav = std::make_shared<OpenWav>();
-    wav->format = walkWavChunks(bytes->data(), bytes->size());
+    auto window = std::make_unique<FileWindow>(file, windowBytes);
+    wav->format = walkWavChunks(*window);
     // A file with no samples this source can play is refused, so the user
     // sees it cannot be opened instead of a deck that plays silence for good.
-    if (wav->format.length <= 0 || !wav->format.sampleData || wav->format.encoding == WavEncoding::Unplayable) {
+    if (wav->format.length <= 0 || wav->format.dataOffset < 0 || wav->format.encoding == WavEncoding::Unplayable) {
         writeLog("openfile refused: no samples this source plays\n");
         return false;
     }
-    wav->file = std::move(bytes);
-    fileSize = static_cast<int64_t>(wav->file->size());
-    bitsPerSample = wav->format.bitsPerSample;
+    wav->file = std::move(file);
+    platform::ScopedLock guard(*lock);
     channels = wav->format.channels;
     sampleRate = wav->format.sampleRate;
     bitRate = wav->format.bitRate;
     length = wav->format.length;
     open = std::move(wav);
-    view.publish(open.get());
+    reads = std::move(window);
     isOpen = true;
     return true;
 }
 
 void WavSource::closeFile() {
+    if (open) open->file->abandon();
+    std::shared_ptr<const OpenWav> released;
+    platform::ScopedLock guard(*lock);
     if (!isOpen) return;
-    view.withdraw();
-    open.reset();
-    fileSize = 0;
+    released = std::move(open);
+    reads.reset();
     isOpen = false;
 }
 
 bool WavSource::getSignature(int32_t out[4]) {
+    platform::ScopedLock guard(*lock);
     if (!isOpen || !open) return false;
-    return sampleSignature(open->file->data(), fileSize, 100, out);
+    return sampleSignature(*open->file, 100, out);
 }
 
 bool WavSource::getSound(float* const* out, int32_t count, double position, double ratio, bool replace, bool wrap) {
     if (!out || !out[0] || !out[1] || count <= 0) return true;
-    PublishedView<OpenWav>::Reader reader(view);
-    const OpenWav* wav = reader.get();
+    platform::ScopedLock guard(*lock);
+    const OpenWav* wav = open.get();
     // A read while a file switch is under way, or with nothing to read, is
-    // silence in replacing mode; the host's buffer never keeps stale values.
-    if (stopFlag || !wav || wav->format.length <= 0 || !wav->format.sampleData || !std::isfinite(position) ||
-        !std::isfinite(ratio)) {
+    // silence in replacing mode; the buffer never keeps stale values.
+    if (stopFlag || !wav || !reads || wav->format.length <= 0 || !std::isfinite(position) || !std::isfinite(ratio)) {
         if (replace) writeZeros(out, 0, count);
         return true;
     }
     const WavFormat& format = wav->format;
     const int rightChannel = std::min(1, format.channels - 1);
     resampler.read(out, count, position, ratio, format.sampleRate, replace, [&](int64_t first, int32_t n, float* left, float* right) {
-        fetchChannel(format, 0, first, n, 1.0f, wrap, left);
-        fetchChannel(format, rightChannel, first, n, 1.0f, wrap, right);
+        fetchChannel(format, *reads, 0, first, n, 1.0f, wrap, left);
+        fetchChannel(format, *reads, rightChannel, first, n, 1.0f, wrap, right);
     });
     return true;
 }
 
 void WavSource::loadFunc(const LoaderRun& run) {
     const WavFormat& format = run.data<OpenWav>().format;
+    FileWindow bytes(run.data<OpenWav>().file, windowBytes);
     const int32_t total = format.length;
     if (player) {
         player->setSize(total, false);
@@ -130,7 +137,7 @@ void WavSource::loadFunc(const LoaderRun& run) {
         int32_t n = static_cast<int32_t>(std::min<int64_t>(total - i, loaderBlock));
         for (int ch = 0; ch < 2; ++ch) {
             float* out = ch == 0 ? left : right;
-            fetchChannel(format, std::min(ch, format.channels - 1), i, n, 1.0f, false, out);
+            fetchChannel(format, bytes, std::min(ch, format.channels - 1), i, n, 1.0f, false, out);
             std::fill(out + n, out + loaderBlock, 0.0f);
         }
         drawOverview(static_cast<int32_t>(i), static_cast<int32_t>(std::min<int64_t>(i + loaderBlock, INT32_MAX)),

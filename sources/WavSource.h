@@ -1,16 +1,15 @@
 #pragma once
 // The track source for PCM ".wav" files. Reads convert just the frames they
-// need straight from the file's bytes; the loader only draws the overview and
-// confirms the length, which is known as soon as the file is open.
+// need from a window of the file's bytes; the loader only draws the overview
+// and confirms the length, which is known as soon as the file is open.
 //
-// Threads: getSound runs on the audio thread without the lock and never
-// waits; it reads the open file through a PublishedView, and closeFile waits
-// for that read to leave before the view is released. Reads come from one
-// thread at a time (the player's rendering), as the resampler's rows need.
+// Threads: getSound runs on the deck's decode-ahead worker and holds the
+// source's lock for the whole read; opening and closing take the same lock
+// to swap the file in and out, after abandoning the file's reads so that a
+// stalled share never holds them. The loader reads through a window of its own.
 #include <memory>
 
-#include "platform/FileBytes.h"
-#include "sources/PublishedView.h"
+#include "sources/FileWindow.h"
 #include "sources/Resampler.h"
 #include "sources/TrackSource.h"
 #include "sources/WavFormat.h"
@@ -30,21 +29,19 @@ public:
     int32_t headerLength() const override { return length; }
     bool isFileOpen() const { return isOpen; }
 
-    // One open file: its view and the format the chunk walk found.
+    // One open file and the format the chunk walk found.
     struct OpenWav {
-        std::shared_ptr<const platform::FileBytes> file;
+        std::shared_ptr<TrackFile> file;
         WavFormat format;
     };
 
 protected:
     std::shared_ptr<const void> loaderData() const override { return open; }
+    TrackFile* openTrackFile() const override { return open ? open->file.get() : nullptr; }
 
 private:
-
-    std::shared_ptr<const OpenWav> open; // owned by the switching thread
-    PublishedView<OpenWav> view;         // what the audio thread reads
-    int64_t fileSize = 0;
-    int32_t bitsPerSample = 0;
+    std::shared_ptr<const OpenWav> open; // swapped under the lock
+    std::unique_ptr<FileWindow> reads;   // the reads' window of the open file, under the lock
     Relaxed<bool> isOpen{false};
-    Resampler resampler; // the audio thread's reads only
+    Resampler resampler; // used under the lock
 };

@@ -117,22 +117,21 @@ TEST_F(HostileFiles, ASessionNamingAFifoRestoresTellsWhyAndCloses) {
     mustReturn("closing", [&] { player.reset(); });
 }
 
-// A network share that stalls: a read of a file whose name says "stalled"
+// A network share that stalls: a call on a file whose name says "stalled"
 // does not return until the test lets it.
 struct StalledShare {
     static inline std::mutex mutex;
     static inline std::condition_variable changed;
     static inline bool released = false;
     static inline int waiting = 0;
-    static platform::FileBytes::Read read(const char* path, uint64_t most, const std::atomic<bool>* giveUp) {
-        if (!std::strstr(path, "stalled")) return platform::FileBytes::read(path, most, giveUp);
+    static void stall(const char* path) {
+        if (!std::strstr(path, "stalled")) return;
         std::unique_lock<std::mutex> lock(mutex);
         ++waiting;
         changed.notify_all();
         changed.wait(lock, [] { return released; });
         --waiting;
         changed.notify_all();
-        return {nullptr, platform::FileBytes::Problem::Unreadable};
     }
     static void waitUntil(int readers) {
         std::unique_lock<std::mutex> lock(mutex);
@@ -146,7 +145,7 @@ struct StalledShare {
 };
 
 TEST_F(HostileFiles, NeitherAnotherTrackNorClosingWaitsForAStalledRead) {
-    FileReader::useReadFunction(StalledShare::read);
+    TrackFile::useStallFunction(StalledShare::stall);
     const std::string good = rampTrack("after-stall.wav", 500);
     setEntries({testdata::tempPath("stalled.wav"), good});
     player->requestOpen();
@@ -168,7 +167,7 @@ TEST_F(HostileFiles, NeitherAnotherTrackNorClosingWaitsForAStalledRead) {
     // The reads left behind end on their own, touching nothing of the deck.
     StalledShare::release();
     StalledShare::waitUntil(0);
-    FileReader::useReadFunction(nullptr);
+    TrackFile::useStallFunction(nullptr);
 }
 
 // A list saved where a pipe lies, or where it cannot go: the save returns,

@@ -20,8 +20,9 @@ struct Reference {
         const std::vector<uint8_t> bytes = readBytes(path);
         const WavFormat format = walkWavChunks(bytes.data(), bytes.size());
         for (int32_t f = 0; f < format.length; ++f) {
-            left.push_back(wavSample(format, f, 0));
-            right.push_back(wavSample(format, f, std::min(1, format.channels - 1)));
+            const uint8_t* frame = bytes.data() + format.dataOffset + int64_t{f} * format.frameBytes;
+            left.push_back(wavSample(format, frame, 0));
+            right.push_back(wavSample(format, frame, std::min(1, format.channels - 1)));
         }
     }
 };

@@ -28,7 +28,7 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     // The bytes go to the source as a read file's would, with no file.
-    auto bytes = platform::FileBytes::copyOf(data, size);
+    auto bytes = TrackFile::copyOf(data, size);
     if (!bytes) return 0;
     TrackSource::pauseLoaders(false);
 

@@ -28,11 +28,10 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     WavFormat format = walkWavChunks(data, size);
-    if (format.sampleData && (format.sampleData < data || format.sampleData + format.dataBytes > data + size))
-        __builtin_trap();
+    if (format.dataOffset >= 0 && format.dataOffset + format.dataBytes > size) __builtin_trap();
 
     // The bytes go to the source as a read file's would, with no file.
-    auto bytes = platform::FileBytes::copyOf(data, size);
+    auto bytes = TrackFile::copyOf(data, size);
     if (!bytes) return 0;
     TrackSource::pauseLoaders(false);
 
