@@ -123,9 +123,14 @@ struct StalledShare {
     static inline std::mutex mutex;
     static inline std::condition_variable changed;
     static inline bool released = false;
+    static inline bool armed = true; // with it clear, the share answers
     static inline int waiting = 0;
     static void stall(const char* path) {
         if (!std::strstr(path, "stalled")) return;
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            if (!armed) return;
+        }
         std::unique_lock<std::mutex> lock(mutex);
         ++waiting;
         changed.notify_all();
@@ -141,6 +146,11 @@ struct StalledShare {
         std::lock_guard<std::mutex> guard(mutex);
         released = true;
         changed.notify_all();
+    }
+    static void arm(bool on) {
+        std::lock_guard<std::mutex> guard(mutex);
+        armed = on;
+        released = false;
     }
 };
 
@@ -167,6 +177,55 @@ TEST_F(HostileFiles, NeitherAnotherTrackNorClosingWaitsForAStalledRead) {
     // The reads left behind end on their own, touching nothing of the deck.
     StalledShare::release();
     StalledShare::waitUntil(0);
+    TrackFile::useStallFunction(nullptr);
+}
+
+// A share that stalls while its track plays: the deck plays on what it has
+// decoded, and neither a change of track nor closing waits for the share.
+TEST_F(HostileFiles, AShareThatStallsWhileItsTrackPlaysHoldsNeitherTheNextTrackNorClosing) {
+    TrackFile::useStallFunction(StalledShare::stall);
+    StalledShare::arm(false);
+    for (const char* kind : {"wav", "flac", "mp3"}) {
+        testdata::WavRecipe recipe;
+        recipe.frames = 44100 * 30;
+        const std::string track = testdata::encodedTrack(std::string("stalled-later-") + kind, recipe, kind);
+        ASSERT_FALSE(track.empty());
+        const std::string good = rampTrack("after-share-play.wav", 500);
+        setEntries({track, good});
+        unityLevels();
+        ASSERT_TRUE(player->openTrack()) << kind;
+        player->setPlaying(true);
+        TestHost::processLevel = kVstProcessLevelRealtime;
+        render(512);
+
+        StalledShare::arm(true);
+        player->seek(0.8f);
+        StalledShare::waitUntil(1);
+        mustReturn("blocks while the share stalls", [&] {
+            for (int block = 0; block < 20; ++block) render(512);
+        });
+        player->trackList().currentIndex = 1;
+        mustReturn("another track", [&] {
+            player->requestOpen();
+            player->waitForOpenings();
+        });
+        EXPECT_EQ(player->getLength(), 500) << kind;
+        player->trackList().currentIndex = 0;
+        StalledShare::release();
+        StalledShare::waitUntil(0);
+        StalledShare::arm(false);
+        ASSERT_TRUE(player->openTrack()) << kind;
+        render(512);
+        StalledShare::arm(true);
+        player->seek(0.5f);
+        render(512);
+        StalledShare::waitUntil(1);
+        mustReturn("closing", [&] { player.reset(); });
+        StalledShare::release();
+        StalledShare::waitUntil(0);
+        StalledShare::arm(false);
+        player = std::make_unique<TrackPlayer>(TestHost::callback, profile(), editorFactory());
+    }
     TrackFile::useStallFunction(nullptr);
 }
 
