@@ -95,8 +95,9 @@ TrackFile::Opened TrackFile::open(const char* path, std::function<bool()> giveUp
     channel->path = path;
     channel->giveUp = std::move(giveUp);
     channel->buffer.resize(pieceBytes);
+    std::thread reader;
     try {
-        std::thread([channel] { channel->run(); }).detach();
+        reader = std::thread([channel] { channel->run(); });
     } catch (const std::system_error&) {
         return {nullptr, Problem::Unreadable};
     }
@@ -108,16 +109,23 @@ TrackFile::Opened TrackFile::open(const char* path, std::function<bool()> giveUp
             channel->abandoned = true;
             // The reading thread may outlive this instance, and the library.
             platform::keepLibraryLoaded();
+            reader.detach();
             writeLog("File open left behind: ");
             writeLog(path);
             writeLog("\n");
             return {nullptr, Problem::GivenUp};
         }
     }
-    if (channel->problem != Problem::None) return {nullptr, channel->problem};
+    const Problem problem = channel->problem;
+    lock.unlock();
+    if (problem != Problem::None) {
+        reader.join(); // it ends once the open failed
+        return {nullptr, problem};
+    }
     std::shared_ptr<TrackFile> file(new TrackFile());
     file->size_ = channel->size;
     file->channel_ = std::move(channel);
+    file->reader_ = std::move(reader);
     return {std::move(file), Problem::None};
 }
 
@@ -136,9 +144,16 @@ TrackFile::~TrackFile() {
     channel_->quit = true;
     channel_->abandoned = true;
     channel_->changed.notify_all();
-    // A thread in a call that does not return (a stalled share) is left to
-    // end on its own, and the library stays for it.
-    if (channel_->inCall) platform::keepLibraryLoaded();
+    // No reader is left, so the thread waits for work or is in a call that
+    // has not returned (a stalled share): that one is left to end alone.
+    const bool stalled = channel_->inCall;
+    lock.unlock();
+    if (stalled) {
+        platform::keepLibraryLoaded();
+        reader_.detach();
+    } else {
+        reader_.join();
+    }
 }
 
 int64_t TrackFile::read(uint64_t offset, uint8_t* into, int64_t n) {

@@ -11,10 +11,13 @@
 //
 // Threads: any number of threads read (the opener, the decode-ahead worker,
 // the loader), one request at a time; abandon may come from any thread but
-// the audio thread.
+// the audio thread. The reading thread is joined when the file goes, unless
+// it is stalled in a call: then it is left to end alone, with the library
+// kept loaded for it.
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "platform/FileBytes.h"
 
@@ -55,6 +58,7 @@ private:
     struct Channel;
     TrackFile() = default;
     std::shared_ptr<Channel> channel_;                 // a file on disk
+    std::thread reader_;                               // ... and its reading thread
     std::shared_ptr<const platform::FileBytes> bytes_; // a file in memory
     uint64_t size_ = 0;
 };
