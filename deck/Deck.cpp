@@ -12,6 +12,7 @@
 #include "flac/FlacSource.h"
 #include "sources/ResamplingKernel.h"
 #include "sources/WavSource.h"
+#include "store/TrackStore.h"
 
 // The store keeps the very picture the sources draw.
 static_assert(TrackInfoRecord::bitmapBytes == TrackSource::overviewBytes);
@@ -43,13 +44,17 @@ Deck::~Deck() {
         source = nullptr;
     }
     currentSource = nullptr;
-    platform::MutexLock held(storeMutex);
-    infoStore.reset();
+    // What was learned last is kept before the deck goes.
+    keeper.reset();
 }
 
 void Deck::start() {
     writeLog("open()...");
-    openInfoStore();
+    std::vector<std::string> legacy{storeFolder(deckHost.hostFolder()) + "trakvox.dat"};
+    const std::string data = platform::paths::userDataDirectory();
+    if (!data.empty()) legacy.push_back(data + "tunedeck" + platform::paths::separator + "trakvox.dat");
+    keeper = std::make_unique<StoreKeeper>(storePath(), std::move(legacy),
+                                           [this](const StoreKeeper::Found& found) { factsFound(found); });
     writeLog("ok\n");
 }
 
@@ -94,7 +99,7 @@ void Deck::openerLoop() {
         while (seen > 0) {
             // Nobody is there to answer questions for an opening asked for
             // by MIDI or by the end of the previous track.
-            finishRestore(openTrackOrStep(openDirection, false));
+            finishRestore(openTrackOrStep(openDirection));
             if (openRequests.compare_exchange_strong(seen, 0)) break;
         }
     }
@@ -117,12 +122,12 @@ bool Deck::openingSuperseded(uint32_t generation) const {
     return openerQuit || openGeneration.load() != generation;
 }
 
-bool Deck::openTrack(bool mayAsk) { return openTrackOrStep(0, mayAsk); }
+bool Deck::openTrack() { return openTrackOrStep(0); }
 
-bool Deck::openTrackOrStep(int32_t direction, bool mayAsk) {
+bool Deck::openTrackOrStep(int32_t direction) {
     // Each entry is tried at most once, whichever way the list is walked.
     for (int32_t tries = 0; tries <= TrackList::capacity; ++tries) {
-        const Opening result = openCurrentEntry(mayAsk);
+        const Opening result = openCurrentEntry();
         if (result == Opening::Opened) return true;
         // A newer request takes over, or the plug-in closes: nothing else changes.
         if (result == Opening::GivenUp) return false;
@@ -133,7 +138,7 @@ bool Deck::openTrackOrStep(int32_t direction, bool mayAsk) {
     return false;
 }
 
-Deck::Opening Deck::openCurrentEntry(bool mayAsk) {
+Deck::Opening Deck::openCurrentEntry() {
     platform::MutexLock oneAtATime(openMutex);
     const uint32_t generation = openGeneration.load();
     char path[TrackList::pathRoom];
@@ -197,7 +202,7 @@ Deck::Opening Deck::openCurrentEntry(bool mayAsk) {
         // A length the source knows on opening plays at once; the loader's
         // reports arrive later, on its own thread.
         if (source->getLength() > 0) setSize(source->getLength(), false);
-        getInfos(mayAsk);
+        getInfos();
         writeLog("opening ok\n");
         tapCount = 0;
         editorView->showTitle();
@@ -252,7 +257,9 @@ void Deck::showTrackFactsAndTime() {
 
 void Deck::setSize(int32_t frames, bool final) {
     writeLogf("setSize(%d,%d)\n", frames, final ? 1 : 0);
-    if (lengthKnown) return;
+    // A length known stays, but for the loader's exact count, which
+    // corrects a stored one.
+    if (lengthKnown && (!final || frames == length)) return;
     length = frames;
     decodeAhead.setLength(frames);
     showTrackFactsAndTime();
@@ -284,89 +291,100 @@ std::string Deck::storeFolder(const char* hostDirectory) {
     return folder;
 }
 
-TrackInfoStore* Deck::openInfoStore() {
-    // Loader threads, the opener and the GUI thread may all ask first.
-    platform::MutexLock once(storeMutex);
-    if (infoStore) return infoStore.get();
-    const char* directory = deckHost.hostFolder();
-    if (directory) {
-        writeLog("Directory : ");
-        writeLog(directory);
-    } else {
-        writeLog("No directory (getDirectory unresponded), filling / \n");
-    }
-    std::vector<std::string> candidates{storeFolder(directory) + "trakvox.dat"};
-    // A plug-in installed for all users sits in a folder they cannot write:
-    // the store then lives in the user's data folder.
-    if (const char* home = std::getenv("HOME"); home && *home)
-        candidates.push_back(platform::paths::join(home, ".local/share/tunedeck/trakvox.dat"));
-    for (size_t i = 0; i < candidates.size(); ++i) {
-        const std::string& storePath = candidates[i];
-        const std::string folder = platform::paths::directoryOf(storePath);
-        if (i > 0) platform::paths::makeDirectories(folder);
-        // The store is written as a new file beside the old one: its folder
-        // must take new files, not only the file itself.
-        if (!platform::paths::takesNewFiles(folder)) continue;
-        FILE* file = std::fopen(storePath.c_str(), "a");
-        if (!file) continue;
-        std::fclose(file);
-        // Facts kept where the plug-in's folder no longer lets them be
-        // written are read from there the first time.
-        infoStore = std::make_unique<TrackInfoStore>(storePath, i > 0 ? candidates[0] : std::string());
-        return infoStore.get();
-    }
-    return nullptr;
+std::string Deck::storePath() {
+    const std::string data = platform::paths::userDataDirectory();
+    if (data.empty()) return {};
+    const std::string folder = data + "tunedeck" + platform::paths::separator;
+    platform::paths::makeDirectories(folder);
+    return folder + TrackStore::fileName;
 }
 
-void Deck::getInfos(bool mayAsk) {
+void Deck::getInfos() {
     writeLog("getInfos\n");
-    TrackInfoStore* store = openInfoStore();
+    {
+        // Facts of the track that was open are no longer this track's.
+        platform::MutexLock guard(identityMutex);
+        ++identityGeneration;
+        identityKnown = false;
+    }
     tempoKnown = false;
     lengthKnown = false;
     overviewKnown = false;
-    TrackSource* source = currentSource;
-    int32_t signature[4];
-    if (!store || !store->usable() || !source || !source->getSignature(signature)) return;
-    char path[TrackList::pathRoom];
-    {
-        std::lock_guard<std::recursive_mutex> guard(listMutex);
-        std::snprintf(path, sizeof path, "%s", tracks.empty() ? "" : tracks.current());
-    }
-    TrackInfoRecord record = store->getRecord(signature, path, mayAsk, source->headerLength());
-    // A tempo from the file is used only when it is one a track can have.
-    bool hasTempo = (record.flags & TrackInfoRecord::TempoRecorded) && record.tempo > 0 && record.tempo < 10000;
-    tempoKnown = hasTempo;
-    tempo = hasTempo ? record.tempo : 120.0f;
+    tempo = 120.0f;
     editorView->showTempo(tempo * (1.0f + pitch * 0.01f));
-    // A length the opening found exactly wins over a stored one (stored
-    // MPEG lengths used to count the encoder's delay and padding).
-    const bool exact = source->lengthIsExact();
-    bool hasLength = exact || ((record.flags & TrackInfoRecord::LengthRecorded) && record.length >= 1);
-    if (exact)
-        setSize(source->getLength(), true);
-    else if (hasLength)
-        setSize(record.length, true);
-    lengthKnown = hasLength;
-    bool hasOverview = (record.flags & TrackInfoRecord::BitmapRecorded) != 0;
-    overviewKnown = hasOverview;
-    if (hasOverview) {
-        source->setBitmap(nullptr);
-        relaxedBytes::copyIn(editorView->overviewPixels(), record.bitmap, TrackSource::overviewBytes);
-        editorView->refreshOverview(true);
+    // A length the opening found exactly is the track's at once.
+    TrackSource* source = currentSource;
+    if (source && source->lengthIsExact()) setSize(source->getLength(), true);
+}
+
+void Deck::identified(TrackSource* source, const Fingerprint::Value& fingerprint) {
+    if (!source || source != currentSource || !keeper) return;
+    TrackIdentity track;
+    track.fingerprint = fingerprint;
+    track.frames = source->lengthIsExact() ? source->getLength() : 0;
+    track.sampleRate = source->getSampleRate();
+    track.hasSignature = source->getSignature(track.signature);
+    uint32_t generation = 0;
+    {
+        platform::MutexLock guard(identityMutex);
+        identity = track;
+        generation = identityGeneration;
     }
+    keeper->lookUp(generation, track);
+}
+
+void Deck::factsFound(const StoreKeeper::Found& found) {
+    {
+        platform::MutexLock guard(identityMutex);
+        if (found.generation != identityGeneration) return; // another track is open now
+        identityKnown = true;
+    }
+    TrackSource* source = currentSource;
+    const TrackFacts& facts = found.facts;
+    if (found.known && source) {
+        // A tempo tapped since the opening is newer than the stored one.
+        if (facts.hasTempo && !tempoKnown && facts.tempo > 0 && facts.tempo < 10000) {
+            tempo = facts.tempo;
+            tempoKnown = true;
+            editorView->showTempo(tempo * (1.0f + pitch * 0.01f));
+        }
+        if (facts.hasLength && !lengthKnown && facts.length > 0) setSize(static_cast<int32_t>(std::min<int64_t>(facts.length, INT32_MAX)), true);
+        if (facts.hasOverview && !overviewKnown && facts.overview.size() == TrackSource::overviewBytes) {
+            source->setBitmap(nullptr);
+            relaxedBytes::copyIn(editorView->overviewPixels(), facts.overview.data(), TrackSource::overviewBytes);
+            overviewKnown = true;
+            editorView->refreshOverview(true);
+        }
+    }
+    // What this opening learned before the track was identified is kept now.
+    setInfos();
 }
 
 void Deck::setInfos() {
     writeLog("setInfos\n");
-    TrackInfoStore* store = openInfoStore();
-    TrackSource* source = currentSource;
-    int32_t signature[4];
-    if (!store || !store->usable() || tracks.empty() || !source || !source->getSignature(signature)) return;
-    char path[TrackList::pathRoom];
+    if (!keeper) return;
+    TrackIdentity track;
+    {
+        platform::MutexLock guard(identityMutex);
+        if (!identityKnown) return; // kept once the track is identified
+        track = identity;
+    }
+    TrackFacts facts;
     {
         std::lock_guard<std::recursive_mutex> guard(listMutex);
-        std::snprintf(path, sizeof path, "%s", tracks.current());
+        if (tracks.empty()) return;
+        facts.path = tracks.current();
     }
-    store->putRecord(signature, path, tempo, length, editorView->overviewPixels(), tempoKnown, lengthKnown,
-                     overviewKnown, source->headerLength());
+    const size_t slash = facts.path.find_last_of("/\\");
+    facts.name = slash == std::string::npos ? facts.path : facts.path.substr(slash + 1);
+    facts.hasTempo = tempoKnown;
+    facts.tempo = tempo;
+    facts.hasLength = lengthKnown;
+    facts.length = length;
+    facts.hasOverview = overviewKnown;
+    if (overviewKnown) {
+        facts.overview.resize(TrackSource::overviewBytes);
+        relaxedBytes::copyOut(facts.overview.data(), editorView->overviewPixels(), TrackSource::overviewBytes);
+    }
+    keeper->keep(track, std::move(facts));
 }

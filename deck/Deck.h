@@ -15,13 +15,15 @@
 // - The opener thread (opener) reads and opens tracks and lists, so that no
 //   other thread ever waits for a disk; it also writes what the audio
 //   thread cannot log.
-// - Each source's loader thread calls setSize and loadProgress.
+// - Each source's loader thread calls setSize, loadProgress and identified.
+// - The store keeper's thread asks the track store and keeps what the deck
+//   learns (factsFound comes from it).
 // - The decode-ahead worker (decodeAhead) is the only thread that decodes
 //   the current track once it is open; rendering reads what it decoded.
 // - Locks: listMutex (paths of the list, never on the audio thread),
 //   openMutex (one opening at a time), addMutex (the opener's add queue),
-//   restoreMutex (a restore waiting for its track) and storeMutex (opening
-//   the store); none of them is taken on the audio thread.
+//   restoreMutex (a restore waiting for its track) and identityMutex (the
+//   current track's identity); none of them is taken on the audio thread.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -50,7 +52,8 @@
 #include "deck/PlayerView.h"
 #include "deck/TrackList.h"
 #include "sources/SourceOwner.h"
-#include "store/TrackInfoStore.h"
+#include "deck/StoreKeeper.h"
+#include "store/TrackInfoRecord.h"
 #include "sources/TrackSource.h"
 
 class Deck : public SourceOwner {
@@ -97,13 +100,12 @@ public:
     void showState();
 
     // Openings, on the opener thread (tests and tools call them directly).
-    // mayAsk: a person is there to answer the store's question (a GUI action).
     // False when the current entry cannot be opened: "Unable to open file"
     // shows, nothing plays and playback stops.
-    bool openTrack(bool mayAsk = true);
+    bool openTrack();
     // Opens the current entry or, when it cannot be opened, the next one in
     // direction (+1 or -1) that can; stops when none of them opens.
-    bool openTrackOrStep(int32_t direction, bool mayAsk);
+    bool openTrackOrStep(int32_t direction);
     void getTrackName(char* text, size_t room) const;
     void getTrackCounter(char* text, size_t room) const;
 
@@ -205,13 +207,22 @@ public:
     void setSize(int32_t frames, bool final) override;
     void loadProgress(int32_t frames) override;
 
-    // The track information store.
-    TrackInfoStore* openInfoStore();
-    void getInfos(bool mayAsk = true);
+    // The track store: a track is looked up once its loader identifies it,
+    // and each fact is kept as soon as it is learned.
+    void identified(TrackSource* source, const Fingerprint::Value& fingerprint) override;
+    void getInfos();
     void setInfos();
-    TrackInfoStore* getInfoStore() { return openInfoStore(); }
-    // Where the store file of a host directory (or the library's own) lies.
+    // Whether the store has answered for the current track.
+    bool isIdentified() {
+        platform::MutexLock guard(identityMutex);
+        return identityKnown;
+    }
+    // The store keeper (null before start); tests and tools settle it.
+    StoreKeeper* storeKeeper() { return keeper.get(); }
+    // Where the first store's file of a host directory (or the library's own) lies.
     static std::string storeFolder(const char* hostDirectory);
+    // The user's track store database.
+    static std::string storePath();
 
     // Track list display.
     void refreshList();
@@ -266,7 +277,7 @@ private:
     // One attempt at the current entry. GivenUp: the plug-in closes or
     // another track was asked for while the file was being read.
     enum class Opening { Opened, Failed, GivenUp };
-    Opening openCurrentEntry(bool mayAsk);
+    Opening openCurrentEntry();
     Opening failOpening(const char* problem);
     // The opener thread's adds: lists are read here.
     void addFilesNow(const std::vector<char>& buffer, bool openAfter);
@@ -357,8 +368,14 @@ private:
     double glidingPitch = 0.0;
     bool trackPlayed = false; // whether the last span played the track (audio thread)
     bool starved = false;     // a read found frames not yet decoded; the sound fades back in (audio thread)
-    platform::Mutex storeMutex;
-    std::unique_ptr<TrackInfoStore> infoStore GUARDED_BY(storeMutex);
+    void factsFound(const StoreKeeper::Found& found);
+    // The current track as the store knows it: set when its loader
+    // identifies it, for the opening generation it was made in.
+    platform::Mutex identityMutex;
+    TrackIdentity identity GUARDED_BY(identityMutex);
+    uint32_t identityGeneration GUARDED_BY(identityMutex) = 0;
+    bool identityKnown GUARDED_BY(identityMutex) = false;
+    std::unique_ptr<StoreKeeper> keeper;
 
     // Entries are edited on the GUI thread and copied by whichever thread
     // opens a track; this lock covers the path texts only and is never taken

@@ -267,6 +267,7 @@ namespace {
 // the samples are counted.
 struct LoaderTarget {
     FlacSource* source = nullptr;
+    const LoaderRun* run = nullptr;
     SourceOwner* owner = nullptr;
     int64_t total = 0;
     int32_t estimate = 0;
@@ -280,6 +281,7 @@ void FlacSource::loadFunc(const LoaderRun& run) {
     auto walked = run.pointer<TrackFile>();
     LoaderTarget target;
     target.source = this;
+    target.run = &run;
     target.owner = player;
     target.estimate = length;
     Reader walker;
@@ -287,7 +289,8 @@ void FlacSource::loadFunc(const LoaderRun& run) {
     walker.deliver = [](void* to, int64_t, int32_t frames, const FLAC__int32* const channels[], int channelCount,
                         int bits) {
         auto& t = *static_cast<LoaderTarget*>(to);
-        if (t.source->getBitmap()) {
+        const bool drawing = t.source->getBitmap() != nullptr;
+        if (drawing || !t.run->fingerprint().isComplete()) {
             t.left.resize(static_cast<size_t>(frames));
             t.right.resize(static_cast<size_t>(frames));
             const float scale = scaleFor(bits);
@@ -295,6 +298,9 @@ void FlacSource::loadFunc(const LoaderRun& run) {
                 t.left[i] = static_cast<float>(channels[0][i]) * scale;
                 t.right[i] = static_cast<float>(channels[std::min(1, channelCount - 1)][i]) * scale;
             }
+            t.source->noteSamples(*t.run, t.left.data(), t.right.data(), frames);
+        }
+        if (drawing) {
             const int64_t end = std::min<int64_t>(t.total + frames, std::numeric_limits<int32_t>::max());
             t.source->drawOverview(static_cast<int32_t>(t.total), static_cast<int32_t>(end),
                                    static_cast<int32_t>(std::max<int64_t>(t.estimate, end)), t.left.data(),
@@ -320,6 +326,7 @@ void FlacSource::loadFunc(const LoaderRun& run) {
         if (step % framesBetweenPauses == 0) loaderPause();
     }
     walker.close();
+    if (ended && !run.stopped()) noteEnd(run);
     if (ended && !run.stopped() && target.total > 0) {
         // What decodes is the track: a damaged or cut file plays up to the damage.
         const auto exact = static_cast<int32_t>(std::min<int64_t>(target.total, std::numeric_limits<int32_t>::max()));

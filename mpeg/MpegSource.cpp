@@ -185,13 +185,16 @@ void MpegSource::loadFunc(const LoaderRun& run) {
         const int32_t n = std::min<int32_t>(pcm.pcm.length, 1152);
         // The overview shows the music: samples before and after it are not drawn.
         const int64_t from = std::max<int64_t>(at - lead, 0), to = std::min<int64_t>(at + n - lead, total);
-        if (getBitmap() && to > from) {
+        const bool drawing = getBitmap() != nullptr;
+        if ((drawing || !run.fingerprint().isComplete()) && to > from) {
             const int32_t skip = static_cast<int32_t>(from - (at - lead));
             for (int c = 0; c < 2; ++c) {
                 const mad_fixed_t* samples = pcm.pcm.samples[c < pcm.pcm.channels ? c : 0] + skip;
                 for (int32_t i = 0; i < to - from; ++i) loadBuffer[c][i] = static_cast<float>(samples[i]) * fixedToFloat;
             }
-            drawOverview(static_cast<int32_t>(from), static_cast<int32_t>(to), total, loadBuffer[0], loadBuffer[1]);
+            noteSamples(run, loadBuffer[0], loadBuffer[1], static_cast<int32_t>(to - from));
+            if (drawing)
+                drawOverview(static_cast<int32_t>(from), static_cast<int32_t>(to), total, loadBuffer[0], loadBuffer[1]);
         }
         if (++frames % 32 == 0 && player) player->loadProgress(static_cast<int32_t>(std::clamp<int64_t>(to, 0, total)));
         if (offset == lastFrame) {
@@ -205,6 +208,7 @@ void MpegSource::loadFunc(const LoaderRun& run) {
     }
     writeLog("LoadFunc finish read\n");
     if (ended && decodedFrames == 0) stopFlag = true; // nothing decodes: reads of this file stop
+    if (ended && !run.stopped()) noteEnd(run);
     if (ended && !run.stopped() && player) {
         player->setSize(total, true);
         player->loadProgress(total);

@@ -46,4 +46,9 @@ std::string currentDirectory();
 // Folder of the shared library that holds this code, separator included.
 std::string libraryDirectory();
 
+// The user's own folder for programs' data, separator included ("" when
+// there is none): $XDG_DATA_HOME or ~/.local/share on Linux, the roaming
+// application data folder the shell names on Windows.
+std::string userDataDirectory();
+
 } // namespace platform::paths

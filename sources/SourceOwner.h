@@ -1,7 +1,11 @@
 #pragma once
-// What a track source reports to the player that owns it: setSize and
-// loadProgress come from the loader thread.
+// What a track source reports to the player that owns it: setSize,
+// loadProgress and identified come from the loader thread.
 #include <cstdint>
+
+#include "sources/Fingerprint.h"
+
+class TrackSource;
 
 class SourceOwner {
 public:
@@ -10,4 +14,6 @@ public:
     virtual void setSize(int32_t frames, bool final) = 0;
     // The overview has been drawn up to this frame.
     virtual void loadProgress(int32_t frames) = 0;
+    // The loader heard enough of the track to tell it from any other.
+    virtual void identified(TrackSource*, const Fingerprint::Value&) {}
 };

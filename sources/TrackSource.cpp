@@ -10,6 +10,9 @@
 #include "log/DebugLog.h"
 #include "platform/Clock.h"
 
+LoaderRun::LoaderRun(TrackSource& source, std::shared_ptr<const void> data)
+    : source_(source), data_(std::move(data)), fingerprint_(source.getSampleRate()) {}
+
 bool LoaderRun::stopped() const { return stop_.load(std::memory_order_relaxed) || source_.isStopping(); }
 
 namespace {
@@ -140,6 +143,19 @@ bool TrackSource::setFile(const char* path, std::shared_ptr<TrackFile> file, boo
         loaderThread = std::move(thread);
     }
     return true;
+}
+
+void TrackSource::noteSamples(const LoaderRun& run, const float* left, const float* right, int32_t n) {
+    Fingerprint& print = run.fingerprint();
+    if (print.isComplete() || !left || !right || n <= 0) return;
+    if (print.add(left, right, n) && player && !run.stopped()) player->identified(this, print.value());
+}
+
+void TrackSource::noteEnd(const LoaderRun& run) {
+    Fingerprint& print = run.fingerprint();
+    if (print.isComplete()) return;
+    print.finish();
+    if (player && !run.stopped()) player->identified(this, print.value());
 }
 
 void TrackSource::drawOverview(int32_t start, int32_t end, int32_t total, const float* left, const float* right) {

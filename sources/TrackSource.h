@@ -24,8 +24,7 @@ class TrackSource;
 // One run of a loader over one open file.
 class LoaderRun {
 public:
-    explicit LoaderRun(TrackSource& source, std::shared_ptr<const void> data)
-        : source_(source), data_(std::move(data)) {}
+    LoaderRun(TrackSource& source, std::shared_ptr<const void> data);
     // True once this run, or every read of the source, has been asked to stop.
     bool stopped() const;
     void stop() {
@@ -38,6 +37,8 @@ public:
         if (!begun_.exchange(true)) go_.release();
     }
     void waitForBegin() { go_.acquire(); }
+    // The track's fingerprint, fed by the walk (the loader's alone).
+    Fingerprint& fingerprint() const { return fingerprint_; }
     template <typename T>
     const T& data() const { return *static_cast<const T*>(data_.get()); }
     template <typename T>
@@ -48,6 +49,7 @@ private:
     std::shared_ptr<const void> data_; // keeps the file's view alive for the walk
     std::atomic<bool> stop_{false};
     std::atomic<bool> begun_{false};
+    mutable Fingerprint fingerprint_;
     platform::Semaphore go_{0};
 };
 
@@ -102,6 +104,12 @@ public:
     void abandonReads() {
         if (TrackFile* file = openTrackFile()) file->abandon();
     }
+
+    // The loader's decoded frames, in order from the track's start (the
+    // music's, for MPEG): they make the track's fingerprint, which goes to
+    // the owner as soon as it is complete, or at the end with ended.
+    void noteSamples(const LoaderRun& run, const float* left, const float* right, int32_t n);
+    void noteEnd(const LoaderRun& run);
 
     // Draws frames start..end of a track of total frames into the overview.
     void drawOverview(int32_t start, int32_t end, int32_t total, const float* left, const float* right);

@@ -140,6 +140,7 @@ void WavSource::loadFunc(const LoaderRun& run) {
             fetchChannel(format, bytes, std::min(ch, format.channels - 1), i, n, 1.0f, false, out);
             std::fill(out + n, out + loaderBlock, 0.0f);
         }
+        noteSamples(run, left, right, n);
         drawOverview(static_cast<int32_t>(i), static_cast<int32_t>(std::min<int64_t>(i + loaderBlock, INT32_MAX)),
                      total, left, right);
         if (++blocks % 32 == 0 && player) player->loadProgress(static_cast<int32_t>(std::min<int64_t>(i + loaderBlock, INT32_MAX)));
@@ -149,6 +150,7 @@ void WavSource::loadFunc(const LoaderRun& run) {
             break;
         }
     }
+    if (!run.stopped() && i >= total) noteEnd(run);
     if (!run.stopped() && i >= total && total > 0 && player) {
         player->setSize(total, true);
         player->loadProgress(total);

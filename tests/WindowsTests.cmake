@@ -69,12 +69,6 @@ add_test(NAME DllsExportOnlyTheEntryPointsAndImportOnlySystemDlls
   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLLS=$<TARGET_FILE:tunedeck>;$<TARGET_FILE:tunedeck_compact>
           -P ${CMAKE_CURRENT_SOURCE_DIR}/abi/CheckWindowsDll.cmake)
 
-# The shared store seen by two instances and by two host processes; the
-# program starts itself again as the second process.
-add_executable(tunedeck_store_tests store/SharedStoreWindowsTests.cpp)
-target_link_libraries(tunedeck_store_tests PRIVATE tunedeck_test_support)
-tunedeck_windows_test(tunedeck_store_tests)
-
 # A host of its own for the editor check under Xvfb (scripts/windows-test.sh):
 # a framed window, the editor in it, a screenshot and a click.
 add_executable(tunedeck-editor-host abi/WindowsEditorHost.cpp support/LoadedLibrary.cpp)

@@ -1,7 +1,9 @@
 #include "platform/Paths.h"
 
 #include <dlfcn.h>
+#include <pwd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <limits.h>
 #include <unistd.h>
@@ -61,6 +63,17 @@ std::string currentDirectory() {
     char buffer[PATH_MAX];
     if (!getcwd(buffer, sizeof buffer)) return {};
     return buffer;
+}
+
+std::string userDataDirectory() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && data[0] == '/') return join(data, "");
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/') {
+        const passwd* user = getpwuid(getuid());
+        home = user ? user->pw_dir : nullptr;
+    }
+    return home && home[0] == '/' ? join(join(home, ".local/share"), "") : std::string();
 }
 
 std::string libraryDirectory() {

@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cctype>
 #include <filesystem>
@@ -115,6 +116,20 @@ std::string currentDirectory() {
 
 // The DLL's own file: hosts that give no folder of their own (most do not)
 // find the store file beside the plug-in.
+std::string userDataDirectory() {
+    PWSTR folder = nullptr;
+    std::string out;
+    if (SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_CREATE, nullptr, &folder) == S_OK && folder) {
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, folder, -1, nullptr, 0, nullptr, nullptr);
+        if (bytes > 1) {
+            out.resize(static_cast<size_t>(bytes - 1));
+            WideCharToMultiByte(CP_UTF8, 0, folder, -1, out.data(), bytes, nullptr, nullptr);
+        }
+    }
+    CoTaskMemFree(folder);
+    return out.empty() ? out : join(out, "");
+}
+
 std::string libraryDirectory() {
     HMODULE module = nullptr;
     if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,

@@ -200,28 +200,29 @@ intptr_t storeHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
     return 0;
 }
 
-TEST(PluginLibraries, TheCompactAndTheFullBuildInOneProcessShareOneStore) {
+TEST(PluginLibraries, TheCompactAndTheFullBuildInOneProcessOpenTheUsersOneStore) {
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("tunedeck-abi-store-" + std::to_string(std::random_device{}()));
     std::filesystem::create_directories(folder);
     storeDirectory = (folder / "").string();
-    LoadedLibrary full(TUNEDECK_FULL_SO), compact(TUNEDECK_COMPACT_SO);
-    ASSERT_TRUE(full.loaded() && compact.loaded());
-    auto fullMain = reinterpret_cast<EntryPoint>(full.symbol("VSTPluginMain"));
-    auto compactMain = reinterpret_cast<EntryPoint>(compact.symbol("VSTPluginMain"));
-    AEffect* a = fullMain(storeHost);
-    AEffect* b = compactMain(storeHost);
-    ASSERT_TRUE(a && b);
-    a->dispatcher(a, effOpen, 0, 0, nullptr, 0.0f);
-    b->dispatcher(b, effOpen, 0, 0, nullptr, 0.0f);
-    EXPECT_EQ(sharedStoreUsers(), 2) << "both builds attached to the same header";
-    a->dispatcher(a, effClose, 0, 0, nullptr, 0.0f);
-    EXPECT_EQ(sharedStoreUsers(), 1);
-    b->dispatcher(b, effClose, 0, 0, nullptr, 0.0f);
-    EXPECT_EQ(sharedStoreUsers(), -1) << "the last one ended the shared store";
+    setenv("XDG_DATA_HOME", storeDirectory.c_str(), 1);
+    {
+        LoadedLibrary full(TUNEDECK_FULL_SO), compact(TUNEDECK_COMPACT_SO);
+        ASSERT_TRUE(full.loaded() && compact.loaded());
+        auto fullMain = reinterpret_cast<EntryPoint>(full.symbol("VSTPluginMain"));
+        auto compactMain = reinterpret_cast<EntryPoint>(compact.symbol("VSTPluginMain"));
+        AEffect* a = fullMain(storeHost);
+        AEffect* b = compactMain(storeHost);
+        ASSERT_TRUE(a && b);
+        a->dispatcher(a, effOpen, 0, 0, nullptr, 0.0f);
+        b->dispatcher(b, effOpen, 0, 0, nullptr, 0.0f);
+        a->dispatcher(a, effClose, 0, 0, nullptr, 0.0f);
+        b->dispatcher(b, effClose, 0, 0, nullptr, 0.0f);
+    }
     std::error_code error;
-    EXPECT_EQ(std::filesystem::file_size(folder / "trakvox.dat", error), 4u)
-        << "the last one wrote the (empty) store file";
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "tunedeck" / "tracks.db", error));
+    EXPECT_FALSE(std::filesystem::exists(folder / "trakvox.dat", error)) << "no file is written beside the host";
+    unsetenv("XDG_DATA_HOME");
     std::filesystem::remove_all(folder, error);
 }
 

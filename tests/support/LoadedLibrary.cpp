@@ -25,19 +25,6 @@ void* LoadedLibrary::symbol(const char* name) const {
     return handle_ ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name)) : nullptr;
 }
 
-// The header lives in the paging file under its own name.
-int32_t sharedStoreUsers() {
-    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, "sharedMemTrakVoxInfos");
-    if (!mapping) return -1;
-    int32_t users = -1;
-    if (const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, sizeof users)) {
-        users = *static_cast<const volatile int32_t*>(view);
-        UnmapViewOfFile(view);
-    }
-    CloseHandle(mapping);
-    return users;
-}
-
 #else
 
 LoadedLibrary::LoadedLibrary(const std::string& path) {
@@ -50,27 +37,5 @@ LoadedLibrary::~LoadedLibrary() {
 }
 
 void* LoadedLibrary::symbol(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
-
-// The header's name holds the process's pid among its marks.
-int32_t sharedStoreUsers() {
-    std::string name;
-    const std::string pid = "." + std::to_string(getpid()) + ".";
-    if (DIR* dir = opendir("/dev/shm")) {
-        while (dirent* entry = readdir(dir)) {
-            const std::string found = entry->d_name;
-            if (found.rfind("tunedeck.", 0) == 0 && found.find(pid) != std::string::npos && found.size() > 21 &&
-                found.compare(found.size() - 21, 21, "sharedMemTrakVoxInfos") == 0)
-                name = "/" + found;
-        }
-        closedir(dir);
-    }
-    if (name.empty()) return -1;
-    int fd = shm_open(name.c_str(), O_RDONLY, 0);
-    if (fd < 0) return -1;
-    int32_t users = -1;
-    if (pread(fd, &users, sizeof users, 0) != sizeof users) users = -1;
-    close(fd);
-    return users;
-}
 
 #endif

@@ -21,6 +21,3 @@ private:
     std::string error_;
 };
 
-// The users counter of the shared store header this process sees; -1 when
-// there is none.
-int32_t sharedStoreUsers();

@@ -1,6 +1,7 @@
 #pragma once
 // A player with a recording editor, a test host and helpers to fill its
 // track list with made-up WAV tracks.
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -41,6 +42,10 @@ protected:
             if (c == '/' && &c > &folder[testdata::tempPath("").size() - 1]) c = '_';
         std::filesystem::create_directories(folder);
         TestHost::directory = folder + "/";
+#ifndef _WIN32
+        // The user's track store is this test's own.
+        setenv("XDG_DATA_HOME", folder.c_str(), 1);
+#endif
         player = std::make_unique<TrackPlayer>(TestHost::callback, profile(), editorFactory());
     }
     void TearDown() override {

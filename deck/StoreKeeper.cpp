@@ -1,0 +1,71 @@
+#include "deck/StoreKeeper.h"
+
+#include "log/DebugLog.h"
+
+StoreKeeper::StoreKeeper(std::string databasePath, std::vector<std::string> legacyFiles, OnFound onFound)
+    : databasePath_(std::move(databasePath)), legacyFiles_(std::move(legacyFiles)), onFound_(std::move(onFound)),
+      thread_([this] { run(); }) {}
+
+StoreKeeper::~StoreKeeper() {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        quit_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void StoreKeeper::lookUp(uint32_t generation, const TrackIdentity& identity) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        jobs_.push_back({true, generation, identity, {}});
+    }
+    changed_.notify_all();
+}
+
+void StoreKeeper::keep(const TrackIdentity& identity, TrackFacts facts) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        jobs_.push_back({false, 0, identity, std::move(facts)});
+    }
+    changed_.notify_all();
+}
+
+void StoreKeeper::settle() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return jobs_.empty() && !busy_; });
+}
+
+std::string StoreKeeper::problem() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return problem_;
+}
+
+void StoreKeeper::run() {
+    // Opened here, off the host's threads: a first open may carry a large
+    // first-store file over.
+    TrackStore store(databasePath_);
+    for (const std::string& legacy : legacyFiles_) store.carryOver(legacy);
+    std::unique_lock<std::mutex> lock(mutex_);
+    problem_ = store.problem();
+    while (true) {
+        changed_.wait(lock, [this] { return quit_ || !jobs_.empty(); });
+        if (jobs_.empty()) break; // quitting, with everything kept
+        Job job = std::move(jobs_.front());
+        jobs_.pop_front();
+        busy_ = true;
+        lock.unlock();
+        Found found;
+        if (job.lookUp) {
+            found.generation = job.generation;
+            found.known = store.find(job.identity, found.facts);
+        } else {
+            store.learn(job.identity, job.facts);
+        }
+        if (job.lookUp && onFound_) onFound_(found);
+        lock.lock();
+        problem_ = store.problem();
+        busy_ = false;
+        changed_.notify_all();
+    }
+}

@@ -1,0 +1,65 @@
+#pragma once
+// The deck's keeper of the track store: a thread of its own that asks the
+// store about the track just identified and keeps each fact the moment it
+// is learned, so that neither the host's audio thread nor its GUI thread
+// ever waits for the database. The first time, the first store's files
+// ("trakvox.dat") are carried into it.
+//
+// Threads: any thread but the audio thread queues work; the keeper's thread
+// alone uses the store and calls onFound. The destructor finishes what is
+// queued, then ends the thread.
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "store/TrackStore.h"
+
+class StoreKeeper {
+public:
+    struct Found {
+        uint32_t generation = 0;
+        bool known = false;
+        TrackFacts facts;
+    };
+    using OnFound = std::function<void(const Found&)>;
+
+    StoreKeeper(std::string databasePath, std::vector<std::string> legacyFiles, OnFound onFound);
+    ~StoreKeeper();
+    StoreKeeper(const StoreKeeper&) = delete;
+    StoreKeeper& operator=(const StoreKeeper&) = delete;
+
+    // Asks what the store knows of the track; onFound answers with generation.
+    void lookUp(uint32_t generation, const TrackIdentity& identity);
+    // Keeps the facts of the track.
+    void keep(const TrackIdentity& identity, TrackFacts facts);
+    // Waits until all queued work is done (tests and tools).
+    void settle();
+    // The store's last problem in the user's words; empty while it has none.
+    std::string problem();
+
+private:
+    struct Job {
+        bool lookUp = false;
+        uint32_t generation = 0;
+        TrackIdentity identity;
+        TrackFacts facts;
+    };
+    void run();
+
+    std::string databasePath_;
+    std::vector<std::string> legacyFiles_;
+    OnFound onFound_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Job> jobs_;
+    bool busy_ = false;
+    bool quit_ = false;
+    std::string problem_;
+    std::thread thread_;
+};
