@@ -1,7 +1,7 @@
 # Fails unless each DLL exports exactly VSTPluginMain and main and imports
 cmake_policy(SET CMP0057 NEW)
 # only DLLs that every Windows installation has (no MinGW runtime DLLs).
-set(system_dlls advapi32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll winmm.dll)
+set(system_dlls advapi32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll user32.dll winmm.dll)
 foreach(dll IN LISTS DLLS)
   execute_process(COMMAND ${OBJDUMP} -p ${dll} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)

@@ -3,6 +3,7 @@
 // the Linux libraries and, under Wine, on the 64-bit Windows DLLs.
 #include <algorithm>
 #include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -205,7 +206,15 @@ TEST(PluginLibraries, TheCompactAndTheFullBuildInOneProcessOpenTheUsersOneStore)
         std::filesystem::temp_directory_path() / ("tunedeck-abi-store-" + std::to_string(std::random_device{}()));
     std::filesystem::create_directories(folder);
     storeDirectory = (folder / "").string();
+#ifdef _WIN32
+    // The user's application data folder, as the shell names it.
+    const char* appData = std::getenv("APPDATA");
+    ASSERT_TRUE(appData);
+    const std::filesystem::path data = appData;
+#else
     setenv("XDG_DATA_HOME", storeDirectory.c_str(), 1);
+    const std::filesystem::path data = folder;
+#endif
     {
         LoadedLibrary full(TUNEDECK_FULL_SO), compact(TUNEDECK_COMPACT_SO);
         ASSERT_TRUE(full.loaded() && compact.loaded());
@@ -220,9 +229,11 @@ TEST(PluginLibraries, TheCompactAndTheFullBuildInOneProcessOpenTheUsersOneStore)
         b->dispatcher(b, effClose, 0, 0, nullptr, 0.0f);
     }
     std::error_code error;
-    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "tunedeck" / "tracks.db", error));
+    EXPECT_TRUE(std::filesystem::is_regular_file(data / "tunedeck" / "tracks.db", error)) << data;
     EXPECT_FALSE(std::filesystem::exists(folder / "trakvox.dat", error)) << "no file is written beside the host";
+#ifndef _WIN32
     unsetenv("XDG_DATA_HOME");
+#endif
     std::filesystem::remove_all(folder, error);
 }
 
