@@ -16,6 +16,8 @@ run_tmp=$(mktemp -d)
 # Tests that drop to an unprivileged user make their folders in here too.
 chmod 755 "$run_tmp"
 export TMPDIR=$run_tmp
+# Decks made by the tests, the fuzzers and wine keep their track store there too.
+export XDG_DATA_HOME=$run_tmp/data-home
 
 # The Windows builds need only the native build's skin: they are made on the
 # side while the tests below run (much of which is waiting), and tested last.

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -27,10 +28,13 @@
 #include "vst2/TrackPlayer.h"
 #include "tools/PngWriter.h"
 #include "tools/WavWriter.h"
+#include "store/StoreSummary.h"
+#include "store/TrackStore.h"
 
 namespace {
 
 const char* usageText =
+    "       tunedeck-render --store-summary   (the track store, in the first store's summary form)\n"
     "usage: tunedeck-render [--build full|compact] [--rate HZ] [--block FRAMES] [--seconds S]\n"
     "                       [--set NAME=VALUE@T]... [--note KEY@T]... [--paused] [--pcm16] [--no-wait]\n"
     "                       [--host-dir DIR] [--out FILE.wav] [--editor-closed]\n"
@@ -268,7 +272,25 @@ bool saveState(AEffect* effect, const std::string& path) {
     return true;
 }
 
+// The user's track store as text: every track, then the tempo order.
+int storeSummaryCommand() {
+    const std::string path = Deck::storePath();
+    if (path.empty() || !std::filesystem::exists(path)) {
+        std::fprintf(stderr, "tunedeck-render: no track store yet (%s)\n", path.empty() ? "no data folder" : path.c_str());
+        return 1;
+    }
+    TrackStore store(path);
+    if (!store.usable()) {
+        std::fprintf(stderr, "tunedeck-render: %s\n", store.problem().c_str());
+        return 1;
+    }
+    const std::string text = storeSummary(store.summaryLines());
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--store-summary") return storeSummaryCommand();
     Options o = parse(argc, argv);
     hostDirectory = o.hostDir;
     if (!o.log.empty()) DebugLog::create(o.log.c_str(), false);
