@@ -54,7 +54,8 @@ void Deck::start() {
     const std::string data = platform::paths::userDataDirectory();
     if (!data.empty()) legacy.push_back(data + "tunedeck" + platform::paths::separator + "trakvox.dat");
     keeper = std::make_unique<StoreKeeper>(storePath(), std::move(legacy),
-                                           [this](const StoreKeeper::Found& found) { factsFound(found); });
+                                           [this](const StoreKeeper::Found& found) { factsFound(found); },
+                                           [this](const char* problem) { editorView->showStoreProblem(problem); });
     writeLog("ok\n");
 }
 

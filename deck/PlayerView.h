@@ -25,6 +25,9 @@ public:
     // "Unable to open file", with why in a few plain words (a text that
     // lives for the whole program: "not a file", "cannot be read", ...).
     virtual void showOpenError(const char* reason) = 0;
+    // What keeps the track store from keeping facts (a text that lives for
+    // the whole program); the deck plays on.
+    virtual void showStoreProblem(const char* problem) = 0;
 
     // The overview's 3-byte pixels, which the sources' loaders draw into;
     // they live as long as the view.

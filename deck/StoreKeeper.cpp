@@ -2,9 +2,10 @@
 
 #include "log/DebugLog.h"
 
-StoreKeeper::StoreKeeper(std::string databasePath, std::vector<std::string> legacyFiles, OnFound onFound)
+StoreKeeper::StoreKeeper(std::string databasePath, std::vector<std::string> legacyFiles, OnFound onFound,
+                         OnProblem onProblem)
     : databasePath_(std::move(databasePath)), legacyFiles_(std::move(legacyFiles)), onFound_(std::move(onFound)),
-      thread_([this] { run(); }) {}
+      onProblem_(std::move(onProblem)), thread_([this] { run(); }) {}
 
 StoreKeeper::~StoreKeeper() {
     {
@@ -36,7 +37,7 @@ void StoreKeeper::settle() {
     changed_.wait(lock, [this] { return jobs_.empty() && !busy_; });
 }
 
-std::string StoreKeeper::problem() {
+const char* StoreKeeper::problem() {
     std::lock_guard<std::mutex> guard(mutex_);
     return problem_;
 }
@@ -46,6 +47,7 @@ void StoreKeeper::run() {
     // first-store file over.
     TrackStore store(databasePath_);
     for (const std::string& legacy : legacyFiles_) store.carryOver(legacy);
+    if (store.problem() && onProblem_) onProblem_(store.problem());
     std::unique_lock<std::mutex> lock(mutex_);
     problem_ = store.problem();
     while (true) {
@@ -63,8 +65,11 @@ void StoreKeeper::run() {
             store.learn(job.identity, job.facts);
         }
         if (job.lookUp && onFound_) onFound_(found);
+        // A new problem is told once, as it comes.
+        const char* now = store.problem();
+        if (now && now != problem() && onProblem_) onProblem_(now);
         lock.lock();
-        problem_ = store.problem();
+        problem_ = now;
         busy_ = false;
         changed_.notify_all();
     }

@@ -28,8 +28,11 @@ public:
         TrackFacts facts;
     };
     using OnFound = std::function<void(const Found&)>;
+    // Called on the keeper's thread when the store's problem changes.
+    using OnProblem = std::function<void(const char*)>;
 
-    StoreKeeper(std::string databasePath, std::vector<std::string> legacyFiles, OnFound onFound);
+    StoreKeeper(std::string databasePath, std::vector<std::string> legacyFiles, OnFound onFound,
+                OnProblem onProblem = nullptr);
     ~StoreKeeper();
     StoreKeeper(const StoreKeeper&) = delete;
     StoreKeeper& operator=(const StoreKeeper&) = delete;
@@ -40,8 +43,8 @@ public:
     void keep(const TrackIdentity& identity, TrackFacts facts);
     // Waits until all queued work is done (tests and tools).
     void settle();
-    // The store's last problem in the user's words; empty while it has none.
-    std::string problem();
+    // The store's last problem in the user's words; null while it has none.
+    const char* problem();
 
 private:
     struct Job {
@@ -55,11 +58,12 @@ private:
     std::string databasePath_;
     std::vector<std::string> legacyFiles_;
     OnFound onFound_;
+    OnProblem onProblem_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Job> jobs_;
     bool busy_ = false;
     bool quit_ = false;
-    std::string problem_;
+    const char* problem_ = nullptr;
     std::thread thread_;
 };

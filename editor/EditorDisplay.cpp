@@ -34,6 +34,7 @@ void PlayerEditor::applyPendingDisplay() {
     if (flags & PendingTempo) setTempoDisplay(pendingTempo);
     if (flags & PendingOpenError) showOpenErrorNow(pendingOpenReason);
     if (flags & PendingTitle) showTitle();
+    if (flags & PendingStoreProblem) showStoreProblemNow(pendingStoreProblem);
     if (flags & PendingList) player.refreshList();
     if (flags & (PendingOverview | PendingOverviewForced)) refreshOverviewNow((flags & PendingOverviewForced) != 0);
 }
@@ -109,6 +110,17 @@ void PlayerEditor::showOpenError(const char* reason) {
 void PlayerEditor::showOpenErrorNow(const char* reason) {
     char text[96];
     std::snprintf(text, sizeof text, reason && *reason ? "Unable to open file: %s" : "Unable to open file", reason);
+    showTitleMessage(text);
+}
+
+void PlayerEditor::showStoreProblem(const char* problem) {
+    display(PendingStoreProblem, [&] { pendingStoreProblem = problem; }, [&] { showStoreProblemNow(problem); });
+}
+
+void PlayerEditor::showStoreProblemNow(const char* problem) {
+    if (!problem || !*problem) return;
+    char text[96];
+    std::snprintf(text, sizeof text, "Track store: %s", problem);
     showTitleMessage(text);
 }
 

@@ -77,6 +77,7 @@ public:
     void refreshOverview(bool force) override;
     void showTitle() override;
     void showOpenError(const char* reason) override;
+    void showStoreProblem(const char* problem) override;
 
     uint8_t* overviewPixels() override { return overviewMemory; }
 
@@ -92,7 +93,8 @@ public:
 private:
     enum Pending : uint32_t {
         PendingTime = 1, PendingTempo = 4, PendingFacts = 8, PendingList = 16,
-        PendingTitle = 32, PendingOpenError = 64, PendingOverview = 128, PendingOverviewForced = 256
+        PendingTitle = 32, PendingOpenError = 64, PendingOverview = 128, PendingOverviewForced = 256,
+        PendingStoreProblem = 512
     };
 
     bool onGuiThread() const { return std::this_thread::get_id() == guiThread.load(std::memory_order_relaxed); }
@@ -133,6 +135,7 @@ private:
     // A message in the title's place, shortened in its middle if need be.
     void showTitleMessage(const char* text);
     void showOpenErrorNow(const char* reason);
+    void showStoreProblemNow(const char* problem);
 
     Deck& player;
     const BuildProfile& profile;
@@ -162,6 +165,7 @@ private:
     Relaxed<int32_t> pendingTotal{0};
     Relaxed<float> pendingTempo{120.0f};
     Relaxed<const char*> pendingOpenReason{nullptr};
+    Relaxed<const char*> pendingStoreProblem{nullptr};
     Relaxed<int32_t> pendingBitRate{0};
     Relaxed<float> pendingDuration{0.0f};
     Relaxed<bool> pendingStereo{false};

@@ -113,7 +113,7 @@ TrackStore::TrackStore(const std::string& path) : path_(path) {
         }
         sqlite3_close(db);
         if (!isDamage(code) || attempt > 0) {
-            problem_ = "the track store cannot be opened: tempos and lengths are not kept";
+            problem_ = "it cannot be opened; tempos and lengths are not kept";
             writeLog("Track store not opened: ");
             writeLog(path.c_str());
             writeLog("\n");
@@ -125,7 +125,7 @@ TrackStore::TrackStore(const std::string& path) : path_(path) {
         std::rename(path.c_str(), aside.c_str());
         std::remove((path + "-wal").c_str());
         std::remove((path + "-shm").c_str());
-        problem_ = "the track store was damaged: it was put aside and a new one started";
+        problem_ = "it was damaged; it was put aside and a new one started";
         writeLog("Track store damaged, moved aside\n");
     }
 }
@@ -138,10 +138,10 @@ bool TrackStore::exec(const char* sql) {
 
 void TrackStore::failed(const char* what) {
     const int code = db_ ? sqlite3_errcode(db_) : SQLITE_ERROR;
-    problem_ = code == SQLITE_FULL       ? "the disk is full: the track store keeps no new facts"
-               : code == SQLITE_READONLY ? "the track store cannot be written: new facts are not kept"
-               : isDamage(code)          ? "the track store is damaged: it is put aside at the next start"
-                                         : "the track store failed: new facts are not kept";
+    problem_ = code == SQLITE_FULL       ? "the disk is full; new facts are not kept"
+               : code == SQLITE_READONLY ? "it cannot be written; new facts are not kept"
+               : isDamage(code)          ? "it is damaged; it is put aside at the next start"
+                                         : "it failed; new facts are not kept";
     writeLogf("Track store: %s failed: %s\n", what, db_ ? sqlite3_errmsg(db_) : "no database");
     if (isDamage(code)) {
         // Moved aside by the next opening.
@@ -221,7 +221,7 @@ ON CONFLICT(fingerprint, frames, rate) DO UPDATE SET
         upsert.bindBlob(9, facts.overview.data(), facts.overview.size());
     upsert.bindInt(10, static_cast<int64_t>(std::time(nullptr)));
     if (upsert.step() != SQLITE_DONE) return failed("keeping a fact"), false;
-    problem_.clear();
+    problem_ = nullptr;
     return true;
 }
 

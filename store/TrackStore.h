@@ -52,8 +52,9 @@ public:
     TrackStore& operator=(const TrackStore&) = delete;
 
     bool usable() const { return db_ != nullptr; }
-    // What went wrong last, in the user's words; empty while nothing has.
-    const std::string& problem() const { return problem_; }
+    // What went wrong last, in the user's words (a text that lives for the
+    // whole program); null while nothing has.
+    const char* problem() const { return problem_; }
 
     // The facts known of the track; false when none are.
     bool find(const TrackIdentity& identity, TrackFacts& facts);
@@ -74,5 +75,5 @@ private:
 
     sqlite3* db_ = nullptr;
     std::string path_;
-    std::string problem_;
+    const char* problem_ = nullptr;
 };

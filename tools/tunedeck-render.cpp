@@ -281,7 +281,7 @@ int storeSummaryCommand() {
     }
     TrackStore store(path);
     if (!store.usable()) {
-        std::fprintf(stderr, "tunedeck-render: %s\n", store.problem().c_str());
+        std::fprintf(stderr, "tunedeck-render: the track store: %s\n", store.problem());
         return 1;
     }
     const std::string text = storeSummary(store.summaryLines());

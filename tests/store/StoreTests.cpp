@@ -2,11 +2,13 @@
 // per user shared by host processes, tracks told apart by their sound, the
 // first store's files carried over untouched.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -55,7 +57,7 @@ TEST(TrackStore, FactsAccumulateInOneRecordAndTracksOfAnotherLengthAreOthers) {
     const std::string path = freshFolder("accumulate") + TrackStore::fileName;
     {
         TrackStore store(path);
-        ASSERT_TRUE(store.usable()) << store.problem();
+        ASSERT_TRUE(store.usable());
         EXPECT_TRUE(store.learn(identityOf(1, 1000), tempoOnly(128.0f)));
         TrackFacts length;
         length.hasLength = true;
@@ -84,7 +86,8 @@ TEST(TrackStore, ADamagedDatabaseIsPutAsideWithAMessageAndANewOneStarted) {
     testdata::writeFile(path, std::vector<uint8_t>(8192, 0x5A));
     TrackStore store(path);
     ASSERT_TRUE(store.usable());
-    EXPECT_NE(store.problem().find("damaged"), std::string::npos) << store.problem();
+    ASSERT_TRUE(store.problem());
+    EXPECT_NE(std::string(store.problem()).find("damaged"), std::string::npos) << store.problem();
     EXPECT_EQ(readBytes(path + ".damaged"), std::string(8192, '\x5A')) << "kept aside as it was";
     EXPECT_TRUE(store.learn(identityOf(3, 10), tempoOnly(90.0f)));
 }
@@ -277,6 +280,71 @@ TEST_F(StoreWithPlayers, TracksAreToldApartByTheirSoundAndTheirLength) {
         openAndIdentify(b);
         EXPECT_FLOAT_EQ(player->getTempo(), 100.0f) << kind;
         EXPECT_EQ(player->getLength(), editLength) << kind;
+    }
+}
+
+// Users as CI cannot be (it runs as root): each child process becomes an
+// unprivileged user of its own, with its own data folder.
+class StoreUsers : public ::testing::Test {
+protected:
+    // Runs body as user uid with data folder data; its exit code (0 is a pass).
+    static int asUser(uid_t uid, const std::string& data, const std::function<int()>& body) {
+        const pid_t child = fork();
+        if (child == 0) {
+            if (getuid() == 0 && (setgid(uid) != 0 || setuid(uid) != 0)) _exit(90);
+            setenv("XDG_DATA_HOME", data.c_str(), 1);
+            _exit(body());
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+    }
+    // A deck that opens path, is told its tempo and plays: 0, or what failed.
+    static int playAndTap(const std::string& path, float tempo, bool storeWorks) {
+        TestHost::reset();
+        TrackPlayer player(TestHost::callback, fullProfile, RecordingEditor::make);
+        player.open();
+        TrackList& list = player.trackList();
+        std::snprintf(list.entries[0], TrackList::pathRoom, "%s", path.c_str());
+        list.count = 1;
+        if (!player.openTrack()) return 10;
+        for (int i = 0; i < 2000 && !player.isIdentified() && storeWorks; ++i) platform::sleepMs(2);
+        if (storeWorks && !player.isIdentified()) return 11;
+        player.setTempo(tempo);
+        player.storeKeeper()->settle();
+        if ((player.storeKeeper()->problem() == nullptr) != storeWorks) return 12;
+        player.setVolume(1.0f);
+        player.setPlaying(true);
+        std::vector<float> left(4096), right(4096);
+        float* outs[2] = {left.data(), right.data()};
+        player.renderBlock(AudioThread::claim(), outs, 4096, true);
+        return *std::max_element(left.begin(), left.end()) > 0.01f ? 0 : 13;
+    }
+};
+
+TEST_F(StoreUsers, EachUserHasAStoreOfTheirOwnAndOneWhoseFolderTakesNoFilesPlaysOn) {
+    if (getuid() != 0) GTEST_SKIP() << "needs root to become other users";
+    const std::string root = freshFolder("users");
+    chmod(root.c_str(), 0755);
+    testdata::WavRecipe recipe;
+    recipe.frames = 44100 * 8;
+    recipe.sample = [](int frame, int) { return static_cast<int>(8000 * std::sin(frame * 0.05)); };
+    const std::string track = testdata::writeWav("users/shared.wav", recipe);
+    chmod(track.c_str(), 0644);
+    const std::string first = root + "first/", second = root + "second/", locked = root + "locked/";
+    for (const auto& [folder, uid] : {std::pair{first, 65534u}, std::pair{second, 65533u}, std::pair{locked, 0u}}) {
+        std::filesystem::create_directories(folder);
+        chown(folder.c_str(), uid, uid);
+    }
+    EXPECT_EQ(asUser(65534, first, [&] { return playAndTap(track, 128.0f, true); }), 0);
+    EXPECT_EQ(asUser(65533, second, [&] { return playAndTap(track, 100.0f, true); }), 0);
+    EXPECT_EQ(asUser(65534, locked, [&] { return playAndTap(track, 90.0f, false); }), 0)
+        << "10: no track, 11: not identified, 12: no problem told, 13: silence, 90: no user";
+    for (const auto& [folder, tempo] : {std::pair{first, 128.0f}, std::pair{second, 100.0f}}) {
+        TrackStore store(folder + "tunedeck/" + TrackStore::fileName);
+        const std::vector<SummaryLine> lines = store.summaryLines();
+        ASSERT_EQ(lines.size(), 1u) << folder;
+        EXPECT_FLOAT_EQ(lines[0].tempo, tempo) << folder;
     }
 }
 
