@@ -350,9 +350,10 @@ void Deck::factsFound(const StoreKeeper::Found& found) {
             editorView->showTempo(tempo * (1.0f + pitch * 0.01f));
         }
         if (facts.hasLength && !lengthKnown && facts.length > 0) setSize(static_cast<int32_t>(std::min<int64_t>(facts.length, INT32_MAX)), true);
-        if (facts.hasOverview && !overviewKnown && facts.overview.size() == TrackSource::overviewBytes) {
+        uint8_t* pixels = editorView->overviewPixels();
+        if (facts.hasOverview && !overviewKnown && pixels && facts.overview.size() == TrackSource::overviewBytes) {
             source->setBitmap(nullptr);
-            relaxedBytes::copyIn(editorView->overviewPixels(), facts.overview.data(), TrackSource::overviewBytes);
+            relaxedBytes::copyIn(pixels, facts.overview.data(), TrackSource::overviewBytes);
             overviewKnown = true;
             editorView->refreshOverview(true);
         }
@@ -382,10 +383,11 @@ void Deck::setInfos() {
     facts.tempo = tempo;
     facts.hasLength = lengthKnown;
     facts.length = length;
-    facts.hasOverview = overviewKnown;
-    if (overviewKnown) {
+    const uint8_t* pixels = editorView->overviewPixels();
+    facts.hasOverview = overviewKnown && pixels;
+    if (facts.hasOverview) {
         facts.overview.resize(TrackSource::overviewBytes);
-        relaxedBytes::copyOut(facts.overview.data(), editorView->overviewPixels(), TrackSource::overviewBytes);
+        relaxedBytes::copyOut(facts.overview.data(), pixels, TrackSource::overviewBytes);
     }
     keeper->keep(track, std::move(facts));
 }

@@ -245,7 +245,7 @@ TEST_F(StoreWithPlayers, TracksAreToldApartByTheirSoundAndTheirLength) {
     for (const char* kind : {"wav", "flac", "mp3"}) {
         pitch += 0.004;
         auto sound = [pitch](int frame, int channel) {
-            return static_cast<int>(9000 * std::sin(frame * (channel ? pitch : 0.047)) + (frame * 7919 % 2000) - 1000);
+            return static_cast<int>(9000 * std::sin(frame * (channel ? pitch : 0.047)) + static_cast<int>(int64_t{frame} * 7919 % 2000) - 1000);
         };
         testdata::WavRecipe extended, edit, silent;
         extended.frames = 44100 * 40;
