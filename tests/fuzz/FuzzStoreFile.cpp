@@ -6,7 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const LegacyStoreFile file = parseLegacyStoreFile(data, size);
-    if (file.state == LegacyStoreFile::State::Read && 4 + file.records.size() * sizeof(TrackInfoRecord) > size)
+    if (!file.records.empty() && 4 + file.records.size() * sizeof(TrackInfoRecord) > size)
         __builtin_trap();
     for (const TrackInfoRecord& r : file.records)
         if (r.name[sizeof r.name - 1] != 0 || r.path[sizeof r.path - 1] != 0) __builtin_trap();
