@@ -8,6 +8,8 @@
 // decoding worker runs beside them as it would there (faster, the deck
 // would take the run for an export and wait for its decoding).
 //   tunedeck_block_times [--quick]   (--quick: 64-frame blocks at 44.1 kHz only)
+#include <sys/resource.h>
+
 #include <atomic>
 #include <mad.h>
 #include <time.h>
@@ -31,6 +33,14 @@
 #include "vst2/TrackPlayer.h"
 
 namespace {
+
+// Page faults this thread has taken so far: a block that takes one waits
+// for the kernel, however quick its own work.
+long threadFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_minflt + usage.ru_majflt;
+}
 
 double threadSeconds() {
     timespec t{};
@@ -154,6 +164,8 @@ const std::vector<Scenario>& scenarios() {
 struct Result {
     double worst, p999, mean;
     int worstBlock;
+    long worstFaults; // page faults in the worst block
+    long faultedBlocks; // blocks that took any
 };
 
 Result run(const Scenario& scenario, const std::vector<std::string>& tracks, float hostRate, int32_t blockFrames) {
@@ -171,16 +183,20 @@ Result run(const Scenario& scenario, const std::vector<std::string>& tracks, flo
     std::vector<float> left(blockFrames), right(blockFrames);
     float* outs[2] = {left.data(), right.data()};
     std::vector<double> times;
+    std::vector<long> faults;
     times.reserve(blocks);
+    faults.reserve(blocks);
     AEffect* effect = player.record();
     auto next = std::chrono::steady_clock::now();
     for (int b = 0; b < blocks; ++b) {
         const double seconds = b * blockSeconds;
         simulatedMs = static_cast<uint32_t>(seconds * 1000.0) + 1000;
         scenario.step(player, b, seconds, random);
+        const long faultsBefore = threadFaults();
         const double start = threadSeconds();
         effect->processReplacing(effect, nullptr, outs, blockFrames);
         times.push_back(threadSeconds() - start);
+        faults.push_back(threadFaults() - faultsBefore);
         next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(blockSeconds));
         std::this_thread::sleep_until(next);
     }
@@ -189,8 +205,9 @@ Result run(const Scenario& scenario, const std::vector<std::string>& tracks, flo
     double sum = 0;
     for (double t : times) sum += t;
     const auto worstAt = static_cast<int>(std::max_element(times.begin(), times.end()) - times.begin());
+    const long faulted = static_cast<long>(std::count_if(faults.begin(), faults.end(), [](long f) { return f > 0; }));
     return {sorted.back() / blockSeconds, sorted[static_cast<size_t>(sorted.size() * 0.999)] / blockSeconds,
-            sum / times.size() / blockSeconds, worstAt};
+            sum / times.size() / blockSeconds, worstAt, faults[static_cast<size_t>(worstAt)], faulted};
 }
 
 } // namespace
@@ -246,8 +263,8 @@ int main(int argc, char** argv) {
                     times[times.size() / 2] * 1e6, noiseBlocks, 100 * noiseWorst,
                     100 * times[times.size() * 999 / 1000] / block64, noiseOver);
     }
-    std::printf("%-8s %6s %5s  %-27s %8s %8s %8s %9s %6s\n", "track", "host", "block", "scenario", "worst", "p99.9",
-                "mean", "worst/frm", "at");
+    std::printf("%-8s %6s %5s  %-27s %8s %8s %8s %9s %6s %7s %8s\n", "track", "host", "block", "scenario", "worst",
+                "p99.9", "mean", "worst/frm", "at", "faults", "faulted");
     double worstOf64 = 0.0;
     for (const Kind& kind : kinds)
         for (const float rate : {44100.0f, 48000.0f}) {
@@ -256,9 +273,10 @@ int main(int argc, char** argv) {
                 if (quick && block != 64) continue;
                 for (const Scenario& scenario : scenarios()) {
                     const Result r = run(scenario, {kind.path, kinds[3].path, kinds[2].path}, rate, block);
-                    std::printf("%-8s %6.0f %5d  %-27s %7.2f%% %7.2f%% %7.2f%% %8.2fx %6d\n", kind.name, rate, block,
-                                scenario.name, 100 * r.worst, 100 * r.p999, 100 * r.mean,
-                                r.worst * block / static_cast<double>(rate) / frame, r.worstBlock);
+                    std::printf("%-8s %6.0f %5d  %-27s %7.2f%% %7.2f%% %7.2f%% %8.2fx %6d %7ld %8ld\n", kind.name, rate,
+                                block, scenario.name, 100 * r.worst, 100 * r.p999, 100 * r.mean,
+                                r.worst * block / static_cast<double>(rate) / frame, r.worstBlock, r.worstFaults,
+                                r.faultedBlocks);
                     std::fflush(stdout);
                     if (block == 64) worstOf64 = std::max(worstOf64, r.worst);
                 }
