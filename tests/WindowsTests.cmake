@@ -53,6 +53,12 @@ target_compile_definitions(tunedeck_tests PRIVATE _USE_MATH_DEFINES)
 set_target_properties(tunedeck_tests PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 5)
 tunedeck_windows_test(tunedeck_tests)
 
+# The track store seen by two host sessions; the program starts itself
+# again as the second.
+add_executable(tunedeck_store_tests store/WindowsStoreTests.cpp)
+target_link_libraries(tunedeck_store_tests PRIVATE tunedeck_test_support)
+tunedeck_windows_test(tunedeck_store_tests)
+
 # The built DLLs, loaded as a Windows host loads them, with the same checks
 # as the Linux libraries.
 add_executable(tunedeck_abi_tests abi/PluginLibraryTests.cpp support/LoadedLibrary.cpp)
