@@ -39,13 +39,17 @@ Deck::~Deck() {
     for (TrackSource* source : sources)
         if (source) source->abandonReads();
     decodeAhead.stop();
+    // The loaders report to the deck and the keeper: they end first. Then
+    // the keeper keeps what was learned last, while the sources and the
+    // view its answers touch are still whole.
+    for (TrackSource* source : sources)
+        if (source) source->endLoading();
+    keeper.reset();
     for (TrackSource*& source : sources) {
         delete source;
         source = nullptr;
     }
     currentSource = nullptr;
-    // What was learned last is kept before the deck goes.
-    keeper.reset();
 }
 
 void Deck::start() {

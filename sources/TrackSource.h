@@ -104,6 +104,12 @@ public:
     void abandonReads() {
         if (TrackFile* file = openTrackFile()) file->abandon();
     }
+    // Ends every loader of this source, the open file's and earlier ones
+    // that were still winding down: none reports after this returns.
+    void endLoading() {
+        abandonReads();
+        stopLoader();
+    }
 
     // The loader's decoded frames, in order from the track's start (the
     // music's, for MPEG): they make the track's fingerprint, which goes to
