@@ -306,16 +306,22 @@ std::string Deck::storePath() {
 
 void Deck::getInfos() {
     writeLog("getInfos\n");
+    std::string path;
+    {
+        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        if (!tracks.empty()) path = tracks.current();
+    }
     {
         // Facts of the track that was open are no longer this track's.
         platform::MutexLock guard(identityMutex);
         ++identityGeneration;
         identityKnown = false;
+        identityPath = std::move(path);
+        tempoKnown = false;
+        tempo = 120.0f;
     }
-    tempoKnown = false;
     lengthKnown = false;
     overviewKnown = false;
-    tempo = 120.0f;
     editorView->showTempo(tempo * (1.0f + pitch * 0.01f));
     // A length the opening found exactly is the track's at once.
     TrackSource* source = currentSource;
@@ -339,21 +345,24 @@ void Deck::identified(TrackSource* source, const Fingerprint::Value& fingerprint
 }
 
 void Deck::factsFound(const StoreKeeper::Found& found) {
+    const TrackFacts& facts = found.facts;
+    bool tempoFound = false;
     {
         platform::MutexLock guard(identityMutex);
         if (found.generation != identityGeneration) return; // another track is open now
-        identityKnown = true;
-    }
-    TrackSource* source = currentSource;
-    const TrackFacts& facts = found.facts;
-    if (found.known && source) {
-        // A tempo tapped since the opening is newer than the stored one.
-        if (facts.hasTempo && !tempoKnown && facts.tempo > 0 && facts.tempo < 10000) {
+        // A tempo the user set since the opening is newer than the stored one.
+        if (found.known && facts.hasTempo && !tempoKnown && facts.tempo > 0 && facts.tempo < 10000) {
             tempo = facts.tempo;
             tempoKnown = true;
-            editorView->showTempo(tempo * (1.0f + pitch * 0.01f));
+            tempoFound = true;
         }
-        if (facts.hasLength && !lengthKnown && facts.length > 0) setSize(static_cast<int32_t>(std::min<int64_t>(facts.length, INT32_MAX)), true);
+        identityKnown = true;
+    }
+    if (tempoFound) editorView->showTempo(tempo * (1.0f + pitch * 0.01f));
+    TrackSource* source = currentSource;
+    if (found.known && source) {
+        if (facts.hasLength && !lengthKnown && facts.length > 0)
+            setSize(static_cast<int32_t>(std::min<int64_t>(facts.length, INT32_MAX)), true);
         uint8_t* pixels = editorView->overviewPixels();
         if (facts.hasOverview && !overviewKnown && pixels && facts.overview.size() == TrackSource::overviewBytes) {
             source->setBitmap(nullptr);
@@ -369,18 +378,14 @@ void Deck::factsFound(const StoreKeeper::Found& found) {
 void Deck::setInfos() {
     writeLog("setInfos\n");
     if (!keeper) return;
-    TrackIdentity track;
-    {
-        platform::MutexLock guard(identityMutex);
-        if (!identityKnown) return; // kept once the track is identified
-        track = identity;
-    }
+    // Facts are taken and queued under one lock, so the keeper keeps them
+    // in the order they were learned, whichever thread learned them.
+    platform::MutexLock guard(identityMutex);
+    if (!identityKnown) return; // kept once the track is identified
+    const TrackIdentity track = identity;
     TrackFacts facts;
-    {
-        std::lock_guard<std::recursive_mutex> guard(listMutex);
-        if (tracks.empty()) return;
-        facts.path = tracks.current();
-    }
+    // The list may have changed since: the track is where it was opened from.
+    facts.path = identityPath;
     const size_t slash = facts.path.find_last_of("/\\");
     facts.name = slash == std::string::npos ? facts.path : facts.path.substr(slash + 1);
     facts.hasTempo = tempoKnown;

@@ -373,6 +373,7 @@ private:
     // identifies it, for the opening generation it was made in.
     platform::Mutex identityMutex;
     TrackIdentity identity GUARDED_BY(identityMutex);
+    std::string identityPath GUARDED_BY(identityMutex); // the path the track was opened from
     uint32_t identityGeneration GUARDED_BY(identityMutex) = 0;
     bool identityKnown GUARDED_BY(identityMutex) = false;
     std::unique_ptr<StoreKeeper> keeper;

@@ -80,9 +80,13 @@ void Deck::tapTempo() {
 
 void Deck::setTempo(float bpm) {
     writeLog("sewtbpm\n");
-    tempo = bpm;
+    {
+        // The store's answer for a track just opened never undoes it.
+        platform::MutexLock guard(identityMutex);
+        tempo = bpm;
+        tempoKnown = true;
+    }
     editorView->showTempo(bpm * speedFactor());
-    tempoKnown = true;
     setInfos();
 }
 
