@@ -44,6 +44,7 @@ Deck::~Deck() {
     // view its answers touch are still whole.
     for (TrackSource* source : sources)
         if (source) source->endLoading();
+    if (keeper) keeper->settle();
     keeper.reset();
     for (TrackSource*& source : sources) {
         delete source;
@@ -260,16 +261,36 @@ void Deck::showTrackFactsAndTime() {
                          static_cast<int32_t>(frames / rate));
 }
 
-void Deck::setSize(int32_t frames, bool final) {
-    writeLogf("setSize(%d,%d)\n", frames, final ? 1 : 0);
+bool Deck::takeLength(int32_t frames, bool final) {
     // A length known stays, but for the loader's exact count, which
     // corrects a stored one.
-    if (lengthKnown && (!final || frames == length)) return;
+    if (lengthKnown && (!final || frames == length)) return false;
     length = frames;
     decodeAhead.setLength(frames);
     showTrackFactsAndTime();
-    if (!final) return;
+    if (!final) return false;
     lengthKnown = true;
+    return true;
+}
+
+void Deck::setSize(int32_t frames, bool final) {
+    writeLogf("setSize(%d,%d)\n", frames, final ? 1 : 0);
+    if (!takeLength(frames, final)) return;
+    // A track whose length only its walk tells is looked up now, by it.
+    TrackIdentity track;
+    uint32_t generation = 0;
+    bool lookUp = false;
+    {
+        platform::MutexLock guard(identityMutex);
+        if (identityAwaitsLength) {
+            identityAwaitsLength = false;
+            identity.frames = frames;
+            track = identity;
+            generation = identityGeneration;
+            lookUp = true;
+        }
+    }
+    if (lookUp && keeper) keeper->lookUp(generation, track);
     setInfos();
 }
 
@@ -316,12 +337,13 @@ void Deck::getInfos() {
         platform::MutexLock guard(identityMutex);
         ++identityGeneration;
         identityKnown = false;
+        identityAwaitsLength = false;
         identityPath = std::move(path);
         tempoKnown = false;
         tempo = 120.0f;
+        lengthKnown = false;
+        overviewKnown = false;
     }
-    lengthKnown = false;
-    overviewKnown = false;
     editorView->showTempo(tempo * (1.0f + pitch * 0.01f));
     // A length the opening found exactly is the track's at once.
     TrackSource* source = currentSource;
@@ -340,6 +362,13 @@ void Deck::identified(TrackSource* source, const Fingerprint::Value& fingerprint
         platform::MutexLock guard(identityMutex);
         identity = track;
         generation = identityGeneration;
+        // Tracks that begin alike differ in length: a track whose length is
+        // not known exactly yet is looked up once its walk counts it.
+        if (track.frames == 0 && !lengthKnown) {
+            identityAwaitsLength = true;
+            return;
+        }
+        if (track.frames == 0) identity.frames = track.frames = length;
     }
     keeper->lookUp(generation, track);
 }
@@ -348,29 +377,31 @@ void Deck::factsFound(const StoreKeeper::Found& found) {
     const TrackFacts& facts = found.facts;
     bool tempoFound = false;
     {
+        // Under the lock an opening takes to start afresh: the facts are
+        // this track's, or none are taken.
         platform::MutexLock guard(identityMutex);
         if (found.generation != identityGeneration) return; // another track is open now
-        // A tempo the user set since the opening is newer than the stored one.
-        if (found.known && facts.hasTempo && !tempoKnown && facts.tempo > 0 && facts.tempo < 10000) {
-            tempo = facts.tempo;
-            tempoKnown = true;
-            tempoFound = true;
+        TrackSource* source = currentSource;
+        if (found.known && source) {
+            // A tempo the user set since the opening is newer than the stored one.
+            if (facts.hasTempo && !tempoKnown && facts.tempo > 0 && facts.tempo < 10000) {
+                tempo = facts.tempo;
+                tempoKnown = true;
+                tempoFound = true;
+            }
+            if (facts.hasLength && facts.length > 0 && !lengthKnown)
+                takeLength(static_cast<int32_t>(std::min<int64_t>(facts.length, INT32_MAX)), true);
+            uint8_t* pixels = editorView->overviewPixels();
+            if (facts.hasOverview && !overviewKnown && pixels && facts.overview.size() == TrackSource::overviewBytes) {
+                source->setBitmap(nullptr);
+                relaxedBytes::copyIn(pixels, facts.overview.data(), TrackSource::overviewBytes);
+                overviewKnown = true;
+                editorView->refreshOverview(true);
+            }
         }
         identityKnown = true;
     }
     if (tempoFound) editorView->showTempo(tempo * (1.0f + pitch * 0.01f));
-    TrackSource* source = currentSource;
-    if (found.known && source) {
-        if (facts.hasLength && !lengthKnown && facts.length > 0)
-            setSize(static_cast<int32_t>(std::min<int64_t>(facts.length, INT32_MAX)), true);
-        uint8_t* pixels = editorView->overviewPixels();
-        if (facts.hasOverview && !overviewKnown && pixels && facts.overview.size() == TrackSource::overviewBytes) {
-            source->setBitmap(nullptr);
-            relaxedBytes::copyIn(pixels, facts.overview.data(), TrackSource::overviewBytes);
-            overviewKnown = true;
-            editorView->refreshOverview(true);
-        }
-    }
     // What this opening learned before the track was identified is kept now.
     setInfos();
 }

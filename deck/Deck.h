@@ -369,11 +369,14 @@ private:
     bool trackPlayed = false; // whether the last span played the track (audio thread)
     bool starved = false;     // a read found frames not yet decoded; the sound fades back in (audio thread)
     void factsFound(const StoreKeeper::Found& found);
+    // Takes a length; true when it is final and new (setInfos is the caller's).
+    bool takeLength(int32_t frames, bool final);
     // The current track as the store knows it: set when its loader
     // identifies it, for the opening generation it was made in.
     platform::Mutex identityMutex;
     TrackIdentity identity GUARDED_BY(identityMutex);
     std::string identityPath GUARDED_BY(identityMutex); // the path the track was opened from
+    bool identityAwaitsLength GUARDED_BY(identityMutex) = false; // looked up once the walk counts the length
     uint32_t identityGeneration GUARDED_BY(identityMutex) = 0;
     bool identityKnown GUARDED_BY(identityMutex) = false;
     std::unique_ptr<StoreKeeper> keeper;

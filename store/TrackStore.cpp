@@ -144,10 +144,10 @@ void TrackStore::failed(const char* what) {
                                          : "it failed; new facts are not kept";
     writeLogf("Track store: %s failed: %s\n", what, db_ ? sqlite3_errmsg(db_) : "no database");
     if (isDamage(code)) {
-        // Moved aside by the next opening.
+        // Other processes may have it open: it is put aside by the next
+        // opening that finds it damaged, with its journal files.
         sqlite3_close(db_);
         db_ = nullptr;
-        std::rename(path_.c_str(), (path_ + ".damaged").c_str());
     }
 }
 

@@ -311,6 +311,40 @@ TEST_F(StoreWithPlayers, TracksAreToldApartByTheirSoundAndTheirLength) {
     }
 }
 
+// A FLAC encoded into a pipe has no length in its header: its walk counts
+// it. Two such files that begin alike are still two tracks.
+TEST_F(StoreWithPlayers, FlacsWithoutALengthInTheirHeaderAreToldApartOnceTheirWalkCountsIt) {
+    auto pipedFlac = [](const std::string& name, int seconds) {
+        const std::string path = testdata::tempPath(name);
+        const std::string command = "flac -0 --silent -f --force-raw-format --endian=little --sign=signed "
+                                    "--channels=2 --bps=16 --sample-rate=44100 --stdout - > '" + path + "' 2>/dev/null";
+        FILE* encoder = popen(command.c_str(), "w");
+        if (!encoder) return std::string();
+        std::vector<int16_t> frames(2 * 44100);
+        for (int second = 0; second < seconds; ++second) {
+            for (size_t i = 0; i < frames.size(); ++i)
+                frames[i] = static_cast<int16_t>(8000 * std::sin((second * 44100 + i / 2) * (i % 2 ? 0.021 : 0.033)));
+            std::fwrite(frames.data(), sizeof(int16_t), frames.size(), encoder);
+        }
+        return pclose(encoder) == 0 ? path : std::string();
+    };
+    const std::string longer = pipedFlac("piped-long.flac", 12), shorter = pipedFlac("piped-short.flac", 9);
+    ASSERT_FALSE(longer.empty() || shorter.empty());
+    auto openAndCount = [&](const std::string& path) {
+        openAndIdentify(path);
+        ASSERT_FALSE(player->getCurrentSource()->lengthIsExact()) << "the header gives no length";
+    };
+    openAndCount(longer);
+    player->setTempo(125.0f);
+    openAndCount(shorter);
+    EXPECT_EQ(player->getLength(), 44100 * 9);
+    EXPECT_FLOAT_EQ(player->getTempo(), 120.0f) << "not the longer one's";
+    player->setTempo(95.0f);
+    openAndCount(longer);
+    EXPECT_EQ(player->getLength(), 44100 * 12);
+    EXPECT_FLOAT_EQ(player->getTempo(), 125.0f);
+}
+
 // Users as CI cannot be (it runs as root): each child process becomes an
 // unprivileged user of its own, with its own data folder.
 class StoreUsers : public ::testing::Test {
