@@ -184,14 +184,9 @@ TEST(TrackStore, HostProcessesLearnAtOnceAndAKilledOneLosesNothingButTheFactBein
                 TestHost::reset();
                 TrackPlayer player(TestHost::callback, fullProfile, RecordingEditor::make);
                 player.open();
-                TrackList& list = player.trackList();
-                list.count = 1;
                 for (int i = 0; i < tracksEach; ++i) {
                     const int t = p * tracksEach + i;
-                    std::snprintf(list.entries[0], TrackList::pathRoom, "%s", tracks[t].c_str());
-                    if (!player.openTrack()) _exit(3);
-                    for (int w = 0; w < 2000 && !player.isIdentified(); ++w) platform::sleepMs(1);
-                    if (!player.isIdentified()) _exit(4);
+                    if (const int failed = openAndAwaitStore(player, tracks[t])) _exit(2 + failed);
                     const int32_t tempo = 60 + round + t;
                     player.setTempo(static_cast<float>(tempo));
                     // Shown: from here the deck says it knows this tempo.
@@ -366,12 +361,7 @@ protected:
         TestHost::reset();
         TrackPlayer player(TestHost::callback, fullProfile, RecordingEditor::make);
         player.open();
-        TrackList& list = player.trackList();
-        std::snprintf(list.entries[0], TrackList::pathRoom, "%s", path.c_str());
-        list.count = 1;
-        if (!player.openTrack()) return 10;
-        for (int i = 0; i < 2000 && !player.isIdentified() && storeWorks; ++i) platform::sleepMs(2);
-        if (storeWorks && !player.isIdentified()) return 11;
+        if (const int failed = openAndAwaitStore(player, path, storeWorks)) return 9 + failed;
         player.setTempo(tempo);
         player.storeKeeper()->settle();
         if ((player.storeKeeper()->problem() == nullptr) != storeWorks) return 12;

@@ -21,12 +21,7 @@ int runSession(const std::string& path, float tempo) {
     TestHost::reset();
     TrackPlayer player(TestHost::callback, fullProfile, RecordingEditor::make);
     player.open();
-    TrackList& list = player.trackList();
-    std::snprintf(list.entries[0], TrackList::pathRoom, "%s", path.c_str());
-    list.count = 1;
-    if (!player.openTrack()) return 1;
-    for (int i = 0; i < 3000 && !player.isIdentified(); ++i) Sleep(2);
-    if (!player.isIdentified()) return 2;
+    if (const int failed = openAndAwaitStore(player, path)) return failed;
     if (tempo > 0) player.setTempo(tempo);
     player.storeKeeper()->settle();
     return static_cast<int>(player.getTempo() + 0.5f);

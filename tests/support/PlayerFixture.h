@@ -15,6 +15,19 @@
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHost.h"
 
+// Opens path as the one entry of a deck that is a host's own (another
+// process's, another user's) and, with awaitStore, waits until the track
+// store has answered for it: 0, 1 when it did not open, 2 when the store
+// did not answer.
+inline int openAndAwaitStore(TrackPlayer& player, const std::string& path, bool awaitStore = true) {
+    TrackList& list = player.trackList();
+    std::snprintf(list.entries[0], TrackList::pathRoom, "%s", path.c_str());
+    list.count = 1;
+    if (!player.openTrack()) return 1;
+    for (int i = 0; i < 3000 && awaitStore && !player.isIdentified(); ++i) platform::sleepMs(2);
+    return awaitStore && !player.isIdentified() ? 2 : 0;
+}
+
 class PlayerFixture : public ::testing::Test {
 public:
     // A WAV track whose left channel counts frames (value f / 32768 at frame
