@@ -62,7 +62,10 @@ void StoreKeeper::run() {
             found.generation = job.generation;
             found.known = store.find(job.identity, found.facts);
         } else {
-            store.learn(job.identity, job.facts);
+            // Other processes may hold the database a while: a fact is
+            // tried again rather than lost.
+            for (int attempt = 0; !store.learn(job.identity, job.facts) && store.wasBusy() && attempt < 3; ++attempt) {
+            }
         }
         if (job.lookUp && onFound_) onFound_(found);
         // A new problem is told once, as it comes.

@@ -138,6 +138,7 @@ bool TrackStore::exec(const char* sql) {
 
 void TrackStore::failed(const char* what) {
     const int code = db_ ? sqlite3_errcode(db_) : SQLITE_ERROR;
+    busy_ = code == SQLITE_BUSY || code == SQLITE_LOCKED;
     problem_ = code == SQLITE_FULL       ? "the disk is full; new facts are not kept"
                : code == SQLITE_READONLY ? "it cannot be written; new facts are not kept"
                : isDamage(code)          ? "it is damaged; it is put aside at the next start"
@@ -196,6 +197,7 @@ bool TrackStore::find(const TrackIdentity& identity, TrackFacts& facts) {
 }
 
 bool TrackStore::learn(const TrackIdentity& identity, const TrackFacts& facts) {
+    busy_ = false;
     if (!db_) return false;
     Statement upsert(db_, R"(
 INSERT INTO tracks(fingerprint, frames, rate, signature, name, path, tempo, length, overview, learned, played)

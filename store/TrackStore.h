@@ -61,6 +61,9 @@ public:
     // Adds what facts know to the track's record (made when there is none)
     // and marks it played now. False when the database cannot be written.
     bool learn(const TrackIdentity& identity, const TrackFacts& facts);
+    // Whether the last failure was other processes holding the database
+    // longer than the busy wait: worth another try.
+    bool wasBusy() const { return busy_; }
     // Takes in the records of a first store's file, once for each file: the
     // number taken, 0 when the file was taken before or is missing, -1 when
     // it is not such a file or cannot be read.
@@ -76,4 +79,5 @@ private:
     sqlite3* db_ = nullptr;
     std::string path_;
     const char* problem_ = nullptr;
+    bool busy_ = false;
 };
