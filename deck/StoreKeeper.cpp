@@ -1,5 +1,7 @@
 #include "deck/StoreKeeper.h"
 
+#include <chrono>
+
 #include "log/DebugLog.h"
 
 StoreKeeper::StoreKeeper(std::string databasePath, std::vector<std::string> legacyFiles, OnFound onFound,
@@ -19,7 +21,7 @@ StoreKeeper::~StoreKeeper() {
 void StoreKeeper::lookUp(uint32_t generation, const TrackIdentity& identity) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        jobs_.push_back({true, generation, identity, {}});
+        jobs_.push_back({true, generation, identity, {}, nullptr});
     }
     changed_.notify_all();
 }
@@ -27,9 +29,24 @@ void StoreKeeper::lookUp(uint32_t generation, const TrackIdentity& identity) {
 void StoreKeeper::keep(const TrackIdentity& identity, TrackFacts facts) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        jobs_.push_back({false, 0, identity, std::move(facts)});
+        jobs_.push_back({false, 0, identity, std::move(facts), nullptr});
     }
     changed_.notify_all();
+}
+
+std::vector<int64_t> StoreKeeper::secondsAt(const std::vector<std::string>& paths, uint32_t waitMs) {
+    auto question = std::make_shared<Lengths>();
+    question->paths = paths;
+    std::unique_lock<std::mutex> lock(mutex_);
+    Job job;
+    job.lengths = question;
+    jobs_.push_back(std::move(job));
+    changed_.notify_all();
+    // The answer is the question's own: a keeper that answers late writes
+    // into what this caller has already left.
+    if (changed_.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return question->done; }))
+        return question->seconds;
+    return std::vector<int64_t>(paths.size(), -1);
 }
 
 void StoreKeeper::settle() {
@@ -58,7 +75,16 @@ void StoreKeeper::run() {
         busy_ = true;
         lock.unlock();
         Found found;
-        if (job.lookUp) {
+        if (job.lengths) {
+            std::vector<int64_t> seconds;
+            for (const std::string& path : job.lengths->paths) seconds.push_back(store.secondsAt(path));
+            lock.lock();
+            job.lengths->seconds = std::move(seconds);
+            job.lengths->done = true;
+            busy_ = false;
+            changed_.notify_all();
+            continue;
+        } else if (job.lookUp) {
             found.generation = job.generation;
             found.known = store.find(job.identity, found.facts);
         } else {

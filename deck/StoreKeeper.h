@@ -41,17 +41,26 @@ public:
     void lookUp(uint32_t generation, const TrackIdentity& identity);
     // Keeps the facts of the track.
     void keep(const TrackIdentity& identity, TrackFacts facts);
+    // The lengths in seconds the store knows for paths (-1 where none), or
+    // all -1 when the store has not answered within waitMs.
+    std::vector<int64_t> secondsAt(const std::vector<std::string>& paths, uint32_t waitMs);
     // Waits until all queued work is done (tests and tools).
     void settle();
     // The store's last problem in the user's words; null while it has none.
     const char* problem();
 
 private:
+    struct Lengths {
+        std::vector<std::string> paths;
+        std::vector<int64_t> seconds;
+        bool done = false;
+    };
     struct Job {
         bool lookUp = false;
         uint32_t generation = 0;
         TrackIdentity identity;
         TrackFacts facts;
+        std::shared_ptr<Lengths> lengths; // a question of lengths instead
     };
     void run();
 

@@ -1,5 +1,5 @@
-// The track list: filling it from paths, multi-selections and ".m3u"
-// lists, saving it as ".m3u", reordering, deleting, selecting, scrolling,
+// The track list: filling it from paths, multi-selections and ".m3u" and
+// ".m3u8" lists, saving it as either, reordering, deleting, selecting, scrolling,
 // and stepping through it. Everything here runs on the GUI thread except
 // addFilesNow, which the opener thread runs for the GUI thread's addFiles
 // (lists are files that may block), and nextFile and previousFile, which
@@ -17,6 +17,7 @@
 #include "platform/DurableFiles.h"
 #include "platform/Paths.h"
 #include "deck/FileReader.h"
+#include "deck/PlaylistText.h"
 #include "log/DebugLog.h"
 #include "deck/Deck.h"
 
@@ -61,21 +62,6 @@ std::string completed(const std::string& path) {
     return paths::isComplete(path) ? path : paths::join(paths::currentDirectory(), path);
 }
 
-bool namesTrackList(const std::string& path) {
-    static constexpr char extension[] = ".m3u";
-    constexpr size_t n = sizeof extension - 1;
-    if (path.size() < n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(path[path.size() - n + i])) != extension[i]) return false;
-    return true;
-}
-
-// Readers take a line that begins with "#" for a comment; "./" keeps such a
-// name an entry and means the same folder to every reader.
-std::string asListLine(const std::string& path) {
-    return !path.empty() && path.front() == '#' ? std::string(".") + paths::separator + path : path;
-}
-
 } // namespace
 
 bool Deck::isPlayable(const char* path) const {
@@ -110,28 +96,11 @@ const char* Deck::readListLines(const char* listPath, std::vector<std::string>& 
         FileReader::read(listPath ? listPath : "", largestList, [this] { return openerQuit.load(); });
     if (file.problem == platform::FileBytes::Problem::TooLarge) return "larger than a track list can be";
     if (!file.bytes) return platform::describe(file.problem);
-    std::string line;
-    auto keep = [&] {
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-        // Comment lines (#EXTM3U, #EXTINF) and lines that name neither a
-        // track a source plays nor another list are skipped; so are paths
-        // too long to be stored. Every other line is kept, so that an add
-        // can tell how many did not fit.
-        bool wanted = !line.empty() && line[0] != '#' && (isPlayable(line.c_str()) || namesTrackList(line)) &&
-                      line.size() < static_cast<size_t>(TrackList::pathRoom);
-        if (wanted) lines.push_back(line);
-        line.clear();
-    };
-    const uint8_t* bytes = file.bytes->data();
-    for (uint64_t i = 0; i < file.bytes->size(); ++i) {
-        const char c = static_cast<char>(bytes[i]);
-        if (c == '\n') {
-            keep();
-        } else if (line.size() < 65536) {
-            line.push_back(c);
-        }
-    }
-    keep();
+    // Entries that name neither a track a source plays nor another list are
+    // skipped. Paths too long to be stored are kept, so that an add can
+    // tell how many did not fit.
+    for (std::string& entry : playlist::entries(file.bytes->data(), static_cast<size_t>(file.bytes->size())))
+        if (isPlayable(entry.c_str()) || playlist::namesList(entry)) lines.push_back(std::move(entry));
     return nullptr;
 }
 
@@ -171,17 +140,17 @@ bool Deck::addFilesFrom(const char* buffer, size_t room, std::set<std::string>& 
     };
     std::function<bool(const std::string&, int)> expandList;
     auto takeNamed = [&](const std::string& folder, const std::string& name, int level) {
-        std::string path = paths::normalised(paths::isComplete(name) ? name : paths::join(folder, name));
+        std::string path = paths::resolved(folder, name);
         if (path.size() >= static_cast<size_t>(TrackList::pathRoom)) {
             ++tooLong;
             return;
         }
         if (isPlayable(path.c_str()))
             takeTrack(path);
-        else if (namesTrackList(path))
+        else if (playlist::namesList(path))
             expandList(path, level);
     };
-    // Expands a ".m3u" list once per add, however the lists name each other.
+    // Expands a list once per add, however the lists name each other.
     expandList = [&](const std::string& listPath, int level) {
         if (level >= maxListDepth || listsRead.size() >= maxListsPerAdd) return false;
         if (!listsRead.insert(paths::normalised(completed(listPath))).second) return false;
@@ -206,7 +175,7 @@ bool Deck::addFilesFrom(const char* buffer, size_t room, std::set<std::string>& 
             takeTrack(first), oneTrackOrList = true;
         else
             ++tooLong;
-    } else if (namesTrackList(first)) {
+    } else if (playlist::namesList(first)) {
         oneTrackOrList = expandList(first, depth);
     } else {
         for (size_t i = 1; i < parts.size(); ++i) takeNamed(first, parts[i], depth);
@@ -286,27 +255,24 @@ void Deck::addPaths(const std::vector<std::string>& chosen, bool openAfter) {
 }
 
 namespace {
-// The text of a list saved at listPath: one line an entry, relative to the
-// list's folder where the entry is a complete path.
-std::string listText(const std::vector<std::string>& entries, const std::string& listPath) {
-    const std::vector<std::string> listDirs = directoryNames(paths::directoryOf(completed(listPath)));
-    std::string text;
-    for (const std::string& entry : entries) {
-        if (!paths::isComplete(entry)) {
-            text += asListLine(entry) + "\n";
-            continue;
-        }
-        auto parts = paths::split(entry);
-        std::vector<std::string> entryDirs = directoryNames(parts.directory);
-        size_t common = 0;
-        while (common < listDirs.size() && common < entryDirs.size() && listDirs[common] == entryDirs[common])
-            ++common;
-        std::string relative;
-        for (size_t d = common; d < listDirs.size(); ++d) relative += paths::parentStep();
-        for (size_t d = common; d < entryDirs.size(); ++d) relative += entryDirs[d] + paths::separator;
-        text += asListLine(relative + parts.name + parts.extension) + "\n";
-    }
-    return text;
+// An entry as a list at listPath names it: relative to the list's folder
+// where the entry is a complete path.
+std::string listEntry(const std::string& entry, const std::string& listFolder,
+                      const std::vector<std::string>& listDirs) {
+    // Another drive or share: only the complete path names it.
+    if (!paths::isComplete(entry) || !paths::sameVolume(entry, listFolder)) return entry;
+    auto parts = paths::split(entry);
+    std::vector<std::string> entryDirs = directoryNames(parts.directory);
+    size_t common = 0;
+    while (common < listDirs.size() && common < entryDirs.size() && listDirs[common] == entryDirs[common]) ++common;
+    std::string relative;
+    for (size_t d = common; d < listDirs.size(); ++d) relative += paths::parentStep();
+    for (size_t d = common; d < entryDirs.size(); ++d) relative += entryDirs[d] + paths::separator;
+    return relative + parts.name + parts.extension;
+}
+
+bool isAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 } // namespace
 
@@ -323,14 +289,29 @@ bool Deck::saveTrackList(const char* listPath) {
         std::lock_guard<std::recursive_mutex> guard(listMutex);
         for (int32_t i = 0; i < tracks.count; ++i) entries.emplace_back(tracks.entries[i]);
     }
-    const std::string text = listText(entries, listPath);
+    // Players show each track's length where the store knows it.
+    std::vector<int64_t> seconds(entries.size(), -1);
+    if (keeper) seconds = keeper->secondsAt(entries, 2000);
+    const std::string listFolder = paths::directoryOf(completed(listPath));
+    const std::vector<std::string> listDirs = directoryNames(listFolder);
+    std::vector<playlist::Line> lines;
+    bool ascii = true;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        lines.push_back({listEntry(entries[i], listFolder, listDirs), paths::split(entries[i]).name, seconds[i]});
+        ascii = ascii && isAscii(entries[i]);
+    }
+    // Where the system's code page is not UTF-8, players read a ".m3u" in
+    // it unless a byte-order mark says otherwise; a ".m3u8" is UTF-8 to all.
+    const std::string extension = paths::split(listPath).extension;
+    const bool mark = !ascii && !paths::systemCodePageIsUtf8() && extension.size() == 4;
+    const std::string text = playlist::text(lines, mark);
     const std::string fresh = std::string(listPath) + ".saving";
-    FILE* file = std::fopen(fresh.c_str(), "wb");
+    FILE* file = platform::openForWriting(fresh);
     if (!file) return false;
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && platform::syncToDisk(file);
     const bool closed = std::fclose(file) == 0;
     if (written && closed && platform::replaceFileWith(fresh, listPath)) return true;
-    std::remove(fresh.c_str());
+    platform::removeFile(fresh);
     return false;
 }
 
@@ -497,11 +478,11 @@ void Deck::refreshList() {
 
 std::unique_ptr<platform::FileChoice> Deck::startChoosingTracks(uintptr_t parentWindow) {
     std::vector<platform::FileFilter> filters{
-        {"All Suppported Types", {"*.mp1", "*.mp2", "*.mp3", "*.m3u", "*.wav", "*.flac"}},
+        {"All Supported Types", {"*.mp1", "*.mp2", "*.mp3", "*.wav", "*.flac", "*.m3u", "*.m3u8"}},
         {"MPEG Audio Files (.mp1;.mp2;.mp3)", {"*.mp1", "*.mp2", "*.mp3"}},
         {"Microsoft Wav Files (.wav)", {"*.wav"}},
         {"FLAC Files (.flac)", {"*.flac"}},
-        {"Tracklist (.m3u)", {"*.m3u"}},
+        {"Track lists (.m3u;.m3u8)", {"*.m3u", "*.m3u8"}},
         {"All Files (*.*)", {"*"}}};
     return platform::dialogs().startFileChoice("Open files", filters, false, parentWindow);
 }
@@ -531,8 +512,10 @@ void Deck::addChosenFiles(const std::vector<std::string>& chosen) {
 }
 
 std::unique_ptr<platform::FileChoice> Deck::startChoosingListToSave(uintptr_t parentWindow) {
-    std::vector<platform::FileFilter> filters{{"Tracklist (.m3u)", {"*.m3u"}}, {"All Files (*.*)", {"*"}}};
-    return platform::dialogs().startFileChoice("Open files", filters, true, parentWindow);
+    std::vector<platform::FileFilter> filters{{"Track list (.m3u)", {"*.m3u"}},
+                                              {"Track list in UTF-8 (.m3u8)", {"*.m3u8"}},
+                                              {"All Files (*.*)", {"*"}}};
+    return platform::dialogs().startFileChoice("Save track list", filters, true, parentWindow);
 }
 
 void Deck::saveChosenList(std::string path) {

@@ -105,10 +105,28 @@ void TextLabel::draw(Canvas& canvas) {
     setDirty(false);
 }
 
+namespace {
+// Text is UTF-8: cuts fall between characters, never inside one.
+bool continues(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+size_t characterStart(const std::string& text, size_t at) {
+    while (at > 0 && at < text.size() && continues(text[at])) --at;
+    return std::min(at, text.size());
+}
+void dropLastCharacter(std::string& text) {
+    while (!text.empty() && continues(text.back())) text.pop_back();
+    if (!text.empty()) text.pop_back();
+}
+void dropFirstCharacter(std::string& text) {
+    size_t n = text.empty() ? 0 : 1;
+    while (n < text.size() && continues(text[n])) ++n;
+    text.erase(0, n);
+}
+} // namespace
+
 void TextLabel::drawText(Canvas& canvas, const std::string& shown, const Rect& whole) {
     const Rect box{whole.left + inset, whole.top, whole.right, whole.bottom};
     const int32_t room = box.width() - 2;
-    const size_t kept = elided ? std::min(keep, shown.size()) : 0;
+    const size_t kept = elided ? shown.size() - characterStart(shown, shown.size() - std::min(keep, shown.size())) : 0;
     if (!elided || (kept == 0 && canvas.textWidth(shown) <= room)) {
         canvas.drawString(shown, box, !transparentText, alignment);
         return;
@@ -125,15 +143,15 @@ void TextLabel::drawText(Canvas& canvas, const std::string& shown, const Rect& w
         return;
     }
     // Take characters from the middle of the head until it fits beside the end.
-    std::string front = head.substr(0, (head.size() + 1) / 2), back = head.substr(front.size());
+    std::string front = head.substr(0, characterStart(head, (head.size() + 1) / 2)), back = head.substr(front.size());
     std::string fitted = head;
     while (!front.empty() || !back.empty()) {
         fitted = front + "..." + back;
         if (canvas.textWidth(fitted) + endWidth <= room) break;
         if (front.size() > back.size())
-            front.pop_back();
+            dropLastCharacter(front);
         else
-            back.erase(0, 1);
+            dropFirstCharacter(back);
     }
     canvas.drawString(fitted, headBox, !transparentText, Canvas::AlignLeft);
     canvas.drawString(end, box, !transparentText, Canvas::AlignRight);
@@ -146,7 +164,8 @@ TextField::TextField(const Rect& rect, ControlListener* owner, int32_t controlTa
 }
 
 void TextField::setText(const char* newText) {
-    std::string next = newText ? std::string(newText).substr(0, 255) : std::string();
+    std::string next = newText ? std::string(newText) : std::string();
+    next.resize(characterStart(next, std::min<size_t>(next.size(), 255)));
     if (change(content, next)) setDirty(true);
 }
 

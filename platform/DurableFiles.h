@@ -36,6 +36,12 @@ bool syncToDisk(FILE* file);
 // close it first.
 bool replaceFileWith(const std::string& fresh, const std::string& path);
 
+// Opens path for writing from its start (made when missing, emptied when
+// not); null when it cannot.
+FILE* openForWriting(const std::string& path);
+
+bool removeFile(const std::string& path);
+
 // A number that tells this process apart from the others running now.
 uint32_t processId();
 

@@ -196,6 +196,17 @@ bool TrackStore::find(const TrackIdentity& identity, TrackFacts& facts) {
     return false;
 }
 
+int64_t TrackStore::secondsAt(const std::string& path) {
+    if (!db_) return -1;
+    Statement row(db_, "SELECT length, rate FROM tracks WHERE path = ?1 AND length > 0 AND rate > 0 "
+                       "ORDER BY learned DESC LIMIT 1");
+    if (!row) return failed("a lookup"), -1;
+    row.bindText(1, path);
+    if (row.step() != SQLITE_ROW) return -1;
+    const int64_t frames = sqlite3_column_int64(row.get(), 0), rate = sqlite3_column_int64(row.get(), 1);
+    return (frames + rate / 2) / rate;
+}
+
 bool TrackStore::learn(const TrackIdentity& identity, const TrackFacts& facts) {
     busy_ = false;
     if (!db_) return false;

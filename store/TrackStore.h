@@ -61,6 +61,9 @@ public:
     // Adds what facts know to the track's record (made when there is none)
     // and marks it played now. False when the database cannot be written.
     bool learn(const TrackIdentity& identity, const TrackFacts& facts);
+    // The length in whole seconds of the track last learned at path; -1
+    // when the store knows none.
+    int64_t secondsAt(const std::string& path);
     // Whether the last failure was other processes holding the database
     // longer than the busy wait: worth another try.
     bool wasBusy() const { return busy_; }

@@ -67,11 +67,34 @@ public:
     }
 
 private:
+    // Text is UTF-8; a byte that starts no UTF-8 character (a name in
+    // another encoding) stands for the Latin-1 character of that value.
+    static uint32_t nextCodePoint(std::string_view text, size_t& at) {
+        const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+        const unsigned char lead = byte(at);
+        const size_t extra = lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 && lead < 0xF0 ? 2 : lead >= 0xC2 && lead < 0xE0 ? 1 : 0;
+        if (extra > 0 && at + extra < text.size()) {
+            uint32_t value = lead & (0x3F >> extra);
+            bool whole = true;
+            for (size_t k = 1; whole && k <= extra; ++k) {
+                whole = (byte(at + k) & 0xC0) == 0x80;
+                value = value << 6 | (byte(at + k) & 0x3F);
+            }
+            if (whole) {
+                at += extra + 1;
+                return value;
+            }
+        }
+        ++at;
+        return lead;
+    }
+
     void render(std::string_view text, int32_t x, int32_t baseline,
                 const std::function<void(int32_t, int32_t)>* plot, int32_t* advance) {
         std::lock_guard<std::mutex> guard(fontMutex);
         int32_t pen = x;
-        for (unsigned char c : text) {
+        for (size_t at = 0; at < text.size();) {
+            const uint32_t c = nextCodePoint(text, at);
             if (FT_Load_Char(face_, c, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) != 0) continue;
             const FT_GlyphSlot glyph = face_->glyph;
             const FT_Bitmap& bits = glyph->bitmap;

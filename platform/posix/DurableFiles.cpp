@@ -49,6 +49,10 @@ bool replaceFileWith(const std::string& fresh, const std::string& path) {
     return true;
 }
 
+FILE* openForWriting(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
+
+bool removeFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
 uint32_t processId() { return static_cast<uint32_t>(getpid()); }
 
 } // namespace platform

@@ -46,6 +46,23 @@ std::string normalised(std::string_view path) {
     return std::filesystem::path(path).lexically_normal().string();
 }
 
+std::string resolved(std::string_view folder, std::string_view entry) {
+    if (entry.empty()) return {};
+    return normalised(isComplete(entry) ? std::string(entry) : join(folder, entry));
+}
+
+// Another machine's files are reached through a mount, which a URL cannot name.
+std::string fromFileUrl(std::string_view host, std::string_view path) {
+    return host.empty() && isComplete(path) ? normalised(path) : std::string();
+}
+
+// File names here are bytes: the bytes name the file as they stand.
+std::string fromSystemCodePage(std::string_view bytes) { return std::string(bytes); }
+
+bool systemCodePageIsUtf8() { return true; }
+
+bool sameVolume(std::string_view, std::string_view) { return true; }
+
 bool isDirectory(const std::string& path) {
     std::error_code error;
     return !path.empty() && std::filesystem::is_directory(path, error);

@@ -6,14 +6,19 @@
 #include <windows.h>
 #include <commdlg.h>
 
-#include <cstring>
+#include <cwchar>
 #include <vector>
+
+#include "platform/win32/WideText.h"
 
 namespace platform {
 namespace {
 
+using win32::narrowed;
+using win32::widened;
+
 // "Text\0*.mp3;*.mp2\0...\0\0", the form the common dialogs take.
-std::string filterText(const std::vector<FileFilter>& filters) {
+std::wstring filterText(const std::vector<FileFilter>& filters) {
     std::string text;
     for (const FileFilter& filter : filters) {
         text += filter.text;
@@ -25,7 +30,7 @@ std::string filterText(const std::vector<FileFilter>& filters) {
         text += '\0';
     }
     text += '\0';
-    return text;
+    return widened(text);
 }
 
 // The first filter's first extension ("m3u" of "*.m3u"), added to a name
@@ -42,58 +47,58 @@ class SystemDialogs : public DialogProvider {
 public:
     bool chooseFilesToOpen(const std::string& title, const std::vector<FileFilter>& filters,
                            std::vector<std::string>& chosen) override {
-        const std::string filter = filterText(filters);
+        const std::wstring filter = filterText(filters), caption = widened(title);
         // Room for many long names: a multiple selection comes back in one buffer.
-        std::vector<char> names(1 << 16, 0);
-        OPENFILENAMEA dialog{};
+        std::vector<wchar_t> names(1 << 16, 0);
+        OPENFILENAMEW dialog{};
         dialog.lStructSize = sizeof dialog;
         dialog.hwndOwner = owner;
         dialog.lpstrFilter = filter.c_str();
         dialog.lpstrFile = names.data();
         dialog.nMaxFile = static_cast<DWORD>(names.size());
-        dialog.lpstrTitle = title.c_str();
+        dialog.lpstrTitle = caption.c_str();
         dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
                        OFN_HIDEREADONLY;
-        if (!GetOpenFileNameA(&dialog)) return false;
+        if (!GetOpenFileNameW(&dialog)) return false;
         // One file: its whole path. Several: the folder, then each name.
-        const char* at = names.data();
-        const std::string first = at;
-        at += first.size() + 1;
+        const wchar_t* at = names.data();
+        const std::string first = narrowed(at);
+        at += std::wcslen(at) + 1;
         if (!*at) {
             chosen.push_back(first);
             return true;
         }
-        const std::string folder = first.back() == '\\' ? first : first + '\\';
-        for (; *at; at += std::strlen(at) + 1) chosen.push_back(folder + at);
+        const std::string folder = !first.empty() && first.back() == '\\' ? first : first + '\\';
+        for (; *at; at += std::wcslen(at) + 1) chosen.push_back(folder + narrowed(at));
         return !chosen.empty();
     }
 
     bool chooseFileToSave(const std::string& title, const std::vector<FileFilter>& filters,
                           std::string& chosen) override {
-        const std::string filter = filterText(filters);
-        const std::string extension = defaultExtension(filters);
-        char name[MAX_PATH * 4] = {};
-        OPENFILENAMEA dialog{};
+        const std::wstring filter = filterText(filters), caption = widened(title);
+        const std::wstring extension = widened(defaultExtension(filters));
+        std::vector<wchar_t> name(32768, 0);
+        OPENFILENAMEW dialog{};
         dialog.lStructSize = sizeof dialog;
         dialog.hwndOwner = owner;
         dialog.lpstrFilter = filter.c_str();
-        dialog.lpstrFile = name;
-        dialog.nMaxFile = sizeof name;
-        dialog.lpstrTitle = title.c_str();
+        dialog.lpstrFile = name.data();
+        dialog.nMaxFile = static_cast<DWORD>(name.size());
+        dialog.lpstrTitle = caption.c_str();
         dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
         dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-        if (!GetSaveFileNameA(&dialog)) return false;
-        chosen = name;
+        if (!GetSaveFileNameW(&dialog)) return false;
+        chosen = narrowed(name.data());
         return !chosen.empty();
     }
 
     void showMessage(const std::string& text, const std::string& caption) override {
-        MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+        MessageBoxW(nullptr, widened(text).c_str(), widened(caption).c_str(), MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
     }
 
     bool askYesNo(const std::string& text, const std::string& caption) override {
-        return MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) ==
-               IDYES;
+        return MessageBoxW(nullptr, widened(text).c_str(), widened(caption).c_str(),
+                           MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) == IDYES;
     }
 
     // The host's window owns the dialog, so that it stays in front of it.

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/win32/WideText.h"
+
 namespace platform {
 namespace {
 
@@ -16,10 +18,10 @@ class GdiFont : public Font {
 public:
     GdiFont(HDC dc, HFONT font) : dc_(dc), font_(font) {
         previous_ = SelectObject(dc_, font_);
-        GetTextMetricsA(dc_, &metrics_);
-        char face[LF_FACESIZE] = {};
-        GetTextFaceA(dc_, sizeof face, face);
-        family_ = face;
+        GetTextMetricsW(dc_, &metrics_);
+        wchar_t face[LF_FACESIZE] = {};
+        GetTextFaceW(dc_, LF_FACESIZE, face);
+        family_ = win32::narrowed(face);
     }
     ~GdiFont() override {
         SelectObject(dc_, previous_);
@@ -34,7 +36,8 @@ public:
 
     int32_t textWidth(std::string_view text) override {
         SIZE size{};
-        if (text.empty() || !GetTextExtentPoint32A(dc_, text.data(), static_cast<int>(text.size()), &size)) return 0;
+        const std::wstring wide = win32::widened(text);
+        if (wide.empty() || !GetTextExtentPoint32W(dc_, wide.data(), static_cast<int>(wide.size()), &size)) return 0;
         return size.cx;
     }
 
@@ -50,7 +53,8 @@ public:
         SetBkMode(dc_, TRANSPARENT);
         SetTextColor(dc_, RGB(255, 255, 255));
         SetTextAlign(dc_, TA_LEFT | TA_TOP | TA_NOUPDATECP);
-        TextOutA(dc_, margin, 0, text.data(), static_cast<int>(text.size()));
+        const std::wstring wide = win32::widened(text);
+        TextOutW(dc_, margin, 0, wide.data(), static_cast<int>(wide.size()));
         GdiFlush();
         const int32_t top = baseline - metrics_.tmAscent;
         for (int32_t row = 0; row < height; ++row)
@@ -92,7 +96,7 @@ private:
     uint32_t* pixels_ = nullptr;
     int32_t bitmapWidth_ = 0;
     int32_t bitmapHeight_ = 0;
-    TEXTMETRICA metrics_{};
+    TEXTMETRICW metrics_{};
     std::string family_;
 };
 
@@ -101,9 +105,11 @@ private:
 std::shared_ptr<Font> Font::open(const std::string& family, int32_t pixelSize, bool bold, bool italic) {
     // A negative height asks for the em size in pixels, as the pixel sizes
     // of the font table mean.
-    HFONT font = CreateFontA(-std::max(pixelSize, 1), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic ? TRUE : FALSE,
-                             FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
-                             DEFAULT_PITCH | FF_SWISS, family.c_str());
+    // Text is UTF-8 (track names in any script): GDI links in the system's
+    // faces for the glyphs the family lacks.
+    HFONT font = CreateFontW(-std::max(pixelSize, 1), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic ? TRUE : FALSE,
+                             FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
+                             DEFAULT_PITCH | FF_SWISS, win32::widened(family).c_str());
     if (!font) return nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/WideText.h"
+
 namespace platform {
 
 std::unique_ptr<RawFile> RawFile::open(const char* path, FileBytes::Problem& problem) {
@@ -14,7 +16,8 @@ std::unique_ptr<RawFile> RawFile::open(const char* path, FileBytes::Problem& pro
         problem = Problem::Missing;
         return nullptr;
     }
-    const DWORD attributes = GetFileAttributesA(path);
+    const std::wstring name = win32::systemPath(path);
+    const DWORD attributes = GetFileAttributesW(name.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         problem = Problem::Missing;
         return nullptr;
@@ -23,7 +26,7 @@ std::unique_ptr<RawFile> RawFile::open(const char* path, FileBytes::Problem& pro
         problem = Problem::NotAFile;
         return nullptr;
     }
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         problem = Problem::Unreadable;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/NativeWindow.h"
+#include "platform/win32/WideText.h"
 
 namespace platform {
 namespace {
@@ -259,13 +260,13 @@ private:
         case WM_DROPFILES: {
             auto drop = reinterpret_cast<HDROP>(wParam);
             Event event(Event::Drop);
-            const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+            const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
             for (UINT i = 0; i < count; ++i) {
-                const UINT length = DragQueryFileA(drop, i, nullptr, 0);
-                std::string file(length + 1, '\0');
-                DragQueryFileA(drop, i, file.data(), length + 1);
+                const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+                std::wstring file(length + 1, L'\0');
+                DragQueryFileW(drop, i, file.data(), length + 1);
                 file.resize(length);
-                if (!file.empty()) event.files.push_back(std::move(file));
+                if (!file.empty()) event.files.push_back(win32::narrowed(file));
             }
             DragFinish(drop);
             if (!event.files.empty()) events.push_back(std::move(event));

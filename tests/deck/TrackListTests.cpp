@@ -152,7 +152,7 @@ TEST_F(TrackListOps, ASavedListReadsBackTheSameEntriesThoseNamedWithALeadingHash
     std::string rootRelative;
     for (size_t i = 0; i < platform::paths::split(folder).directory.size(); ++i)
         if (folder[i] == '/' && i > 0) rootRelative += "../";
-    EXPECT_EQ(text.str(), "../a/x.mp3\ny.mp3\n" + rootRelative +
+    EXPECT_EQ(text.str(), "#EXTM3U\n../a/x.mp3\ny.mp3\n" + rootRelative +
                               "elsewhere/z.mp2\n../w.wav\n./#2 intro.wav\n./#crate/c.flac\n../#a/#b.mp3\n");
 
     setEntries({});
@@ -168,7 +168,66 @@ TEST_F(TrackListOps, FoldersWhoseNamesShareAPrefixAreNotACommonFolder) {
     std::ifstream in(listPath);
     std::string line;
     std::getline(in, line);
+    std::getline(in, line);
     EXPECT_EQ(line, "../musicals/song.mp3");
+}
+
+// Lists as VLC, foobar2000, Winamp, Notepad and Linux players leave them:
+// UTF-8 with and without a byte-order mark, UTF-16, the code page, file://
+// URLs, #EXTINF lines, any line end, spaces around entries, streams.
+TEST_F(TrackListOps, ListsAsPlayersWriteThemNameTheirTracks) {
+    std::filesystem::create_directories(testdata::tempPath("players/sub"));
+    const std::string folder = testdata::tempPath("players/");
+    auto entriesOf = [&](const std::string& name, const std::string& bytes) {
+        setEntries({});
+        const std::string path = folder + name;
+        testdata::writeFile(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+        addOne(path);
+        return entries();
+    };
+    const std::string cafe = "caf\xC3\xA9.wav", japanese = "\xE6\x97\xA5\xE6\x9C\xAC.mp3"; // café, 日本
+    EXPECT_EQ(entriesOf("bom.m3u", "\xEF\xBB\xBF" + cafe + "\n" + japanese + "\n"),
+              (std::vector<std::string>{folder + cafe, folder + japanese}));
+    EXPECT_EQ(entriesOf("plain.m3u8", "#EXTM3U\r\n#EXTINF:215,Artist - " + cafe + "\r\n  sub/" + cafe + " \t\r\n"),
+              (std::vector<std::string>{folder + "sub/" + cafe}));
+    // Old Mac line ends, and Notepad's "Unicode".
+    EXPECT_EQ(entriesOf("mac.m3u", "a.mp3\rb.mp3\r"), (std::vector<std::string>{folder + "a.mp3", folder + "b.mp3"}));
+    const std::string utf16("\xFF\xFE" "c\0" "a\0" "f\0" "\xE9\0" ".\0" "w\0" "a\0" "v\0" "\n\0", 20);
+    EXPECT_EQ(entriesOf("unicode.m3u", utf16), (std::vector<std::string>{folder + cafe}));
+    // Bytes that are not UTF-8 are file names in the system's own encoding.
+    EXPECT_EQ(entriesOf("latin.m3u", "caf\xE9.wav\n"), (std::vector<std::string>{folder + "caf\xE9.wav"}));
+    // file:// URLs, escaped as players escape them; streams are no files.
+    EXPECT_EQ(entriesOf("urls.m3u", "file://" + folder + "caf%C3%A9.wav\nFILE://localhost" + folder +
+                                        "sub/a%20b.flac?x#y\nfile://nas/music/x.mp3\nhttp://radio/x.mp3\n"
+                                        "file:///broken%2.mp3\nfile:///zero%00.mp3\n"),
+              (std::vector<std::string>{folder + cafe, folder + "sub/a b.flac"}));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// Names in any script, and those a reader would take for a comment or trim,
+// come back from a saved list; players see the lengths the store knows.
+TEST_F(TrackListOps, SavedListsKeepEveryNameAndTellPlayersTheLengthsKnown) {
+    std::filesystem::create_directories(testdata::tempPath("round/sets"));
+    const std::string folder = testdata::tempPath("round/");
+    player->open(); // with its store
+    const std::string track = rampTrack("round/caf\xC3\xA9 \xE6\x97\xA5.wav", 44100 * 3 + 100);
+    ASSERT_EQ(openAndAwaitStore(*player, track), 0);
+    player->storeKeeper()->settle();
+    const std::vector<std::string> original{track, folder + "#1 intro.mp3", folder + " spaced.flac",
+                                            folder + "sets/\xD0\x9C\xD0\xB8\xD1\x80.mp3", "/elsewhere/x.mp2"};
+    for (const char* name : {"sets/set.m3u8", "sets/set.m3u"}) {
+        const std::string listPath = folder + name;
+        setEntries(original);
+        ASSERT_TRUE(player->saveTrackList(listPath.c_str()));
+        std::ifstream in(listPath, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        EXPECT_EQ(text.str().rfind("#EXTM3U\n#EXTINF:3,caf\xC3\xA9 \xE6\x97\xA5\n../caf\xC3\xA9 \xE6\x97\xA5.wav\n", 0), 0u)
+            << text.str();
+        setEntries({});
+        addOne(listPath);
+        EXPECT_EQ(entries(), original) << name;
+    }
 }
 
 TEST_F(TrackListOps, ListLinesAreKeptWhenTheyNameTracksAndResolvedAgainstTheListsFolder) {
