@@ -178,6 +178,32 @@ bool FlacSource::getSignature(int32_t out[4]) {
     return sampleSignature(*file, 100, out);
 }
 
+// A block's channels as the deck's two, full scale 1.
+void FlacSource::mixToStereo(const FLAC__int32* const channels[], int channelCount, float scale, int32_t frames,
+                             float* left, float* right) {
+    const StereoMix mix = stereoMixFor(channelCount);
+    if (mix.plain()) {
+        const FLAC__int32* l = channels[0];
+        const FLAC__int32* r = channels[std::min(1, channelCount - 1)];
+        for (int32_t i = 0; i < frames; ++i) {
+            left[i] = static_cast<float>(l[i]) * scale;
+            right[i] = static_cast<float>(r[i]) * scale;
+        }
+        return;
+    }
+    std::fill_n(left, frames, 0.0f);
+    std::fill_n(right, frames, 0.0f);
+    for (int c = 0; c < mix.channels; ++c) {
+        const float toLeft = mix.left[c] * scale, toRight = mix.right[c] * scale;
+        if (toLeft == 0.0f && toRight == 0.0f) continue;
+        for (int32_t i = 0; i < frames; ++i) {
+            const auto v = static_cast<float>(channels[c][i]);
+            left[i] += v * toLeft;
+            right[i] += v * toRight;
+        }
+    }
+}
+
 void FlacSource::intoWindow(void* target, int64_t first, int32_t frames, const FLAC__int32* const channels[],
                             int channelCount, int bits) {
     auto& self = *static_cast<FlacSource*>(target);
@@ -189,12 +215,7 @@ void FlacSource::intoWindow(void* target, int64_t first, int32_t frames, const F
         window.fill = 0;
     }
     const int32_t n = std::min(frames, SampleWindow::frames - window.fill);
-    const float scale = scaleFor(bits);
-    for (int c = 0; c < 2; ++c) {
-        const FLAC__int32* samples = channels[std::min(c, channelCount - 1)];
-        float* row = window.rows[c] + window.fill;
-        for (int32_t i = 0; i < n; ++i) row[i] = static_cast<float>(samples[i]) * scale;
-    }
+    mixToStereo(channels, channelCount, scaleFor(bits), n, window.rows[0] + window.fill, window.rows[1] + window.fill);
     window.fill += n;
 }
 
@@ -293,11 +314,7 @@ void FlacSource::loadFunc(const LoaderRun& run) {
         if (drawing || !t.run->fingerprint().isComplete()) {
             t.left.resize(static_cast<size_t>(frames));
             t.right.resize(static_cast<size_t>(frames));
-            const float scale = scaleFor(bits);
-            for (int32_t i = 0; i < frames; ++i) {
-                t.left[i] = static_cast<float>(channels[0][i]) * scale;
-                t.right[i] = static_cast<float>(channels[std::min(1, channelCount - 1)][i]) * scale;
-            }
+            mixToStereo(channels, channelCount, scaleFor(bits), frames, t.left.data(), t.right.data());
             t.source->noteSamples(*t.run, t.left.data(), t.right.data(), frames);
         }
         if (drawing) {

@@ -16,6 +16,7 @@
 
 #include "sources/Resampler.h"
 #include "sources/SampleWindow.h"
+#include "sources/StereoMix.h"
 #include "sources/TrackSource.h"
 
 class FlacSource : public TrackSource {
@@ -63,6 +64,8 @@ protected:
     TrackFile* openTrackFile() const override { return file.get(); }
 
 private:
+    static void mixToStereo(const FLAC__int32* const channels[], int channelCount, float scale, int32_t frames,
+                            float* left, float* right);
     bool readWindow(float* const* out, int32_t count, double position, double ratio, bool replace);
     static void intoWindow(void* target, int64_t first, int32_t frames, const FLAC__int32* const channels[],
                            int channelCount, int bits);

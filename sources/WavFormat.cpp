@@ -58,7 +58,10 @@ WavFormat walkWavChunks(FileWindow& file) {
         uint64_t available = size - contentsAt;
         if (isData) {
             format.dataOffset = static_cast<int64_t>(contentsAt);
-            format.dataBytes = declared < available ? declared : available;
+            // A recorder writes the size when it finishes: an unfinished
+            // recording's header says 0 (or more than was written), and its
+            // sound is everything that follows.
+            format.dataBytes = declared > 0 && declared < available ? declared : available;
             // A format the source does not read, and a "data" chunk met
             // before its "fmt ", give a track with no frames rather than
             // noise or a division by zero.
@@ -80,8 +83,11 @@ WavFormat walkWavChunks(FileWindow& file) {
             format.bitsPerSample = le16(fields + 14);
             // WAVE_FORMAT_EXTENSIBLE names the real format in the first two
             // bytes of its sub-format GUID.
-            if (tag == Extensible)
-                tag = declared >= extensibleFieldBytes && available >= extensibleFieldBytes ? le16(fields + 24) : 0;
+            if (tag == Extensible) {
+                const bool whole = declared >= extensibleFieldBytes && available >= extensibleFieldBytes;
+                tag = whole ? le16(fields + 24) : 0;
+                format.speakerMask = whole ? le32(fields + 20) : 0;
+            }
         }
         at = contentsAt + declared + (declared & 1);
     }

@@ -3,6 +3,8 @@
 // its samples are coded. It reads nothing outside the file it is given.
 #include <cstdint>
 
+#include "sources/StereoMix.h"
+
 class FileWindow;
 
 enum class WavEncoding {
@@ -27,9 +29,12 @@ struct WavFormat {
     int64_t dataOffset = -1;             // where the samples begin; -1 when no "data" chunk was found
     uint64_t dataBytes = 0;              // bytes of sample data that lie inside the file
     int32_t length = 0;                  // frames that can be read; 0 when none
+    uint32_t speakerMask = 0;            // the speakers its channels feed (0: the usual ones)
 };
 
 WavFormat walkWavChunks(FileWindow& file);
+// Its channels as the deck's two.
+inline StereoMix stereoMixOf(const WavFormat& format) { return stereoMixFor(format.channels, format.speakerMask); }
 // The same for a file's bytes in memory.
 WavFormat walkWavChunks(const uint8_t* file, uint64_t size);
 

@@ -37,6 +37,27 @@ void fetchChannel(const WavFormat& format, FileWindow& bytes, int channel, int64
     }
 }
 
+// Frames first .. first + n - 1 of the deck's left or right side: the
+// channel itself for mono and stereo, else every channel's share of it.
+void fetchSide(const WavFormat& format, const StereoMix& mix, FileWindow& bytes, int side, int64_t first, int32_t n,
+               bool wrap, float* row) {
+    if (mix.plain()) {
+        fetchChannel(format, bytes, std::min(side, format.channels - 1), first, n, 1.0f, wrap, row);
+        return;
+    }
+    const float* shares = side == 0 ? mix.left : mix.right;
+    std::fill_n(row, n, 0.0f);
+    float part[1024];
+    for (int c = 0; c < mix.channels; ++c) {
+        if (shares[c] == 0.0f) continue;
+        for (int32_t j = 0; j < n; j += 1024) {
+            const int32_t run = std::min<int32_t>(n - j, 1024);
+            fetchChannel(format, bytes, c, first + j, run, shares[c], wrap, part);
+            for (int32_t k = 0; k < run; ++k) row[j + k] += part[k];
+        }
+    }
+}
+
 void writeZeros(float* const* out, int32_t offset, int32_t n) {
     std::fill_n(out[0] + offset, n, 0.0f);
     std::fill_n(out[1] + offset, n, 0.0f);
@@ -68,6 +89,7 @@ bool WavSource::openFile() {
     auto wav = std::make_shared<OpenWav>();
     auto window = std::make_unique<FileWindow>(file, windowBytes);
     wav->format = walkWavChunks(*window);
+    wav->mix = stereoMixOf(wav->format);
     // A file with no samples this source can play is refused, so the user
     // sees it cannot be opened instead of a deck that plays silence for good.
     if (wav->format.length <= 0 || wav->format.dataOffset < 0 || wav->format.encoding == WavEncoding::Unplayable) {
@@ -113,10 +135,9 @@ bool WavSource::getSound(float* const* out, int32_t count, double position, doub
         return true;
     }
     const WavFormat& format = wav->format;
-    const int rightChannel = std::min(1, format.channels - 1);
     resampler.read(out, count, position, ratio, format.sampleRate, replace, [&](int64_t first, int32_t n, float* left, float* right) {
-        fetchChannel(format, *reads, 0, first, n, 1.0f, wrap, left);
-        fetchChannel(format, *reads, rightChannel, first, n, 1.0f, wrap, right);
+        fetchSide(format, wav->mix, *reads, 0, first, n, wrap, left);
+        fetchSide(format, wav->mix, *reads, 1, first, n, wrap, right);
     });
     return true;
 }
@@ -135,9 +156,10 @@ void WavSource::loadFunc(const LoaderRun& run) {
     int64_t i = 0;
     for (; i < total; i += loaderBlock) {
         int32_t n = static_cast<int32_t>(std::min<int64_t>(total - i, loaderBlock));
-        for (int ch = 0; ch < 2; ++ch) {
-            float* out = ch == 0 ? left : right;
-            fetchChannel(format, bytes, std::min(ch, format.channels - 1), i, n, 1.0f, false, out);
+        const StereoMix& mix = run.data<OpenWav>().mix;
+        for (int side = 0; side < 2; ++side) {
+            float* out = side == 0 ? left : right;
+            fetchSide(format, mix, bytes, side, i, n, false, out);
             std::fill(out + n, out + loaderBlock, 0.0f);
         }
         noteSamples(run, left, right, n);

@@ -33,6 +33,7 @@ public:
     struct OpenWav {
         std::shared_ptr<TrackFile> file;
         WavFormat format;
+        StereoMix mix;
     };
 
 protected:

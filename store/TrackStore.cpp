@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "log/DebugLog.h"
+#include "platform/DurableFiles.h"
 #include "store/LegacyStoreFile.h"
 #include "store/TrackInfoRecord.h"
 
@@ -121,10 +122,10 @@ TrackStore::TrackStore(const std::string& path) : path_(path) {
         }
         // Damaged: kept aside for whoever wants to look, and a new store made.
         const std::string aside = path + ".damaged";
-        std::remove(aside.c_str());
-        std::rename(path.c_str(), aside.c_str());
-        std::remove((path + "-wal").c_str());
-        std::remove((path + "-shm").c_str());
+        platform::removeFile(aside);
+        platform::replaceFileWith(path, aside);
+        platform::removeFile(path + "-wal");
+        platform::removeFile(path + "-shm");
         problem_ = "it was damaged; it was put aside and a new one started";
         writeLog("Track store damaged, moved aside\n");
     }

@@ -41,6 +41,45 @@ protected:
     }
 };
 
+// A 5.1 mix folds into the deck's two channels: the centre 3 dB down on both
+// sides, a surround 3 dB down on its own side, the LFE channel left out.
+TEST_F(Rendering, SurroundTracksFoldDownToStereo) {
+    struct Case { const char* kind; uint32_t mask; int channel; double left, right; };
+    const double down3dB = std::sqrt(0.5);
+    // Channels 0-5: front left, front right, centre, LFE, then back (the
+    // default) or side (mask 0x60F) left and right.
+    const Case cases[] = {{"wav", 0, 2, down3dB, down3dB}, {"wav", 0, 3, 0, 0},   {"wav", 0, 0, 1, 0},
+                          {"wav", 0x60F, 5, 0, down3dB},  {"flac", 0, 2, down3dB, down3dB},
+                          {"flac", 0, 4, down3dB, 0}};
+    for (const Case& c : cases) {
+        testdata::WavRecipe recipe;
+        recipe.channels = 6;
+        recipe.frames = 44100;
+        recipe.extensible = c.mask != 0;
+        recipe.speakerMask = c.mask;
+        recipe.sample = [&c](int frame, int channel) {
+            return channel == c.channel ? static_cast<int>(std::lround(16384 * std::sin(2 * M_PI * 1000 * frame / 44100.0))) : 0;
+        };
+        const std::string name = std::string("surround-") + c.kind + std::to_string(c.mask) + "-" + std::to_string(c.channel);
+        const std::string path = testdata::encodedTrack(name, recipe, c.kind);
+        ASSERT_FALSE(path.empty()) << name;
+        setEntries({path});
+        unityLevels();
+        ASSERT_TRUE(player->openTrack()) << name;
+        player->setPlaying(true);
+        render(4096);
+        render(16384);
+        auto rms = [](const std::vector<float>& x) {
+            double sum = 0;
+            for (float v : x) sum += static_cast<double>(v) * v;
+            return std::sqrt(sum / static_cast<double>(x.size()));
+        };
+        const double full = 0.5 / std::sqrt(2.0); // the tone's own level, peak 0.5
+        EXPECT_NEAR(rms(left) / full, c.left, 0.02) << name;
+        EXPECT_NEAR(rms(right) / full, c.right, 0.02) << name;
+    }
+}
+
 TEST_F(Rendering, AToneKeepsItsPitchAtEveryBlockSizeHostRateAndPitch) {
     const std::string tone = toneTrack("tone-5k.wav", 5000.0, 44100 * 3);
     for (float hostRate : {44100.0f, 48000.0f})

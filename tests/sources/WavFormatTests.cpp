@@ -49,14 +49,18 @@ TEST(WavChunkWalk, FilesWithoutSampleDataHaveNoFrames) {
     EXPECT_EQ(walk(makeWav(noFormat)).length, 0);
 }
 
-TEST(WavChunkWalk, ADataChunkThatClaimsMoreThanTheFileReadsOnlyWhatIsThere) {
-    WavRecipe recipe;
-    recipe.frames = 100;
-    recipe.declaredDataBytes = 0x7FFFFFF0;
-    auto bytes = makeWav(recipe);
-    WavFormat format = walk(bytes);
-    EXPECT_EQ(format.length, 100);
-    EXPECT_LE(format.dataOffset + format.dataBytes, bytes.size());
+// What recorders leave until they finish: a header that says 0 bytes of
+// sound, or more than was written.
+TEST(WavChunkWalk, AnUnfinishedRecordingReadsWhatTheFileHolds) {
+    for (int64_t declared : {int64_t{0}, int64_t{0x7FFFFFF0}, int64_t{0xFFFFFFFF}}) {
+        WavRecipe recipe;
+        recipe.frames = 100;
+        recipe.declaredDataBytes = declared;
+        auto bytes = makeWav(recipe);
+        WavFormat format = walk(bytes);
+        EXPECT_EQ(format.length, 100) << declared;
+        EXPECT_LE(format.dataOffset + format.dataBytes, bytes.size());
+    }
 }
 
 TEST(WavChunkWalk, FormatsTheSourceDoesNotReadHaveNoFrames) {

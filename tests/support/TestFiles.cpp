@@ -65,7 +65,7 @@ std::vector<uint8_t> makeWav(const WavRecipe& recipe) {
     if (recipe.extensible) {
         put16(fmt, 22);                                    // extra bytes
         put16(fmt, static_cast<uint16_t>(recipe.bits));   // valid bits
-        put32(fmt, recipe.channels == 1 ? 4u : 3u);        // speaker mask
+        put32(fmt, recipe.speakerMask ? recipe.speakerMask : recipe.channels == 1 ? 4u : 3u);
         put16(fmt, static_cast<uint16_t>(recipe.formatTag));
         const uint8_t tail[14] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
         fmt.insert(fmt.end(), tail, tail + 14);
@@ -118,7 +118,7 @@ std::string encodedTrack(const std::string& name, const WavRecipe& recipe, const
     const std::string wav = writeWav(name + ".wav", recipe);
     if (kind == "wav") return wav;
     const std::string out = tempPath(name + "." + kind);
-    const std::string command = kind == "flac" ? "flac --silent -f -o '" + out + "' '" + wav + "'"
+    const std::string command = kind == "flac" ? "flac --silent -f --channel-map=none -o '" + out + "' '" + wav + "'"
                                                : "lame --quiet -b 320 '" + wav + "' '" + out + "'";
     return std::system(command.c_str()) == 0 ? out : std::string();
 }

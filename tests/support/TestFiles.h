@@ -27,6 +27,7 @@ struct WavRecipe {
     int64_t declaredDataBytes = -1;  // the size the "data" header claims, when >= 0
     int formatTag = 1;               // 1 integer PCM, 3 IEEE float, 6 A-law, 7 mu-law, ...
     bool extensible = false;         // WAVE_FORMAT_EXTENSIBLE with formatTag as its sub-format
+    uint32_t speakerMask = 0;        // its channel mask (0: centre for mono, the front pair otherwise)
     // For formatTag 3: the sample as a float (32 bits) or double (64 bits).
     std::function<double(int frame, int channel)> floatSample = [](int, int) { return 0.0; };
 };
