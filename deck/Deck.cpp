@@ -226,11 +226,24 @@ Deck::Opening Deck::failOpening(const char* problem) {
     writeLog("opening not found: ");
     writeLog(problem);
     writeLog("\n");
-    // Nothing of the previous track may play on.
+    // Nothing of the previous track may play on, nor stay on screen as if
+    // it were the track the title names.
     currentSource = nullptr;
     decodeAhead.switchTo(nullptr, 0);
+    for (TrackSource* source : sources)
+        if (source) {
+            source->setBitmap(nullptr);
+            source->stopLoading();
+            source->closeFile();
+        }
     length = 0;
     position = 0.0;
+    lengthKnown = false;
+    overviewKnown = false;
+    if (uint8_t* pixels = editorView->overviewPixels()) relaxedBytes::fill(pixels, 0, TrackSource::overviewBytes);
+    editorView->refreshOverview(true);
+    editorView->showTrackFacts(0, 0.0f, true);
+    editorView->showTime(0.0f, 0, 0);
     editorView->showOpenError(problem);
     return Opening::Failed;
 }

@@ -261,6 +261,8 @@ private:
     // Returns whether the buffer was one playable path or a track list.
     bool addFilesFrom(const char* buffer, size_t room, std::set<std::string>& listsRead, int depth);
     bool isPlayable(const char* path) const;
+    // What the list shows for an entry (listMutex held).
+    std::string rowLabel(int32_t entry) const;
     // Reads a list's lines (never more than a few megabytes of them); the
     // reason it could not, in plain words, or null.
     const char* readListLines(const char* listPath, std::vector<std::string>& lines) const;

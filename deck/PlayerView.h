@@ -19,6 +19,7 @@ public:
     // The current track changed: its name and the list counter.
     virtual void showTitle() = 0;
     virtual void showTempo(float beatsPerMinute) = 0;
+    // rows are the texts the list shows, "" past its end.
     virtual void showList(const char* const* rows, const bool* marks, int32_t currentRow, float scroll,
                           float fraction) = 0;
     virtual void refreshOverview(bool force) = 0;

@@ -455,8 +455,30 @@ bool Deck::previousFile() {
     return false;
 }
 
+namespace {
+bool sameNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+} // namespace
+
+// A row shows the track's name; with its extension when another entry of
+// that name is another kind of file ("intro.wav" and "intro.mp3").
+std::string Deck::rowLabel(int32_t entry) const {
+    const auto parts = paths::split(tracks.entries[entry]);
+    for (int32_t i = 0; i < tracks.count; ++i) {
+        if (i == entry) continue;
+        const auto other = paths::split(tracks.entries[i]);
+        if (sameNoCase(other.name, parts.name) && !sameNoCase(other.extension, parts.extension))
+            return parts.name + parts.extension;
+    }
+    return parts.name;
+}
+
 void Deck::refreshList() {
     constexpr int maxRows = 7;
+    std::string labels[maxRows];
     const char* rows[maxRows] = {};
     bool marks[maxRows] = {};
     std::lock_guard<std::recursive_mutex> guard(listMutex);
@@ -465,7 +487,8 @@ void Deck::refreshList() {
     for (int32_t r = 0; r < rowCount; ++r) {
         int32_t entry = top + r;
         bool inside = entry >= 0 && entry < tracks.count;
-        rows[r] = inside ? tracks.entries[entry] : "";
+        if (inside) labels[r] = rowLabel(entry);
+        rows[r] = labels[r].c_str();
         marks[r] = inside && tracks.selected[entry];
     }
     float scroll = 0.0f, fraction = 0.0f;

@@ -45,8 +45,9 @@ void PlayerEditor::setFactsDisplay(int32_t bitRate, float duration, bool stereo)
                   static_cast<int>(duration) % 60);
     parts.length->setText(text);
     std::snprintf(text, sizeof text, "%d", static_cast<int>(bitRate / 1000));
-    parts.bitRate->setText(text);
-    parts.stereo->setText(stereo ? "S" : "M");
+    // No track: no rate and no channels to speak of.
+    parts.bitRate->setText(bitRate > 0 ? text : "");
+    parts.stereo->setText(bitRate <= 0 ? "" : stereo ? "S" : "M");
 }
 
 void PlayerEditor::setTimeDisplay(float fraction, int32_t elapsed, int32_t total) {
@@ -150,7 +151,7 @@ void PlayerEditor::showRows(const char* const* rows, const bool* marks, int32_t 
         const char* text = rows[k] ? rows[k] : "";
         TextField* label = parts.rowLabels[k];
         label->setBackground(*text && marks[k] ? parts.selectedRowBitmap : parts.rowBitmap);
-        label->setText(*text ? platform::paths::split(text).name.c_str() : "");
+        label->setText(text);
         label->setFontColour(k == currentRow ? currentRowColour : otherRowColour);
         Rect place{4, top + 16 * k - shift, right, top + 16 * k + 16 - shift};
         if (k == 0) place = {4, top, right, top + 16 - shift};

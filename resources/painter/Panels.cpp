@@ -186,7 +186,7 @@ Image about(int32_t width, int32_t height) {
     const int32_t mid = height / 2;
     image.text("tunedeck", {0, mid - 30, width, mid - 6}, 1, cyan, true, 1);
     image.text("a deck for your host's mix", {0, mid - 6, width, mid + 8}, 4, ink);
-    image.text("MP1 MP2 MP3 WAV  -  pitch, loops, jog, EQ", {0, mid + 8, width, mid + 20}, 6, dimInk);
+    image.text("MP3 MP2 MP1 WAV FLAC  -  pitch, loops, jog, EQ", {0, mid + 8, width, mid + 20}, 6, dimInk);
     image.text("click to close", {0, height - 14, width, height - 2}, 6, dimInk);
     return image;
 }

@@ -79,6 +79,31 @@ TEST_P(EditorClicks, SelectedRowsShowTheSelectedBackgroundAndTheCurrentRowIsWhit
     EXPECT_EQ(c.rowLabels[3]->getText(), "") << "rows past the list are empty";
 }
 
+// Rows of one name tell their kinds apart; a track that cannot be opened
+// leaves nothing of the one before it on screen.
+TEST_P(EditorClicks, RowsOfOneNameShowTheirKindAndAFailedOpeningClearsTheLastTrack) {
+    openWindow();
+    threeTracks();
+    view().idle();
+    EXPECT_NE(controls().length->getText(), "");
+    const uint8_t* overview = editorOf(*player).overviewPixels();
+    EXPECT_TRUE(std::any_of(overview, overview + TrackSource::overviewBytes, [](uint8_t v) { return v != 0; }));
+
+    setEntries({player->trackList().entries[0], "/gone/intro.wav", "/gone/intro.mp3", "/gone/outro.mp3"});
+    player->trackList().currentIndex = 1;
+    player->openTrack();
+    player->refreshList();
+    view().idle();
+    EXPECT_EQ(controls().rowLabels[0]->getText(), "click-a");
+    EXPECT_EQ(controls().rowLabels[1]->getText(), "intro.wav");
+    EXPECT_EQ(controls().rowLabels[2]->getText(), "intro.mp3");
+    EXPECT_EQ(controls().rowLabels[3]->getText(), "outro");
+    EXPECT_EQ(controls().title->getText().rfind("Unable to open file", 0), 0u);
+    EXPECT_EQ(controls().length->getText(), " 0:00");
+    EXPECT_EQ(controls().bitRate->getText(), "");
+    EXPECT_TRUE(std::all_of(overview, overview + TrackSource::overviewBytes, [](uint8_t v) { return v == 0; }));
+}
+
 // The row below the last shown one has no height until the list scrolls:
 // it draws nothing over what lies below the list and takes none of its clicks.
 TEST_P(EditorClicks, TheRowHiddenByTheScrollDrawsNothingAndTakesNoClick) {
