@@ -149,7 +149,7 @@ Deck::Opening Deck::openCurrentEntry() {
     const uint32_t generation = openGeneration.load();
     char path[TrackList::pathRoom];
     {
-        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        platform::ScopedLock guard(listMutex);
         std::snprintf(path, sizeof path, "%s", tracks.empty() ? "" : tracks.current());
     }
     writeLog("startOpening\n");
@@ -342,7 +342,7 @@ void Deck::getInfos() {
     writeLog("getInfos\n");
     std::string path;
     {
-        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        platform::ScopedLock guard(listMutex);
         if (!tracks.empty()) path = tracks.current();
     }
     {

@@ -29,7 +29,6 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -47,6 +46,7 @@
 #include "platform/Mutex.h"
 #include "platform/Relaxed.h"
 #include "platform/Semaphore.h"
+#include "platform/RecursiveLock.h"
 #include "platform/Thread.h"
 #include "deck/OutputGuard.h"
 #include "deck/PlayerView.h"
@@ -386,7 +386,7 @@ private:
     // Entries are edited on the GUI thread and copied by whichever thread
     // opens a track; this lock covers the path texts only and is never taken
     // on the audio thread.
-    mutable std::recursive_mutex listMutex;
+    mutable platform::RecursiveLock listMutex;
     // One opening at a time, whoever asks.
     platform::Mutex openMutex;
     std::atomic<int32_t> openRequests{0}; // requests not yet served

@@ -330,7 +330,7 @@ bool Deck::setValueText(int32_t index, const char* text) {
         // The entry the display names, or the entry's number counted from 1.
         int32_t entry = -1;
         {
-            std::lock_guard<std::recursive_mutex> guard(listMutex);
+            platform::ScopedLock guard(listMutex);
             for (int32_t i = 0; i < tracks.count && entry < 0; ++i) {
                 const auto parts = platform::paths::split(tracks.entries[i]);
                 if (parts.name + parts.extension == text) entry = i;

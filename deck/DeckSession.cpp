@@ -15,7 +15,7 @@
 DeckState Deck::captureState() {
     DeckState state;
     {
-        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        platform::ScopedLock guard(listMutex);
         const int32_t count = std::clamp<int32_t>(tracks.count, 0, TrackList::capacity);
         for (int32_t i = 0; i < count; ++i) state.entries.push_back({tracks.entries[i], tracks.selected[i]});
         state.currentEntry = count > 0 ? std::clamp<int32_t>(tracks.currentIndex, 0, count - 1) : 0;
@@ -57,7 +57,7 @@ bool Deck::restoreState(const DeckState& state) {
     writeLog("restoreState\n");
     setPlaying(false); // nothing of the previous track plays on
     {
-        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        platform::ScopedLock guard(listMutex);
         const auto count = static_cast<int32_t>(state.entries.size());
         for (int32_t i = 0; i < count; ++i) {
             std::snprintf(tracks.entries[i], TrackList::pathRoom, "%s", state.entries[i].path.c_str());
@@ -108,7 +108,7 @@ void Deck::finishRestore(bool opened) {
     {
         // An opening asked for before the restore may end first: the
         // restore waits for its own track.
-        std::lock_guard<std::recursive_mutex> list(listMutex);
+        platform::ScopedLock list(listMutex);
         const auto entry = static_cast<size_t>(state.currentEntry);
         if (tracks.currentIndex != state.currentEntry || entry >= state.entries.size() ||
             state.entries[entry].path != tracks.current())

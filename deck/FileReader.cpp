@@ -1,24 +1,22 @@
 #include "deck/FileReader.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include <new>
 
 #include "log/DebugLog.h"
 #include "platform/LibraryPin.h"
+#include "platform/Mutex.h"
+#include "platform/Thread.h"
 
 namespace {
 struct Job {
-    std::mutex mutex;
-    std::condition_variable finished;
+    platform::Mutex mutex;
+    platform::Condition finished;
     bool done = false;
     platform::FileBytes::Read result;
     std::atomic<bool> abandoned{false};
 };
-constexpr auto pollEvery = std::chrono::milliseconds(5);
+constexpr uint32_t pollMs = 5;
 std::atomic<FileReader::ReadFunction> readFunction{nullptr};
 } // namespace
 
@@ -32,19 +30,25 @@ platform::FileBytes::Read FileReader::read(const std::string& path, uint64_t mos
     try {
         ReadFunction function = readFunction.load();
         if (!function) function = &platform::FileBytes::read;
-        std::thread([job, path, most, function] {
-            platform::FileBytes::Read result = function(path.c_str(), most, &job->abandoned);
-            std::lock_guard<std::mutex> guard(job->mutex);
-            job->result = std::move(result);
-            job->done = true;
-            job->finished.notify_all();
-        }).detach();
-    } catch (const std::system_error&) {
+        platform::Thread reader;
+        const bool started = reader.start(
+            [job, path, most, function] {
+                platform::FileBytes::Read result = function(path.c_str(), most, &job->abandoned);
+                platform::MutexLock guard(job->mutex);
+                job->result = std::move(result);
+                job->done = true;
+                job->finished.notifyAll();
+            },
+            platform::Thread::Priority::Normal);
+        if (!started) return {nullptr, Problem::Unreadable};
+        // The job is the thread's own: it may end after this call returns.
+        reader.detach();
+    } catch (const std::bad_alloc&) {
         return {nullptr, Problem::Unreadable};
     }
-    std::unique_lock<std::mutex> lock(job->mutex);
+    platform::MutexLock lock(job->mutex);
     while (!job->done) {
-        job->finished.wait_for(lock, pollEvery);
+        job->finished.waitFor(lock, pollMs);
         if (!job->done && giveUp && giveUp()) {
             job->abandoned = true;
             // The reading thread may outlive this instance, and the library.

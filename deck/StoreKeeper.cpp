@@ -1,61 +1,67 @@
 #include "deck/StoreKeeper.h"
 
-#include <chrono>
-
 #include "log/DebugLog.h"
+#include "platform/Mutex.h"
 
 StoreKeeper::StoreKeeper(std::string databasePath, std::vector<std::string> legacyFiles, OnFound onFound,
                          OnProblem onProblem)
     : databasePath_(std::move(databasePath)), legacyFiles_(std::move(legacyFiles)), onFound_(std::move(onFound)),
-      onProblem_(std::move(onProblem)), thread_([this] { run(); }) {}
+      onProblem_(std::move(onProblem)) {
+    // Without a thread (the system has none to give) nothing is queued, so
+    // nobody waits for work that would never be done.
+    if (!thread_.start([this] { run(); }, platform::Thread::Priority::Normal)) quit_ = true;
+}
 
 StoreKeeper::~StoreKeeper() {
     {
-        std::lock_guard<std::mutex> guard(mutex_);
+        platform::MutexLock guard(mutex_);
         quit_ = true;
     }
-    changed_.notify_all();
+    changed_.notifyAll();
     thread_.join();
 }
 
 void StoreKeeper::lookUp(uint32_t generation, const TrackIdentity& identity) {
     {
-        std::lock_guard<std::mutex> guard(mutex_);
+        platform::MutexLock guard(mutex_);
+        if (quit_) return;
         jobs_.push_back({true, generation, identity, {}, nullptr});
     }
-    changed_.notify_all();
+    changed_.notifyAll();
 }
 
 void StoreKeeper::keep(const TrackIdentity& identity, TrackFacts facts) {
     {
-        std::lock_guard<std::mutex> guard(mutex_);
+        platform::MutexLock guard(mutex_);
+        if (quit_) return;
         jobs_.push_back({false, 0, identity, std::move(facts), nullptr});
     }
-    changed_.notify_all();
+    changed_.notifyAll();
 }
 
 std::vector<int64_t> StoreKeeper::secondsAt(const std::vector<std::string>& paths, uint32_t waitMs) {
     auto question = std::make_shared<Lengths>();
     question->paths = paths;
-    std::unique_lock<std::mutex> lock(mutex_);
+    platform::MutexLock lock(mutex_);
+    if (quit_) return std::vector<int64_t>(paths.size(), -1);
     Job job;
     job.lengths = question;
     jobs_.push_back(std::move(job));
-    changed_.notify_all();
+    changed_.notifyAll();
     // The answer is the question's own: a keeper that answers late writes
     // into what this caller has already left.
-    if (changed_.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return question->done; }))
+    if (changed_.waitFor(lock, waitMs, [&] { return question->done; }))
         return question->seconds;
     return std::vector<int64_t>(paths.size(), -1);
 }
 
 void StoreKeeper::settle() {
-    std::unique_lock<std::mutex> lock(mutex_);
+    platform::MutexLock lock(mutex_);
     changed_.wait(lock, [this] { return jobs_.empty() && !busy_; });
 }
 
 const char* StoreKeeper::problem() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    platform::MutexLock guard(mutex_);
     return problem_;
 }
 
@@ -65,7 +71,7 @@ void StoreKeeper::run() {
     TrackStore store(databasePath_);
     for (const std::string& legacy : legacyFiles_) store.carryOver(legacy);
     if (store.problem() && onProblem_) onProblem_(store.problem());
-    std::unique_lock<std::mutex> lock(mutex_);
+    platform::MutexLock lock(mutex_);
     problem_ = store.problem();
     while (true) {
         changed_.wait(lock, [this] { return quit_ || !jobs_.empty(); });
@@ -82,7 +88,7 @@ void StoreKeeper::run() {
             job.lengths->seconds = std::move(seconds);
             job.lengths->done = true;
             busy_ = false;
-            changed_.notify_all();
+            changed_.notifyAll();
             continue;
         } else if (job.lookUp) {
             found.generation = job.generation;
@@ -100,6 +106,6 @@ void StoreKeeper::run() {
         lock.lock();
         problem_ = now;
         busy_ = false;
-        changed_.notify_all();
+        changed_.notifyAll();
     }
 }

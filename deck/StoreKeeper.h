@@ -8,16 +8,15 @@
 // Threads: any thread but the audio thread queues work; the keeper's thread
 // alone uses the store and calls onFound. The destructor finishes what is
 // queued, then ends the thread.
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/Mutex.h"
+#include "platform/Thread.h"
 #include "store/TrackStore.h"
 
 class StoreKeeper {
@@ -68,11 +67,11 @@ private:
     std::vector<std::string> legacyFiles_;
     OnFound onFound_;
     OnProblem onProblem_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    platform::Mutex mutex_;
+    platform::Condition changed_;
     std::deque<Job> jobs_;
     bool busy_ = false;
     bool quit_ = false;
     const char* problem_ = nullptr;
-    std::thread thread_;
+    platform::Thread thread_;
 };

@@ -75,7 +75,7 @@ void Deck::insertEntry(const char* path) {
     writeLog(path);
     writeLog("\n");
     if (!path || std::strlen(path) >= static_cast<size_t>(TrackList::pathRoom)) return;
-    std::lock_guard<std::recursive_mutex> guard(listMutex);
+    platform::ScopedLock guard(listMutex);
     // A full list keeps what it holds; the caller tells the user.
     if (tracks.count >= TrackList::capacity) return;
     int32_t place = tracks.currentIndex;
@@ -183,7 +183,7 @@ bool Deck::addFilesFrom(const char* buffer, size_t room, std::set<std::string>& 
 
     size_t added = 0;
     {
-        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        platform::ScopedLock guard(listMutex);
         added = std::min(found.size(), static_cast<size_t>(TrackList::capacity - tracks.count));
         // Each goes where the first one goes, so the last goes in first.
         for (size_t i = added; i-- > 0;) insertEntry(found[i].c_str());
@@ -225,7 +225,7 @@ void Deck::addFilesNow(const std::vector<char>& buffer, bool openAfter) {
     // An entry that cannot be opened is stepped over, as at a track's end.
     if (oneTrackOrList || !playing) requestOpen(+1);
     {
-        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        platform::ScopedLock guard(listMutex);
         std::fill(std::begin(tracks.selected), std::end(tracks.selected), false);
     }
     refreshList();
@@ -286,7 +286,7 @@ bool Deck::saveTrackList(const char* listPath) {
     if (!listPath || !*listPath) return false;
     std::vector<std::string> entries;
     {
-        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        platform::ScopedLock guard(listMutex);
         for (int32_t i = 0; i < tracks.count; ++i) entries.emplace_back(tracks.entries[i]);
     }
     // Players show each track's length where the store knows it.
@@ -318,7 +318,7 @@ bool Deck::saveTrackList(const char* listPath) {
 void Deck::deleteSelected() {
     writeLog("Suppr\n");
     {
-        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        platform::ScopedLock guard(listMutex);
         bool any = false;
         for (int32_t i = tracks.count - 1; i >= 0; --i) {
             if (!tracks.selected[i]) continue;
@@ -346,7 +346,7 @@ void Deck::deleteSelected() {
 }
 
 void Deck::moveSelectedUp() {
-    std::unique_lock<std::recursive_mutex> guard(listMutex);
+    platform::ScopedLock guard(listMutex);
     bool any = std::any_of(tracks.selected, tracks.selected + tracks.count, [](bool s) { return s; });
     if (any) {
         for (int32_t i = 1; i < tracks.count; ++i) {
@@ -373,7 +373,7 @@ void Deck::moveSelectedUp() {
 }
 
 void Deck::moveSelectedDown() {
-    std::unique_lock<std::recursive_mutex> guard(listMutex);
+    platform::ScopedLock guard(listMutex);
     bool any = std::any_of(tracks.selected, tracks.selected + tracks.count, [](bool s) { return s; });
     if (any) {
         for (int32_t i = tracks.count - 2; i >= 0; --i) {
@@ -401,7 +401,7 @@ void Deck::toggleSelection(int32_t row) {
     int32_t entry = tracks.viewTop + row;
     if (row < 0 || entry >= tracks.count) return;
     {
-        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        platform::ScopedLock guard(listMutex);
         tracks.selected[entry] = !tracks.selected[entry];
     }
     refreshList();
@@ -411,7 +411,7 @@ void Deck::playRow(int32_t row) {
     int32_t entry = tracks.viewTop + row;
     if (row < 0 || entry >= tracks.count) return;
     {
-        std::lock_guard<std::recursive_mutex> guard(listMutex);
+        platform::ScopedLock guard(listMutex);
         tracks.currentIndex = entry;
         std::fill(std::begin(tracks.selected), std::end(tracks.selected), false);
         tracks.selected[entry] = true;
@@ -481,7 +481,7 @@ void Deck::refreshList() {
     std::string labels[maxRows];
     const char* rows[maxRows] = {};
     bool marks[maxRows] = {};
-    std::lock_guard<std::recursive_mutex> guard(listMutex);
+    platform::ScopedLock guard(listMutex);
     int32_t top = tracks.viewTop;
     int32_t rowCount = std::min(profile.listRows, maxRows);
     for (int32_t r = 0; r < rowCount; ++r) {

@@ -61,7 +61,7 @@ int32_t PlayerEditor::parameterOf(int32_t tag) const {
 // reported only when the person moved it.
 void PlayerEditor::valueChanged(Canvas* canvas, Control* control) {
     if (!control) return;
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    platform::ScopedLock held(controlsLock);
     float before[Deck::parameterCount];
     for (int32_t index = 0; index < Deck::parameterCount; ++index) before[index] = player.valueOf(index);
     const bool doubleClick = !isSlider(control) && isDoubleClick(control, canvas);
@@ -175,7 +175,7 @@ void PlayerEditor::startFileChoice(bool save) {
 }
 
 void PlayerEditor::filesDropped(const std::vector<std::string>& files) {
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    platform::ScopedLock held(controlsLock);
     player.addChosenFiles(files);
 }
 

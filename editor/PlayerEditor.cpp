@@ -13,7 +13,7 @@ PlayerEditor& editorOf(Deck& player) { return static_cast<PlayerEditor&>(player.
 
 PlayerEditor::PlayerEditor(Deck& owner, const BuildProfile& buildProfile)
     : EditorBase(Rect{0, 0, buildProfile.editorWidth, buildProfile.editorHeight}), player(owner),
-      profile(buildProfile), guiThread(std::this_thread::get_id()) {
+      profile(buildProfile), guiThread(platform::currentThreadId()) {
     overviewBitmap = new Bitmap(0, TrackSource::overviewWidth, TrackSource::overviewHeight,
                                 std::vector<uint32_t>(TrackSource::overviewWidth * TrackSource::overviewHeight, 0));
     overviewBitmap->setTransparentColour(colours::yellow);
@@ -31,18 +31,18 @@ PlayerEditor::PlayerEditor(Deck& owner, const BuildProfile& buildProfile)
 // destroyed on its own.
 PlayerEditor::~PlayerEditor() {
     close();
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    platform::ScopedLock held(controlsLock);
     parts.destroy();
     skin.releaseAll();
     overviewBitmap->release();
 }
 
 bool PlayerEditor::open(void* parentWindow) {
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    platform::ScopedLock held(controlsLock);
     // A host that opens the window twice gets the one it has.
     if (windowOpen) return true;
     writeLog("Opening editor...\n");
-    guiThread = std::this_thread::get_id();
+    guiThread = platform::currentThreadId();
     EditorBase::open(parentWindow);
     frame = new WindowView(Rect{0, 0, profile.editorWidth, profile.editorHeight}, parentWindow, *this);
     windowOpen = true;
@@ -72,7 +72,7 @@ void PlayerEditor::setDefaults() {
 }
 
 void PlayerEditor::close() {
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    platform::ScopedLock held(controlsLock);
     if (!windowOpen) return;
     writeLog("Closing editor...\n");
     windowOpen = false;
@@ -84,7 +84,7 @@ void PlayerEditor::close() {
 
 void PlayerEditor::idle() {
     if (!onGuiThread()) return;
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    platform::ScopedLock held(controlsLock);
     showValues(player.takeChangedParameters());
     pollFileChoice();
     if (!windowOpen) return;
@@ -97,36 +97,36 @@ void PlayerEditor::update() {
         postUpdate();
         return;
     }
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    platform::ScopedLock held(controlsLock);
     if (!windowOpen || !frame) return;
     if (parts.position->isDirty()) copyOverviewIntoBitmap();
     EditorBase::update();
 }
 
 int32_t PlayerEditor::onKeyDown(const KeyInput& key) {
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    platform::ScopedLock held(controlsLock);
     return EditorBase::onKeyDown(key);
 }
 
 int32_t PlayerEditor::onKeyUp(const KeyInput& key) {
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    platform::ScopedLock held(controlsLock);
     return EditorBase::onKeyUp(key);
 }
 
 bool PlayerEditor::onWheel(float distance) {
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    platform::ScopedLock held(controlsLock);
     return EditorBase::onWheel(distance);
 }
 
 void PlayerEditor::restoreView(int32_t page, bool remaining) {
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    platform::ScopedLock held(controlsLock);
     remainingTime = remaining;
     setPage(page);
     if (windowOpen) setTimeDisplay(-1.0f, shownElapsed, shownTotal);
 }
 
 void PlayerEditor::setPage(int32_t page) {
-    std::lock_guard<std::recursive_mutex> held(controlsLock);
+    platform::ScopedLock held(controlsLock);
     currentPage = page;
     if (!frame) return;
     frame->removeAll(false);

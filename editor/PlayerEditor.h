@@ -16,8 +16,6 @@
 //   draw into them.
 #include <atomic>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 
 #include "editor/EditorControls.h"
 #include "editor/SkinBitmaps.h"
@@ -25,7 +23,9 @@
 #include "deck/PlayerView.h"
 #include "editor/EditorBase.h"
 #include "platform/Dialogs.h"
+#include "platform/RecursiveLock.h"
 #include "platform/Relaxed.h"
+#include "platform/Thread.h"
 #include "sources/TrackSource.h"
 
 class Deck;
@@ -97,7 +97,7 @@ private:
         PendingStoreProblem = 512
     };
 
-    bool onGuiThread() const { return std::this_thread::get_id() == guiThread.load(std::memory_order_relaxed); }
+    bool onGuiThread() const { return platform::currentThreadId() == guiThread.load(std::memory_order_relaxed); }
     void raise(uint32_t flags);
     // A display operation: on the GUI thread with the window open it shows
     // now, with the controls held; elsewhere keep stores its values and the
@@ -110,7 +110,7 @@ private:
             raise(flag);
             return;
         }
-        std::lock_guard<std::recursive_mutex> held(controlsLock);
+        platform::ScopedLock held(controlsLock);
         if (windowOpen) show();
     }
     // GUI thread, controls held: what other threads left for it.
@@ -140,8 +140,8 @@ private:
     Deck& player;
     const BuildProfile& profile;
     Relaxed<bool> windowOpen{false};
-    std::atomic<std::thread::id> guiThread;
-    std::recursive_mutex controlsLock;
+    std::atomic<uint32_t> guiThread;
+    platform::RecursiveLock controlsLock;
     // The last press and release, for double clicks on this deck's controls.
     struct ClickRecord {
         uint32_t time = 0;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/Clock.h"
+#include "platform/Mutex.h"
 #include "platform/Thread.h"
 
 namespace {
@@ -37,7 +38,7 @@ DebugLog::~DebugLog() {
 
 void DebugLog::write(const char* text) {
     if (!text || !*text) return;
-    std::lock_guard<std::mutex> oneAtATime(writeMutex);
+    platform::MutexLock oneAtATime(writeMutex);
     if (reopenEach) file = std::fopen(logPath, "a");
     if (!file) return;
     if (continuation) {

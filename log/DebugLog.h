@@ -4,8 +4,9 @@
 // pointer test. Tests and the developer build option create one.
 #include <cstdint>
 #include <cstdio>
-#include <mutex>
 #include <string>
+
+#include "platform/Mutex.h"
 
 class DebugLog {
 public:
@@ -26,7 +27,7 @@ private:
     // One message at a time, from whichever thread: the file and the line
     // state are shared. The shipped builds never log, so the audio thread
     // never meets this lock there.
-    std::mutex writeMutex;
+    platform::Mutex writeMutex;
     FILE* file = nullptr;
     char logPath[2048] = {};
     uint32_t startTime = 0;

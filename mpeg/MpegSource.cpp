@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <thread>
 
 #include "platform/Clock.h"
 #include "log/DebugLog.h"
@@ -204,7 +203,7 @@ void MpegSource::loadFunc(const LoaderRun& run) {
         if (frames % framesBetweenPauses == 0)
             loaderPause();
         else
-            std::this_thread::yield();
+            platform::yieldThread();
     }
     writeLog("LoadFunc finish read\n");
     if (ended && decodedFrames == 0) stopFlag = true; // nothing decodes: reads of this file stop

@@ -1,8 +1,12 @@
 #pragma once
-// A lock clang's thread-safety analysis follows: a field marked
-// GUARDED_BY(lock) may be touched only while lock is held, and a function
-// marked REQUIRES(lock) only called so. GCC compiles the marks away.
-#include <mutex>
+// Locks and conditions from the system: a plain lock clang's thread-safety
+// analysis follows (a field marked GUARDED_BY(lock) may be touched only
+// while lock is held, and a function marked REQUIRES(lock) only called so;
+// GCC compiles the marks away), and a condition to wait on under it.
+// Each backend holds the system's own object in place, so taking a lock
+// never allocates; on Windows no threading library is involved, so a DLL
+// unloaded leaves nothing of its locks behind.
+#include <cstdint>
 
 #if defined(__clang__)
 #define TD_THREAD_ATTRIBUTE(x) __attribute__((x))
@@ -19,24 +23,80 @@
 
 namespace platform {
 
+// Room for the largest of the systems' objects (glibc's condition: 48 bytes).
+struct alignas(8) SystemObject {
+    unsigned char bytes[64];
+};
+
 class CAPABILITY("mutex") Mutex {
 public:
-    void lock() ACQUIRE() { mutex_.lock(); }
-    void unlock() RELEASE() { mutex_.unlock(); }
+    Mutex();
+    ~Mutex();
+    Mutex(const Mutex&) = delete;
+    Mutex& operator=(const Mutex&) = delete;
+    void lock() ACQUIRE();
+    void unlock() RELEASE();
 
 private:
-    std::mutex mutex_;
+    friend class Condition;
+    SystemObject system_;
 };
 
 class SCOPED_CAPABILITY MutexLock {
 public:
     explicit MutexLock(Mutex& mutex) ACQUIRE(mutex) : mutex_(mutex) { mutex_.lock(); }
-    ~MutexLock() RELEASE() { mutex_.unlock(); }
+    ~MutexLock() RELEASE() {
+        if (held_) mutex_.unlock();
+    }
     MutexLock(const MutexLock&) = delete;
     MutexLock& operator=(const MutexLock&) = delete;
+    // Lets go for a while (a call that must not hold it), and takes it again.
+    void unlock() RELEASE() {
+        mutex_.unlock();
+        held_ = false;
+    }
+    void lock() ACQUIRE() {
+        mutex_.lock();
+        held_ = true;
+    }
+    Mutex& mutex() { return mutex_; }
 
 private:
     Mutex& mutex_;
+    bool held_ = true;
+};
+
+// Waits under a Mutex for another thread's notify. Waits may end without a
+// notify: callers wait for a predicate.
+class Condition {
+public:
+    Condition();
+    ~Condition();
+    Condition(const Condition&) = delete;
+    Condition& operator=(const Condition&) = delete;
+
+    // The lock is held on entry and again on return.
+    void wait(MutexLock& lock);
+    // False when milliseconds passed first.
+    bool waitFor(MutexLock& lock, uint32_t milliseconds);
+    template <typename Predicate> void wait(MutexLock& lock, Predicate done) {
+        while (!done()) wait(lock);
+    }
+    // Whether done() came true within milliseconds.
+    template <typename Predicate> bool waitFor(MutexLock& lock, uint32_t milliseconds, Predicate done) {
+        const uint64_t until = monotonicMs() + milliseconds;
+        while (!done()) {
+            const uint64_t now = monotonicMs();
+            if (now >= until) return done();
+            waitFor(lock, static_cast<uint32_t>(until - now));
+        }
+        return true;
+    }
+    void notifyAll();
+
+private:
+    static uint64_t monotonicMs();
+    SystemObject system_;
 };
 
 } // namespace platform

@@ -1,18 +1,23 @@
 #pragma once
 // A lock that the thread holding it may take again, as the critical sections
-// the sources were designed around allow.
-#include <mutex>
+// the sources were designed around allow. The system's own object lives in
+// place (no allocation when it is taken).
+#include "platform/Mutex.h"
 
 namespace platform {
 
 class RecursiveLock {
 public:
-    void lock() { mutex_.lock(); }
-    bool tryLock() { return mutex_.try_lock(); }
-    void unlock() { mutex_.unlock(); }
+    RecursiveLock();
+    ~RecursiveLock();
+    RecursiveLock(const RecursiveLock&) = delete;
+    RecursiveLock& operator=(const RecursiveLock&) = delete;
+    void lock();
+    bool tryLock();
+    void unlock();
 
 private:
-    std::recursive_mutex mutex_;
+    SystemObject system_;
 };
 
 class ScopedLock {

@@ -1,12 +1,15 @@
 #pragma once
 // A worker thread that can run at a lowered priority and be waited for with a
 // time-out. The destructor waits for the body to end, so a thread never
-// outlives the object that started it; anything a body reads after a timed
-// wait gave up on it must be kept alive by the body itself (shared ownership).
+// outlives the object that started it, unless it was let go (detach): a
+// body that may outlive its starter, or anything a body reads after a timed
+// wait gave up on it, must be kept alive by the body itself (shared
+// ownership). Each system's backend makes the thread with the system's own
+// call: on Windows no threading library is linked in, so a DLL unloaded
+// leaves nothing of its threads behind.
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <thread>
 
 namespace platform {
 
@@ -14,7 +17,7 @@ class Thread {
 public:
     enum class Priority { Normal, Lowest };
 
-    Thread() = default;
+    Thread();
     ~Thread();
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
@@ -28,19 +31,20 @@ public:
     // Waits without a limit.
     void join();
 
-    bool started() const { return thread_.joinable(); }
+    // Lets the thread run on by itself; the object no longer waits for it.
+    void detach();
+
+    bool started() const;
 
 private:
-    struct State;
-    std::shared_ptr<State> state_;
-    std::thread thread_;
+    struct System;
+    std::unique_ptr<System> system_;
 };
 
-} // namespace platform
-
-namespace platform {
-// A small number that tells threads apart in log lines.
+// A small number that tells threads apart (log lines, the editor's thread).
 uint32_t currentThreadId();
-// Lowers the calling thread's priority (each system's backend).
-void lowerThisThreadsPriority();
+
+// Gives the rest of the calling thread's time slice to others that are ready.
+void yieldThread();
+
 } // namespace platform

@@ -4,7 +4,8 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <mutex>
+
+#include "platform/Mutex.h"
 
 namespace {
 
@@ -41,12 +42,12 @@ int tapsFor(double stretch) {
 // Built kernels by step; released with the library (a host may unload it).
 struct Kernels {
     std::atomic<const ResamplingKernel*> built[ResamplingKernel::stretches] = {};
-    std::mutex building;
+    platform::Mutex building;
     ~Kernels() {
         for (auto& kernel : built) delete kernel.load();
     }
     void build(int step) {
-        std::lock_guard<std::mutex> guard(building);
+        platform::MutexLock guard(building);
         if (!built[step].load()) built[step].store(new ResamplingKernel(stretchOf(step)), std::memory_order_release);
     }
 };

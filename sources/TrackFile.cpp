@@ -2,30 +2,26 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "log/DebugLog.h"
 #include "platform/LibraryPin.h"
+#include "platform/Mutex.h"
 #include "platform/RawFile.h"
 
 namespace {
 constexpr int64_t pieceBytes = 256 * 1024; // the largest read handed to the reading thread at once
-constexpr auto pollEvery = std::chrono::milliseconds(5);
+constexpr uint32_t pollMs = 5;
 std::atomic<TrackFile::StallFunction> stallFunction{nullptr};
 } // namespace
 
 // What the reading thread shares with the readers. The thread holds it too,
 // so a thread left behind in a stalled call still owns everything it uses.
 struct TrackFile::Channel {
-    std::mutex mutex;
-    std::condition_variable changed;
+    platform::Mutex mutex;
+    platform::Condition changed;
     std::string path;
     std::unique_ptr<platform::RawFile> raw; // the reading thread's
     bool opened = false;                    // the open has returned
@@ -51,7 +47,7 @@ struct TrackFile::Channel {
 };
 
 void TrackFile::Channel::run() {
-    std::unique_lock<std::mutex> lock(mutex);
+    platform::MutexLock lock(mutex);
     inCall = true;
     lock.unlock();
     stall();
@@ -63,7 +59,7 @@ void TrackFile::Channel::run() {
     problem = found;
     size = raw ? raw->size() : 0;
     opened = true;
-    changed.notify_all();
+    changed.notifyAll();
     while (raw) {
         changed.wait(lock, [this] { return pending || quit; });
         if (quit) break;
@@ -82,7 +78,7 @@ void TrackFile::Channel::run() {
         } else {
             answered = true;
         }
-        changed.notify_all();
+        changed.notifyAll();
     }
     raw.reset();
 }
@@ -95,21 +91,18 @@ TrackFile::Opened TrackFile::open(const char* path, std::function<bool()> giveUp
     channel->path = path;
     channel->giveUp = std::move(giveUp);
     channel->buffer.resize(pieceBytes);
-    std::thread reader;
-    try {
-        reader = std::thread([channel] { channel->run(); });
-    } catch (const std::system_error&) {
+    auto reader = std::make_unique<platform::Thread>();
+    if (!reader->start([channel] { channel->run(); }, platform::Thread::Priority::Normal))
         return {nullptr, Problem::Unreadable};
-    }
-    std::unique_lock<std::mutex> lock(channel->mutex);
+    platform::MutexLock lock(channel->mutex);
     while (!channel->opened) {
-        channel->changed.wait_for(lock, pollEvery);
+        channel->changed.waitFor(lock, pollMs);
         if (!channel->opened && channel->givenUp()) {
             channel->quit = true;
             channel->abandoned = true;
             // The reading thread may outlive this instance, and the library.
             platform::keepLibraryLoaded();
-            reader.detach();
+            reader->detach();
             writeLog("File open left behind: ");
             writeLog(path);
             writeLog("\n");
@@ -119,7 +112,7 @@ TrackFile::Opened TrackFile::open(const char* path, std::function<bool()> giveUp
     const Problem problem = channel->problem;
     lock.unlock();
     if (problem != Problem::None) {
-        reader.join(); // it ends once the open failed
+        reader->join(); // it ends once the open failed
         return {nullptr, problem};
     }
     std::shared_ptr<TrackFile> file(new TrackFile());
@@ -140,19 +133,19 @@ std::shared_ptr<TrackFile> TrackFile::copyOf(const uint8_t* data, size_t size) {
 
 TrackFile::~TrackFile() {
     if (!channel_) return;
-    std::unique_lock<std::mutex> lock(channel_->mutex);
+    platform::MutexLock lock(channel_->mutex);
     channel_->quit = true;
     channel_->abandoned = true;
-    channel_->changed.notify_all();
+    channel_->changed.notifyAll();
     // No reader is left, so the thread waits for work or is in a call that
     // has not returned (a stalled share): that one is left to end alone.
     const bool stalled = channel_->inCall;
     lock.unlock();
     if (stalled) {
         platform::keepLibraryLoaded();
-        reader_.detach();
+        reader_->detach();
     } else {
-        reader_.join();
+        reader_->join();
     }
 }
 
@@ -165,16 +158,16 @@ int64_t TrackFile::read(uint64_t offset, uint8_t* into, int64_t n) {
     }
     Channel& c = *channel_;
     int64_t total = 0;
-    std::unique_lock<std::mutex> lock(c.mutex);
+    platform::MutexLock lock(c.mutex);
     while (total < n) {
-        while (c.slotTaken && !c.givenUp()) c.changed.wait_for(lock, pollEvery);
+        while (c.slotTaken && !c.givenUp()) c.changed.waitFor(lock, pollMs);
         if (c.givenUp()) break;
         c.slotTaken = true;
         c.offset = offset + static_cast<uint64_t>(total);
         c.want = std::min(n - total, pieceBytes);
         c.pending = true;
-        c.changed.notify_all();
-        while (!c.answered && !c.givenUp()) c.changed.wait_for(lock, pollEvery);
+        c.changed.notifyAll();
+        while (!c.answered && !c.givenUp()) c.changed.waitFor(lock, pollMs);
         if (!c.answered) {
             // Given up: the reading thread frees the slot when its call returns.
             if (c.pending) {
@@ -183,7 +176,7 @@ int64_t TrackFile::read(uint64_t offset, uint8_t* into, int64_t n) {
             } else {
                 c.dropped = true;
             }
-            c.changed.notify_all();
+            c.changed.notifyAll();
             break;
         }
         const int64_t got = std::clamp<int64_t>(c.got, 0, c.want);
@@ -191,7 +184,7 @@ int64_t TrackFile::read(uint64_t offset, uint8_t* into, int64_t n) {
         total += got;
         c.answered = false;
         c.slotTaken = false;
-        c.changed.notify_all();
+        c.changed.notifyAll();
         if (got < c.want) break;
     }
     return total;
@@ -199,15 +192,15 @@ int64_t TrackFile::read(uint64_t offset, uint8_t* into, int64_t n) {
 
 void TrackFile::abandon() {
     if (!channel_) return;
-    std::lock_guard<std::mutex> guard(channel_->mutex);
+    platform::MutexLock guard(channel_->mutex);
     channel_->abandoned = true;
-    channel_->changed.notify_all();
+    channel_->changed.notifyAll();
 }
 
 bool TrackFile::isAbandoned() const { return channel_ && channel_->abandoned.load(); }
 
 void TrackFile::setGiveUp(std::function<bool()> giveUp) {
     if (!channel_) return;
-    std::lock_guard<std::mutex> guard(channel_->mutex);
+    platform::MutexLock guard(channel_->mutex);
     channel_->giveUp = std::move(giveUp);
 }

@@ -17,9 +17,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <thread>
 
 #include "platform/FileBytes.h"
+#include "platform/Thread.h"
 
 class TrackFile {
 public:
@@ -58,7 +58,7 @@ private:
     struct Channel;
     TrackFile() = default;
     std::shared_ptr<Channel> channel_;                 // a file on disk
-    std::thread reader_;                               // ... and its reading thread
+    std::unique_ptr<platform::Thread> reader_;                              // ... and its reading thread
     std::shared_ptr<const platform::FileBytes> bytes_; // a file in memory
     uint64_t size_ = 0;
 };

@@ -21,7 +21,6 @@
 // The audio thread never runs editor or widget code: the deck marks what
 // changed, and the editor reads the deck's values at its idle.
 #include <cstdint>
-#include <mutex>
 #include <vector>
 
 #include "deck/Deck.h"

@@ -12,7 +12,6 @@
 #include <atomic>
 #include <cstring>
 #include <deque>
-#include <thread>
 #include <vector>
 
 #include "platform/NativeWindow.h"
@@ -58,12 +57,16 @@ class Win32Window : public NativeWindow {
 public:
     Win32Window(HWND parent, int32_t width, int32_t height)
         : width(width), height(height), frame(static_cast<size_t>(width) * height, 0u),
-          owner(std::this_thread::get_id()) {
+          owner(GetCurrentThreadId()) {
         const char* className = registerClass();
         if (!className) return;
         window = CreateWindowExA(0, className, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, width, height,
                                  parent, nullptr, ownInstance(), this);
-        if (window) DragAcceptFiles(window, TRUE);
+        if (window) {
+            DragAcceptFiles(window, TRUE);
+            counted = true;
+            ++liveWindows;
+        }
     }
 
     ~Win32Window() override {
@@ -72,6 +75,10 @@ public:
             SetWindowLongPtrA(window, GWLP_USERDATA, 0);
             DestroyWindow(window);
         }
+        // The last window gone takes the class with it: a class left
+        // registered after the DLL unloads points at code that is gone, and
+        // a DLL loaded again at the same address could not register its own.
+        if (counted && --liveWindows == 0) unregisterClass();
     }
 
     HWND handle() const { return window; }
@@ -146,9 +153,15 @@ public:
     }
 
 private:
+    static inline char name[64] = {};
+    static inline bool registered = false;
+    static inline int liveWindows = 0; // on the GUI thread only, as windows are made and closed
+
+    static void unregisterClass() {
+        if (registered && UnregisterClassA(name, ownInstance())) registered = false;
+    }
+
     static const char* registerClass() {
-        static char name[64] = {};
-        static bool registered = false;
         if (registered) return name;
         wsprintfA(name, "tunedeckEditor%p", static_cast<void*>(ownInstance()));
         WNDCLASSEXA windowClass{};
@@ -309,17 +322,18 @@ private:
     }
 
     bool onOwnerThread() const {
-        if (std::this_thread::get_id() == owner) return true;
+        if (GetCurrentThreadId() == owner) return true;
         ++offThreadCalls;
         return false;
     }
 
     HWND window = nullptr;
+    bool counted = false; // this window is one of liveWindows
     HCURSOR cursor = nullptr;
     int32_t width, height;
     std::vector<uint32_t> frame;
     std::deque<Event> events;
-    std::thread::id owner;
+    DWORD owner;
 };
 
 } // namespace

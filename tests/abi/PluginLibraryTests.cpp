@@ -238,3 +238,77 @@ TEST(PluginLibraries, TheCompactAndTheFullBuildInOneProcessOpenTheUsersOneStore)
 }
 
 } // namespace
+
+#ifdef _WIN32
+#include <windows.h>
+
+namespace {
+
+// The process's open handles, found by asking the system about each handle
+// value in turn: wine's GetProcessHandleCount answers 0 whatever is open.
+int openHandles() {
+    int count = 0;
+    for (uintptr_t value = 4; value < 0x10000; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    }
+    return count;
+}
+
+// A host that scans plug-ins, or loads an updated DLL, loads and unloads the
+// library many times in one process: each round must give back every handle
+// it took and the editor's window class, which would otherwise point into
+// code that is gone.
+TEST(PluginLibraries, FiftyLoadsAndUnloadsLeaveNoHandleAndNoWindowClass) {
+    // A host's process has the system's shell, COM and dialog libraries
+    // loaded for good; wine's own keep registry keys open while loaded.
+    for (const char* system : {"shell32.dll", "ole32.dll", "comdlg32.dll", "winmm.dll"}) LoadLibraryA(system);
+    HWND frame = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 400, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(frame, nullptr);
+    // Each round leaves the DLL's module address and the editor's class name.
+    HMODULE module = nullptr;
+    char className[64] = {};
+    auto round = [&] {
+        LoadedLibrary library(TUNEDECK_FULL_SO);
+        ASSERT_TRUE(library.loaded());
+        module = GetModuleHandleA("tunedeck.dll");
+        ASSERT_NE(module, nullptr);
+        wsprintfA(className, "tunedeckEditor%p", static_cast<void*>(module));
+        auto vstMain = reinterpret_cast<EntryPoint>(library.symbol("VSTPluginMain"));
+        AEffect* e = vstMain(storeHost);
+        ASSERT_NE(e, nullptr);
+        e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+        e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+        EXPECT_EQ(e->dispatcher(e, effEditOpen, 0, 0, frame, 0.0f), 1);
+        e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
+        WNDCLASSEXA info{};
+        info.cbSize = sizeof info;
+        EXPECT_TRUE(GetClassInfoExA(module, className, &info)) << "the editor's class while it is open";
+        e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
+        e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
+        e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+    };
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("tunedeck-abi-rounds-" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(folder);
+    storeDirectory = (folder / "").string();
+    // The first round loads what the system keeps for the process (its DLLs' own handles).
+    round();
+    const int before = openHandles();
+    int classesLeft = 0;
+    for (int i = 0; i < 50; ++i) {
+        round();
+        WNDCLASSEXA info{};
+        info.cbSize = sizeof info;
+        if (GetClassInfoExA(module, className, &info)) ++classesLeft;
+    }
+    EXPECT_EQ(openHandles(), before) << "handles gained over 50 rounds";
+    EXPECT_EQ(classesLeft, 0) << "rounds that left the editor's window class registered";
+    DestroyWindow(frame);
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+}
+
+} // namespace
+#endif
