@@ -55,12 +55,17 @@ passed=$((passed + 1))
 
 start=$SECONDS
 echo "== 64-bit tests under wine64"
+# A network share as wine maps one: \\tunedeck-nas\music is this folder.
+nas=$(mktemp -d)
+mkdir -p "$WINEPREFIX/dosdevices/unc/tunedeck-nas"
+ln -sfn "$nas" "$WINEPREFIX/dosdevices/unc/tunedeck-nas/music"
 log=$(mktemp)
 status=0
 # Under Xvfb: the DLLs open their editors in real windows.
 xvfb-run -a -s "-screen 0 640x480x24" ctest --test-dir build-win64 --output-on-failure 2>&1 | tee "$log" || status=$?
 count=$(grep -Eo 'tests passed, 0 tests failed out of [0-9]+' "$log" | grep -Eo '[0-9]+$' || echo 0)
 rm -f "$log"
+rm -rf "$nas" "$WINEPREFIX/dosdevices/unc/tunedeck-nas"
 [ "$status" -eq 0 ] || exit "$status"
 passed=$((passed + count))
 echo "ran in $((SECONDS - start)) s"

@@ -61,7 +61,33 @@ Kernels& kernels() {
 // processor has AVX2 (a second copy of the loop, chosen when the library
 // loads). No eight-lane value crosses a call, so the two copies never
 // disagree on how such values are passed.
+#if defined(__GNUC__)
 typedef float Lanes __attribute__((vector_size(32)));
+#else
+// Compilers without GCC's vector types: eight floats, which they vectorise
+// from these loops themselves.
+struct Lanes {
+    float v[8] = {};
+    float operator[](int i) const { return v[i]; }
+    friend Lanes operator+(Lanes a, const Lanes& b) {
+        for (int i = 0; i < 8; ++i) a.v[i] += b.v[i];
+        return a;
+    }
+    friend Lanes operator-(Lanes a, const Lanes& b) {
+        for (int i = 0; i < 8; ++i) a.v[i] -= b.v[i];
+        return a;
+    }
+    friend Lanes operator*(Lanes a, const Lanes& b) {
+        for (int i = 0; i < 8; ++i) a.v[i] *= b.v[i];
+        return a;
+    }
+    friend Lanes operator*(Lanes a, float b) {
+        for (float& x : a.v) x *= b;
+        return a;
+    }
+    Lanes& operator+=(const Lanes& b) { return *this = *this + b; }
+};
+#endif
 
 #if defined(__x86_64__) && defined(__linux__)
 #define TUNEDECK_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))

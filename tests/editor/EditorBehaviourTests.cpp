@@ -87,7 +87,9 @@ TEST_P(EditorClicks, RowsOfOneNameShowTheirKindAndAFailedOpeningClearsTheLastTra
     view().idle();
     EXPECT_NE(controls().length->getText(), "");
     const uint8_t* overview = editorOf(*player).overviewPixels();
-    EXPECT_TRUE(std::any_of(overview, overview + TrackSource::overviewBytes, [](uint8_t v) { return v != 0; }));
+    auto drawn = [&] { return std::any_of(overview, overview + TrackSource::overviewBytes, [](uint8_t v) { return v != 0; }); };
+    for (int i = 0; i < 300 && !drawn(); ++i) platform::sleepMs(10); // the loader draws it meanwhile
+    EXPECT_TRUE(drawn());
 
     setEntries({player->trackList().entries[0], "/gone/intro.wav", "/gone/intro.mp3", "/gone/outro.mp3"});
     player->trackList().currentIndex = 1;

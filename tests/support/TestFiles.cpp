@@ -33,7 +33,8 @@ std::string tempPath(const std::string& name) {
             auto dir =
                 std::filesystem::temp_directory_path() / ("tunedeck-tests-" + std::to_string(platform::processId()));
             // A folder left by an earlier process with the same id starts empty.
-            std::filesystem::remove_all(dir);
+            std::error_code ignored;
+            std::filesystem::remove_all(dir, ignored);
             std::filesystem::create_directories(dir);
             path = dir.string();
         }
@@ -47,7 +48,7 @@ std::string tempPath(const std::string& name) {
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    FILE* file = std::fopen(path.c_str(), "wb");
+    FILE* file = platform::openForWriting(path); // UTF-8 paths on every system
     if (!file) throw std::runtime_error("cannot write " + path);
     if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
