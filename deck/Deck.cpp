@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "mpeg/MpegSource.h"
+#include "deck/PlaylistText.h"
 #include "platform/Paths.h"
 #include "platform/Clock.h"
 #include "log/DebugLog.h"
@@ -318,6 +319,8 @@ void Deck::loadProgress(int32_t frames) {
 std::string Deck::storeFolder(const char* hostDirectory) {
     namespace paths = platform::paths;
     std::string folder = hostDirectory && *hostDirectory ? hostDirectory : paths::libraryDirectory();
+    // Hosts give their folder in the system's code page.
+    if (!playlist::isUtf8(folder)) folder = paths::fromSystemCodePage(folder);
     if (folder.empty()) folder = paths::join(paths::currentDirectory(), "");
     // A path to the library file itself is cut back to its folder. A folder
     // whose own name has a dot (~/.vst) is kept whole.

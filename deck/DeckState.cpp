@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "deck/PlaylistText.h"
+#include "platform/Paths.h"
+
 namespace {
 
 constexpr char magic[4] = {'T', 'D', 'C', 'K'};
@@ -84,6 +87,12 @@ bool readEntries(Reader& in, std::vector<DeckState::Entry>& entries) {
         uint16_t length = 0;
         if (!in.number(marked) || !in.number(length) || length > DeckState::maxPathLength) return false;
         if (!in.text(entry.path, length) || entry.path.find('\0') != std::string::npos) return false;
+        // Sessions saved before paths were UTF-8 hold Windows names in the
+        // system's code page.
+        if (!playlist::isUtf8(entry.path)) {
+            std::string converted = platform::paths::fromSystemCodePage(entry.path);
+            if (!converted.empty() && converted.size() <= DeckState::maxPathLength) entry.path = std::move(converted);
+        }
         entry.marked = marked != 0;
     }
     return true;

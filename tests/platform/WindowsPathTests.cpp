@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "deck/DeckState.h"
 #include "deck/PlaylistText.h"
 #include "platform/DurableFiles.h"
 #include "platform/Paths.h"
@@ -169,13 +170,21 @@ TEST_F(WindowsPaths, ListsAndSessionsKeepEveryName) {
         player->waitForOpenings();
         EXPECT_EQ(entries(), tracks) << list;
     }
-    // A list in the code page (Notepad's "ANSI"), where the name is in it.
+    // A list in the code page (Notepad's "ANSI"), and a session saved when
+    // the deck kept names in the code page, where the name is in it.
     if (GetACP() == 1252) {
         writeText(folder + "ansi.m3u", "caf\xE9.wav\r\n");
         clear();
         player->addPaths({folder + "ansi.m3u"}, false);
         player->waitForOpenings();
         EXPECT_EQ(entries(), std::vector<std::string>{tracks[1]});
+        DeckState old;
+        old.entries = {{folder + "caf\xE9.wav", false}};
+        std::vector<uint8_t> bytes = old.write();
+        player->setChunk(bytes.data(), static_cast<int32_t>(bytes.size()), false);
+        player->waitForOpenings();
+        EXPECT_EQ(entries(), std::vector<std::string>{tracks[1]});
+        EXPECT_NE(player->getCurrentSource(), nullptr);
     }
     // Saved by the deck, beside the tracks and on the share, and read back.
     for (const std::string& list : {folder + "saved.m3u", folder + "saved.m3u8", share + "saved.m3u"}) {
