@@ -1,0 +1,249 @@
+#include "analysis/BeatAnalyser.h"
+
+#include <qm-dsp/dsp/onsets/DetectionFunction.h>
+#include <qm-dsp/dsp/tempotracking/TempoTrackV2.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace {
+
+// A straight line through beats: beat n falls at origin + n * period.
+struct Line {
+    double origin = 0, period = 0, residual = 0; // residual: root mean square, seconds
+    size_t used = 0;
+};
+
+// Numbers each beat by the beats the line's period says lie before it, so
+// that a beat the tracker missed leaves a gap in the count, not a slip.
+std::vector<double> beatNumbers(const std::vector<double>& beats, double period) {
+    std::vector<double> numbers(beats.size(), 0.0);
+    for (size_t k = 1; k < beats.size(); ++k)
+        numbers[k] = numbers[k - 1] + std::max(1.0, std::round((beats[k] - beats[k - 1]) / period));
+    return numbers;
+}
+
+// Least squares through the beats whose weight is set.
+Line fitLine(const std::vector<double>& beats, const std::vector<double>& numbers, const std::vector<bool>& use) {
+    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (size_t k = 0; k < beats.size(); ++k) {
+        if (!use[k]) continue;
+        n += 1, sx += numbers[k], sy += beats[k], sxx += numbers[k] * numbers[k], sxy += numbers[k] * beats[k];
+    }
+    Line line;
+    const double d = n * sxx - sx * sx;
+    if (n < 2 || d <= 0) return line;
+    line.period = (n * sxy - sx * sy) / d;
+    line.origin = (sy - line.period * sx) / n;
+    double sum = 0;
+    for (size_t k = 0; k < beats.size(); ++k) {
+        if (!use[k]) continue;
+        const double e = beats[k] - (line.origin + line.period * numbers[k]);
+        sum += e * e;
+    }
+    line.residual = std::sqrt(sum / n);
+    line.used = static_cast<size_t>(n);
+    return line;
+}
+
+// The line with its period held at period (a snapped tempo): only its
+// origin is fitted.
+Line fitOrigin(const std::vector<double>& beats, const std::vector<double>& numbers, const std::vector<bool>& use,
+               double period) {
+    Line line;
+    line.period = period;
+    double n = 0, sum = 0;
+    for (size_t k = 0; k < beats.size(); ++k)
+        if (use[k]) n += 1, sum += beats[k] - period * numbers[k];
+    if (n < 1) return line;
+    line.origin = sum / n;
+    double squares = 0;
+    for (size_t k = 0; k < beats.size(); ++k) {
+        if (!use[k]) continue;
+        const double e = beats[k] - (line.origin + period * numbers[k]);
+        squares += e * e;
+    }
+    line.residual = std::sqrt(squares / n);
+    line.used = static_cast<size_t>(n);
+    return line;
+}
+
+double median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    const size_t mid = values.size() / 2;
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(mid), values.end());
+    return values[mid];
+}
+
+} // namespace
+
+// The onset strengths, one per step, from the sound folded to mono.
+struct BeatAnalyser::Onsets {
+    explicit Onsets(int32_t step) : frame(static_cast<size_t>(step) * 2, 0.0) {
+        DFConfig config{};
+        config.stepSize = static_cast<unsigned>(step);
+        config.frameLength = static_cast<unsigned>(step) * 2;
+        config.DFType = DF_COMPLEXSD;
+        config.dbRise = 3.0;
+        config.adaptiveWhitening = false;
+        config.whiteningRelaxCoeff = -1;
+        config.whiteningFloor = -1;
+        detection = std::make_unique<DetectionFunction>(config);
+    }
+    std::unique_ptr<DetectionFunction> detection;
+    std::vector<double> frame;  // the last two steps of sound
+    size_t fill = 0;            // samples of the newer step in it
+    std::vector<double> values; // one a step
+};
+
+BeatAnalyser::BeatAnalyser(int32_t sampleRate) : sampleRate_(std::max(sampleRate, 8000)) {
+    // About 86 steps a second whatever the rate: the tracker's tempo model
+    // is made for that many.
+    step_ = 512;
+    while (step_ * 2 * 44100 <= sampleRate_ * 512 * 3 / 2) step_ *= 2;
+    onsets_ = std::make_unique<Onsets>(step_);
+}
+
+BeatAnalyser::~BeatAnalyser() = default;
+
+void BeatAnalyser::add(const float* left, const float* right, int32_t frames) {
+    if (!left || !right || frames <= 0) return;
+    Onsets& o = *onsets_;
+    const auto step = static_cast<size_t>(step_);
+    for (int32_t i = 0; i < frames; ++i) {
+        o.frame[step + o.fill] = 0.5 * (static_cast<double>(left[i]) + right[i]);
+        if (++o.fill < step) continue;
+        o.values.push_back(o.detection->processTimeDomain(o.frame.data()));
+        std::copy(o.frame.begin() + static_cast<std::ptrdiff_t>(step), o.frame.end(), o.frame.begin());
+        o.fill = 0;
+    }
+}
+
+std::vector<double> BeatAnalyser::trackedBeats() {
+    std::vector<double> df = onsets_->values;
+    if (df.size() < 64) return {};
+    // The first values see the silence before the track: they are no onsets.
+    df[0] = df[1] = 0.0;
+    TempoTrackV2 tracker(static_cast<float>(sampleRate_), static_cast<size_t>(step_));
+    // The tracker writes a period for every onset value into room the caller gives.
+    std::vector<double> periods(df.size(), 0.0), tempi, beats;
+    tracker.calculateBeatPeriod(df, periods, tempi);
+    tracker.calculateBeats(df, periods, beats);
+    std::vector<double> seconds;
+    seconds.reserve(beats.size());
+    // A step's value measures the change into the frame that ends a step
+    // after it begins.
+    for (double beat : beats) seconds.push_back((beat + 1.0) * step_ / sampleRate_);
+    return seconds;
+}
+
+double BeatAnalyser::onsetAt(double seconds) const {
+    const double at = seconds * sampleRate_ / step_ - 1.0;
+    const auto i = static_cast<long>(std::lround(at));
+    double best = 0;
+    // The strongest value within a step either way: onsets blur a little.
+    for (long k = i - 1; k <= i + 1; ++k)
+        if (k >= 0 && k < static_cast<long>(onsets_->values.size())) best = std::max(best, onsets_->values[static_cast<size_t>(k)]);
+    return best;
+}
+
+BeatGrid BeatAnalyser::finishPlain() {
+    const std::vector<double> beats = trackedBeats();
+    BeatGrid grid;
+    if (beats.size() < 4) return grid;
+    std::vector<double> numbers(beats.size());
+    std::iota(numbers.begin(), numbers.end(), 0.0);
+    const Line line = fitLine(beats, numbers, std::vector<bool>(beats.size(), true));
+    if (line.period <= 0) return grid;
+    grid.bpm = 60.0 / line.period;
+    grid.firstBeatSeconds = std::fmod(std::fmod(line.origin, line.period) + line.period, line.period);
+    return grid;
+}
+
+BeatGrid BeatAnalyser::finish() {
+    const std::vector<double> beats = trackedBeats();
+    BeatGrid grid;
+    if (beats.size() < 4) return grid;
+    std::vector<double> gaps;
+    for (size_t k = 1; k < beats.size(); ++k) gaps.push_back(beats[k] - beats[k - 1]);
+    double period = median(gaps);
+    if (period <= 0) return grid;
+
+    // The line through the beats; beats far off it (a fill, a break the
+    // tracker stumbled through) are left out and the line fitted again.
+    std::vector<double> numbers = beatNumbers(beats, period);
+    std::vector<bool> use(beats.size(), true);
+    Line line = fitLine(beats, numbers, use);
+    for (int round = 0; round < 4 && line.period > 0; ++round) {
+        const double limit = std::max(0.012, 2.5 * line.residual);
+        bool changed = false;
+        for (size_t k = 0; k < beats.size(); ++k) {
+            const bool near = std::fabs(beats[k] - (line.origin + line.period * numbers[k])) <= limit;
+            if (near != use[k]) use[k] = near, changed = true;
+        }
+        if (!changed) break;
+        numbers = beatNumbers(beats, line.period);
+        line = fitLine(beats, numbers, use);
+    }
+    if (line.period <= 0 || line.used < beats.size() / 2) return grid;
+
+    // A tempo that holds puts most beats near one line, the first half's
+    // period agreeing with the second's.
+    const size_t half = beats.size() / 2;
+    std::vector<bool> early(beats.size(), false), late(beats.size(), false);
+    for (size_t k = 0; k < beats.size(); ++k) (k < half ? early : late)[k] = use[k];
+    const Line a = fitLine(beats, numbers, early), b = fitLine(beats, numbers, late);
+    const bool holds = a.period > 0 && b.period > 0 && std::fabs(a.period - b.period) < 0.002 * line.period &&
+                       line.residual < 0.02;
+    grid.constant = holds;
+
+    double bpm = 60.0 / line.period;
+    if (holds) {
+        // A sequencer's tempo is a whole or half BPM more often than not:
+        // taken when its line fits the beats as well, within a millisecond.
+        for (double grain : {1.0, 0.5}) {
+            const double snapped = std::round(bpm / grain) * grain;
+            const Line fixed = fitOrigin(beats, numbers, use, 60.0 / snapped);
+            if (fixed.residual <= line.residual + 0.001) {
+                line = fixed;
+                bpm = snapped;
+                break;
+            }
+        }
+    } else {
+        grid.beats = beats;
+        bpm = 60.0 / median(gaps);
+    }
+
+    // The octave a DJ counts: the beat between two grid beats as strong as
+    // the grid's own means the grid counts every other beat.
+    double onGrid = 0, between = 0;
+    for (size_t k = 0; k < beats.size(); ++k) {
+        if (!use[k]) continue;
+        const double at = line.origin + line.period * numbers[k];
+        onGrid += onsetAt(at);
+        between += onsetAt(at + line.period / 2);
+    }
+    const double strength = onGrid > 0 ? between / onGrid : 0;
+    if ((strength > 0.55 && bpm * 2 <= 200) || bpm < 70) {
+        bpm *= 2;
+        line.period /= 2;
+    } else if (bpm > 185) {
+        bpm /= 2;
+        line.period *= 2;
+    }
+    grid.bpm = bpm;
+    // The first beat in the track, at or after its first sound.
+    double firstSound = 0;
+    const double loudest = onsets_->values.empty() ? 0 : *std::max_element(onsets_->values.begin(), onsets_->values.end());
+    for (size_t k = 0; k < onsets_->values.size(); ++k)
+        if (onsets_->values[k] > 0.1 * loudest) {
+            firstSound = (static_cast<double>(k) + 1.0) * step_ / sampleRate_;
+            break;
+        }
+    double first = line.origin - std::ceil((line.origin - firstSound) / line.period) * line.period;
+    if (first < firstSound - 0.5 * line.period) first += line.period;
+    grid.firstBeatSeconds = std::max(0.0, first);
+    return grid;
+}

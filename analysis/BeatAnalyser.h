@@ -1,0 +1,49 @@
+#pragma once
+// Finds a track's beat grid from its sound: an onset strength for every
+// step of about 11.6 ms (complex-domain spectral difference), a beat
+// tracker over the whole track (the Queen Mary library's, whose tempo
+// model and dynamic programme place each beat), then our own fit: one
+// straight line through the beats wherever the tempo holds, with beats off
+// the line left out, snapped to a whole or half BPM where the producer's
+// sequencer plainly used one, and counted in the octave a DJ counts.
+// Where the tempo moves (a live drummer, a change), the beats themselves
+// are the grid.
+//
+// Threads: one thread feeds an analyser and finishes it (a loader).
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct BeatGrid {
+    double bpm = 0.0;               // 0 when no beat was found
+    double firstBeatSeconds = 0.0;  // the first beat of the first bar, from the track's start
+    bool constant = true;           // one tempo throughout; else beats holds every beat
+    std::vector<double> beats;      // seconds, where the tempo moves
+    bool found() const { return bpm > 0.0; }
+};
+
+class BeatAnalyser {
+public:
+    explicit BeatAnalyser(int32_t sampleRate);
+    ~BeatAnalyser();
+    BeatAnalyser(const BeatAnalyser&) = delete;
+    BeatAnalyser& operator=(const BeatAnalyser&) = delete;
+
+    // The next frames of the track, in order.
+    void add(const float* left, const float* right, int32_t frames);
+
+    // The grid of everything added.
+    BeatGrid finish();
+    // What the beat tracker alone gives, with a straight line through its
+    // beats and nothing of ours: the yardstick the fit is measured against.
+    BeatGrid finishPlain();
+
+private:
+    std::vector<double> trackedBeats(); // seconds
+    double onsetAt(double seconds) const;
+
+    struct Onsets;
+    std::unique_ptr<Onsets> onsets_;
+    int32_t sampleRate_;
+    int32_t step_;
+};
