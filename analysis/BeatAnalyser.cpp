@@ -120,7 +120,7 @@ void BeatAnalyser::add(const float* left, const float* right, int32_t frames) {
     }
 }
 
-std::vector<double> BeatAnalyser::trackedBeats() {
+std::vector<double> BeatAnalyser::trackedBeats(double stepsEarly) {
     std::vector<double> df = onsets_->values;
     if (df.size() < 64) return {};
     // The first values see the silence before the track: they are no onsets.
@@ -132,14 +132,12 @@ std::vector<double> BeatAnalyser::trackedBeats() {
     tracker.calculateBeats(df, periods, beats);
     std::vector<double> seconds;
     seconds.reserve(beats.size());
-    // A step's value measures the change into the frame that ends a step
-    // after it begins.
-    for (double beat : beats) seconds.push_back((beat + 1.0) * step_ / sampleRate_);
+    for (double beat : beats) seconds.push_back((beat - stepsEarly) * step_ / sampleRate_);
     return seconds;
 }
 
 double BeatAnalyser::onsetAt(double seconds) const {
-    const double at = seconds * sampleRate_ / step_ - 1.0;
+    const double at = seconds * sampleRate_ / step_ + 1.0;
     const auto i = static_cast<long>(std::lround(at));
     double best = 0;
     // The strongest value within a step either way: onsets blur a little.
@@ -149,7 +147,9 @@ double BeatAnalyser::onsetAt(double seconds) const {
 }
 
 BeatGrid BeatAnalyser::finishPlain() {
-    const std::vector<double> beats = trackedBeats();
+    // Each beat where its onset value's step begins, as the tracker's users
+    // commonly take it.
+    const std::vector<double> beats = trackedBeats(0.0);
     BeatGrid grid;
     if (beats.size() < 4) return grid;
     std::vector<double> numbers(beats.size());
@@ -162,7 +162,10 @@ BeatGrid BeatAnalyser::finishPlain() {
 }
 
 BeatGrid BeatAnalyser::finish() {
-    const std::vector<double> beats = trackedBeats();
+    // A step's value measures the change into a frame of two steps that
+    // begins a step before it: an onset shows where that frame begins
+    // (measured on the beat corpus: within a millisecond or two).
+    const std::vector<double> beats = trackedBeats(1.0);
     BeatGrid grid;
     if (beats.size() < 4) return grid;
     std::vector<double> gaps;
@@ -216,8 +219,9 @@ BeatGrid BeatAnalyser::finish() {
         bpm = 60.0 / median(gaps);
     }
 
-    // The octave a DJ counts: the beat between two grid beats as strong as
-    // the grid's own means the grid counts every other beat.
+    // The octave a DJ counts, 70 to 185 BPM; a grid whose every half beat
+    // is as strong as its beats counts every other beat (a hardcore track
+    // tracked at half its tempo).
     double onGrid = 0, between = 0;
     for (size_t k = 0; k < beats.size(); ++k) {
         if (!use[k]) continue;
@@ -226,7 +230,7 @@ BeatGrid BeatAnalyser::finish() {
         between += onsetAt(at + line.period / 2);
     }
     const double strength = onGrid > 0 ? between / onGrid : 0;
-    if ((strength > 0.55 && bpm * 2 <= 200) || bpm < 70) {
+    if ((strength > 0.9 && bpm * 2 <= 185) || bpm < 70) {
         bpm *= 2;
         line.period /= 2;
     } else if (bpm > 185) {
@@ -239,7 +243,7 @@ BeatGrid BeatAnalyser::finish() {
     const double loudest = onsets_->values.empty() ? 0 : *std::max_element(onsets_->values.begin(), onsets_->values.end());
     for (size_t k = 0; k < onsets_->values.size(); ++k)
         if (onsets_->values[k] > 0.1 * loudest) {
-            firstSound = (static_cast<double>(k) + 1.0) * step_ / sampleRate_;
+            firstSound = (static_cast<double>(k) - 1.0) * step_ / sampleRate_;
             break;
         }
     double first = line.origin - std::ceil((line.origin - firstSound) / line.period) * line.period;

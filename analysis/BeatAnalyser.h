@@ -39,7 +39,9 @@ public:
     BeatGrid finishPlain();
 
 private:
-    std::vector<double> trackedBeats(); // seconds
+    // The tracker's beats in seconds, each taken stepsEarly steps before
+    // the step of its onset value.
+    std::vector<double> trackedBeats(double stepsEarly);
     double onsetAt(double seconds) const;
 
     struct Onsets;

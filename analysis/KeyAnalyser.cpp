@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace {
 const char* const tonicNames[12] = {"C", "Db", "D", "Eb", "E", "F", "Gb", "G", "Ab", "A", "Bb", "B"};
@@ -29,7 +30,7 @@ struct KeyAnalyser::Estimator {
     std::vector<double> block; // the newest block of sound, oldest sample first
     size_t hop;                // samples between estimates
     size_t fresh = 0;          // samples since the last estimate
-    std::array<int64_t, 25> votes{};
+    std::array<double, 12> chroma{}; // summed over the track, C first
 };
 
 KeyAnalyser::KeyAnalyser(int32_t sampleRate) : estimator_(std::make_unique<Estimator>(std::max(sampleRate, 8000))) {}
@@ -51,20 +52,37 @@ void KeyAnalyser::add(const float* left, const float* right, int32_t frames) {
         if (e.fresh < e.hop) continue;
         e.fresh = 0;
         std::vector<double> copy = e.block; // the estimator may scale what it is given
-        const int key = e.keys.process(copy.data());
-        if (key >= 1 && key <= 24) ++e.votes[static_cast<size_t>(key)];
+        e.keys.process(copy.data());
+        // Three bins a semitone, the first centred on C.
+        const double* chroma = e.keys.getChroma();
+        for (unsigned b = 0; chroma && b < e.keys.getChromaSize(); ++b) e.chroma[((b + 1) / 3) % 12] += chroma[b];
     }
 }
 
+// The key whose profile (Krumhansl and Kessler's: how much each degree
+// sounds in music of that key) best matches the track's summed chroma.
 MusicalKey KeyAnalyser::finish() {
-    const auto& votes = estimator_->votes;
-    const auto best = std::max_element(votes.begin() + 1, votes.end());
+    static const double majorProfile[12] = {6.35, 2.23, 3.48, 2.33, 4.38, 4.09, 2.52, 5.19, 2.39, 3.66, 2.29, 2.88};
+    static const double minorProfile[12] = {6.33, 2.68, 3.52, 5.38, 2.60, 3.53, 2.54, 4.75, 3.98, 2.69, 3.34, 3.17};
+    const auto& chroma = estimator_->chroma;
     MusicalKey key;
-    if (*best == 0) return key;
-    const int index = static_cast<int>(best - votes.begin());
-    // The estimator counts C major to B major as 1 to 12, and C minor to B
-    // minor as 13 to 24.
-    key.minor = index > 12;
-    key.tonic = (index - 1) % 12;
+    double mean = 0;
+    for (double v : chroma) mean += v / 12;
+    if (!(mean > 0)) return key;
+    double best = -2;
+    for (int mode = 0; mode < 2; ++mode) {
+        const double* profile = mode ? minorProfile : majorProfile;
+        double profileMean = 0;
+        for (int i = 0; i < 12; ++i) profileMean += profile[i] / 12;
+        for (int tonic = 0; tonic < 12; ++tonic) {
+            double sxy = 0, sxx = 0, syy = 0;
+            for (int i = 0; i < 12; ++i) {
+                const double x = chroma[static_cast<size_t>((tonic + i) % 12)] - mean, y = profile[i] - profileMean;
+                sxy += x * y, sxx += x * x, syy += y * y;
+            }
+            const double r = sxx > 0 ? sxy / std::sqrt(sxx * syy) : -1;
+            if (r > best) best = r, key.tonic = tonic, key.minor = mode == 1;
+        }
+    }
     return key;
 }

@@ -1,7 +1,9 @@
 #pragma once
-// Finds a track's musical key from its sound: the Queen Mary library's key
-// estimator (a chromagram matched against major and minor key profiles)
-// over overlapping blocks of the whole track, and the key held longest.
+// Finds a track's musical key from its sound: the Queen Mary library's
+// chromagram over overlapping blocks of the whole track, summed, and the
+// major or minor key whose profile it matches best. (The library's own
+// estimate, block by block, picked the key of the moment's chord more
+// often than the track's on the beat corpus: 6 of 23 against 10.)
 //
 // Threads: one thread feeds an analyser and finishes it (a loader).
 #include <cstdint>

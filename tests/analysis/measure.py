@@ -83,7 +83,7 @@ def main():
 
         def score(name, bpm_of, first_of, key_of=None):
             constant = [r for r in rows if r[0]["tempo"] == "constant"]
-            tempo = octave = phase = keys = 0
+            tempo = octave = phase = keys = relative = 0
             phases = []
             for row, kind, path, v, ab, af in constant:
                 true_bpm, true_first = float(row["bpm"]), float(row["first_beat_s"])
@@ -97,11 +97,13 @@ def main():
                 phase += error <= 10
             for row, kind, path, v, ab, af in rows:
                 keys += key_of is not None and key_of(v) == row["camelot"]
+                # The relative major or minor: the same number on the wheel.
+                relative += key_of is not None and key_of(v)[:-1] == row["camelot"][:-1]
             n = len(constant)
             med = statistics.median(phases) if phases else float("nan")
             print(f"{name:10} tempo within 0.1 BPM {tempo}/{n}, octave right {octave}/{n}, "
                   f"phase within 10 ms {phase}/{n} (median {med:.1f} ms, worst {max(phases or [0]):.1f} ms)"
-                  + (f", key right {keys}/{len(rows)}" if key_of else ""))
+                  + (f", key right {keys}/{len(rows)} (or its relative {relative})" if key_of else ""))
 
         for row, kind, path, v, ab, af in rows:
             print(f"{row['file']:24} {kind:4} truth {float(row['bpm']):7.2f} {row['camelot']:>3} {row['tempo']:8} | "
