@@ -1,7 +1,7 @@
 #include "analysis/BeatAnalyser.h"
 
-#include <qm-dsp/dsp/onsets/DetectionFunction.h>
-#include <qm-dsp/dsp/tempotracking/TempoTrackV2.h>
+#include <dsp/onsets/DetectionFunction.h>
+#include <dsp/tempotracking/TempoTrackV2.h>
 
 #include <algorithm>
 #include <cmath>
@@ -111,6 +111,8 @@ void BeatAnalyser::add(const float* left, const float* right, int32_t frames) {
     if (!left || !right || frames <= 0) return;
     Onsets& o = *onsets_;
     const auto step = static_cast<size_t>(step_);
+    const size_t most = static_cast<size_t>(longestSeconds) * static_cast<size_t>(sampleRate_) / step;
+    if (o.values.size() >= most) return;
     for (int32_t i = 0; i < frames; ++i) {
         o.frame[step + o.fill] = 0.5 * (static_cast<double>(left[i]) + right[i]);
         if (++o.fill < step) continue;

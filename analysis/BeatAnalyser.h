@@ -29,6 +29,10 @@ public:
     BeatAnalyser(const BeatAnalyser&) = delete;
     BeatAnalyser& operator=(const BeatAnalyser&) = delete;
 
+    // A track's first twelve minutes are analysed: every DJ track, and
+    // enough of a long mix to find its tempo, in bounded memory and time.
+    static constexpr int32_t longestSeconds = 720;
+
     // The next frames of the track, in order.
     void add(const float* left, const float* right, int32_t frames);
 

@@ -1,6 +1,8 @@
 #include "analysis/KeyAnalyser.h"
 
-#include <qm-dsp/dsp/keydetection/GetKeyMode.h>
+#include "analysis/BeatAnalyser.h"
+
+#include <dsp/keydetection/GetKeyMode.h>
 
 #include <algorithm>
 #include <array>
@@ -29,17 +31,23 @@ struct KeyAnalyser::Estimator {
     GetKeyMode keys;
     std::vector<double> block; // the newest block of sound, oldest sample first
     size_t hop;                // samples between estimates
+    uint64_t heard = 0, most = 0;
     size_t fresh = 0;          // samples since the last estimate
     std::array<double, 12> chroma{}; // summed over the track, C first
 };
 
-KeyAnalyser::KeyAnalyser(int32_t sampleRate) : estimator_(std::make_unique<Estimator>(std::max(sampleRate, 8000))) {}
+KeyAnalyser::KeyAnalyser(int32_t sampleRate) : estimator_(std::make_unique<Estimator>(std::max(sampleRate, 8000))) {
+    estimator_->most = static_cast<uint64_t>(BeatAnalyser::longestSeconds) * static_cast<uint64_t>(std::max(sampleRate, 8000));
+}
 
 KeyAnalyser::~KeyAnalyser() = default;
 
 void KeyAnalyser::add(const float* left, const float* right, int32_t frames) {
     if (!left || !right || frames <= 0) return;
     Estimator& e = *estimator_;
+    // As long as the beats are analysed for.
+    if (e.heard >= e.most) return;
+    e.heard += static_cast<uint64_t>(frames);
     const size_t size = e.block.size();
     for (int32_t i = 0; i < frames;) {
         // Moves the block on by what is left of the hop, then estimates.

@@ -311,7 +311,7 @@ void FlacSource::loadFunc(const LoaderRun& run) {
                         int bits) {
         auto& t = *static_cast<LoaderTarget*>(to);
         const bool drawing = t.source->getBitmap() != nullptr;
-        if (drawing || !t.run->fingerprint().isComplete()) {
+        if (t.run->wantsSound(drawing)) {
             t.left.resize(static_cast<size_t>(frames));
             t.right.resize(static_cast<size_t>(frames));
             mixToStereo(channels, channelCount, scaleFor(bits), frames, t.left.data(), t.right.data());

@@ -185,7 +185,7 @@ void MpegSource::loadFunc(const LoaderRun& run) {
         // The overview shows the music: samples before and after it are not drawn.
         const int64_t from = std::max<int64_t>(at - lead, 0), to = std::min<int64_t>(at + n - lead, total);
         const bool drawing = getBitmap() != nullptr;
-        if ((drawing || !run.fingerprint().isComplete()) && to > from) {
+        if (run.wantsSound(drawing) && to > from) {
             const int32_t skip = static_cast<int32_t>(from - (at - lead));
             for (int c = 0; c < 2; ++c) {
                 const mad_fixed_t* samples = pcm.pcm.samples[c < pcm.pcm.channels ? c : 0] + skip;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the Windows cross build and its tests need, from Debian's
-# packages only: the MinGW-w64 compilers (posix threads, for std::thread),
-# wine64 to run the 64-bit programs, and the sources of libmad, libFLAC and
-# SQLite, which have no MinGW packages (SQLite's single-file form is made
-# from its source with Tcl, as upstream makes it). Idempotent: it does
+# packages only: the MinGW-w64 compilers (Debian's posix thread model; the
+# DLLs themselves use Windows' own threads), wine64 to run the 64-bit
+# programs, and the sources of libmad, libFLAC, SQLite and qm-dsp, which
+# have no MinGW packages (SQLite's single-file form is made from its source
+# with Tcl, as upstream makes it). Idempotent: it does
 # nothing that is already done.
 #
 # wine32 is never installed: with it /usr/bin/wine picks a 32-bit loader that
@@ -31,7 +32,7 @@ fi
 src_dir=${TUNEDECK_WINDOWS_SOURCES:-build-windows/sources}
 mkdir -p "$src_dir"
 if ! ls "$src_dir"/libmad_0.15.1b.orig.tar.gz "$src_dir"/flac_1.4.2+ds.orig.tar.xz "$src_dir"/sqlite3_3.40.1.orig.tar.xz \
-     >/dev/null 2>&1; then
+     "$src_dir"/qm-dsp_1.7.1.orig.tar.gz >/dev/null 2>&1; then
   # Source lines of their own, beside the binary ones, so nothing else changes.
   list=/etc/apt/sources.list.d/tunedeck-deb-src.sources
   if [ ! -f "$list" ]; then
@@ -51,12 +52,12 @@ SOURCES
   # failure after it has fetched and checked the upstream tarball, which is
   # all the build uses.
   (cd "$src_dir" && { apt-get source --download-only -qq libmad; apt-get source --download-only -qq flac;
-                      apt-get source --download-only -qq sqlite3; } 2>&1 |
-     grep -v -e '\.diff\.gz' -e 'Failed to fetch some' -e 'unsandboxed' || true)
+                      apt-get source --download-only -qq sqlite3; apt-get source --download-only -qq qm-dsp; } 2>&1 |
+     grep -v -e '\.diff\.gz' -e '\.debian\.tar' -e 'Failed to fetch some' -e 'unsandboxed' || true)
 fi
 if [ ! -f "$src_dir"/libmad_0.15.1b.orig.tar.gz ] || [ ! -f "$src_dir"/flac_1.4.2+ds.orig.tar.xz ] ||
-   [ ! -f "$src_dir"/sqlite3_3.40.1.orig.tar.xz ]; then
-  echo "libmad's, flac's or sqlite3's source could not be fetched" >&2
+   [ ! -f "$src_dir"/sqlite3_3.40.1.orig.tar.xz ] || [ ! -f "$src_dir"/qm-dsp_1.7.1.orig.tar.gz ]; then
+  echo "libmad's, flac's, sqlite3's or qm-dsp's source could not be fetched" >&2
   exit 1
 fi
 

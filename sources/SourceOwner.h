@@ -3,6 +3,8 @@
 // loadProgress and identified come from the loader thread.
 #include <cstdint>
 
+#include "analysis/BeatAnalyser.h"
+#include "analysis/KeyAnalyser.h"
 #include "sources/Fingerprint.h"
 
 class TrackSource;
@@ -16,4 +18,6 @@ public:
     virtual void loadProgress(int32_t frames) = 0;
     // The loader heard enough of the track to tell it from any other.
     virtual void identified(TrackSource*, const Fingerprint::Value&) {}
+    // The loader heard the whole track and analysed its beats and key.
+    virtual void analysed(TrackSource*, const BeatGrid&, const MusicalKey&) {}
 };

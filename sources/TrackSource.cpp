@@ -11,7 +11,31 @@
 #include "platform/Clock.h"
 
 LoaderRun::LoaderRun(TrackSource& source, std::shared_ptr<const void> data)
-    : source_(source), data_(std::move(data)), fingerprint_(source.getSampleRate()) {}
+    : source_(source), data_(std::move(data)), fingerprint_(source.getSampleRate()),
+      sampleRate_(source.getSampleRate()) {}
+
+void LoaderRun::analyse(const float* left, const float* right, int32_t frames) const {
+    if (!analysing()) {
+        beats_.reset();
+        keys_.reset();
+        return;
+    }
+    if (!beats_) beats_ = std::make_unique<BeatAnalyser>(sampleRate_);
+    if (!keys_) keys_ = std::make_unique<KeyAnalyser>(sampleRate_);
+    beats_->add(left, right, frames);
+    keys_->add(left, right, frames);
+}
+
+bool LoaderRun::finishAnalysis(BeatGrid& grid, MusicalKey& key) const {
+    const bool wanted = analysing() && beats_ && keys_;
+    if (wanted) {
+        grid = beats_->finish();
+        key = keys_->finish();
+    }
+    beats_.reset();
+    keys_.reset();
+    return wanted;
+}
 
 bool LoaderRun::stopped() const { return stop_.load(std::memory_order_relaxed) || source_.isStopping(); }
 
@@ -146,16 +170,23 @@ bool TrackSource::setFile(const char* path, std::shared_ptr<TrackFile> file, boo
 }
 
 void TrackSource::noteSamples(const LoaderRun& run, const float* left, const float* right, int32_t n) {
+    if (!left || !right || n <= 0) return;
+    run.analyse(left, right, n);
     Fingerprint& print = run.fingerprint();
-    if (print.isComplete() || !left || !right || n <= 0) return;
+    if (print.isComplete()) return;
     if (print.add(left, right, n) && player && !run.stopped()) player->identified(this, print.value());
 }
 
 void TrackSource::noteEnd(const LoaderRun& run) {
     Fingerprint& print = run.fingerprint();
-    if (print.isComplete()) return;
-    print.finish();
-    if (player && !run.stopped()) player->identified(this, print.value());
+    if (!print.isComplete()) {
+        print.finish();
+        if (player && !run.stopped()) player->identified(this, print.value());
+    }
+    // The whole track was heard: what its analysis found is told once.
+    BeatGrid grid;
+    MusicalKey key;
+    if (run.finishAnalysis(grid, key) && player && !run.stopped()) player->analysed(this, grid, key);
 }
 
 void TrackSource::drawOverview(int32_t start, int32_t end, int32_t total, const float* left, const float* right) {

@@ -18,6 +18,8 @@
 #include "platform/Thread.h"
 #include "sources/SourceOwner.h"
 #include "sources/TrackFile.h"
+#include "analysis/BeatAnalyser.h"
+#include "analysis/KeyAnalyser.h"
 
 class TrackSource;
 
@@ -39,6 +41,16 @@ public:
     void waitForBegin() { go_.acquire(); }
     // The track's fingerprint, fed by the walk (the loader's alone).
     Fingerprint& fingerprint() const { return fingerprint_; }
+    // The analysis of tempo, beats and key, fed by the walk while the track
+    // is not known yet; any thread may end it (the store knew the track).
+    bool analysing() const { return analysing_.load(std::memory_order_relaxed); }
+    void stopAnalysing() { analysing_.store(false, std::memory_order_relaxed); }
+    // The walk's own: made at its first sound, let go once told.
+    void analyse(const float* left, const float* right, int32_t frames) const;
+    bool finishAnalysis(BeatGrid& grid, MusicalKey& key) const;
+    // Whether the walk needs the sound of its frames, not just their count:
+    // for the overview, the fingerprint or the analysis.
+    bool wantsSound(bool drawing) const { return drawing || !fingerprint_.isComplete() || analysing(); }
     template <typename T>
     const T& data() const { return *static_cast<const T*>(data_.get()); }
     template <typename T>
@@ -50,6 +62,10 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> begun_{false};
     mutable Fingerprint fingerprint_;
+    mutable std::unique_ptr<BeatAnalyser> beats_;
+    mutable std::unique_ptr<KeyAnalyser> keys_;
+    int32_t sampleRate_;
+    std::atomic<bool> analysing_{true};
     platform::Semaphore go_{0};
 };
 
