@@ -136,6 +136,20 @@ bool isUtf8(std::string_view text) {
     return true;
 }
 
+std::string fromWindows1252(std::string_view text) {
+    // Code points of 0x80 to 0x9F; the rest of the page is Latin-1's.
+    static const uint16_t high[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
+                                      0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+    std::string out;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        appendUtf8(out, byte >= 0x80 && byte < 0xA0 ? high[byte - 0x80] : byte);
+    }
+    return out;
+}
+
 std::string pathOfFileUrl(std::string_view url) {
     if (!startsWithNoCase(url, "file:")) return {};
     std::string_view rest = url.substr(5);

@@ -21,6 +21,11 @@ std::vector<std::string> entries(const uint8_t* bytes, size_t size);
 // Whether text is well-formed UTF-8 (no overlong forms, no surrogates).
 bool isUtf8(std::string_view text);
 
+// Text written in Windows' Western code page (1252, Latin-1 with its
+// additions), as UTF-8: the lists of Windows players that find their way to
+// other systems.
+std::string fromWindows1252(std::string_view text);
+
 // The path a file:// URL names ("" when it is no file URL or names a file
 // on another machine the system cannot reach).
 std::string pathOfFileUrl(std::string_view url);

@@ -141,6 +141,12 @@ bool Deck::addFilesFrom(const char* buffer, size_t room, std::set<std::string>& 
     std::function<bool(const std::string&, int)> expandList;
     auto takeNamed = [&](const std::string& folder, const std::string& name, int level) {
         std::string path = paths::resolved(folder, name);
+        // A Windows player's list on this system: names in its code page
+        // where the files here are named in UTF-8.
+        if (!playlist::isUtf8(path) && !paths::exists(path)) {
+            std::string converted = paths::resolved(folder, playlist::fromWindows1252(name));
+            if (paths::exists(converted)) path = std::move(converted);
+        }
         if (path.size() >= static_cast<size_t>(TrackList::pathRoom)) {
             ++tooLong;
             return;

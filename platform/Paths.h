@@ -56,6 +56,8 @@ bool systemCodePageIsUtf8();
 bool sameVolume(std::string_view a, std::string_view b);
 
 bool isDirectory(const std::string& path);
+// Whether anything is there (a file, a folder, ...).
+bool exists(const std::string& path);
 // Creates a folder and the folders above it; false when it cannot.
 bool makeDirectories(const std::string& path);
 

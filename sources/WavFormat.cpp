@@ -48,6 +48,10 @@ float finiteOrSilence(double v) { return std::isfinite(v) ? static_cast<float>(v
 WavFormat walkWavChunks(FileWindow& file) {
     WavFormat format;
     const auto size = static_cast<uint64_t>(file.fileSize());
+    // A recorder writes the sizes when it finishes: until then the RIFF
+    // header's size, like the data chunk's, says 0 or what was written when
+    // it last looked.
+    const bool finished = size >= 8 && le32(file.at(4, 4)) + uint64_t{8} == size;
     uint16_t tag = 0;
     uint64_t at = riffHeaderBytes;
     while (at + chunkHeaderBytes <= size) {
@@ -58,10 +62,10 @@ WavFormat walkWavChunks(FileWindow& file) {
         uint64_t available = size - contentsAt;
         if (isData) {
             format.dataOffset = static_cast<int64_t>(contentsAt);
-            // A recorder writes the size when it finishes: an unfinished
-            // recording's header says 0 (or more than was written), and its
-            // sound is everything that follows.
-            format.dataBytes = declared > 0 && declared < available ? declared : available;
+            // An unfinished recording's sound is everything that follows its
+            // header; a finished file's empty chunk is empty.
+            const bool unfinished = declared == 0 && !finished;
+            format.dataBytes = !unfinished && declared < available ? declared : available;
             // A format the source does not read, and a "data" chunk met
             // before its "fmt ", give a track with no frames rather than
             // noise or a division by zero.

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "deck/PlaylistText.h"
 #include "platform/Paths.h"
 #include "log/DebugLog.h"
 #include "vst2/EffectFactory.h"
@@ -39,7 +40,7 @@ const char* usageText =
     "                       [--set NAME=VALUE@T]... [--note KEY@T]... [--paused] [--pcm16] [--no-wait]\n"
     "                       [--host-dir DIR] [--out FILE.wav] [--editor-closed]\n"
     "                       [--screenshot FILE.png [--page N] [--zoom N] [--select N]] [--state-in FILE] [--state-out FILE] FILE...\n"
-    "  FILE        tracks (.mp1 .mp2 .mp3 .wav .flac) or .m3u track lists, added as one selection\n"
+    "  FILE        tracks (.mp1 .mp2 .mp3 .wav .flac) or .m3u and .m3u8 track lists, added as one selection\n"
     "              (none needed with --state-in)\n"
     "  --build     which build to host (default full)\n"
     "  --rate      host sample rate in Hz (default 44100)\n"
@@ -324,7 +325,7 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> accepted;
     for (const std::string& file : o.files) {
-        bool list = file.find(".m3u") != std::string::npos;
+        bool list = playlist::namesList(file);
         bool playable = false;
         for (int32_t s = 0; player->sourceAt(s); ++s) playable = playable || player->sourceAt(s)->acceptsFile(file.c_str());
         if ((!list && !playable) || access(file.c_str(), R_OK) != 0) {

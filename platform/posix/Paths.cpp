@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform::paths {
@@ -66,6 +67,11 @@ bool sameVolume(std::string_view, std::string_view) { return true; }
 bool isDirectory(const std::string& path) {
     std::error_code error;
     return !path.empty() && std::filesystem::is_directory(path, error);
+}
+
+bool exists(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && stat(path.c_str(), &info) == 0;
 }
 
 bool takesNewFiles(const std::string& folder) { return access(folder.c_str(), W_OK | X_OK) == 0; }

@@ -186,6 +186,10 @@ bool isDirectory(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool exists(const std::string& path) {
+    return !path.empty() && GetFileAttributesW(systemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool makeDirectories(const std::string& path) {
     if (path.empty()) return false;
     if (isDirectory(path)) return true;

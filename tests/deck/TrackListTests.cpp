@@ -196,6 +196,10 @@ TEST_F(TrackListOps, ListsAsPlayersWriteThemNameTheirTracks) {
     EXPECT_EQ(entriesOf("unicode.m3u", utf16), (std::vector<std::string>{folder + cafe}));
     // Bytes that are not UTF-8 are file names in the system's own encoding.
     EXPECT_EQ(entriesOf("latin.m3u", "caf\xE9.wav\n"), (std::vector<std::string>{folder + "caf\xE9.wav"}));
+    // ... unless the list came from Windows (code page 1252) to files named
+    // in UTF-8 here: Winamp's old lists.
+    testdata::writeFile(folder + cafe, {1});
+    EXPECT_EQ(entriesOf("winamp.m3u", "caf\xE9.wav\r\n"), (std::vector<std::string>{folder + cafe}));
     // file:// URLs, escaped as players escape them; streams are no files.
     EXPECT_EQ(entriesOf("urls.m3u", "file://" + folder + "caf%C3%A9.wav\nFILE://localhost" + folder +
                                         "sub/a%20b.flac?x#y\nfile://nas/music/x.mp3\nhttp://radio/x.mp3\n"

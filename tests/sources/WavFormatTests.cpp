@@ -49,18 +49,30 @@ TEST(WavChunkWalk, FilesWithoutSampleDataHaveNoFrames) {
     EXPECT_EQ(walk(makeWav(noFormat)).length, 0);
 }
 
-// What recorders leave until they finish: a header that says 0 bytes of
-// sound, or more than was written.
-TEST(WavChunkWalk, AnUnfinishedRecordingReadsWhatTheFileHolds) {
+// What recorders leave until they finish: headers that say 0 bytes (of
+// sound and of the whole file), or more than was written. A finished file
+// whose sound is empty stays empty, whatever chunk follows it.
+TEST(WavChunkWalk, AnUnfinishedRecordingReadsWhatTheFileHoldsAndAFinishedEmptyOneNothing) {
+    auto riffSize = [](std::vector<uint8_t>& bytes, uint32_t size) {
+        for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<uint8_t>(size >> (8 * i));
+    };
     for (int64_t declared : {int64_t{0}, int64_t{0x7FFFFFF0}, int64_t{0xFFFFFFFF}}) {
         WavRecipe recipe;
         recipe.frames = 100;
         recipe.declaredDataBytes = declared;
         auto bytes = makeWav(recipe);
+        riffSize(bytes, declared == 0 ? 0 : 0xFFFFFFFF);
         WavFormat format = walk(bytes);
         EXPECT_EQ(format.length, 100) << declared;
         EXPECT_LE(format.dataOffset + format.dataBytes, bytes.size());
     }
+    WavRecipe empty;
+    empty.frames = 0;
+    auto bytes = makeWav(empty);
+    const char tail[] = "LIST\x10\0\0\0INFOISFT\x04\0\0\0deck";
+    bytes.insert(bytes.end(), tail, tail + sizeof tail - 1);
+    riffSize(bytes, static_cast<uint32_t>(bytes.size() - 8));
+    EXPECT_EQ(walk(bytes).length, 0) << "the LIST chunk after an empty data chunk is no sound";
 }
 
 TEST(WavChunkWalk, FormatsTheSourceDoesNotReadHaveNoFrames) {
