@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "mpeg/MpegSource.h"
+#include "deck/FrameMath.h"
 #include "deck/PlaylistText.h"
 #include "platform/Paths.h"
 #include "platform/Clock.h"
@@ -356,6 +357,8 @@ void Deck::getInfos() {
         identityAwaitsLength = false;
         identityPath = std::move(path);
         tempoKnown = false;
+        tempoByUser = false;
+        keyIndex = -1;
         tempo = 120.0f;
         lengthKnown = false;
         overviewKnown = false;
@@ -399,12 +402,20 @@ void Deck::factsFound(const StoreKeeper::Found& found) {
         if (found.generation != identityGeneration) return; // another track is open now
         TrackSource* source = currentSource;
         if (found.known && source) {
-            // A tempo the user set since the opening is newer than the stored one.
-            if (facts.hasTempo && !tempoKnown && facts.tempo > 0 && facts.tempo < 10000) {
+            // A tempo the user set since the opening is newer than the stored
+            // one; the user's stored tempo wins over this opening's analysis.
+            const bool storedWins = !tempoKnown || (facts.tempoByUser && !tempoByUser);
+            if (facts.hasTempo && storedWins && facts.tempo > 0 && facts.tempo < 10000) {
                 tempo = facts.tempo;
                 tempoKnown = true;
+                tempoByUser = facts.tempoByUser;
                 tempoFound = true;
+                if (facts.hasFirstBeat && source->getSampleRate() > 0)
+                    beatOrigin = saturatedFrames(facts.firstBeat * source->getSampleRate());
             }
+            if (facts.hasKey && keyIndex < 0) keyIndex = facts.key;
+            // A track is analysed once: what the store knows is not sought again.
+            if (facts.hasTempo && facts.hasKey) source->stopAnalysing();
             if (facts.hasLength && facts.length > 0 && !lengthKnown)
                 takeLength(static_cast<int32_t>(std::min<int64_t>(facts.length, INT32_MAX)), true);
             uint8_t* pixels = editorView->overviewPixels();
@@ -419,6 +430,26 @@ void Deck::factsFound(const StoreKeeper::Found& found) {
     }
     if (tempoFound) editorView->showTempo(tempo * (1.0f + pitch * 0.01f));
     // What this opening learned before the track was identified is kept now.
+    setInfos();
+}
+
+void Deck::analysed(TrackSource* source, const BeatGrid& grid, const MusicalKey& key) {
+    if (!source || source != currentSource) return;
+    bool tempoFound = false;
+    {
+        platform::MutexLock guard(identityMutex);
+        if (source != currentSource) return;
+        if (key.found()) keyIndex = key.tonic + (key.minor ? 12 : 0);
+        const double rate = source->getSampleRate();
+        if (grid.found() && !tempoByUser && rate > 0) {
+            tempo = static_cast<float>(grid.bpm);
+            beatOrigin = saturatedFrames(grid.firstBeatSeconds * rate);
+            tempoKnown = true;
+            tempoFound = true;
+        }
+    }
+    writeLogf("analysed: %.3f BPM, first beat %.4f s, key %d\n", grid.bpm, grid.firstBeatSeconds, keyIndex.load());
+    if (tempoFound) editorView->showTempo(tempo * (1.0f + pitch * 0.01f));
     setInfos();
 }
 
@@ -437,6 +468,13 @@ void Deck::setInfos() {
     facts.name = slash == std::string::npos ? facts.path : facts.path.substr(slash + 1);
     facts.hasTempo = tempoKnown;
     facts.tempo = tempo;
+    facts.tempoByUser = tempoByUser;
+    TrackSource* source = currentSource;
+    const double rate = source ? source->getSampleRate() : 0.0;
+    facts.hasFirstBeat = tempoKnown && rate > 0;
+    facts.firstBeat = facts.hasFirstBeat ? beatOrigin / rate : 0.0;
+    facts.hasKey = keyIndex >= 0;
+    facts.key = keyIndex;
     facts.hasLength = lengthKnown;
     facts.length = length;
     const uint8_t* pixels = editorView->overviewPixels();

@@ -210,6 +210,13 @@ public:
     // The track store: a track is looked up once its loader identifies it,
     // and each fact is kept as soon as it is learned.
     void identified(TrackSource* source, const Fingerprint::Value& fingerprint) override;
+    // The loader's analysis of the whole track: its grid is taken unless
+    // the user set the tempo, its key always.
+    void analysed(TrackSource* source, const BeatGrid& grid, const MusicalKey& key) override;
+    // The current track's key (0 = C major ... 11 = B major, 12 = C minor
+    // ... 23 = B minor); -1 while none is known.
+    int32_t getKey() const { return keyIndex; }
+    bool isTempoByUser() const { return tempoByUser; }
     void getInfos();
     void setInfos();
     // Whether the store has answered for the current track.
@@ -353,6 +360,8 @@ private:
     Relaxed<float> tempo{120.0f};
     Relaxed<int32_t> beatOrigin{0};
     Relaxed<bool> tempoKnown{false};
+    Relaxed<bool> tempoByUser{false}; // tapped or set by the user: analysis never replaces it
+    Relaxed<int32_t> keyIndex{-1};
     Relaxed<bool> lengthKnown{false};
     Relaxed<bool> overviewKnown{false};
     std::atomic<uint32_t> changedParameters{~0u};

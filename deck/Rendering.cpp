@@ -398,11 +398,26 @@ void Deck::move(float beats) {
     updateTimeDisplay();
 }
 
+// With a beat grid, a loop starts on the grid (a beat, or for loops
+// shorter than a beat their own division of it) at or before the play
+// position and lasts its beats, as DJs quantise; without one it is the
+// last beats up to the play position.
 void Deck::setLoop(bool on, float beats, int32_t index) {
     if (on && loopOn && index == loopIndex) return;
+    const double at = position.load();
+    double end = at;
+    const double rate = trackRateOrZero();
+    if (on && tempoKnown && tempo > 0 && rate > 0) {
+        const double framesPerBeat = 60.0 * rate / static_cast<double>(tempo);
+        const double unit = framesPerBeat * std::min(static_cast<double>(beats), 1.0);
+        const double origin = beatOrigin;
+        // A hair's leeway, so that a position on the beat counts as on it.
+        const double start = origin + std::floor((at - origin) / unit + 1e-6) * unit;
+        end = std::max(start, 0.0) + framesPerBeat * beats;
+    }
     loopOn = on;
     loopBeats = beats;
-    loopEnd = position.load();
+    loopEnd = end;
     loopIndex = index;
     markChanged(Loop);
 }

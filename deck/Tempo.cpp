@@ -69,15 +69,18 @@ void Deck::tapTempo() {
     tapTimes[taps - 1] = now;
     tapCount = taps;
 
+    // The tap is the beat: the grid's phase, and after five in time its
+    // tempo, are the user's, and analysis never replaces them.
+    beatOrigin = getPosition();
     if (taps >= 5) {
         float mean = meanBeatInterval(tapTimes, taps);
         float factor = speedFactor();
         if (mean > 0.0f && factor > 0.0f) setTempo(60000.0f / mean / factor);
     }
-    beatOrigin = getPosition();
     sendTimeInfo();
 }
 
+// The user's tempo: kept in the store as theirs, never replaced by analysis.
 void Deck::setTempo(float bpm) {
     writeLog("sewtbpm\n");
     {
@@ -85,6 +88,7 @@ void Deck::setTempo(float bpm) {
         platform::MutexLock guard(identityMutex);
         tempo = bpm;
         tempoKnown = true;
+        tempoByUser = true;
     }
     editorView->showTempo(bpm * speedFactor());
     setInfos();

@@ -14,6 +14,8 @@ LoaderRun::LoaderRun(TrackSource& source, std::shared_ptr<const void> data)
     : source_(source), data_(std::move(data)), fingerprint_(source.getSampleRate()),
       sampleRate_(source.getSampleRate()) {}
 
+bool LoaderRun::analysing() const { return source_.analysisWanted(); }
+
 void LoaderRun::analyse(const float* left, const float* right, int32_t frames) const {
     if (!analysing()) {
         beats_.reset();
@@ -154,6 +156,7 @@ bool TrackSource::setFile(const char* path, std::shared_ptr<TrackFile> file, boo
     if (!opened) return false;
 
     writeLog("CreateThread\n");
+    analysisWanted_.store(true, std::memory_order_relaxed);
     auto run = std::make_shared<LoaderRun>(*this, loaderData());
     auto thread = std::make_unique<platform::Thread>();
     if (thread->start(

@@ -43,8 +43,7 @@ public:
     Fingerprint& fingerprint() const { return fingerprint_; }
     // The analysis of tempo, beats and key, fed by the walk while the track
     // is not known yet; any thread may end it (the store knew the track).
-    bool analysing() const { return analysing_.load(std::memory_order_relaxed); }
-    void stopAnalysing() { analysing_.store(false, std::memory_order_relaxed); }
+    bool analysing() const;
     // The walk's own: made at its first sound, let go once told.
     void analyse(const float* left, const float* right, int32_t frames) const;
     bool finishAnalysis(BeatGrid& grid, MusicalKey& key) const;
@@ -65,7 +64,6 @@ private:
     mutable std::unique_ptr<BeatAnalyser> beats_;
     mutable std::unique_ptr<KeyAnalyser> keys_;
     int32_t sampleRate_;
-    std::atomic<bool> analysing_{true};
     platform::Semaphore go_{0};
 };
 
@@ -115,6 +113,9 @@ public:
 
     // Stops the loader of the open file (its walk is left unfinished).
     void stopLoading();
+    // The open track needs no analysis (the store knows it); any thread.
+    void stopAnalysing() { analysisWanted_.store(false, std::memory_order_relaxed); }
+    bool analysisWanted() const { return analysisWanted_.load(std::memory_order_relaxed); }
     // Every read of the open file, under way or to come, returns at once:
     // a deck that closes is never held by a stalled share.
     void abandonReads() {
@@ -183,6 +184,7 @@ private:
     void reapRetiredLoaders();
 
     std::shared_ptr<LoaderRun> currentRun;
+    std::atomic<bool> analysisWanted_{true}; // for the walk of the open file
     std::shared_ptr<TrackFile> offered; // the file handed to the opening under way
     // Loaders that did not stop within the wait; joined once they have ended.
     std::vector<std::unique_ptr<platform::Thread>> retiredLoaders;

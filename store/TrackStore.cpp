@@ -1,5 +1,6 @@
 #include "store/TrackStore.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,16 @@ CREATE UNIQUE INDEX IF NOT EXISTS tracks_by_identity ON tracks(fingerprint, fram
 CREATE INDEX IF NOT EXISTS tracks_by_signature ON tracks(signature) WHERE fingerprint IS NULL;
 CREATE TABLE IF NOT EXISTS carried(path TEXT PRIMARY KEY, records INTEGER NOT NULL, at INTEGER NOT NULL);
 )";
+
+// Columns added since the first schema, each added once to a database made
+// before it (a second adding fails harmlessly). tempo_source: 1 when the
+// analysis found the tempo, 2 when the user set it (a tempo without one was
+// tapped: the first versions knew no other).
+const char* const addedColumns[] = {
+    "ALTER TABLE tracks ADD COLUMN tempo_source INTEGER",
+    "ALTER TABLE tracks ADD COLUMN first_beat REAL",
+    "ALTER TABLE tracks ADD COLUMN key INTEGER",
+};
 
 // A prepared statement that finalizes itself.
 class Statement {
@@ -78,7 +89,8 @@ bool identifies(const int32_t signature[4]) {
     return !(signature[0] == signature[1] && signature[1] == signature[2] && signature[2] == signature[3]);
 }
 
-// Columns 0..4 of a row: name, path, tempo, length, overview.
+// Columns 0..7 of a row: name, path, tempo, length, overview, tempo_source,
+// first_beat, key.
 void readFacts(const Statement& row, TrackFacts& facts) {
     facts.name = row.text(0);
     facts.path = row.text(1);
@@ -90,6 +102,13 @@ void readFacts(const Statement& row, TrackFacts& facts) {
     const int bytes = sqlite3_column_bytes(row.get(), 4);
     facts.hasOverview = overview && bytes == TrackInfoRecord::bitmapBytes;
     facts.overview.assign(facts.hasOverview ? overview : nullptr, facts.hasOverview ? overview + bytes : nullptr);
+    facts.tempoByUser = facts.hasTempo && (row.isNull(5) || sqlite3_column_int(row.get(), 5) != 1);
+    facts.hasFirstBeat = !row.isNull(6) && std::isfinite(sqlite3_column_double(row.get(), 6)) &&
+                         sqlite3_column_double(row.get(), 6) >= 0;
+    facts.firstBeat = facts.hasFirstBeat ? sqlite3_column_double(row.get(), 6) : 0.0;
+    const int key = row.isNull(7) ? -1 : sqlite3_column_int(row.get(), 7);
+    facts.hasKey = key >= 0 && key < 24;
+    facts.key = facts.hasKey ? key : 0;
 }
 
 bool isDamage(int code) { return code == SQLITE_CORRUPT || code == SQLITE_NOTADB; }
@@ -107,6 +126,8 @@ TrackStore::TrackStore(const std::string& path) : path_(path) {
             code = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, &error);
             if (code == SQLITE_OK) code = sqlite3_exec(db, schema, nullptr, nullptr, &error);
             sqlite3_free(error);
+            if (code == SQLITE_OK)
+                for (const char* column : addedColumns) sqlite3_exec(db, column, nullptr, nullptr, nullptr);
         }
         if (code == SQLITE_OK) {
             db_ = db;
@@ -157,7 +178,7 @@ bool TrackStore::find(const TrackIdentity& identity, TrackFacts& facts) {
     facts = TrackFacts{};
     if (!db_) return false;
     {
-        Statement row(db_, "SELECT name, path, tempo, length, overview FROM tracks "
+        Statement row(db_, "SELECT name, path, tempo, length, overview, tempo_source, first_beat, key FROM tracks "
                            "WHERE fingerprint = ?1 AND frames = ?2 AND rate = ?3");
         if (!row) return failed("a lookup"), false;
         row.bindBlob(1, identity.fingerprint.data(), identity.fingerprint.size());
@@ -173,7 +194,7 @@ bool TrackStore::find(const TrackIdentity& identity, TrackFacts& facts) {
     if (!identity.hasSignature || !identifies(identity.signature)) return false;
     uint8_t words[16];
     signatureBytes(identity.signature, words);
-    Statement rows(db_, "SELECT name, path, tempo, length, overview, id FROM tracks "
+    Statement rows(db_, "SELECT name, path, tempo, length, overview, tempo_source, first_beat, key, id FROM tracks "
                         "WHERE fingerprint IS NULL AND signature = ?1");
     if (!rows) return failed("a lookup"), false;
     rows.bindBlob(1, words, sizeof words);
@@ -187,7 +208,7 @@ bool TrackStore::find(const TrackIdentity& identity, TrackFacts& facts) {
         adopt.bindBlob(1, identity.fingerprint.data(), identity.fingerprint.size());
         adopt.bindInt(2, identity.frames);
         adopt.bindInt(3, identity.sampleRate);
-        adopt.bindInt(4, sqlite3_column_int64(rows.get(), 5));
+        adopt.bindInt(4, sqlite3_column_int64(rows.get(), 8));
         if (!adopt || adopt.step() != SQLITE_DONE) failed("taking a carried record");
         facts = carried;
         // The first store's MPEG lengths were not exact: the exact one is the loader's to tell.
@@ -212,12 +233,15 @@ bool TrackStore::learn(const TrackIdentity& identity, const TrackFacts& facts) {
     busy_ = false;
     if (!db_) return false;
     Statement upsert(db_, R"(
-INSERT INTO tracks(fingerprint, frames, rate, signature, name, path, tempo, length, overview, learned, played)
-VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?10)
+INSERT INTO tracks(fingerprint, frames, rate, signature, name, path, tempo, length, overview, learned, played,
+                   tempo_source, first_beat, key)
+VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?10, ?11, ?12, ?13)
 ON CONFLICT(fingerprint, frames, rate) DO UPDATE SET
   name = excluded.name, path = excluded.path, signature = coalesce(excluded.signature, signature),
   tempo = coalesce(excluded.tempo, tempo), length = coalesce(excluded.length, length),
-  overview = coalesce(excluded.overview, overview), learned = excluded.learned, played = excluded.played)");
+  overview = coalesce(excluded.overview, overview), learned = excluded.learned, played = excluded.played,
+  tempo_source = CASE WHEN excluded.tempo IS NULL THEN tempo_source ELSE excluded.tempo_source END,
+  first_beat = coalesce(excluded.first_beat, first_beat), key = coalesce(excluded.key, key))");
     if (!upsert) return failed("keeping a fact"), false;
     upsert.bindBlob(1, identity.fingerprint.data(), identity.fingerprint.size());
     upsert.bindInt(2, identity.frames);
@@ -234,6 +258,9 @@ ON CONFLICT(fingerprint, frames, rate) DO UPDATE SET
     if (facts.hasOverview && facts.overview.size() == static_cast<size_t>(TrackInfoRecord::bitmapBytes))
         upsert.bindBlob(9, facts.overview.data(), facts.overview.size());
     upsert.bindInt(10, static_cast<int64_t>(std::time(nullptr)));
+    if (facts.hasTempo) upsert.bindInt(11, facts.tempoByUser ? 2 : 1);
+    if (facts.hasFirstBeat && std::isfinite(facts.firstBeat) && facts.firstBeat >= 0) upsert.bindReal(12, facts.firstBeat);
+    if (facts.hasKey && facts.key >= 0 && facts.key < 24) upsert.bindInt(13, facts.key);
     if (upsert.step() != SQLITE_DONE) return failed("keeping a fact"), false;
     problem_ = nullptr;
     return true;

@@ -33,6 +33,11 @@ struct TrackFacts {
     std::string name, path;
     bool hasTempo = false;
     float tempo = 0.0f;
+    bool tempoByUser = false;   // tapped or set by the user, not found by analysis
+    bool hasFirstBeat = false;  // the beat grid's first beat
+    double firstBeat = 0.0;     // seconds from the track's start
+    bool hasKey = false;
+    int32_t key = 0;            // tonic 0 (C) to 11 (B), plus 12 for minor
     bool hasLength = false;
     int64_t length = 0;
     bool hasOverview = false;

