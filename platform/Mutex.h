@@ -8,6 +8,8 @@
 // unloaded leaves nothing of its locks behind.
 #include <cstdint>
 
+#include "platform/SystemObject.h"
+
 #if defined(__clang__)
 #define TD_THREAD_ATTRIBUTE(x) __attribute__((x))
 #else
@@ -22,11 +24,6 @@
 #define EXCLUDES(...) TD_THREAD_ATTRIBUTE(locks_excluded(__VA_ARGS__))
 
 namespace platform {
-
-// Room for the largest of the systems' objects (glibc's condition: 48 bytes).
-struct alignas(8) SystemObject {
-    unsigned char bytes[64];
-};
 
 class CAPABILITY("mutex") Mutex {
 public:

@@ -10,10 +10,7 @@
 namespace platform {
 
 namespace {
-template <typename T> T& as(SystemObject& object) {
-    static_assert(sizeof(T) <= sizeof(SystemObject::bytes) && alignof(T) <= alignof(SystemObject));
-    return *std::launder(reinterpret_cast<T*>(object.bytes));
-}
+template <typename T> T& as(SystemObject& object) { return systemObjectAs<T>(object); }
 } // namespace
 
 Mutex::Mutex() { new (system_.bytes) std::mutex(); }

@@ -157,15 +157,7 @@ std::string fromFileUrl(std::string_view host, std::string_view path) {
     return normalised(text);
 }
 
-std::string fromSystemCodePage(std::string_view bytes) {
-    if (bytes.empty()) return {};
-    const int size = static_cast<int>(bytes.size());
-    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, wide.data(), n);
-    return narrowed(wide);
-}
+std::string fromSystemCodePage(std::string_view bytes) { return narrowed(widened(bytes, CP_ACP)); }
 
 bool systemCodePageIsUtf8() { return GetACP() == CP_UTF8; }
 

@@ -4,15 +4,17 @@
 
 namespace platform::win32 {
 
-std::wstring widened(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int size = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+std::wstring widened(std::string_view text, unsigned codePage) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int n = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
     if (n <= 0) return {};
     std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), n);
+    MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), n);
     return wide;
 }
+
+std::wstring widened(std::string_view utf8) { return widened(utf8, CP_UTF8); }
 
 std::string narrowed(std::wstring_view wide) {
     if (wide.empty()) return {};

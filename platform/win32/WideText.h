@@ -8,6 +8,8 @@
 namespace platform::win32 {
 
 std::wstring widened(std::string_view utf8);
+// Text in another of the system's code pages (CP_ACP: the ANSI one).
+std::wstring widened(std::string_view text, unsigned codePage);
 std::string narrowed(std::wstring_view wide);
 
 // The form of a UTF-8 path that wide file calls take: a complete path too
