@@ -359,6 +359,7 @@ void Deck::getInfos() {
         tempoKnown = false;
         tempoByUser = false;
         keyIndex = -1;
+        analysisDone = false;
         tempo = 120.0f;
         lengthKnown = false;
         overviewKnown = false;
@@ -415,7 +416,10 @@ void Deck::factsFound(const StoreKeeper::Found& found) {
             }
             if (facts.hasKey && keyIndex < 0) keyIndex = facts.key;
             // A track is analysed once: what the store knows is not sought again.
-            if (facts.hasTempo && facts.hasKey) source->stopAnalysing();
+            if (facts.hasTempo && facts.hasKey) {
+                source->stopAnalysing();
+                analysisDone = true;
+            }
             if (facts.hasLength && facts.length > 0 && !lengthKnown)
                 takeLength(static_cast<int32_t>(std::min<int64_t>(facts.length, INT32_MAX)), true);
             uint8_t* pixels = editorView->overviewPixels();
@@ -440,6 +444,7 @@ void Deck::analysed(TrackSource* source, const BeatGrid& grid, const MusicalKey&
         platform::MutexLock guard(identityMutex);
         if (source != currentSource) return;
         if (key.found()) keyIndex = key.tonic + (key.minor ? 12 : 0);
+        analysisDone = true;
         const double rate = source->getSampleRate();
         if (grid.found() && !tempoByUser && rate > 0) {
             tempo = static_cast<float>(grid.bpm);

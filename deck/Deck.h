@@ -216,6 +216,8 @@ public:
     // The current track's key (0 = C major ... 11 = B major, 12 = C minor
     // ... 23 = B minor); -1 while none is known.
     int32_t getKey() const { return keyIndex; }
+    // The current track's analysis was told, or the store knew the track.
+    bool isAnalysed() const { return analysisDone; }
     bool isTempoByUser() const { return tempoByUser; }
     void getInfos();
     void setInfos();
@@ -362,6 +364,7 @@ private:
     Relaxed<bool> tempoKnown{false};
     Relaxed<bool> tempoByUser{false}; // tapped or set by the user: analysis never replaces it
     Relaxed<int32_t> keyIndex{-1};
+    Relaxed<bool> analysisDone{false};
     Relaxed<bool> lengthKnown{false};
     Relaxed<bool> overviewKnown{false};
     std::atomic<uint32_t> changedParameters{~0u};

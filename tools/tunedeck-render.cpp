@@ -20,7 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/KeyAnalyser.h"
 #include "deck/PlaylistText.h"
+#include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "log/DebugLog.h"
 #include "vst2/EffectFactory.h"
@@ -36,6 +38,7 @@ namespace {
 
 const char* usageText =
     "       tunedeck-render --store-summary   (the track store, in the first store's summary form)\n"
+    "       tunedeck-render --analyse FILE... (tempo, first beat and key of each track, kept in the store)\n"
     "usage: tunedeck-render [--build full|compact] [--rate HZ] [--block FRAMES] [--seconds S]\n"
     "                       [--set NAME=VALUE@T]... [--note KEY@T]... [--paused] [--pcm16] [--no-wait]\n"
     "                       [--host-dir DIR] [--out FILE.wav] [--editor-closed]\n"
@@ -290,8 +293,63 @@ int storeSummaryCommand() {
     return 0;
 }
 
+// A crate analysed before a gig: every track the files name (lists
+// included), opened in turn in a deck of its own, its tempo, first beat and
+// key printed as the deck found them (or as the store knew them) and kept.
+int analyseCommand(const std::vector<std::string>& files) {
+    namespace paths = platform::paths;
+    AEffect* effect = createPlayerEffect(hostCallback, fullProfile);
+    if (!effect) return 1;
+    auto* player = static_cast<TrackPlayer*>(EffectBase::fromRecord(effect));
+    dispatch(effect, effOpen);
+    TrackSource::pauseLoaders(false); // nothing plays meanwhile: walks at full speed
+    std::vector<std::string> complete;
+    for (const std::string& file : files)
+        complete.push_back(paths::normalised(paths::isComplete(file) ? file : paths::join(paths::currentDirectory(), file)));
+    player->addPaths(complete, false);
+    player->waitForOpenings();
+    const int32_t count = player->trackList().count;
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    int failed = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        if (terminal) {
+            const int done = count > 0 ? 30 * i / count : 0;
+            std::fprintf(stderr, "\r[%.*s%*s] %d/%d", done, "##############################", 30 - done, "", i, count);
+        }
+        player->trackList().currentIndex = i;
+        const std::string path = player->trackList().entries[i];
+        if (!player->openTrack()) {
+            std::printf("%s: cannot be opened\n", path.c_str());
+            ++failed;
+            continue;
+        }
+        // The walk tells its analysis at its end; a track the store knows at once.
+        for (int k = 0; k < 60000 && !player->isAnalysed(); ++k) platform::sleepMs(2);
+        if (player->storeKeeper()) player->storeKeeper()->settle();
+        const TrackSource* source = player->getCurrentSource();
+        const double rate = source ? source->getSampleRate() : 0.0;
+        const int32_t key = player->getKey();
+        MusicalKey named;
+        named.tonic = key >= 0 ? key % 12 : -1;
+        named.minor = key >= 12;
+        if (terminal) std::fprintf(stderr, "\r%*s\r", 44, "");
+        if (!player->isAnalysed() || rate <= 0) {
+            std::printf("%s: not analysed\n", path.c_str());
+            ++failed;
+            continue;
+        }
+        std::printf("%s: bpm %.3f first_beat_s %.4f key %s\n", path.c_str(), static_cast<double>(player->getTempo()),
+                    player->getBeatOrigin() / rate, named.found() ? named.camelot().c_str() : "-");
+        std::fflush(stdout);
+    }
+    if (terminal) std::fprintf(stderr, "\r%*s\r", 44, "");
+    dispatch(effect, effClose);
+    return failed == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     if (argc == 2 && std::string(argv[1]) == "--store-summary") return storeSummaryCommand();
+    if (argc >= 2 && std::string(argv[1]) == "--analyse") return analyseCommand(std::vector<std::string>(argv + 2, argv + argc));
     Options o = parse(argc, argv);
     hostDirectory = o.hostDir;
     if (!o.log.empty()) DebugLog::create(o.log.c_str(), false);

@@ -183,3 +183,39 @@ TEST(RenderTool, AScreenshotPicturesTheWindowOfEachBuild) {
 }
 
 } // namespace
+
+namespace {
+
+// A crate analysed before a gig: one line a track, the second time from the
+// store, and a list's missing track told, not fatal.
+TEST(RenderTool, AnalysingACratePrintsEachTracksTempoBeatAndKey) {
+    testdata::WavRecipe clicks;
+    clicks.frames = 44100 * 20;
+    clicks.sample = [](int frame, int) {
+        const int since = (frame - 2205) % 22050; // 120 BPM, the first beat at 50 ms
+        return frame >= 2205 && since < 200 ? static_cast<int>(16000 * std::exp(-since / 40.0) * std::sin(since * 0.285)) : 0;
+    };
+    const std::string track = testdata::writeWav("crate-clicks.wav", clicks);
+    const std::string list = testdata::tempPath("crate.m3u");
+    std::ofstream(list) << "crate-clicks.wav\nno-such-track.wav\n";
+    const std::string data = testdata::tempPath("crate-data");
+    auto analyse = [&](int& status) {
+        const std::string command = "XDG_DATA_HOME='" + data + "' timeout 60 " + std::string(TUNEDECK_RENDER) +
+                                    " --analyse '" + list + "' 2>/dev/null";
+        FILE* pipe = popen(command.c_str(), "r");
+        std::string out;
+        char buffer[512];
+        while (pipe && std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+        status = pipe ? pclose(pipe) : -1;
+        return out;
+    };
+    for (int round = 0; round < 2; ++round) {
+        int status = 0;
+        const std::string out = analyse(status);
+        EXPECT_NE(out.find(track + ": bpm 120.000 first_beat_s 0.0"), std::string::npos) << out;
+        EXPECT_NE(out.find("no-such-track.wav: cannot be opened"), std::string::npos) << out;
+        EXPECT_EQ(WEXITSTATUS(status), 1) << "a track was missing";
+    }
+}
+
+} // namespace
