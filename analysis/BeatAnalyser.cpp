@@ -1,6 +1,7 @@
 #include "analysis/BeatAnalyser.h"
 
 #include <dsp/onsets/DetectionFunction.h>
+#include <dsp/tempotracking/DownBeat.h>
 #include <dsp/tempotracking/TempoTrackV2.h>
 
 #include <algorithm>
@@ -95,6 +96,10 @@ struct BeatAnalyser::Onsets {
     std::vector<double> frame;  // the last two steps of sound
     size_t fill = 0;            // samples of the newer step in it
     std::vector<double> values; // one a step
+    // The sound at a sixteenth of its rate for the bar finder, over the
+    // first minutes only: bars keep their phase along a track.
+    std::unique_ptr<DownBeat> bars;
+    std::vector<float> mono; // one step of sound for it
 };
 
 BeatAnalyser::BeatAnalyser(int32_t sampleRate) : sampleRate_(std::max(sampleRate, 8000)) {
@@ -103,6 +108,9 @@ BeatAnalyser::BeatAnalyser(int32_t sampleRate) : sampleRate_(std::max(sampleRate
     step_ = 512;
     while (step_ * 2 * 44100 <= sampleRate_ * 512 * 3 / 2) step_ *= 2;
     onsets_ = std::make_unique<Onsets>(step_);
+    onsets_->bars = std::make_unique<DownBeat>(static_cast<float>(sampleRate_), 16, static_cast<size_t>(step_));
+    onsets_->bars->setBeatsPerBar(4);
+    onsets_->mono.resize(static_cast<size_t>(step_));
 }
 
 BeatAnalyser::~BeatAnalyser() = default;
@@ -115,8 +123,11 @@ void BeatAnalyser::add(const float* left, const float* right, int32_t frames) {
     if (o.values.size() >= most) return;
     for (int32_t i = 0; i < frames; ++i) {
         o.frame[step + o.fill] = 0.5 * (static_cast<double>(left[i]) + right[i]);
+        o.mono[o.fill] = 0.5f * (left[i] + right[i]);
         if (++o.fill < step) continue;
         o.values.push_back(o.detection->processTimeDomain(o.frame.data()));
+        if (o.values.size() * step <= static_cast<size_t>(barSeconds) * static_cast<size_t>(sampleRate_))
+            o.bars->pushAudioBlock(o.mono.data());
         std::copy(o.frame.begin() + static_cast<std::ptrdiff_t>(step), o.frame.end(), o.frame.begin());
         o.fill = 0;
     }
@@ -203,42 +214,54 @@ BeatGrid BeatAnalyser::finish() {
                        line.residual < 0.02;
     grid.constant = holds;
 
-    double bpm = 60.0 / line.period;
+    // The octave a DJ counts, 70 to 185 BPM. A grid whose every half beat
+    // is as strong as its beats counts every other beat (a hardcore track
+    // tracked at half its tempo); one whose thirds of a beat are counts
+    // every third half beat (a four-to-the-floor track tracked at 2/3 of
+    // its tempo, its kicks and off-beats taken for a slower swing).
+    double bpm = holds ? 60.0 / line.period : 60.0 / median(gaps);
+    const double from = beats.front(), to = beats.back();
+    const double onBeats = gridStrength(line.origin, line.period, from, to);
+    const double halves = gridStrength(line.origin + line.period / 2, line.period, from, to);
+    const double thirds = 0.5 * (gridStrength(line.origin + line.period / 3, line.period, from, to) +
+                                 gridStrength(line.origin + 2 * line.period / 3, line.period, from, to));
+    double factor = 1.0;
+    if (onBeats > 0 && halves > 0.9 * onBeats && bpm * 2 <= 185)
+        factor = 2.0;
+    else if (holds && onBeats > 0 && thirds > 0.9 * onBeats && halves < 0.5 * onBeats && bpm * 1.5 <= 185)
+        factor = 1.5;
+    else if (bpm < 70)
+        factor = 2.0;
+    else if (bpm > 185)
+        factor = 0.5;
+    bpm *= factor;
+
     if (holds) {
         // A sequencer's tempo is a whole or half BPM more often than not:
         // taken when its line fits the beats as well, within a millisecond.
         for (double grain : {1.0, 0.5}) {
             const double snapped = std::round(bpm / grain) * grain;
-            const Line fixed = fitOrigin(beats, numbers, use, 60.0 / snapped);
+            const Line fixed = fitOrigin(beats, numbers, use, 60.0 / snapped * factor);
             if (fixed.residual <= line.residual + 0.001) {
                 line = fixed;
                 bpm = snapped;
                 break;
             }
         }
+    } else if (factor == 2.0) {
+        for (size_t k = 0; k < beats.size(); ++k) {
+            grid.beats.push_back(beats[k]);
+            if (k + 1 < beats.size()) grid.beats.push_back(0.5 * (beats[k] + beats[k + 1]));
+        }
     } else {
-        grid.beats = beats;
-        bpm = 60.0 / median(gaps);
+        for (size_t k = 0; k < beats.size(); k += factor == 0.5 ? 2 : 1) grid.beats.push_back(beats[k]);
     }
-
-    // The octave a DJ counts, 70 to 185 BPM; a grid whose every half beat
-    // is as strong as its beats counts every other beat (a hardcore track
-    // tracked at half its tempo).
-    double onGrid = 0, between = 0;
-    for (size_t k = 0; k < beats.size(); ++k) {
-        if (!use[k]) continue;
-        const double at = line.origin + line.period * numbers[k];
-        onGrid += onsetAt(at);
-        between += onsetAt(at + line.period / 2);
-    }
-    const double strength = onGrid > 0 ? between / onGrid : 0;
-    if ((strength > 0.9 && bpm * 2 <= 185) || bpm < 70) {
-        bpm *= 2;
-        line.period /= 2;
-    } else if (bpm > 185) {
-        bpm /= 2;
-        line.period *= 2;
-    }
+    line.period /= factor;
+    // Every other slow beat was an off-beat: the beat is the stronger of
+    // the two phases the faster grid can take.
+    if (factor == 1.5 && gridStrength(line.origin + line.period / 2, line.period, from, to) >
+                             gridStrength(line.origin, line.period, from, to))
+        line.origin += line.period / 2;
     grid.bpm = bpm;
     // The first beat in the track, at or after its first sound.
     double firstSound = 0;
@@ -250,6 +273,46 @@ BeatGrid BeatAnalyser::finish() {
         }
     double first = line.origin - std::ceil((line.origin - firstSound) / line.period) * line.period;
     if (first < firstSound - 0.5 * line.period) first += line.period;
+    // The first beat of a bar: where the sound changes most from beat to beat.
+    first += line.period * barPhase(first, line.period);
     grid.firstBeatSeconds = std::max(0.0, first);
     return grid;
+}
+
+double BeatAnalyser::gridStrength(double origin, double period, double from, double to) const {
+    if (period <= 0) return 0;
+    double sum = 0;
+    int count = 0;
+    for (double at = origin + std::ceil((from - origin) / period) * period; at <= to; at += period, ++count)
+        sum += onsetAt(at);
+    return count > 0 ? sum / count : 0;
+}
+
+int BeatAnalyser::barPhase(double first, double period) const {
+    size_t length = 0;
+    const float* sound = onsets_->bars->getBufferedAudio(length);
+    std::vector<double> steps; // the grid's beats in steps
+    const double stepsPerSecond = static_cast<double>(sampleRate_) / step_;
+    const double end = static_cast<double>(length) * 16.0 / sampleRate_;
+    for (double at = first; at < end && at >= 0; at += period) steps.push_back(at * stepsPerSecond);
+    if (steps.size() < 9) return 0;
+    std::vector<int> downbeats;
+    onsets_->bars->findDownBeats(sound, length, steps, downbeats);
+    // The change into each beat from the one before; a bar begins where it
+    // is greatest on average. Where no beat stands out (a click track, a
+    // loop that never changes), the first beat is taken.
+    std::vector<double> change;
+    onsets_->bars->getBeatSD(change);
+    double mean[4] = {};
+    int count[4] = {};
+    for (size_t k = 0; k < change.size(); ++k) mean[(k + 1) % 4] += change[k], ++count[(k + 1) % 4];
+    int best = 0;
+    for (int phase = 0; phase < 4; ++phase) {
+        mean[phase] = count[phase] ? mean[phase] / count[phase] : 0;
+        if (mean[phase] > mean[best]) best = phase;
+    }
+    double others = 0;
+    for (int phase = 0; phase < 4; ++phase)
+        if (phase != best) others = std::max(others, mean[phase]);
+    return mean[best] > 1.1 * others ? best : 0;
 }

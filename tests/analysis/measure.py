@@ -9,7 +9,7 @@ the independent decoders (flac, mpg123), then analyses every file with the
 deck's analysis, with the Queen Mary beat tracker alone (a straight line
 through its beats) and with aubio's beat tracker, and compares each with the
 truth table: tempo within 0.1 BPM, the right octave (within 4 %), the phase
-of the beat within 10 ms, and the key. FORMATS is a comma list (default
+of the beat within 10 ms, the bar's first beat, and the key. FORMATS is a comma list (default
 wav,flac,mp3)."""
 import csv
 import os
@@ -83,7 +83,7 @@ def main():
 
         def score(name, bpm_of, first_of, key_of=None):
             constant = [r for r in rows if r[0]["tempo"] == "constant"]
-            tempo = octave = phase = keys = relative = 0
+            tempo = octave = phase = bars = keys = relative = 0
             phases = []
             for row, kind, path, v, ab, af in constant:
                 true_bpm, true_first = float(row["bpm"]), float(row["first_beat_s"])
@@ -95,6 +95,9 @@ def main():
                 error = phase_error_ms(first, true_first, true_bpm)
                 phases.append(error)
                 phase += error <= 10
+                # The bar's first beat: a whole number of bars from the truth's.
+                beats_off = (first - true_first) * true_bpm / 60.0
+                bars += error <= 10 and round(beats_off) % 4 == 0
             for row, kind, path, v, ab, af in rows:
                 keys += key_of is not None and key_of(v) == row["camelot"]
                 # The relative major or minor: the same number on the wheel.
@@ -102,7 +105,8 @@ def main():
             n = len(constant)
             med = statistics.median(phases) if phases else float("nan")
             print(f"{name:10} tempo within 0.1 BPM {tempo}/{n}, octave right {octave}/{n}, "
-                  f"phase within 10 ms {phase}/{n} (median {med:.1f} ms, worst {max(phases or [0]):.1f} ms)"
+                  f"phase within 10 ms {phase}/{n} (median {med:.1f} ms, worst {max(phases or [0]):.1f} ms), "
+                  f"downbeat {bars}/{n}"
                   + (f", key right {keys}/{len(rows)} (or its relative {relative})" if key_of else ""))
 
         for row, kind, path, v, ab, af in rows:
