@@ -34,8 +34,9 @@ public:
     // A track's first twelve minutes are analysed: every DJ track, and
     // enough of a long mix to find its tempo, in bounded memory and time.
     static constexpr int32_t longestSeconds = 720;
-    // Bars are found in the first four minutes.
-    static constexpr int32_t barSeconds = 240;
+    // Bars are found in the first two minutes: their phase holds along a
+    // track, and the sound kept for it (at a sixteenth of the rate) stays small.
+    static constexpr int32_t barSeconds = 120;
 
     // The next frames of the track, in order.
     void add(const float* left, const float* right, int32_t frames);

@@ -358,6 +358,7 @@ void Deck::getInfos() {
         identityPath = std::move(path);
         tempoKnown = false;
         tempoByUser = false;
+        gridRestored = false;
         keyIndex = -1;
         analysisDone = false;
         tempo = 120.0f;
@@ -446,7 +447,7 @@ void Deck::analysed(TrackSource* source, const BeatGrid& grid, const MusicalKey&
         if (key.found()) keyIndex = key.tonic + (key.minor ? 12 : 0);
         analysisDone = true;
         const double rate = source->getSampleRate();
-        if (grid.found() && !tempoByUser && rate > 0) {
+        if (grid.found() && !tempoByUser && !gridRestored && rate > 0) {
             tempo = static_cast<float>(grid.bpm);
             beatOrigin = saturatedFrames(grid.firstBeatSeconds * rate);
             tempoKnown = true;

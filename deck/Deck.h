@@ -23,7 +23,8 @@
 // - Locks: listMutex (paths of the list, never on the audio thread),
 //   openMutex (one opening at a time), addMutex (the opener's add queue),
 //   restoreMutex (a restore waiting for its track) and identityMutex (the
-//   current track's identity); none of them is taken on the audio thread.
+//   current track's identity, taken inside restoreMutex where both are);
+//   none of them is taken on the audio thread.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -197,6 +198,12 @@ public:
     // Tempo.
     void tapTempo();
     void setTempo(float bpm);
+    // Halves (0.5) or doubles (2) the tempo, keeping the grid's first beat:
+    // the user's correction of an octave analysis got wrong.
+    void scaleTempo(float factor);
+    // The beat light: 2 in the first quarter of a bar's first beat, 1 in
+    // that of another beat, 0 between beats and while no tempo is known.
+    int32_t beatLight() const;
     void sendTimeInfo();
     int32_t getBeatOrigin() const { return beatOrigin; }
 
@@ -363,6 +370,7 @@ private:
     Relaxed<int32_t> beatOrigin{0};
     Relaxed<bool> tempoKnown{false};
     Relaxed<bool> tempoByUser{false}; // tapped or set by the user: analysis never replaces it
+    Relaxed<bool> gridRestored{false}; // the session's grid: this opening's analysis keeps it
     Relaxed<int32_t> keyIndex{-1};
     Relaxed<bool> analysisDone{false};
     Relaxed<bool> lengthKnown{false};

@@ -28,6 +28,7 @@ DeckState Deck::captureState() {
     state.tempo = tempo;
     state.beatOrigin = beatOrigin;
     state.tempoKnown = tempoKnown;
+    state.tempoByUser = tempoByUser;
     state.loopOn = loopOn;
     state.loopBeats = loopBeats;
     state.loopIndex = loopIndex;
@@ -42,6 +43,7 @@ DeckState Deck::captureState() {
         state.tempo = restoring->tempo;
         state.beatOrigin = restoring->beatOrigin;
         state.tempoKnown = restoring->tempoKnown;
+        state.tempoByUser = restoring->tempoByUser;
         state.loopOn = restoring->loopOn;
         state.loopBeats = restoring->loopBeats;
         state.loopIndex = restoring->loopIndex;
@@ -94,6 +96,7 @@ bool Deck::restoreState(const DeckState& state) {
         tempo = state.tempo;
         beatOrigin = state.beatOrigin;
         tempoKnown = state.tempoKnown;
+        tempoByUser = state.tempoByUser;
         editorView->showTempo(tempo * speedFactor());
         return true;
     }
@@ -114,9 +117,16 @@ void Deck::finishRestore(bool opened) {
             state.entries[entry].path != tracks.current())
             return;
     }
-    tempo = state.tempo;
-    beatOrigin = state.beatOrigin;
-    tempoKnown = state.tempoKnown;
+    {
+        // The grid the session played by stays this opening's: analysis
+        // finishing later does not move it.
+        platform::MutexLock identity(identityMutex);
+        tempo = state.tempo;
+        beatOrigin = state.beatOrigin;
+        tempoKnown = state.tempoKnown;
+        tempoByUser = state.tempoByUser;
+        gridRestored = state.tempoKnown;
+    }
     editorView->showTempo(tempo * speedFactor());
     if (opened) {
         position = state.position;

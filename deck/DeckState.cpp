@@ -133,6 +133,7 @@ std::vector<uint8_t> DeckState::write() const {
     w.number<float>(tempo);
     w.number<int32_t>(beatOrigin);
     w.number<uint8_t>(tempoKnown ? 1 : 0);
+    w.number<uint8_t>(tempoByUser ? 1 : 0); // added later: older blocks end before it
     w.end(record);
     record = w.begin(Loop);
     w.number<uint8_t>(loopOn ? 1 : 0);
@@ -194,6 +195,10 @@ bool DeckState::read(const void* data, size_t size) {
             ok = part.number(state.tempo) && part.number(state.beatOrigin) && part.number(flag) &&
                  finite(state.tempo) && state.tempo > 0;
             state.tempoKnown = flag != 0;
+            if (ok && part.remaining() > 0) {
+                ok = part.number(flag);
+                state.tempoByUser = flag != 0;
+            }
             break;
         case Loop:
             ok = part.number(flag) && part.number(state.loopBeats) && part.number(state.loopIndex) &&

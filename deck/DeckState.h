@@ -28,6 +28,7 @@ struct DeckState {
     float tempo = 120.0f;
     int32_t beatOrigin = 0;
     bool tempoKnown = false;
+    bool tempoByUser = false; // tapped or corrected, not analysed
     bool loopOn = false;
     float loopBeats = 0.0f;
     int32_t loopIndex = 0;

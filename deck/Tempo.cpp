@@ -1,5 +1,6 @@
-// The track's tempo: found by tapping, shown at the playing speed, and
-// reported to the host as 4/4 musical time counted from the last tap.
+// The track's tempo: analysed or tapped, shown at the playing speed, and
+// reported to the host as 4/4 musical time counted in bars from the
+// grid's first beat (the analysed downbeat, or the last tap).
 #include <algorithm>
 #include <cmath>
 
@@ -94,6 +95,23 @@ void Deck::setTempo(float bpm) {
     setInfos();
 }
 
+void Deck::scaleTempo(float factor) {
+    const float scaled = tempo * factor;
+    if (!(factor > 0.0f) || scaled < 20.0f || scaled > 400.0f) return;
+    setTempo(scaled);
+    sendTimeInfo();
+}
+
+int32_t Deck::beatLight() const {
+    const double rate = trackRateOrZero();
+    const double bpm = tempo;
+    if (!tempoKnown || rate <= 0 || bpm <= 0) return 0;
+    const double beats = (static_cast<double>(getPosition()) - beatOrigin) * bpm / (60.0 * rate);
+    const double beat = std::floor(beats);
+    if (beats - beat >= 0.25) return 0;
+    return std::fmod(beat, 4.0) == 0.0 ? 2 : 1;
+}
+
 // The audio thread sends after each block, the GUI thread after a tap.
 void Deck::sendTimeInfo() {
     DeckTime info;
@@ -106,24 +124,16 @@ void Deck::sendTimeInfo() {
     info.samplePos = at;
     info.sampleRate = static_cast<double>(deckHost.hostSampleRate());
 
-    float beatTempo = tempo > 0 ? static_cast<float>(tempo) : 120.0f;
-    float speed = factor > 0 ? factor : 1.0f;
-    float framesPerBeat = rate * 60.0f / beatTempo / speed;
-    int32_t origin = beatOrigin;
-    if (origin > at) {
-        int64_t bar = saturatedFrames(framesPerBeat * 4.0f);
-        if (bar > 0) {
-            int64_t bars = (static_cast<int64_t>(origin) - at + bar - 1) / bar;
-            origin = static_cast<int32_t>(std::max<int64_t>(origin - bars * bar, 0));
-        } else {
-            origin = at;
-        }
-    }
-    if (origin < 0) origin = 0;
-    beatOrigin = origin;
-    int32_t originBars = saturatedFrames(static_cast<float>(origin) / framesPerBeat * 0.25f);
-    float bars = static_cast<float>(at - origin) / framesPerBeat * 0.25f;
-    info.ppqPos = static_cast<double>(bars * 4.0f + static_cast<float>(originBars) * 4.0f);
-    info.barStartPos = static_cast<double>(originBars) * 4.0 + static_cast<double>(saturatedFrames(bars)) * 4.0;
+    // Beats are the track's: a beat lasts the same track frames at any
+    // speed. Bars count from the grid's first beat, the grid reaching back
+    // before it by whole bars so that the count starts at or above 0 at
+    // the track's start; the grid itself is never moved.
+    const float bpm = tempo;
+    const double framesPerBeat = static_cast<double>(rate) * 60.0 / (bpm > 0 ? bpm : 120.0f);
+    const double origin = beatOrigin;
+    const double barsBefore = std::max(0.0, std::ceil(origin / (4.0 * framesPerBeat)));
+    const double beats = (static_cast<double>(at) - origin) / framesPerBeat + 4.0 * barsBefore;
+    info.ppqPos = beats;
+    info.barStartPos = 4.0 * std::floor(beats / 4.0);
     deckHost.publishTime(info);
 }

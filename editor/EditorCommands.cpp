@@ -107,6 +107,7 @@ void PlayerEditor::dispatch(Control* control, Canvas* canvas, bool doubleClick) 
         break;
     case Role::TapTempo:
         if (click) player.tapTempo();
+        if (value == 2.0f || value == 0.5f) player.scaleTempo(value);
         break;
     case Role::NextPage:
         if (release) setPage((currentPage + 1) % 4);

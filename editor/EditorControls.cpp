@@ -26,6 +26,27 @@ public:
         return scroll && scroll->onWheel(canvas, where, distance);
     }
 };
+
+// The tempo display: a click taps the tempo; a turn of the wheel up doubles
+// it and down halves it, told to the listener as the values 2 and 0.5. A
+// touchpad's small steps add up to a whole turn first.
+class TapButton : public MomentaryButton {
+public:
+    using MomentaryButton::MomentaryButton;
+    bool onWheel(Canvas* canvas, Point, float distance) override {
+        turned += distance;
+        if (turned > -1.0f && turned < 1.0f) return true;
+        const float factor = turned > 0 ? 2.0f : 0.5f;
+        turned = 0.0f;
+        setValue(factor);
+        if (listener) listener->valueChanged(canvas, this);
+        setValue(0.0f);
+        return true;
+    }
+
+private:
+    float turned = 0.0f;
+};
 } // namespace
 
 void EditorControls::record(Control* control, Role role, int32_t index) {
@@ -68,7 +89,13 @@ void EditorControls::buildSharedStrip(const SkinBitmaps& skin, Bitmap* overview,
     time = label({104, 44, 144, 60}, skin.get(110), 0, "0:00", listener);
     length = label({148, 44, 188, 60}, skin.get(110), 0, "0:00", listener);
     tempo = label({192, 44, 232, 60}, skin.get(110), 0, "120.0", listener);
-    labels = {title, stereo, bitRate, time, length, tempo};
+    // The key between the pitch's zero mark and its "+32%".
+    key = label(compact ? Rect{119, 63, 188, 73} : Rect{129, 63, 206, 73}, nullptr, 0, "", listener);
+    key->setFontColour(Colour{96, 200, 236, 0});
+    key->setFont(6);
+    beat = new Lamp({197, 55, 227, 58}, tempo, Colour{40, 130, 170, 0}, Colour{140, 235, 255, 0});
+    owned.push_back(beat);
+    labels = {title, stereo, bitRate, time, length, tempo, key, beat};
 
     position = put(horizontalSlider({4, 24, 252, 40}, listener, 10, skin.get(115), overview, {0, 0}), Role::Position);
     position->setDefaultValue(0.0f);
@@ -78,7 +105,7 @@ void EditorControls::buildSharedStrip(const SkinBitmaps& skin, Bitmap* overview,
     play = put(new ToggleButton({64, 44, 80, 60}, listener, 8, skin.get(119)), Role::Play);
     autoRewind = put(new StepSwitch({84, 44, 100, 60}, listener, 9, skin.get(169), 3), Role::AutoRewind);
     put(new MomentaryButton({104, 44, 144, 60}, listener, 5, nullptr, 0, {0, 0}), Role::TimeMode);
-    put(new MomentaryButton({192, 44, 232, 60}, listener, 6, nullptr, 0, {0, 0}), Role::TapTempo);
+    put(new TapButton({192, 44, 232, 60}, listener, 6, nullptr, 0, {0, 0}), Role::TapTempo);
     const Rect aboutShown = compact ? Rect{0, 0, 256, 84} : Rect{0, 0, 256, 350};
     about = new OverlayButton({236, 44, 252, 60}, listener, 0, skin.get(compact ? 154 : 156), aboutShown, {0, 0});
     owned.push_back(about);

@@ -7,6 +7,7 @@
 
 #include "gui/Buttons.h"
 #include "gui/Knobs.h"
+#include "gui/Lamp.h"
 #include "gui/Slider.h"
 #include "gui/TextLabel.h"
 
@@ -46,6 +47,8 @@ struct EditorControls {
     TextField* time = nullptr;
     TextField* length = nullptr;
     TextField* tempo = nullptr;
+    TextField* key = nullptr; // "8A / A minor", over the pitch slider's captions
+    Lamp* beat = nullptr;     // along the tempo display's foot
     Slider* position = nullptr;
     Slider* pitch = nullptr;
     Slider* secondPitch = nullptr; // compact build only
@@ -100,6 +103,6 @@ private:
                                   Bitmap* background, bool growsUp);
     TextField* label(const Rect& rect, Bitmap* background, int32_t style, const char* text, ControlListener* listener);
     std::vector<View*> owned; // every view made, released by destroy
-    std::vector<View*> labels; // title, stereo, bit rate, time, length, tempo: in that order
+    std::vector<View*> labels; // title, stereo, bit rate, time, length, tempo, key, beat: in that order
     Control* about = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "analysis/KeyAnalyser.h"
 #include "editor/PlayerEditor.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
@@ -65,6 +66,21 @@ void PlayerEditor::setTempoDisplay(float bpm) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bpm));
     parts.tempo->setText(text);
+}
+
+void PlayerEditor::showBeatAndKey() {
+    parts.beat->setLevel(player.beatLight());
+    const int32_t key = player.getKey();
+    if (key == shownKey) return;
+    shownKey = key;
+    std::string text;
+    if (key >= 0 && key < 24) {
+        const MusicalKey found{key % 12, key >= 12};
+        text = found.camelot() + " / " + found.name();
+    }
+    parts.key->setText(text.c_str());
+    // The captions beneath are drawn again to clear the last key.
+    parts.pitch->setDirty(true);
 }
 
 void PlayerEditor::showTrackFacts(int32_t bitRate, float durationSeconds, bool stereo) {

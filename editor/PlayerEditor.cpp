@@ -89,6 +89,7 @@ void PlayerEditor::idle() {
     pollFileChoice();
     if (!windowOpen) return;
     applyPendingDisplay();
+    showBeatAndKey();
     EditorBase::idle();
 }
 

@@ -125,6 +125,8 @@ private:
     void setTimeDisplay(float fraction, int32_t elapsed, int32_t total);
     void setFactsDisplay(int32_t bitRate, float duration, bool stereo);
     void setTempoDisplay(float bpm);
+    // The beat light and the key, read from the player at each idle.
+    void showBeatAndKey();
     void refreshOverviewNow(bool force);
     void copyOverviewIntoBitmap();
     void setDefaults();
@@ -157,6 +159,7 @@ private:
     bool remainingTime = false;
     int32_t shownElapsed = 0; // the time last shown, shown again when the mode flips
     int32_t shownTotal = 0;
+    int32_t shownKey = -2; // none shown yet
 
     // Left by other threads for the GUI thread.
     std::atomic<uint32_t> pending{0};

@@ -165,7 +165,29 @@ void WindowView::update(Canvas& canvas) {
         draw(canvas);
         dirty = false;
     } else {
-        for (View* view : views) view->update(canvas);
+        // A view drawn again covers what lies over it (a label over a
+        // slider, a light over a display): each later view it meets is
+        // drawn again over it.
+        constexpr size_t most = 8;
+        Rect drawn[most];
+        size_t count = 0;
+        bool overflow = false;
+        for (View* view : views) {
+            if (view->isDirty()) {
+                view->update(canvas);
+                if (count < most)
+                    drawn[count++] = view->viewSize();
+                else
+                    overflow = true;
+                continue;
+            }
+            for (size_t k = 0; k < count; ++k)
+                if (view->intersects(drawn[k])) {
+                    view->drawRect(canvas, drawn[k]);
+                    break;
+                }
+        }
+        if (overflow) dirty = true; // many at once: the whole window next time
     }
 }
 

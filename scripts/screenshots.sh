@@ -8,6 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mkdir -p build/demo docs
+# The pictures' tracks are analysed into a store of their own, not the user's.
+export XDG_DATA_HOME=$PWD/build/demo/data
 build/tunedeck-demo-tracks build/demo > /dev/null
 play=(--seconds 7 --set Pitch=0.55@0 --set "Eq bass=0.7@0" --set "Cut Tweet=1@0" --set Loop=0.45@5
       --out build/demo/screenshot.wav build/demo/demo.m3u)

@@ -1,5 +1,6 @@
 #include "sources/TrackSource.h"
 
+#include "platform/Memory.h"
 #include "platform/RelaxedBytes.h"
 
 #include <algorithm>
@@ -34,8 +35,10 @@ bool LoaderRun::finishAnalysis(BeatGrid& grid, MusicalKey& key) const {
         grid = beats_->finish();
         key = keys_->finish();
     }
+    const bool analysed = beats_ || keys_;
     beats_.reset();
     keys_.reset();
+    if (analysed) platform::returnFreeMemory();
     return wanted;
 }
 

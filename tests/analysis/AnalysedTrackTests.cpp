@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "deck/DeckState.h"
 #include "tests/support/PlayerFixture.h"
 
 namespace {
@@ -108,6 +109,36 @@ TEST_F(AnalysedTracks, ATapOverridesAnalysisAndIsKeptWhenTheTrackComesBack) {
     platform::sleepMs(200); // time for any analysis to report
     EXPECT_NEAR(player->getTempo(), 100.0, 0.01);
     EXPECT_TRUE(player->isTempoByUser());
+}
+
+// The grid a session saved is the grid the deck plays by when the session
+// opens again, whatever this opening's analysis finds; the time the deck
+// sends while it plays from before the first beat never moves it.
+TEST_F(AnalysedTracks, TheSessionsGridOutlivesAnalysisAndPlayingFromTheStart) {
+    player->open();
+    openAnalysed(clickTrack("clicks-played.wav"));
+    const int32_t origin = player->getBeatOrigin();
+    ASSERT_GT(origin, 0);
+    player->setPlaying(true);
+    render(512);
+    render(512);
+    EXPECT_EQ(player->getBeatOrigin(), origin) << "the grid stays where the first beat is";
+
+    DeckState session = player->captureState();
+    session.entries = {{clickTrack("clicks-session.wav", 14), false}};
+    session.currentEntry = 0;
+    session.playing = false;
+    session.tempo = 121.0f;
+    session.beatOrigin = 5000;
+    session.tempoKnown = true;
+    ASSERT_TRUE(DeckState{}.read(session.write().data(), session.write().size()));
+    ASSERT_TRUE(player->restoreState(session));
+    player->waitForOpenings();
+    for (int i = 0; i < 2500 && !player->isAnalysed(); ++i) platform::sleepMs(2);
+    ASSERT_TRUE(player->isAnalysed());
+    EXPECT_FLOAT_EQ(player->getTempo(), 121.0f);
+    EXPECT_EQ(player->getBeatOrigin(), 5000);
+    EXPECT_GE(player->getKey(), 0) << "the key is still analysis's";
 }
 
 } // namespace

@@ -132,8 +132,8 @@ TEST_F(LongTracks, ADeckHoldsABoundedPartOfEveryTrackHoweverLong) {
         std::printf("%s: %.1f MB resident at most\n", track.path.c_str(), static_cast<double>(most - before) / megabyte);
         open(small);
         playAround();
-        // The loaders' allocator keeps what analysing a track's first twelve
-        // minutes used (a few megabytes, the same for every track after).
+        // What analysing a track's first twelve minutes used goes back to
+        // the system; a few megabytes of the allocator's stay.
         EXPECT_LT(residentBytes() - withSmallTrack, 12 * megabyte) << "the long track was let go: " << track.path;
         std::filesystem::remove(track.path);
     }

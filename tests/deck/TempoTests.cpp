@@ -85,11 +85,22 @@ TEST(TimeInfo, TheHostReceivesBarsCountedFromTheBeatOrigin) {
     EXPECT_EQ(lastTime.timeSigNumerator, 4);
     EXPECT_EQ(lastTime.flags, 0x2E00);
     player.setPosition(100000);
-    player.tapTempo(); // the beat origin moves to the play position
+    player.tapTempo(); // the tap is a bar's first beat
     player.setPosition(10);
     player.sendTimeInfo();
-    EXPECT_GE(player.getBeatOrigin(), 0);
-    EXPECT_LE(player.getBeatOrigin(), 10) << "moved back by whole bars, not below 0";
+    EXPECT_EQ(player.getBeatOrigin(), 100000) << "the time sent never moves the grid";
+    EXPECT_GE(lastTime.ppqPos, 0.0);
+    const double before = lastTime.ppqPos;
+    player.setPosition(100000);
+    player.sendTimeInfo();
+    EXPECT_NEAR(lastTime.ppqPos - before, 99990.0 / 22050.0, 1e-6);
+    EXPECT_DOUBLE_EQ(lastTime.barStartPos, lastTime.ppqPos) << "a bar begins at the tap";
+    // Faster, a beat of the track still lasts its own frames.
+    player.setParameter(TrackPlayer::Pitch, 0.75f);
+    player.setPosition(100000 + 3 * 22050);
+    player.sendTimeInfo();
+    EXPECT_NEAR(lastTime.ppqPos - before, 99990.0 / 22050.0 + 3.0, 1e-6);
+    EXPECT_GT(lastTime.tempo, 120.0) << "the tempo sent is the playing speed's";
 }
 
 } // namespace

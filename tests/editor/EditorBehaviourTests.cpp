@@ -1,5 +1,7 @@
 // The window's controls under a pointer: rewind, the list rows, the
 // equaliser, loops and the time display, as a user clicks them.
+#include "analysis/BeatAnalyser.h"
+#include "analysis/KeyAnalyser.h"
 #include "tests/editor/EditorFixture.h"
 
 namespace {
@@ -253,6 +255,48 @@ TEST_P(EditorClicks, ABeatJumpMovesByTheTappedTempo) {
     EXPECT_NEAR(player->getPosition(), 220500 + 66150, 2);
     clickTag(compact() ? 34 + 0 : 36 + 0); // back half a beat
     EXPECT_NEAR(player->getPosition(), 220500 + 66150 - 11025, 2);
+}
+
+// The tempo display: the wheel doubles and halves the tempo as the user's
+// correction; a light along its foot shows each beat, brighter on a bar's
+// first; the key shows by the pitch's captions.
+TEST_P(EditorClicks, TheTempoDisplayShowsTheBeatAndKeyAndTheWheelCorrectsItsOctave) {
+    openWindow();
+    playRamp(441000);
+    BeatGrid grid;
+    grid.bpm = 90.0;
+    grid.firstBeatSeconds = 0.5;
+    player->analysed(player->getCurrentSource(), grid, MusicalKey{9, true});
+    view().idle();
+    EXPECT_EQ(controls().key->text(), "8A / A minor");
+
+    const Point tempo = centreOf(6);
+    window().queueWheel(tempo.x, tempo.y, 1.0f);
+    view().idle();
+    EXPECT_FLOAT_EQ(player->getTempo(), 180.0f) << "up doubles";
+    EXPECT_TRUE(player->isTempoByUser());
+    window().queueWheel(tempo.x, tempo.y, -0.5f);
+    view().idle();
+    EXPECT_FLOAT_EQ(player->getTempo(), 180.0f) << "half a touchpad's turn is not a turn";
+    window().queueWheel(tempo.x, tempo.y, -0.5f);
+    view().idle();
+    EXPECT_FLOAT_EQ(player->getTempo(), 90.0f) << "down halves";
+    EXPECT_EQ(controls().tempo->text(), "90.0");
+
+    // Beats of 29,400 frames from 22,050: the light along the display's foot.
+    const Rect light = controls().beat->viewSize();
+    auto lightAt = [&](int32_t frame) {
+        player->setPosition(frame);
+        view().idle();
+        return Colour::fromPixel(pixel((light.left + light.right) / 2, light.top + 1));
+    };
+    const Colour off = lightAt(22050 + 15000);
+    const Colour bar = lightAt(22050 + 4 * 29400 + 100);
+    const Colour beat = lightAt(22050 + 5 * 29400 + 100);
+    EXPECT_EQ(lightAt(22050 + 5 * 29400 + 15000), off) << "out between beats";
+    EXPECT_FALSE(bar == off);
+    EXPECT_FALSE(beat == off);
+    EXPECT_GT(bar.red + bar.green + bar.blue, beat.red + beat.green + beat.blue) << "the bar's first beat is brighter";
 }
 
 TEST_P(EditorClicks, OpeningATrackTitlesTheWindowWithItsPlaceInTheList) {

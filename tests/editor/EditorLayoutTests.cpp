@@ -28,7 +28,7 @@ TEST_P(EditorLayout, EachCompactPageShowsItsOwnControlsAndThePageButtonCyclesThe
     if (!compact()) GTEST_SKIP() << "the full build has one page";
     openWindow();
     WindowView& frame = *view().windowView();
-    const int32_t counts[4] = {18, 11, 17, 29};
+    const int32_t counts[4] = {20, 11, 17, 29};
     for (int32_t page = 0; page < 4; ++page) {
         EXPECT_EQ(view().page(), page);
         EXPECT_EQ(frame.getViewCount(), counts[page]) << "page " << page;
