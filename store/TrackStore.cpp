@@ -47,7 +47,37 @@ const char* const addedColumns[] = {
     "ALTER TABLE tracks ADD COLUMN tempo_source INTEGER",
     "ALTER TABLE tracks ADD COLUMN first_beat REAL",
     "ALTER TABLE tracks ADD COLUMN key INTEGER",
+    // Where the tempo moves: every beat, in seconds, as little-endian
+    // 64-bit floats; NULL for a constant tempo.
+    "ALTER TABLE tracks ADD COLUMN beats BLOB",
 };
+
+constexpr size_t mostBeats = 4096;
+
+std::vector<uint8_t> beatBytes(const std::vector<double>& beats) {
+    std::vector<uint8_t> bytes;
+    for (double beat : beats) {
+        uint64_t bits;
+        std::memcpy(&bits, &beat, sizeof bits);
+        for (int k = 0; k < 8; ++k) bytes.push_back(static_cast<uint8_t>(bits >> (8 * k)));
+    }
+    return bytes;
+}
+
+// A stored list that is not whole, in order and finite is no list.
+std::vector<double> beatsOf(const uint8_t* bytes, int size) {
+    std::vector<double> beats;
+    if (!bytes || size <= 0 || size % 8 != 0 || static_cast<size_t>(size) / 8 > mostBeats) return beats;
+    for (int at = 0; at < size; at += 8) {
+        uint64_t bits = 0;
+        for (int k = 0; k < 8; ++k) bits |= static_cast<uint64_t>(bytes[at + k]) << (8 * k);
+        double beat;
+        std::memcpy(&beat, &bits, sizeof beat);
+        if (!std::isfinite(beat) || beat < 0 || (!beats.empty() && beat <= beats.back())) return {};
+        beats.push_back(beat);
+    }
+    return beats;
+}
 
 // A prepared statement that finalizes itself.
 class Statement {
@@ -89,8 +119,8 @@ bool identifies(const int32_t signature[4]) {
     return !(signature[0] == signature[1] && signature[1] == signature[2] && signature[2] == signature[3]);
 }
 
-// Columns 0..7 of a row: name, path, tempo, length, overview, tempo_source,
-// first_beat, key.
+// Columns 0..8 of a row: name, path, tempo, length, overview, tempo_source,
+// first_beat, key, beats.
 void readFacts(const Statement& row, TrackFacts& facts) {
     facts.name = row.text(0);
     facts.path = row.text(1);
@@ -109,6 +139,8 @@ void readFacts(const Statement& row, TrackFacts& facts) {
     const int key = row.isNull(7) ? -1 : sqlite3_column_int(row.get(), 7);
     facts.hasKey = key >= 0 && key < 24;
     facts.key = facts.hasKey ? key : 0;
+    facts.beats = beatsOf(static_cast<const uint8_t*>(sqlite3_column_blob(row.get(), 8)),
+                          sqlite3_column_bytes(row.get(), 8));
 }
 
 bool isDamage(int code) { return code == SQLITE_CORRUPT || code == SQLITE_NOTADB; }
@@ -178,7 +210,7 @@ bool TrackStore::find(const TrackIdentity& identity, TrackFacts& facts) {
     facts = TrackFacts{};
     if (!db_) return false;
     {
-        Statement row(db_, "SELECT name, path, tempo, length, overview, tempo_source, first_beat, key FROM tracks "
+        Statement row(db_, "SELECT name, path, tempo, length, overview, tempo_source, first_beat, key, beats FROM tracks "
                            "WHERE fingerprint = ?1 AND frames = ?2 AND rate = ?3");
         if (!row) return failed("a lookup"), false;
         row.bindBlob(1, identity.fingerprint.data(), identity.fingerprint.size());
@@ -194,7 +226,7 @@ bool TrackStore::find(const TrackIdentity& identity, TrackFacts& facts) {
     if (!identity.hasSignature || !identifies(identity.signature)) return false;
     uint8_t words[16];
     signatureBytes(identity.signature, words);
-    Statement rows(db_, "SELECT name, path, tempo, length, overview, tempo_source, first_beat, key, id FROM tracks "
+    Statement rows(db_, "SELECT name, path, tempo, length, overview, tempo_source, first_beat, key, beats, id FROM tracks "
                         "WHERE fingerprint IS NULL AND signature = ?1");
     if (!rows) return failed("a lookup"), false;
     rows.bindBlob(1, words, sizeof words);
@@ -208,7 +240,7 @@ bool TrackStore::find(const TrackIdentity& identity, TrackFacts& facts) {
         adopt.bindBlob(1, identity.fingerprint.data(), identity.fingerprint.size());
         adopt.bindInt(2, identity.frames);
         adopt.bindInt(3, identity.sampleRate);
-        adopt.bindInt(4, sqlite3_column_int64(rows.get(), 8));
+        adopt.bindInt(4, sqlite3_column_int64(rows.get(), 9));
         if (!adopt || adopt.step() != SQLITE_DONE) failed("taking a carried record");
         facts = carried;
         // The first store's MPEG lengths were not exact: the exact one is the loader's to tell.
@@ -234,14 +266,15 @@ bool TrackStore::learn(const TrackIdentity& identity, const TrackFacts& facts) {
     if (!db_) return false;
     Statement upsert(db_, R"(
 INSERT INTO tracks(fingerprint, frames, rate, signature, name, path, tempo, length, overview, learned, played,
-                   tempo_source, first_beat, key)
-VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?10, ?11, ?12, ?13)
+                   tempo_source, first_beat, key, beats)
+VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?10, ?11, ?12, ?13, ?14)
 ON CONFLICT(fingerprint, frames, rate) DO UPDATE SET
   name = excluded.name, path = excluded.path, signature = coalesce(excluded.signature, signature),
   tempo = coalesce(excluded.tempo, tempo), length = coalesce(excluded.length, length),
   overview = coalesce(excluded.overview, overview), learned = excluded.learned, played = excluded.played,
   tempo_source = CASE WHEN excluded.tempo IS NULL THEN tempo_source ELSE excluded.tempo_source END,
-  first_beat = coalesce(excluded.first_beat, first_beat), key = coalesce(excluded.key, key))");
+  first_beat = coalesce(excluded.first_beat, first_beat), key = coalesce(excluded.key, key),
+  beats = CASE WHEN excluded.tempo IS NULL THEN beats ELSE excluded.beats END)");
     if (!upsert) return failed("keeping a fact"), false;
     upsert.bindBlob(1, identity.fingerprint.data(), identity.fingerprint.size());
     upsert.bindInt(2, identity.frames);
@@ -261,6 +294,9 @@ ON CONFLICT(fingerprint, frames, rate) DO UPDATE SET
     if (facts.hasTempo) upsert.bindInt(11, facts.tempoByUser ? 2 : 1);
     if (facts.hasFirstBeat && std::isfinite(facts.firstBeat) && facts.firstBeat >= 0) upsert.bindReal(12, facts.firstBeat);
     if (facts.hasKey && facts.key >= 0 && facts.key < 24) upsert.bindInt(13, facts.key);
+    const std::vector<uint8_t> beats = facts.hasTempo && facts.beats.size() <= mostBeats ? beatBytes(facts.beats)
+                                                                                         : std::vector<uint8_t>{};
+    if (!beats.empty()) upsert.bindBlob(14, beats.data(), beats.size());
     if (upsert.step() != SQLITE_DONE) return failed("keeping a fact"), false;
     problem_ = nullptr;
     return true;

@@ -38,6 +38,9 @@ struct TrackFacts {
     double firstBeat = 0.0;     // seconds from the track's start
     bool hasKey = false;
     int32_t key = 0;            // tonic 0 (C) to 11 (B), plus 12 for minor
+    // Every beat in seconds where the tempo moves; empty for a constant
+    // tempo (the grid is then the tempo and the first beat).
+    std::vector<double> beats;
     bool hasLength = false;
     int64_t length = 0;
     bool hasOverview = false;

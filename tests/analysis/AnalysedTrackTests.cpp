@@ -2,6 +2,7 @@
 // a click track of known tempo and phase, loops that start on the beat and
 // last whole beats, jumps that keep the phase, and a user's tap that
 // analysis never undoes.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -109,6 +110,42 @@ TEST_F(AnalysedTracks, ATapOverridesAnalysisAndIsKeptWhenTheTrackComesBack) {
     platform::sleepMs(200); // time for any analysis to report
     EXPECT_NEAR(player->getTempo(), 100.0, 0.01);
     EXPECT_TRUE(player->isTempoByUser());
+}
+
+// Clicks whose tempo rises from 100 to 112 BPM over 40 s, as a band speeds
+// up: the deck's grid is the beats themselves, so a jump lands at the same
+// place in the beat four beats on, and a loop lasts the beat it is in.
+TEST_F(AnalysedTracks, WhereTheTempoMovesJumpsAndLoopsFollowItsBeats) {
+    std::vector<int> beats;
+    for (double t = 0.05; t < 40.0; t += 60.0 / (100.0 + 12.0 * t / 40.0)) beats.push_back(static_cast<int>(t * rate));
+    testdata::WavRecipe recipe;
+    recipe.frames = 40 * rate;
+    recipe.sample = [&beats](int frame, int) {
+        const auto next = std::upper_bound(beats.begin(), beats.end(), frame);
+        if (next == beats.begin()) return 0;
+        const int since = frame - *(next - 1);
+        return since < 200 ? static_cast<int>(16000 * std::exp(-since / 40.0) * std::sin(2 * M_PI * 2000.0 * since / rate)) : 0;
+    };
+    const std::string path = testdata::writeWav("clicks-speeding.wav", recipe);
+    player->open();
+    for (int opening = 0; opening < 2; ++opening) { // analysed, then from the store
+        openAnalysed(path);
+        ASSERT_FALSE(player->isTempoByUser());
+        EXPECT_TRUE(player->followsBeats());
+        // Beat 30 and 34 of the clicks, 30 % into the beat; the grid's
+        // phase within 10 ms, as for a track of one tempo.
+        const size_t k = 30;
+        const double from = beats[k] + 0.3 * (beats[k + 1] - beats[k]);
+        const double to = beats[k + 4] + 0.3 * (beats[k + 5] - beats[k + 4]);
+        player->setPosition(from);
+        player->move(4.0f);
+        EXPECT_NEAR(player->getExactPosition(), to, 0.010 * rate) << "opening " << opening;
+        // A one-beat loop set there lasts that beat, not the track's mean one.
+        player->selectLoop(2, true);
+        EXPECT_NEAR(player->getLoopEnd(), beats[k + 5], 0.010 * rate) << "opening " << opening;
+        player->selectLoop(2, false);
+        openAnalysed(clickTrack("clicks-between.wav", 8));
+    }
 }
 
 // The grid a session saved is the grid the deck plays by when the session

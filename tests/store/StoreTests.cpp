@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "store/LegacyStoreFile.h"
 #include "store/TrackStore.h"
@@ -79,6 +80,41 @@ TEST(TrackStore, FactsAccumulateInOneRecordAndTracksOfAnotherLengthAreOthers) {
     EXPECT_FLOAT_EQ(facts.tempo, 100.0f);
     EXPECT_FALSE(store.find(identityOf(2, 1000), facts));
     EXPECT_EQ(store.recordCount(), 2);
+}
+
+// A moving tempo's beats are kept with the tempo and go with it: the user's
+// tempo leaves none; a list damaged in the file is no list.
+TEST(TrackStore, BeatsWhereTheTempoMovesGoWithTheTempo) {
+    const std::string path = freshFolder("beats") + TrackStore::fileName;
+    TrackStore store(path);
+    TrackFacts analysed = tempoOnly(104.0f);
+    analysed.beats = {0.25, 0.83, 1.41, 1.98};
+    ASSERT_TRUE(store.learn(identityOf(3, 5000), analysed));
+    TrackFacts facts;
+    ASSERT_TRUE(store.find(identityOf(3, 5000), facts));
+    EXPECT_EQ(facts.beats, analysed.beats);
+    TrackFacts key; // a later fact without a tempo keeps them
+    key.hasKey = true;
+    key.key = 3;
+    ASSERT_TRUE(store.learn(identityOf(3, 5000), key));
+    ASSERT_TRUE(store.find(identityOf(3, 5000), facts));
+    EXPECT_EQ(facts.beats, analysed.beats);
+    TrackFacts tapped = tempoOnly(105.0f);
+    tapped.tempoByUser = true;
+    ASSERT_TRUE(store.learn(identityOf(3, 5000), tapped));
+    ASSERT_TRUE(store.find(identityOf(3, 5000), facts));
+    EXPECT_TRUE(facts.beats.empty());
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    for (const char* damage : {"UPDATE tracks SET beats = x'0102030405'",  // not whole numbers
+                               "UPDATE tracks SET beats = x'000000000000F87F000000000000F03F'"}) { // not a number
+        ASSERT_EQ(sqlite3_exec(db, damage, nullptr, nullptr, nullptr), SQLITE_OK);
+        ASSERT_TRUE(store.find(identityOf(3, 5000), facts));
+        EXPECT_TRUE(facts.beats.empty()) << damage;
+        EXPECT_FLOAT_EQ(facts.tempo, 105.0f);
+    }
+    sqlite3_close(db);
 }
 
 TEST(TrackStore, ADamagedDatabaseIsPutAsideWithAMessageAndANewOneStarted) {
