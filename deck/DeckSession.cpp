@@ -137,7 +137,8 @@ void Deck::finishRestore(bool opened) {
             loopOn = true;
             markChanged(Loop);
         }
-        setPlaying(state.playing);
+        // A session opens stopped where it was: what an export holds never
+        // depends on how long the host took to start it.
         updateTimeDisplay();
     }
     restoring.reset();

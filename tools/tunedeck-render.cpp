@@ -65,7 +65,8 @@ const char* usageText =
     "  --page      the compact build's page to picture: 0 transport, 1 equaliser,\n"
     "              2 track list, 3 jog and loops (default 0)\n"
     "  --state-in  start from a deck state saved with --state-out (or by a host): its list,\n"
-    "              track, position, play state, controls and tempo\n"
+    "              track, position, controls and tempo; it opens stopped, and Play is\n"
+    "              pressed as in any run unless --paused\n"
     "  --state-out save the deck's state after the render, as a host saves it in a project\n";
 
 struct TimedEvent {
@@ -397,8 +398,7 @@ int main(int argc, char** argv) {
     }
     if (!accepted.empty()) player->addPaths(accepted, true);
     player->waitForOpenings();
-    // A saved state says itself whether the deck plays.
-    if (!o.paused && !player->trackList().empty() && o.stateIn.empty()) player->setPlaying(true);
+    if (!o.paused && !player->trackList().empty()) player->setPlaying(true);
     if (o.editorOpen) dispatch(effect, effEditIdle);
 
     WavWriter out(o.out, static_cast<int>(o.rate), o.pcm16);

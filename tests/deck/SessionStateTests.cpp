@@ -69,16 +69,19 @@ TEST_F(SessionState, ASavedDeckComesBackWholeInANewInstance) {
     EXPECT_TRUE(player->trackList().selected[2]);
     EXPECT_EQ(player->trackList().currentIndex, 2);
     EXPECT_NEAR(player->getExactPosition(), position, 1.0);
-    EXPECT_TRUE(player->isPlaying());
+    EXPECT_FALSE(player->isPlaying()) << "saved while playing, it opens stopped where it was";
     EXPECT_FLOAT_EQ(player->getTempo(), 128.0f);
     EXPECT_TRUE(player->isLoopOn());
     EXPECT_EQ(player->getLoopIndex(), 3);
     EXPECT_EQ(player->getLoopEnd(), static_cast<int32_t>(loopEnd));
     for (int32_t i = 0; i < TrackPlayer::parameterCount; ++i)
-        EXPECT_FLOAT_EQ(player->getParameter(i), saved[i]) << "parameter " << i;
+        if (i != TrackPlayer::Playing) {
+            EXPECT_FLOAT_EQ(player->getParameter(i), saved[i]) << "parameter " << i;
+        }
     EXPECT_EQ(editorOf(*player).page(), 2);
     EXPECT_TRUE(editorOf(*player).showsRemainingTime());
-    // It plays on from there (the ramp, not silence).
+    // Play plays on from there (the ramp, not silence).
+    player->setPlaying(true);
     render(4096);
     EXPECT_GT(*std::max_element(left.begin(), left.end()), 0.1f);
 }
