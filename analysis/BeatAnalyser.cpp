@@ -100,6 +100,11 @@ struct BeatAnalyser::Onsets {
     // first minutes only.
     std::unique_ptr<DownBeat> bars;
     std::vector<float> mono; // one step of sound for it
+    // The snare's band (a band-pass around 2.7 kHz, above kicks, bass and
+    // most chords, below most hi-hats): its energy each step.
+    double b0 = 0, b2 = 0, a1 = 0, a2 = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    double snareEnergy = 0;
+    std::vector<float> snare;
 };
 
 BeatAnalyser::BeatAnalyser(int32_t sampleRate) : sampleRate_(std::max(sampleRate, 8000)) {
@@ -111,6 +116,13 @@ BeatAnalyser::BeatAnalyser(int32_t sampleRate) : sampleRate_(std::max(sampleRate
     onsets_->bars = std::make_unique<DownBeat>(static_cast<float>(sampleRate_), 16, static_cast<size_t>(step_));
     onsets_->bars->setBeatsPerBar(4);
     onsets_->mono.resize(static_cast<size_t>(step_));
+    // A second-order band-pass, a constant 0 dB peak, an octave and a half wide.
+    const double w = 2 * M_PI * 2700.0 / sampleRate_, alpha = std::sin(w) / (2 * 0.9);
+    const double a0 = 1 + alpha;
+    onsets_->b0 = alpha / a0;
+    onsets_->b2 = -alpha / a0;
+    onsets_->a1 = -2 * std::cos(w) / a0;
+    onsets_->a2 = (1 - alpha) / a0;
 }
 
 BeatAnalyser::~BeatAnalyser() = default;
@@ -124,7 +136,13 @@ void BeatAnalyser::add(const float* left, const float* right, int32_t frames) {
     for (int32_t i = 0; i < frames; ++i) {
         o.frame[step + o.fill] = 0.5 * (static_cast<double>(left[i]) + right[i]);
         o.mono[o.fill] = 0.5f * (left[i] + right[i]);
+        const double x = o.mono[o.fill];
+        const double y = o.b0 * x + o.b2 * o.x2 - o.a1 * o.y1 - o.a2 * o.y2;
+        o.x2 = o.x1, o.x1 = x, o.y2 = o.y1, o.y1 = y;
+        o.snareEnergy += y * y;
         if (++o.fill < step) continue;
+        o.snare.push_back(static_cast<float>(o.snareEnergy));
+        o.snareEnergy = 0;
         o.values.push_back(o.detection->processTimeDomain(o.frame.data()));
         if (o.values.size() * step <= static_cast<size_t>(barSeconds) * static_cast<size_t>(sampleRate_))
             o.bars->pushAudioBlock(o.mono.data());
@@ -229,11 +247,24 @@ BeatGrid BeatAnalyser::finish() {
     const double halves = gridStrength(line.origin + line.period / 2, line.period, from, to);
     const double thirds = 0.5 * (gridStrength(line.origin + line.period / 3, line.period, from, to) +
                                  gridStrength(line.origin + 2 * line.period / 3, line.period, from, to));
+    // The snare's hits: on every other beat (a backbeat, on 2 and 4), or as
+    // strong on every beat, with more going on between the beats (drum and
+    // bass tracked at half its tempo, each of its snares taken for a beat).
+    // On the beat corpus: 0.99 for drum and bass, at most 0.69 for hip-hop
+    // and ballads.
+    double snareOn[2] = {};
+    int parity = 0;
+    for (double at = line.origin + std::ceil((from - line.origin) / line.period) * line.period; at <= to;
+         at += line.period, parity ^= 1)
+        snareOn[parity] += snareAt(at);
+    const double evenness = std::min(snareOn[0], snareOn[1]) / std::max(std::max(snareOn[0], snareOn[1]), 1e-12);
     double factor = 1.0;
     if (onBeats > 0 && halves > 0.9 * onBeats && bpm * 2 <= 185)
         factor = 2.0;
     else if (holds && onBeats > 0 && thirds > 0.9 * onBeats && halves < 0.5 * onBeats && bpm * 1.5 <= 185)
         factor = 1.5;
+    else if (holds && onBeats > 0 && evenness > 0.85 && halves > 0.3 * onBeats && bpm * 2 <= 185)
+        factor = 2.0;
     else if (bpm < 70)
         factor = 2.0;
     else if (bpm > 185)
@@ -313,6 +344,16 @@ double BeatAnalyser::onsetPeak(double seconds) const {
     const double curve = a - 2 * b + c;
     const double offset = curve < 0 ? std::clamp(0.5 * (a - c) / curve, -0.5, 0.5) : 0.0;
     return (static_cast<double>(best) + offset - 1.0) * step_ / sampleRate_;
+}
+
+double BeatAnalyser::snareAt(double seconds) const {
+    const std::vector<float>& energy = onsets_->snare;
+    const auto centre = static_cast<long>(std::floor(seconds * sampleRate_ / step_));
+    double best = 0;
+    for (long k = centre - 1; k <= centre + 1; ++k)
+        if (k >= 1 && k < static_cast<long>(energy.size()))
+            best = std::max(best, static_cast<double>(energy[static_cast<size_t>(k)] - energy[static_cast<size_t>(k - 1)]));
+    return best;
 }
 
 double BeatAnalyser::gridStrength(double origin, double period, double from, double to) const {

@@ -54,6 +54,8 @@ private:
     double onsetAt(double seconds) const;
     // The time of the onset peak nearest a beat, between the steps.
     double onsetPeak(double seconds) const;
+    // The rise of the snare band's energy nearest a time.
+    double snareAt(double seconds) const;
     // The mean onset strength at origin + n * period between two times.
     double gridStrength(double origin, double period, double from, double to) const;
     // Which of the four beats from first begins a bar.
