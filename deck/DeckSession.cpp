@@ -126,6 +126,10 @@ void Deck::finishRestore(bool opened) {
         tempoKnown = state.tempoKnown;
         tempoByUser = state.tempoByUser;
         gridRestored = state.tempoKnown;
+        if (tempoByUser)
+            beatList.clear();
+        else
+            beatList.setOrigin(beatOrigin);
     }
     editorView->showTempo(tempo * speedFactor());
     if (opened) {
