@@ -234,6 +234,9 @@ public:
     bool isTempoByUser() const { return tempoByUser; }
     // The grid is the analysed beats, the tempo moving along the track.
     bool followsBeats() const { return !beatList.empty(); }
+    // The tempo at the play position as played: over the four beats around
+    // it where the tempo moves, else the track's at the current speed.
+    float playedTempoNow() const;
     void getInfos();
     void setInfos();
     // Whether the store has answered for the current track.

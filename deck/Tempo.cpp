@@ -117,6 +117,15 @@ double Deck::frameAt(double beat, double trackRate) const {
     return beatOrigin + beat * 60.0 * trackRate / (bpm > 0 ? bpm : 120.0f);
 }
 
+float Deck::playedTempoNow() const {
+    const double rate = trackRateOrZero();
+    const float bpm = tempo;
+    if (beatList.empty() || rate <= 0) return bpm * speedFactor();
+    const double beat = beatList.beatAt(getPosition());
+    const double frames = beatList.frameAt(beat + 2.0) - beatList.frameAt(beat - 2.0);
+    return frames > 0 ? static_cast<float>(4.0 * 60.0 * rate / frames) * speedFactor() : bpm * speedFactor();
+}
+
 int32_t Deck::beatLight() const {
     const double rate = trackRateOrZero();
     if (!tempoKnown || rate <= 0) return 0;

@@ -70,6 +70,8 @@ void PlayerEditor::setTempoDisplay(float bpm) {
 
 void PlayerEditor::showBeatAndKey() {
     parts.beat->setLevel(player.beatLight());
+    // Where the tempo moves, the display follows it as the track plays.
+    if (player.followsBeats()) setTempoDisplay(player.playedTempoNow());
     const int32_t key = player.getKey();
     if (key == shownKey) return;
     shownKey = key;

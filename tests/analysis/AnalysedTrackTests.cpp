@@ -138,6 +138,8 @@ TEST_F(AnalysedTracks, WhereTheTempoMovesJumpsAndLoopsFollowItsBeats) {
         const double from = beats[k] + 0.3 * (beats[k + 1] - beats[k]);
         const double to = beats[k + 4] + 0.3 * (beats[k + 5] - beats[k + 4]);
         player->setPosition(from);
+        // The tempo shown is the one played there, not the track's median.
+        EXPECT_NEAR(player->playedTempoNow(), 4.0 * 60.0 * rate / (beats[k + 2] - beats[k - 2]), 0.3);
         player->move(4.0f);
         EXPECT_NEAR(player->getExactPosition(), to, 0.010 * rate) << "opening " << opening;
         // A one-beat loop set there lasts that beat, not the track's mean one.
