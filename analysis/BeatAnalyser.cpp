@@ -258,6 +258,13 @@ BeatGrid BeatAnalyser::finish() {
          at += line.period, parity ^= 1)
         snareOn[parity] += snareAt(at);
     const double evenness = std::min(snareOn[0], snareOn[1]) / std::max(std::max(snareOn[0], snareOn[1]), 1e-12);
+    // Silence, noise or a held tone: the beats found are no stronger than
+    // the sound around them, and no grid is better than a made-up one.
+    const double meanOnset = std::accumulate(onsets_->values.begin(), onsets_->values.end(), 0.0) /
+                             static_cast<double>(onsets_->values.size());
+    double atBeats = 0;
+    for (double beat : beats) atBeats += onsetAt(beat);
+    if (!(atBeats / static_cast<double>(beats.size()) > 2.0 * meanOnset)) return grid;
     double factor = 1.0;
     if (onBeats > 0 && halves > 0.9 * onBeats && bpm * 2 <= 185)
         factor = 2.0;
@@ -307,6 +314,9 @@ BeatGrid BeatAnalyser::finish() {
         } else {
             for (size_t k = 0; k < smooth.size(); k += factor == 0.5 ? 2 : 1) grid.beats.push_back(smooth[k]);
         }
+        // A beat before the track's start is none of its beats.
+        grid.beats.erase(grid.beats.begin(),
+                         std::find_if(grid.beats.begin(), grid.beats.end(), [](double beat) { return beat >= 0; }));
     }
     line.period /= factor;
     // Every other slow beat was an off-beat: the beat is the stronger of

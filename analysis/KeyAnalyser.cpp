@@ -9,7 +9,9 @@
 #include <cmath>
 
 namespace {
-const char* const tonicNames[12] = {"C", "Db", "D", "Eb", "E", "F", "Gb", "G", "Ab", "A", "Bb", "B"};
+const char* const majorNames[12] = {"C", "Db", "D", "Eb", "E", "F", "F#", "G", "Ab", "A", "Bb", "B"};
+// Minor keys as they are usually written: C#, F# and G# minor take sharps.
+const char* const minorNames[12] = {"C", "C#", "D", "Eb", "E", "F", "F#", "G", "G#", "A", "Bb", "B"};
 } // namespace
 
 std::string MusicalKey::camelot() const {
@@ -22,7 +24,7 @@ std::string MusicalKey::camelot() const {
 
 std::string MusicalKey::name() const {
     if (!found()) return {};
-    return std::string(tonicNames[tonic]) + (minor ? " minor" : " major");
+    return std::string(minor ? minorNames[tonic] : majorNames[tonic]) + (minor ? " minor" : " major");
 }
 
 struct KeyAnalyser::Estimator {

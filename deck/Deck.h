@@ -232,6 +232,8 @@ public:
     // The current track's analysis was told, or the store knew the track.
     bool isAnalysed() const { return analysisDone; }
     bool isTempoByUser() const { return tempoByUser; }
+    // A tempo was analysed, stored or set for the current track.
+    bool isTempoKnown() const { return tempoKnown; }
     // The grid is the analysed beats, the tempo moving along the track.
     bool followsBeats() const { return !beatList.empty(); }
     // The tempo at the play position as played: over the four beats around

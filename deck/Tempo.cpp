@@ -70,10 +70,13 @@ void Deck::tapTempo() {
     tapTimes[taps - 1] = now;
     tapCount = taps;
 
-    // The tap is the beat: the grid's phase, and after five in time its
-    // tempo, are the user's, and analysis never replaces them.
-    beatOrigin = getPosition();
-    beatList.setOrigin(getPosition());
+    // The tap is the beat: from the second tap in time the grid's phase,
+    // and from the fifth its tempo, are the user's, and analysis never
+    // replaces them. A single stray click leaves a good grid alone.
+    if (taps >= 2) {
+        beatOrigin = getPosition();
+        beatList.setOrigin(getPosition());
+    }
     if (taps >= 5) {
         float mean = meanBeatInterval(tapTimes, taps);
         float factor = speedFactor();

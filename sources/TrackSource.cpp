@@ -15,12 +15,23 @@ LoaderRun::LoaderRun(TrackSource& source, std::shared_ptr<const void> data)
     : source_(source), data_(std::move(data)), fingerprint_(source.getSampleRate()),
       sampleRate_(source.getSampleRate()) {}
 
+// An analysis left unfinished (the track closed, or the store knew it)
+// hands its memory back as a finished one does.
+LoaderRun::~LoaderRun() {
+    if (!beats_ && !keys_) return;
+    beats_.reset();
+    keys_.reset();
+    platform::returnFreeMemory();
+}
+
 bool LoaderRun::analysing() const { return source_.analysisWanted(); }
 
 void LoaderRun::analyse(const float* left, const float* right, int32_t frames) const {
     if (!analysing()) {
+        if (!beats_ && !keys_) return;
         beats_.reset();
         keys_.reset();
+        platform::returnFreeMemory();
         return;
     }
     if (!beats_) beats_ = std::make_unique<BeatAnalyser>(sampleRate_);

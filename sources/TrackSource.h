@@ -27,6 +27,9 @@ class TrackSource;
 class LoaderRun {
 public:
     LoaderRun(TrackSource& source, std::shared_ptr<const void> data);
+    ~LoaderRun();
+    LoaderRun(const LoaderRun&) = delete;
+    LoaderRun& operator=(const LoaderRun&) = delete;
     // True once this run, or every read of the source, has been asked to stop.
     bool stopped() const;
     void stop() {

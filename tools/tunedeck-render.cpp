@@ -53,7 +53,8 @@ const char* usageText =
     "  --note      send a note-on of KEY, velocity 100, at T seconds\n"
     "  --paused    do not press Play\n"
     "  --pcm16     write 16-bit PCM instead of 32-bit float\n"
-    "  --no-wait   do not let the loader finish its walk before closing\n"
+    "  --no-wait   start at once, before the track's analysis, and do not let the loader\n"
+    "              finish its walk before closing\n"
     "  --host-dir  what the host answers when asked for the plug-in's directory\n"
     "  --out       output file (default out.wav)\n"
     "  --log FILE  write the plug-in's debug log to FILE\n"
@@ -339,8 +340,11 @@ int analyseCommand(const std::vector<std::string>& files) {
             ++failed;
             continue;
         }
-        std::printf("%s: bpm %.3f first_beat_s %.4f key %s\n", path.c_str(), static_cast<double>(player->getTempo()),
-                    player->getBeatOrigin() / rate, named.found() ? named.camelot().c_str() : "-");
+        if (player->isTempoKnown())
+            std::printf("%s: bpm %.3f first_beat_s %.4f key %s\n", path.c_str(), static_cast<double>(player->getTempo()),
+                        player->getBeatOrigin() / rate, named.found() ? named.camelot().c_str() : "-");
+        else // too short, or no beat to find (silence, noise)
+            std::printf("%s: bpm - first_beat_s - key %s\n", path.c_str(), named.found() ? named.camelot().c_str() : "-");
         std::fflush(stdout);
     }
     if (terminal) std::fprintf(stderr, "\r%*s\r", 44, "");
@@ -398,6 +402,11 @@ int main(int argc, char** argv) {
     }
     if (!accepted.empty()) player->addPaths(accepted, true);
     player->waitForOpenings();
+    // The track's beat grid before the first block, as a person hears the
+    // track open before pressing a loop: a render runs many times faster
+    // than the analysis reports.
+    for (int k = 0; k < 30000 && o.wait && player->getCurrentSource() && !player->isAnalysed(); ++k)
+        platform::sleepMs(2);
     if (!o.paused && !player->trackList().empty()) player->setPlaying(true);
     if (o.editorOpen) dispatch(effect, effEditIdle);
 

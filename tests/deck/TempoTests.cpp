@@ -85,7 +85,9 @@ TEST(TimeInfo, TheHostReceivesBarsCountedFromTheBeatOrigin) {
     EXPECT_EQ(lastTime.timeSigNumerator, 4);
     EXPECT_EQ(lastTime.flags, 0x2E00);
     player.setPosition(100000);
-    player.tapTempo(); // the tap is a bar's first beat
+    player.tapTempo(); // one stray click moves nothing
+    EXPECT_EQ(player.getBeatOrigin(), 0);
+    player.tapTempo(); // a second in time: the tap is a bar's first beat
     player.setPosition(10);
     player.sendTimeInfo();
     EXPECT_EQ(player.getBeatOrigin(), 100000) << "the time sent never moves the grid";

@@ -196,8 +196,12 @@ TEST(RenderTool, AnalysingACratePrintsEachTracksTempoBeatAndKey) {
         return frame >= 2205 && since < 200 ? static_cast<int>(16000 * std::exp(-since / 40.0) * std::sin(since * 0.285)) : 0;
     };
     const std::string track = testdata::writeWav("crate-clicks.wav", clicks);
+    testdata::WavRecipe silence;
+    silence.frames = 44100 * 20;
+    silence.sample = [](int, int) { return 0; };
+    const std::string silent = testdata::writeWav("crate-silence.wav", silence);
     const std::string list = testdata::tempPath("crate.m3u");
-    std::ofstream(list) << "crate-clicks.wav\nno-such-track.wav\n";
+    std::ofstream(list) << "crate-clicks.wav\ncrate-silence.wav\nno-such-track.wav\n";
     const std::string data = testdata::tempPath("crate-data");
     auto analyse = [&](int& status) {
         const std::string command = "XDG_DATA_HOME='" + data + "' timeout 60 " + std::string(TUNEDECK_RENDER) +
@@ -213,6 +217,7 @@ TEST(RenderTool, AnalysingACratePrintsEachTracksTempoBeatAndKey) {
         int status = 0;
         const std::string out = analyse(status);
         EXPECT_NE(out.find(track + ": bpm 120.000 first_beat_s 0.0"), std::string::npos) << out;
+        EXPECT_NE(out.find(silent + ": bpm - first_beat_s - key -"), std::string::npos) << "no beat made up: " << out;
         EXPECT_NE(out.find("no-such-track.wav: cannot be opened"), std::string::npos) << out;
         EXPECT_EQ(WEXITSTATUS(status), 1) << "a track was missing";
     }
