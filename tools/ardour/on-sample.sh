@@ -17,6 +17,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=/tmp/tunedeck-ardour
 scripts="$HOME/.config/ardour7/scripts"
 rm -rf "$work" && mkdir -p "$work" "$scripts"
+# The deck's track store goes with the work, not into the user's own.
+export XDG_DATA_HOME=$work/data
 trap 'rm -f "$scripts/tunedeck-key-generator.lua"' EXIT
 cp "$build/vst/tunedeck.so" "$work/"
 # Ardour keeps the scan's time in whole seconds and takes a library newer

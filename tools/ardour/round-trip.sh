@@ -10,6 +10,8 @@ build=$(realpath "${1:-build}")
 here=$(cd "$(dirname "$0")" && pwd)
 work=/tmp/tunedeck-ardour
 rm -rf "$work" && mkdir -p "$work"
+# The deck's track store goes with the work, not into the user's own.
+export XDG_DATA_HOME=$work/data
 cp "$build/vst/tunedeck.so" "$work/"
 # Ardour keeps the scan's time in whole seconds and takes a library newer
 # than its scan for one that changed since.
