@@ -205,6 +205,8 @@ Deck::Opening Deck::openCurrentEntry() {
                 other->closeFile();
             }
         currentSource = source;
+        syncAnchored = false;
+        trackOpenings = trackOpenings + 1;
         decodeAhead.switchTo(source, source->getLength());
         source->setBitmap(editorView->overviewPixels());
         // A length the source knows on opening plays at once; the loader's

@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -60,14 +61,22 @@
 
 class Deck : public SourceOwner {
 public:
-    static constexpr int32_t parameterCount = 15;
+    static constexpr int32_t parameterCount = 16;
     static constexpr int32_t maxSources = 16;
     // Room for a parameter's name or display text; longer texts are cut.
     static constexpr int32_t parameterTextRoom = 64;
 
     enum Parameter : int32_t {
         Playing, AutoRewind, Position, Pitch, Track, EqCut1, EqCut2, EqBass, EqTreble, EqTweet, Vol, CutBass,
-        CutTreble, CutTweet, Loop
+        CutTreble, CutTweet, Loop, Sync
+    };
+    // How the deck follows the host with Sync on.
+    enum class SyncStatus : int32_t {
+        Off,        // Sync is off
+        Locked,     // the deck's beats run on the host's
+        OutOfReach, // the host's tempo lies beyond the pitch range: the deck plays at its end
+        NoHostTime, // the host tells no tempo and position: the deck plays at its own
+        NoGrid,     // the track has no tempo yet: the deck follows the transport only
     };
 
     // makeView makes the deck's view (the editor) once the deck's values
@@ -85,7 +94,7 @@ public:
     // The parameters as a host sees them: values 0..1, names and texts.
     void setValue(int32_t index, float value);
     float valueOf(int32_t index);
-    void valueName(int32_t index, char* text);
+    static void valueName(int32_t index, char* text);
     void valueDisplay(int32_t index, char* text);
     // A text in the display's forms; false when it says nothing the
     // parameter can take.
@@ -139,6 +148,11 @@ public:
     void loopsOff();
     // Moves by a fraction of the track (a MIDI key's step).
     void stepPosition(float fraction);
+    // Sync: the host's tempo sets the speed, its beats and bars the phase,
+    // its transport when the deck sounds (while Play is on).
+    void setSync(bool on);
+    bool isSyncOn() const { return syncOn; }
+    SyncStatus syncStatus() const { return static_cast<SyncStatus>(syncState.load()); }
 
     // The values changed since the editor last asked: bit n for parameter n.
     uint32_t takeChangedParameters() { return changedParameters.exchange(0, std::memory_order_acq_rel); }
@@ -285,6 +299,14 @@ public:
 
 private:
     void markChanged(int32_t index) { changedParameters.fetch_or(1u << index, std::memory_order_release); }
+    // Reads the host's time and sets this block's speed, phase and silence
+    // for Sync (audio thread).
+    void followHost(AudioThread audio, int32_t frames);
+    // Where a synced deck stands against the host: a new lock, a drift
+    // corrected by speed, or a jump after the host moved (audio thread).
+    void lockToHost(AudioThread audio, const HostTime& host, double trackRate, int32_t frames, bool sounded);
+    // After the block: what the deck's own moves do to the lock (audio thread).
+    void noteSyncedBlock(AudioThread audio);
     // Renders frames from `from` on, with the current settings.
     void renderSpan(AudioThread audio, float** outputs, int32_t from, int32_t frames, bool replace);
     // Returns whether the buffer was one playable path or a track list.
@@ -403,6 +425,28 @@ private:
     // it (audio thread).
     double glidingPitch = 0.0;
     bool trackPlayed = false; // whether the last span played the track (audio thread)
+    // Sync. The lock is an offset: the deck's beat is the host's quarter
+    // note plus syncOffset. Set on the audio thread, restored with a
+    // session; a new track or grid clears syncAnchored.
+    Relaxed<bool> syncOn{false};
+    Relaxed<int32_t> syncState{0};
+    Relaxed<bool> syncAnchored{false};
+    Relaxed<double> syncOffset{0.0};
+    Relaxed<double> syncStartBeat{-HUGE_VAL}; // the deck is silent before this beat (a Play's first)
+    Relaxed<uint32_t> trackOpenings{0};
+    // The audio thread's own: this block's speed factor and silent lead,
+    // and what the last block left, to tell the deck's moves from drift.
+    bool syncDrives = false;
+    double syncFactor = 1.0;
+    int32_t syncSilence = 0;
+    bool syncMuted = false;
+    bool syncSounded = false;
+    double syncLastPosition = 0.0;
+    double syncWrappedBeats = 0.0; // loop and repeat wraps within the block
+    uint32_t syncSeenOpenings = 0;
+    float syncSeenTempo = 0.0f;
+    int32_t syncSeenOrigin = 0;
+    bool syncSeenBeats = false;
     bool starved = false;     // a read found frames not yet decoded; the sound fades back in (audio thread)
     void factsFound(const StoreKeeper::Found& found);
     // Takes a length; true when it is final and new (setInfos is the caller's).

@@ -1,7 +1,8 @@
 #pragma once
 // What the deck asks of the plug-in format that hosts it: the host's sample
 // rate and folder, the notices around a person's edit, and the deck's own
-// time for hosts that follow it. The format's binding implements it; the
+// time for hosts that follow it, and the host's time for a deck that
+// follows the host. The format's binding implements it; the
 // deck knows no plug-in format.
 #include <cstdint>
 
@@ -12,6 +13,15 @@ struct DeckTime {
     double tempo = 0;       // beats per minute as played
     double ppqPos = 0;      // quarter notes from the track's start
     double barStartPos = 0; // the quarter note the current bar starts on
+};
+
+// The host's own time at the start of a block, for a deck that follows it.
+struct HostTime {
+    double tempo = 0;        // beats per minute
+    double ppqPos = 0;       // quarter notes at the block's first frame
+    double barStartPos = 0;  // the quarter note the current bar starts on (0 when unknown)
+    double barQuarters = 4;  // quarter notes in a bar
+    bool rolling = false;    // the transport plays
 };
 
 class DeckHost {
@@ -34,4 +44,8 @@ public:
     // The deck's time, from the audio thread after each block or from the
     // GUI thread after a tap; the host reads it during the call.
     virtual void publishTime(const DeckTime& time) = 0;
+    // The host's tempo, musical position and transport at the start of the
+    // block about to be rendered (audio thread); false when the host tells
+    // no tempo and position.
+    virtual bool readHostTime(HostTime& time) { (void)time; return false; }
 };

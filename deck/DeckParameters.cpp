@@ -1,4 +1,4 @@
-// The fifteen host parameters: names, values, displays as a user reads them
+// The host parameters: names, values, displays as a user reads them
 // and the texts they take back, and the action a host's value calls.
 #include <algorithm>
 #include <cstdarg>
@@ -20,7 +20,7 @@ namespace {
 
 const char* const parameterNames[Deck::parameterCount] = {
     "Playing", "AutoRewind", "Position", "Pitch", "Track", "Eq cut 1", "Eq cut 2", "Eq bass",
-    "Eq treble", "Eq tweet", "Vol", "Cut Bass", "Cut Treble", "Cut Tweet", "Loop"};
+    "Eq treble", "Eq tweet", "Vol", "Cut Bass", "Cut Treble", "Cut Tweet", "Loop", "Sync"};
 
 bool validIndex(int32_t index) { return index >= 0 && index < Deck::parameterCount; }
 
@@ -109,6 +109,7 @@ void Deck::valueDisplay(int32_t index, char* text) {
     case CutBass:
     case CutTreble:
     case CutTweet: writeText(text, "%s", yesNo(cuts[index - CutBass])); break;
+    case Sync: writeText(text, "%s", yesNo(syncOn)); break;
     case Loop: writeText(text, "%s", loopOn ? loopLength(loopBeats).c_str() : "off"); break;
     default: break;
     }
@@ -134,6 +135,7 @@ float Deck::valueOf(int32_t index) {
     case CutBass:
     case CutTreble:
     case CutTweet: return cuts[index - CutBass] ? 1.0f : 0.0f;
+    case Sync: return syncOn ? 1.0f : 0.0f;
     case Loop: return loopOn ? static_cast<float>(loopIndex + 1) * 0.1f + 0.01f : 0.0f;
     default: return 0.0f;
     }
@@ -161,7 +163,10 @@ void Deck::setValue(int32_t index, float value) {
             seek(value);
         }
         break;
-    case Pitch: setPitch(value); break;
+    case Pitch:
+        // While Sync follows a host's tempo, that tempo sets the speed.
+        if (syncStatus() != SyncStatus::Locked && syncStatus() != SyncStatus::OutOfReach) setPitch(value);
+        break;
     case Track:
         if (!tracks.empty()) {
             // The entry whose reported value (index / count) is nearest, so
@@ -184,6 +189,7 @@ void Deck::setValue(int32_t index, float value) {
     case CutBass:
     case CutTreble:
     case CutTweet: setCut(index - CutBass, value >= 0.5f); break;
+    case Sync: setSync(value >= 0.5f); break;
     case Loop:
         if (value < 0.1f) {
             loopsOff();
@@ -266,6 +272,7 @@ bool Deck::setValueText(int32_t index, const char* text) {
     case CutBass:
     case CutTreble:
     case CutTweet:
+    case Sync:
         if (word == "yes" || word == "on" || word == "1") value = 1.0;
         else if (word == "no" || word == "off" || word == "0") value = 0.0;
         else return false;

@@ -33,6 +33,9 @@ DeckState Deck::captureState() {
     state.loopBeats = loopBeats;
     state.loopIndex = loopIndex;
     state.loopEnd = loopEnd;
+    state.syncAnchored = syncAnchored;
+    state.syncOffset = syncOffset;
+    state.syncStartBeat = syncStartBeat;
     state.page = editorView->page();
     state.remainingTime = editorView->showsRemainingTime();
     // A restore still waiting for its track: the deck is where it will be.
@@ -48,6 +51,9 @@ DeckState Deck::captureState() {
         state.loopBeats = restoring->loopBeats;
         state.loopIndex = restoring->loopIndex;
         state.loopEnd = restoring->loopEnd;
+        state.syncAnchored = restoring->syncAnchored;
+        state.syncOffset = restoring->syncOffset;
+        state.syncStartBeat = restoring->syncStartBeat;
     }
     return state;
 }
@@ -77,7 +83,7 @@ bool Deck::restoreState(const DeckState& state) {
     }
     // The controls take the host's values as a host writes them.
     for (int32_t index : {AutoRewind, Pitch, EqCut1, EqCut2, EqBass, EqTreble, EqTweet, Vol, CutBass, CutTreble,
-                          CutTweet})
+                          CutTweet, Sync})
         setValue(index, state.parameters[index]);
     loopsOff();
     editorView->restoreView(state.page, state.remainingTime);
@@ -142,7 +148,14 @@ void Deck::finishRestore(bool opened) {
             markChanged(Loop);
         }
         // A session opens stopped where it was: what an export holds never
-        // depends on how long the host took to start it.
+        // depends on how long the host took to start it. A synced deck keeps
+        // its Play and its lock, and sounds when the host rolls.
+        if (syncOn) {
+            syncOffset = state.syncOffset;
+            syncStartBeat = state.syncStartBeat;
+            syncAnchored = state.syncAnchored;
+            setPlaying(state.playing);
+        }
         updateTimeDisplay();
     }
     restoring.reset();

@@ -13,7 +13,7 @@ constexpr size_t headerSize = 12; // magic, version, size
 
 enum Record : uint16_t {
     Entries = 1, Current = 2, Position = 3, Playing = 4, Parameters = 5, Tempo = 6, Loop = 7, ListView = 8,
-    Window = 9
+    Window = 9, SyncLock = 10
 };
 
 // Little-endian, whatever the machine.
@@ -149,6 +149,11 @@ std::vector<uint8_t> DeckState::write() const {
     w.number<int32_t>(page);
     w.number<uint8_t>(remainingTime ? 1 : 0);
     w.end(record);
+    record = w.begin(SyncLock);
+    w.number<uint8_t>(syncAnchored ? 1 : 0);
+    w.number<double>(syncOffset);
+    w.number<double>(syncStartBeat);
+    w.end(record);
     w.patch(8, static_cast<uint32_t>(w.out.size()));
     return w.out;
 }
@@ -210,6 +215,12 @@ bool DeckState::read(const void* data, size_t size) {
         case Window:
             ok = part.number(state.page) && part.number(flag);
             state.remainingTime = flag != 0;
+            break;
+        case SyncLock:
+            ok = part.number(flag) && part.number(state.syncOffset) && part.number(state.syncStartBeat) &&
+                 std::isfinite(state.syncOffset) && std::fabs(state.syncOffset) < 1e9 &&
+                 !std::isnan(state.syncStartBeat);
+            state.syncAnchored = flag != 0;
             break;
         default: break; // a record of a later version
         }

@@ -6,13 +6,14 @@
 // one skips. A block that cannot be read whole is refused, and nothing of it
 // is taken.
 #include <cstddef>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 struct DeckState {
     static constexpr uint32_t version = 1;
-    static constexpr int32_t parameterCount = 15;
+    static constexpr int32_t parameterCount = 16;
     static constexpr size_t maxEntries = 256;
     static constexpr size_t maxPathLength = 1023;
 
@@ -37,6 +38,10 @@ struct DeckState {
     float listFraction = 0.0f;
     int32_t page = 0;
     bool remainingTime = false;
+    // Sync's lock: the deck's beat is the host's quarter note plus this.
+    bool syncAnchored = false;
+    double syncOffset = 0.0;
+    double syncStartBeat = -HUGE_VAL; // the beat the deck first sounds from; before it, silence
 
     std::vector<uint8_t> write() const;
     // False, with this state untouched, for a block of another kind, a newer

@@ -69,6 +69,7 @@ void Deck::updateTimeDisplay() {
 
 void Deck::renderBlock(AudioThread audio, float** outputs, int32_t frames, bool replace) {
     decodeAhead.setWaiting(deckHost.rendersOffline() || hostRunsAhead(audio, frames));
+    if (frames > 0) followHost(audio, frames);
     if (frames <= 0 || !outputs || !outputs[0] || !outputs[1]) {
         // The block's keys still act, at its start.
         for (int32_t i = 0; i < keyEventCount; ++i) pressKey(audio, keyEvents[i].key);
@@ -88,6 +89,7 @@ void Deck::renderBlock(AudioThread audio, float** outputs, int32_t frames, bool 
     }
     keyEventCount = 0;
     if (done < frames) renderSpan(audio, outputs, done, frames - done, replace);
+    if (syncOn) noteSyncedBlock(audio);
 }
 
 void Deck::renderSpan(AudioThread audio, float** outputs, int32_t from, int32_t frames, bool replace) {
@@ -97,6 +99,12 @@ void Deck::renderSpan(AudioThread audio, float** outputs, int32_t from, int32_t 
         // playing starts at its pitch.
         const double target = pitch;
         int32_t n = std::min(frames - done, mixFrames);
+        // A synced deck is silent until the host reaches its beat.
+        syncMuted = syncSilence > 0;
+        if (syncMuted) {
+            n = std::min(n, syncSilence);
+            syncSilence -= n;
+        }
         if (!trackPlayed) glidingPitch = target;
         if (glidingPitch != target) {
             constexpr int32_t glideStep = 32;
@@ -128,13 +136,13 @@ void Deck::renderSpan(AudioThread audio, float** outputs, int32_t from, int32_t 
 bool Deck::renderTrack(AudioThread audio, float* const* out, int32_t frames) {
     TrackSource* source = currentSource;
     // While a track is being opened the old source must not play on.
-    if (length <= 0 || !playing || !source || isOpening()) {
+    if (length <= 0 || !playing || syncMuted || !source || isOpening()) {
         fadePending = false;
         writeZeros(out, 0, frames);
         // A stop fades the sound out from where it was, as a jump does,
         // rather than cutting it (the old source's sound never plays on
         // while another track opens).
-        const bool stopping = trackPlayed && !playing && source && length > 0 && !isOpening();
+        const bool stopping = trackPlayed && (!playing || syncMuted) && source && length > 0 && !isOpening();
         trackPlayed = false;
         if (stopping) {
             crossfadeLead = 1;
@@ -152,7 +160,8 @@ bool Deck::renderTrack(AudioThread audio, float* const* out, int32_t frames) {
     }
 
     const double trackRate = source->getSampleRate();
-    const double factor = (static_cast<double>(currentBend()) + glidingPitch) * 0.01 + 1.0;
+    const double bent = static_cast<double>(currentBend()) * 0.01;
+    const double factor = syncDrives ? syncFactor + bent : glidingPitch * 0.01 + 1.0 + bent;
     const double ratio = trackRate * factor / hostRate();
     const double total = length;
     const bool looping = loopOn;
@@ -199,12 +208,14 @@ bool Deck::renderTrack(AudioThread audio, float* const* out, int32_t frames) {
             const double overshoot = std::fmod(pos - loopEndNow, loopEndNow - loopStart);
             renderCrossfadeTail(audio, pos, ratio);
             writeLog("Done\n");
+            syncWrappedBeats += beatAt(loopStart + overshoot, trackRate) - beatAt(pos, trackRate);
             pos = loopStart + overshoot;
             continue;
         }
         if (loopActive) n = valuesUntil(loopEndNow - pos, ratio, n);
         if (wrap) {
             if (pos >= total) {
+                syncWrappedBeats += beatAt(std::fmod(pos, total), trackRate) - beatAt(pos, trackRate);
                 pos = std::fmod(pos, total);
                 continue;
             }

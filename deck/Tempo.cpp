@@ -140,6 +140,8 @@ int32_t Deck::beatLight() const {
 
 // The audio thread sends after each block, the GUI thread after a tap.
 void Deck::sendTimeInfo() {
+    // With Sync the host is the clock: nothing is sent that could contradict it.
+    if (syncOn) return;
     DeckTime info;
     TrackSource* source = currentSource;
     float rate = source ? static_cast<float>(source->getSampleRate()) : 0.0f;

@@ -42,6 +42,7 @@ const char* usageText =
     "usage: tunedeck-render [--build full|compact] [--rate HZ] [--block FRAMES] [--seconds S]\n"
     "                       [--set NAME=VALUE@T]... [--note KEY@T]... [--paused] [--pcm16] [--no-wait]\n"
     "                       [--host-dir DIR] [--out FILE.wav] [--editor-closed]\n"
+    "                       [--host-tempo BPM[@T]]... [--host-locate BEAT@T]... [--host-stop T] [--host-roll T]\n"
     "                       [--screenshot FILE.png [--page N] [--zoom N] [--select N]] [--state-in FILE] [--state-out FILE] FILE...\n"
     "  FILE        tracks (.mp1 .mp2 .mp3 .wav .flac) or .m3u and .m3u8 track lists, added as one selection\n"
     "              (none needed with --state-in)\n"
@@ -56,6 +57,10 @@ const char* usageText =
     "  --no-wait   start at once, before the track's analysis, and do not let the loader\n"
     "              finish its walk before closing\n"
     "  --host-dir  what the host answers when asked for the plug-in's directory\n"
+    "  --host-tempo  the host tells a tempo and musical time (4/4, from beat 0 at the start,\n"
+    "              its transport rolling): BPM from the start, or from the block at T seconds\n"
+    "  --host-locate  the host's position jumps to quarter note BEAT at T seconds\n"
+    "  --host-stop, --host-roll  the host's transport stops or rolls at T seconds\n"
     "  --out       output file (default out.wav)\n"
     "  --log FILE  write the plug-in's debug log to FILE\n"
     "  --editor-closed  never open the editor window (host parameters and MIDI keys act\n"
@@ -77,6 +82,15 @@ struct TimedEvent {
     float value;
 };
 
+// The host's own clock, for a deck that follows it: changes take effect at
+// the first block starting at or after their time, as a host's per-block
+// time does.
+struct HostEvent {
+    enum Kind { Tempo, Locate, Stop, Roll } kind;
+    double seconds;
+    double value;
+};
+
 struct Options {
     const BuildProfile* profile = &fullProfile;
     double rate = 44100;
@@ -88,13 +102,17 @@ struct Options {
     int32_t select = -1;
     std::string hostDir, out = "out.wav", log, screenshot, stateIn, stateOut;
     std::vector<TimedEvent> events;
+    std::vector<HostEvent> hostEvents;
     std::vector<std::string> files;
 };
 
 std::string hostDirectory;
+VstTimeInfo hostClock{};
+bool hostTells = false;
 
 intptr_t hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
     switch (opcode) {
+    case audioMasterGetTime: return hostTells ? reinterpret_cast<intptr_t>(&hostClock) : 0;
     case audioMasterVersion: return 2400;
     case audioMasterGetDirectory: return hostDirectory.empty() ? 0 : reinterpret_cast<intptr_t>(hostDirectory.c_str());
     case audioMasterWantMidi: return 1;
@@ -128,10 +146,11 @@ std::pair<std::string, double> timed(const std::string& text, const char* what) 
 }
 
 int32_t parameterIndex(const std::string& name) {
-    static const char* names[] = {"Playing", "AutoRewind", "Position", "Pitch", "Track", "Eq cut 1", "Eq cut 2", "Eq bass",
-                                  "Eq treble", "Eq tweet", "Vol", "Cut Bass", "Cut Treble", "Cut Tweet", "Loop"};
-    for (int32_t i = 0; i < 15; ++i)
-        if (name == names[i]) return i;
+    for (int32_t i = 0; i < Deck::parameterCount; ++i) {
+        char text[Deck::parameterTextRoom] = {};
+        Deck::valueName(i, text);
+        if (name == text) return i;
+    }
     usage("no parameter named " + name);
 }
 
@@ -169,6 +188,19 @@ Options parse(int argc, char** argv) {
             double key = number(left, "key");
             if (key < 0 || key > 127 || key != std::floor(key)) usage("key out of range: " + left);
             o.events.push_back({t, true, static_cast<int32_t>(key), 0});
+        } else if (a == "--host-tempo") {
+            const std::string text = value();
+            auto [bpm, t] = text.find('@') == std::string::npos ? std::pair(text, 0.0) : timed(text, "--host-tempo");
+            const double tempo = number(bpm, "tempo");
+            if (tempo < 10 || tempo > 999) usage("tempo out of range: " + bpm);
+            o.hostEvents.push_back({HostEvent::Tempo, t, tempo});
+        } else if (a == "--host-locate") {
+            auto [beat, t] = timed(value(), "--host-locate");
+            o.hostEvents.push_back({HostEvent::Locate, t, number(beat, "beat")});
+        } else if (a == "--host-stop" || a == "--host-roll") {
+            const double t = number(value(), "time");
+            if (t < 0) usage("negative time");
+            o.hostEvents.push_back({a == "--host-stop" ? HostEvent::Stop : HostEvent::Roll, t, 0});
         } else if (a == "--paused") {
             o.paused = true;
         } else if (a == "--pcm16") {
@@ -430,8 +462,26 @@ int main(int argc, char** argv) {
     const auto idleFrames = static_cast<int64_t>(o.rate * 0.04);
     int64_t nextIdle = idleFrames;
 
+    std::vector<bool> hostDone(o.hostEvents.size(), false);
+    hostTells = !o.hostEvents.empty();
+    bool hostRolling = true;
+    hostClock.sampleRate = o.rate;
+    hostClock.tempo = 120.0;
+    hostClock.timeSigNumerator = hostClock.timeSigDenominator = 4;
     while (frame < limitFrames) {
         const int32_t n = static_cast<int32_t>(std::min<int64_t>(o.block, limitFrames - frame));
+        for (size_t i = 0; i < o.hostEvents.size(); ++i) {
+            if (hostDone[i] || static_cast<int64_t>(std::ceil(o.hostEvents[i].seconds * o.rate)) > frame) continue;
+            hostDone[i] = true;
+            const HostEvent& ev = o.hostEvents[i];
+            if (ev.kind == HostEvent::Tempo) hostClock.tempo = ev.value;
+            if (ev.kind == HostEvent::Locate) hostClock.ppqPos = ev.value;
+            if (ev.kind == HostEvent::Stop || ev.kind == HostEvent::Roll) hostRolling = ev.kind == HostEvent::Roll;
+        }
+        hostClock.samplePos = static_cast<double>(frame);
+        hostClock.barStartPos = 4.0 * std::floor(hostClock.ppqPos / 4.0);
+        hostClock.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid |
+                          (hostRolling ? kVstTransportPlaying : 0);
         bool eventsLeft = false;
         for (size_t i = 0; i < o.events.size(); ++i) {
             if (done[i]) continue;
@@ -463,6 +513,7 @@ int main(int argc, char** argv) {
         effect->processReplacing(effect, nullptr, outs, n);
         out.write(left.data(), right.data(), n);
         frame += n;
+        if (hostRolling) hostClock.ppqPos += n * hostClock.tempo / 60.0 / o.rate;
         if (o.editorOpen && frame >= nextIdle) {
             nextIdle = frame + idleFrames;
             dispatch(effect, effEditIdle);

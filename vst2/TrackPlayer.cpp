@@ -1,5 +1,6 @@
 #include "vst2/TrackPlayer.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -112,6 +113,26 @@ void TrackPlayer::publishTime(const DeckTime& time) {
     hostSetTime(&info);
 }
 
+// Asked at the start of each block, on the audio thread, as hosts expect.
+bool TrackPlayer::readHostTime(HostTime& time) {
+    const VstTimeInfo* info = hostTime(kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid);
+    if (!info || !(info->flags & kVstTempoValid) || !(info->flags & kVstPpqPosValid)) return false;
+    if (!std::isfinite(info->tempo) || info->tempo < 1.0 || info->tempo > 1000.0 || !std::isfinite(info->ppqPos) ||
+        std::fabs(info->ppqPos) > 1e9)
+        return false;
+    time.tempo = info->tempo;
+    time.ppqPos = info->ppqPos;
+    time.rolling = (info->flags & kVstTransportPlaying) != 0;
+    const bool bars = (info->flags & kVstBarsValid) && std::isfinite(info->barStartPos) &&
+                      std::fabs(info->barStartPos - info->ppqPos) < 1e6;
+    time.barStartPos = bars ? info->barStartPos : 0.0;
+    time.barQuarters = 4.0;
+    if ((info->flags & kVstTimeSigValid) && info->timeSigNumerator > 0 && info->timeSigNumerator <= 64 &&
+        info->timeSigDenominator > 0 && info->timeSigDenominator <= 64)
+        time.barQuarters = 4.0 * info->timeSigNumerator / info->timeSigDenominator;
+    return true;
+}
+
 namespace {
 struct Category {
     const char* name;
@@ -120,7 +141,8 @@ struct Category {
 // Parameters of one category follow each other.
 constexpr Category categories[] = {{"Transport", 1, Deck::Playing, 5},
                                    {"Equaliser", 2, Deck::EqCut1, 9},
-                                   {"Loop", 3, Deck::Loop, 1}};
+                                   {"Loop", 3, Deck::Loop, 1},
+                                   {"Sync", 4, Deck::Sync, 1}};
 
 } // namespace
 
@@ -151,7 +173,8 @@ bool TrackPlayer::getParameterProperties(int32_t index, VstParameterProperties& 
     case Playing:
     case CutBass:
     case CutTreble:
-    case CutTweet: properties.flags |= kVstParameterIsSwitch; break;
+    case CutTweet:
+    case Sync: properties.flags |= kVstParameterIsSwitch; break;
     case AutoRewind: steps(0.5f); break; // no, yes, stop
     case Loop: steps(0.1f); break;       // off and the nine loop lengths
     default:

@@ -71,6 +71,7 @@ public:
     void wantMidi() override { hostWantMidi(); }
     void publishTime(const DeckTime& time) override;
     bool rendersOffline() override { return hostProcessLevel() == kVstProcessLevelOffline; }
+    bool readHostTime(HostTime& time) override;
 
 private:
     char programName[programNameRoom] = {};

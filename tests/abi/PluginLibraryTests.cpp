@@ -69,7 +69,7 @@ TEST_P(PluginLibrary, BothEntryNamesCreateAnInstanceWithTheBuildsIdentity) {
     EXPECT_EQ(e->uniqueID, GetParam().uniqueId);
     EXPECT_EQ(e->flags, 0x139) << "editor, mono, replacing, chunks, synth";
     EXPECT_EQ(e->numPrograms, 1);
-    EXPECT_EQ(e->numParams, 15);
+    EXPECT_EQ(e->numParams, 16) << "Sync follows the first fifteen: sessions keep their indices";
     EXPECT_EQ(e->numInputs, 0);
     EXPECT_EQ(e->numOutputs, 2);
     EXPECT_EQ(e->version, 1);
@@ -108,11 +108,11 @@ TEST_P(PluginLibrary, ParametersReportNamesStartValuesDisplaysAndLabels) {
     AEffect* e = main(host);
     ASSERT_NE(e, nullptr);
     const char* names[] = {"Playing", "AutoRewind", "Position", "Pitch", "Track", "Eq cut 1", "Eq cut 2", "Eq bass",
-                           "Eq treble", "Eq tweet", "Vol", "Cut Bass", "Cut Treble", "Cut Tweet", "Loop"};
-    const float values[] = {0, 0, 0, 0.5f, 0, 0.33f, 0.67f, 0.5f, 0.5f, 0.5f, 1.0f, 0, 0, 0, 0};
+                           "Eq treble", "Eq tweet", "Vol", "Cut Bass", "Cut Treble", "Cut Tweet", "Loop", "Sync"};
+    const float values[] = {0, 0, 0, 0.5f, 0, 0.33f, 0.67f, 0.5f, 0.5f, 0.5f, 1.0f, 0, 0, 0, 0, 0};
     const char* displays[] = {"no", "next track", "0:00.0 / 0:00.0", "+0.0 %", "", "1378 Hz", "6202 Hz", "-6.0 dB",
-                              "-6.0 dB", "-6.0 dB", "0.0 dB", "no", "no", "no", "off"};
-    for (int i = 0; i < 15; ++i) {
+                              "-6.0 dB", "-6.0 dB", "0.0 dB", "no", "no", "no", "off", "no"};
+    for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(text(e, effGetParamName, i), names[i]) << i;
         EXPECT_FLOAT_EQ(e->getParameter(e, i), values[i]) << names[i];
         EXPECT_EQ(text(e, effGetParamLabel, i), "") << "the display carries the unit: " << names[i];

@@ -105,19 +105,19 @@ TEST_P(Parameters, TrackPicksAnEntryNeverPastTheLastAndDoesNotReopenTheCurrentOn
 }
 
 TEST_P(Parameters, HostInputOutsideTheTableIsIgnored) {
-    player->setParameter(15, 0.5f);
+    player->setParameter(TrackPlayer::parameterCount, 0.5f);
     player->setParameter(1000000, 0.5f);
     player->setParameter(-1, 0.5f);
     player->setParameter(TrackPlayer::Pitch, std::numeric_limits<float>::quiet_NaN());
     EXPECT_EQ(player->getPitch(), 0.0f);
-    EXPECT_EQ(player->getParameter(15), 0.0f);
+    EXPECT_EQ(player->getParameter(TrackPlayer::parameterCount), 0.0f);
     EXPECT_EQ(player->getParameter(-7), 0.0f);
     char text[TrackPlayer::parameterTextRoom] = "untouched";
-    player->getParameterName(15, text);
+    player->getParameterName(TrackPlayer::parameterCount, text);
     EXPECT_STREQ(text, "untouched");
     player->getParameterDisplay(99, text);
     EXPECT_STREQ(text, "untouched");
-    player->getParameterLabel(15, text);
+    player->getParameterLabel(TrackPlayer::parameterCount, text);
     EXPECT_STREQ(text, "");
 }
 

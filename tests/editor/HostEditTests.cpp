@@ -104,7 +104,7 @@ TEST_P(HostEdits, HostsTypeValuesAndReadPropertiesInTheDisplaysUnits) {
         effect->setParameter(effect, TrackPlayer::Loop, static_cast<float>(step) * 0.1f);
         EXPECT_EQ(player->getLoopIndex(), step - 1) << step;
     }
-    EXPECT_EQ(effect->dispatcher(effect, effGetParameterProperties, 15, 0, &properties, 0.0f), 0);
+    EXPECT_EQ(effect->dispatcher(effect, effGetParameterProperties, TrackPlayer::parameterCount, 0, &properties, 0.0f), 0);
     char name[kVstMaxProgNameLen + 1] = {};
     EXPECT_EQ(effect->dispatcher(effect, effGetProgramNameIndexed, 0, 0, name, 0.0f), 1);
     EXPECT_STREQ(name, "No Program");

@@ -14,6 +14,8 @@ struct TestHost {
     // real-time rendering says otherwise.
     static inline std::atomic<int> processLevel{kVstProcessLevelOffline};
     static inline std::string directory;
+    // The host's time, for a deck that follows it; none when null.
+    static inline std::atomic<VstTimeInfo*> time{nullptr};
     static inline std::vector<int32_t> opcodes;
     // Edit notices and new values, in order: opcode, parameter index, value.
     struct Edit {
@@ -29,6 +31,7 @@ struct TestHost {
         opcodes.clear();
         processLevel = kVstProcessLevelOffline;
         edits.clear();
+        time = nullptr;
     }
     static size_t timesAsked(int32_t opcode) {
         size_t n = 0;
@@ -39,6 +42,7 @@ struct TestHost {
     static intptr_t callback(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float value) {
         // The audio thread may call in; only the GUI-thread calls are recorded.
         if (opcode == audioMasterGetCurrentProcessLevel) return processLevel;
+        if (opcode == audioMasterGetTime) return reinterpret_cast<intptr_t>(time.load());
         if (opcode != audioMasterSetTime) opcodes.push_back(opcode);
         if (opcode == audioMasterAutomate || opcode == audioMasterBeginEdit || opcode == audioMasterEndEdit)
             edits.push_back({opcode, index, value});
