@@ -122,7 +122,14 @@ void Deck::lockToHost(AudioThread, const HostTime& host, double trackRate, int32
     const double wanted = host.tempo / 60.0 * framesPerBeat / trackRate;
     const double lowest = 1.0 - pitchRange * 0.01, highest = 1.0 + pitchRange * 0.01;
     const double speed = std::clamp(std::isfinite(wanted) ? wanted : 1.0, lowest, highest);
-    pitch = static_cast<float>((speed - 1.0) * 100.0);
+    // The pitch control shows the speed in use, the tempo display the
+    // tempo played.
+    const auto shown = static_cast<float>((speed - 1.0) * 100.0);
+    if (std::fabs(shown - pitch) > 0.001f) {
+        pitch = shown;
+        markChanged(Pitch);
+        editorView->showTempo(static_cast<float>(tempo * speed));
+    }
     glidingPitch = pitch;
     syncDrives = true;
     syncFactor = speed;

@@ -72,10 +72,15 @@ void PlayerEditor::showBeatAndKey() {
     parts.beat->setLevel(player.beatLight());
     // Where the tempo moves, the display follows it as the track plays.
     if (player.followsBeats()) setTempoDisplay(player.playedTempoNow());
-    const int32_t key = player.getKey();
+    // Where Sync cannot follow the host, the key's place says why.
+    const Deck::SyncStatus sync = player.syncStatus();
+    const int32_t key = sync == Deck::SyncStatus::OutOfReach   ? 100
+                        : sync == Deck::SyncStatus::NoHostTime ? 101
+                        : sync == Deck::SyncStatus::NoGrid     ? 102
+                                                               : player.getKey();
     if (key == shownKey) return;
     shownKey = key;
-    std::string text;
+    std::string text = key == 100 ? "Sync: too far" : key == 101 ? "Sync: no host" : key == 102 ? "Sync: no beat" : "";
     if (key >= 0 && key < 24) {
         const MusicalKey found{key % 12, key >= 12};
         text = found.camelot() + " / " + found.name();

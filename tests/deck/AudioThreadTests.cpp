@@ -48,6 +48,11 @@ TEST_P(AudioThreadKinds, RenderingAtAnySpeedWithLoopsAndWrapsDoesNotAllocate) {
     now = 1000;
     // As a host plays it in real time: reads never wait for the decoding.
     TestHost::processLevel = kVstProcessLevelRealtime;
+    player->setTempo(124.0f);
+    VstTimeInfo clock{};
+    clock.tempo = 128.0;
+    clock.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid | kVstTransportPlaying;
+    TestHost::time = &clock;
     AllocationCounter counter;
     renderBoth(20);                    // ratio 1
     player->setSampleRate(49000.0f);   // ratio 0.9
@@ -74,6 +79,16 @@ TEST_P(AudioThreadKinds, RenderingAtAnySpeedWithLoopsAndWrapsDoesNotAllocate) {
     player->setLoop(false, 0.0f, 0);
     player->setPosition(player->getLength() - 1000.0); // across the end with AutoRewind 1
     renderBoth(10);
+    // Sync: the host's time read at each block, a start on its beat, the
+    // lock, a locate and a stop.
+    player->setSync(true);
+    for (double ppq : {0.0, 0.2, 0.4, 0.6, 0.8, 1.0, 30.0, 30.2}) {
+        clock.ppqPos = ppq;
+        renderBoth(1);
+    }
+    clock.flags &= ~kVstTransportPlaying;
+    renderBoth(2);
+    EXPECT_EQ(player->syncStatus(), Deck::SyncStatus::Locked);
     EXPECT_EQ(counter.count(), 0u);
     EXPECT_TRUE(player->isPlaying());
 }
