@@ -440,7 +440,6 @@ private:
     double syncFactor = 1.0;
     int32_t syncSilence = 0;
     bool syncMuted = false;
-    bool syncSounded = false;
     double syncLastPosition = 0.0;
     double syncWrappedBeats = 0.0; // loop and repeat wraps within the block
     uint32_t syncSeenOpenings = 0;

@@ -46,8 +46,7 @@ void Deck::followHost(AudioThread audio, int32_t frames) {
     }
     TrackSource* source = currentSource;
     const double trackRate = source ? source->getSampleRate() : 0.0;
-    const bool sounded = syncSounded;
-    syncSounded = false;
+    const bool sounded = trackPlayed; // the last block ended playing the track
     // A new track, or a new grid for this one, is locked afresh.
     const uint32_t openings = trackOpenings;
     if (openings != syncSeenOpenings || tempo != syncSeenTempo || beatOrigin != syncSeenOrigin ||
@@ -165,7 +164,4 @@ void Deck::lockToHost(AudioThread, const HostTime& host, double trackRate, int32
     syncFactor = speed * (1.0 - std::clamp(error / correctionSeconds, -mostCorrection, mostCorrection));
 }
 
-void Deck::noteSyncedBlock(AudioThread) {
-    syncLastPosition = position;
-    syncSounded = syncSounded || trackPlayed;
-}
+void Deck::noteSyncedBlock(AudioThread) { syncLastPosition = position; }
