@@ -54,6 +54,9 @@ private:
     double onsetAt(double seconds) const;
     // The time of the onset peak nearest a beat, between the steps.
     double onsetPeak(double seconds) const;
+    // Seconds from the beats to where their attacks start (the median over
+    // the first minutes; 0 when too few attacks stand out).
+    double attackOffset(const std::vector<double>& beats) const;
     // The rise of the snare band's energy nearest a time.
     double snareAt(double seconds) const;
     // The mean onset strength at origin + n * period between two times.

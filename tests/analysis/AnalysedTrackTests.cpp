@@ -62,7 +62,7 @@ TEST_F(AnalysedTracks, LoopsStartOnTheBeatAndJumpsKeepThePhase) {
     openAnalysed(clickTrack("clicks-120.wav"));
     EXPECT_NEAR(player->getTempo(), bpm, 0.01);
     EXPECT_FALSE(player->isTempoByUser());
-    EXPECT_NEAR(player->getBeatOrigin(), firstClick, 0.010 * rate) << "the phase within 10 ms";
+    EXPECT_NEAR(player->getBeatOrigin(), firstClick, 0.001 * rate) << "the beat where the click starts, within 1 ms";
     player->setPlaying(true);
 
     // A one-beat loop set 10,000 frames into beat 5 starts on beat 5 of the
