@@ -217,9 +217,13 @@ BeatGrid BeatAnalyser::finish() {
     // The onset function places a sharp click's beat half a step early and a
     // drum's slower attack a little late: beats move to where their attacks
     // start, by the median over the first minutes.
-    const double attack = attackOffset(beats);
-    for (double& beat : beats) beat += attack;
+    const Attacks attacks = attacksAt(beats);
+    for (double& beat : beats) beat += attacks.offset;
     BeatGrid grid;
+    // A held tone or noise: the onset function's tiny wobbles make beats of
+    // their own, but no attack stands out of the sound (on the beat corpus
+    // at least 56 % of the beats' attacks do; 0 for a sine, 5 % for pink noise).
+    if (attacks.heard >= 8 && attacks.attacks * 5 < attacks.heard) return grid;
     if (beats.size() < 4) return grid;
     std::vector<double> gaps;
     for (size_t k = 1; k < beats.size(); ++k) gaps.push_back(beats[k] - beats[k - 1]);
@@ -359,7 +363,8 @@ BeatGrid BeatAnalyser::finish() {
     return grid;
 }
 
-double BeatAnalyser::attackOffset(const std::vector<double>& beats) const {
+BeatAnalyser::Attacks BeatAnalyser::attacksAt(const std::vector<double>& beats) const {
+    Attacks fit;
     const std::vector<float>& fine = onsets_->fine;
     const double binSeconds = static_cast<double>(Onsets::fineBin) / sampleRate_;
     const auto reach = static_cast<long>(std::ceil(0.015 / binSeconds));
@@ -383,14 +388,16 @@ double BeatAnalyser::attackOffset(const std::vector<double>& beats) const {
         float floor = top;
         for (long k = peak - 2 * reach; k < peak; ++k) floor = std::min(floor, held(k));
         // A beat whose attack does not stand out of what precedes it tells nothing.
+        ++fit.heard;
         if (!(top > 2.0f * floor)) continue;
+        ++fit.attacks;
         const float threshold = floor + 0.2f * (top - floor);
         long start = peak;
         while (start > peak - 2 * reach && held(start - 1) > threshold) --start;
         offsets.push_back(static_cast<double>(start) * binSeconds - beat);
     }
-    if (offsets.size() < 8) return 0.0;
-    return std::clamp(median(offsets), -0.015, 0.015);
+    if (offsets.size() >= 8) fit.offset = std::clamp(median(offsets), -0.015, 0.015);
+    return fit;
 }
 
 double BeatAnalyser::onsetPeak(double seconds) const {

@@ -54,9 +54,15 @@ private:
     double onsetAt(double seconds) const;
     // The time of the onset peak nearest a beat, between the steps.
     double onsetPeak(double seconds) const;
-    // Seconds from the beats to where their attacks start (the median over
-    // the first minutes; 0 when too few attacks stand out).
-    double attackOffset(const std::vector<double>& beats) const;
+    // The beats' attacks over the first minutes: how many beats could be
+    // heard there, at how many an attack stands out of the sound before it,
+    // and the seconds from the beats to where their attacks start (the
+    // median; 0 when too few stand out).
+    struct Attacks {
+        size_t heard = 0, attacks = 0;
+        double offset = 0.0;
+    };
+    Attacks attacksAt(const std::vector<double>& beats) const;
     // The rise of the snare band's energy nearest a time.
     double snareAt(double seconds) const;
     // The mean onset strength at origin + n * period between two times.

@@ -200,8 +200,12 @@ TEST(RenderTool, AnalysingACratePrintsEachTracksTempoBeatAndKey) {
     silence.frames = 44100 * 20;
     silence.sample = [](int, int) { return 0; };
     const std::string silent = testdata::writeWav("crate-silence.wav", silence);
+    testdata::WavRecipe held;
+    held.frames = 44100 * 20;
+    held.sample = [](int frame, int) { return static_cast<int>(12000 * std::sin(2 * M_PI * 220.0 * frame / 44100)); };
+    const std::string tone = testdata::writeWav("crate-tone.wav", held);
     const std::string list = testdata::tempPath("crate.m3u");
-    std::ofstream(list) << "crate-clicks.wav\ncrate-silence.wav\nno-such-track.wav\n";
+    std::ofstream(list) << "crate-clicks.wav\ncrate-silence.wav\ncrate-tone.wav\nno-such-track.wav\n";
     const std::string data = testdata::tempPath("crate-data");
     auto analyse = [&](int& status) {
         const std::string command = "XDG_DATA_HOME='" + data + "' timeout 60 " + std::string(TUNEDECK_RENDER) +
@@ -218,6 +222,7 @@ TEST(RenderTool, AnalysingACratePrintsEachTracksTempoBeatAndKey) {
         const std::string out = analyse(status);
         EXPECT_NE(out.find(track + ": bpm 120.000 first_beat_s 0.0"), std::string::npos) << out;
         EXPECT_NE(out.find(silent + ": bpm - first_beat_s - key -"), std::string::npos) << "no beat made up: " << out;
+        EXPECT_NE(out.find(tone + ": bpm - first_beat_s - key"), std::string::npos) << "a held tone has no beat: " << out;
         EXPECT_NE(out.find("no-such-track.wav: cannot be opened"), std::string::npos) << out;
         EXPECT_EQ(WEXITSTATUS(status), 1) << "a track was missing";
     }
