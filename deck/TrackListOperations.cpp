@@ -222,9 +222,29 @@ void Deck::addFiles(const char* buffer, size_t room, bool openAfter) {
 }
 
 void Deck::addFilesNow(const std::vector<char>& buffer, bool openAfter) {
+    // New entries go in at the first selected entry or the current one. The
+    // track that plays keeps playing and stays the current entry: adding
+    // to the list in the middle of a set never cuts the mix.
+    int32_t wasCurrent = 0, wasCount = 0, place = 0;
+    {
+        platform::ScopedLock guard(listMutex);
+        wasCurrent = tracks.currentIndex;
+        wasCount = tracks.count;
+        place = wasCurrent;
+        for (int32_t i = 0; i < TrackList::capacity; ++i)
+            if (tracks.selected[i]) {
+                place = i;
+                break;
+            }
+    }
+    const bool wasPlaying = playing && wasCount > 0;
     std::set<std::string> listsRead;
     bool oneTrackOrList = addFilesFrom(buffer.data(), buffer.size(), listsRead, 0);
-    if (!openAfter || tracks.empty()) {
+    if (wasPlaying && place <= wasCurrent) {
+        platform::ScopedLock guard(listMutex);
+        tracks.currentIndex = std::min(wasCurrent + (tracks.count - wasCount), tracks.count - 1);
+    }
+    if (!openAfter || tracks.empty() || wasPlaying) {
         refreshList();
         return;
     }

@@ -74,15 +74,23 @@ TEST_F(TrackListOps, AMultiSelectionKeepsItsOrderAndOpensTheFirstWhenStopped) {
     EXPECT_EQ(editor().openErrors, 0);
 }
 
-TEST_F(TrackListOps, AMultiSelectionDuringPlaybackLeavesThePlayingTrackAlone) {
-    std::string a = rampTrack("play-a.wav", 500);
+// Adding to the list in the middle of a set never cuts the mix: one track
+// or many, the playing one plays on and stays the current entry.
+TEST_F(TrackListOps, AnAddDuringPlaybackLeavesThePlayingTrackAloneAndCurrent) {
+    std::string a = rampTrack("play-a.wav", 500), b = rampTrack("play-b.wav", 500);
     setEntries({a});
     player->openTrack();
     player->setPlaying(true);
+    TrackSource* playing = player->getCurrentSource();
+    player->addPaths({b}, true);
+    player->waitForOpenings();
     player->addPaths({"/x/one.mp3", "/x/two.mp3"}, true);
     player->waitForOpenings();
+    EXPECT_EQ(entries(), (std::vector<std::string>{b, "/x/one.mp3", "/x/two.mp3", a}));
+    EXPECT_EQ(list().current(), a);
+    EXPECT_TRUE(player->isPlaying());
+    EXPECT_EQ(player->getCurrentSource(), playing);
     EXPECT_EQ(editor().openErrors, 0) << "nothing was opened";
-    EXPECT_EQ(list().count, 3);
 }
 
 TEST_F(TrackListOps, MovingSelectedEntriesUpKeepsThemSelectedAndBlocksTheTopRun) {
