@@ -36,6 +36,7 @@ void EditorControls::buildCompact(const SkinBitmaps& skin, ControlListener* list
 
     // The pages' views in the order they are added to the window.
     for (int32_t tag = 1; tag <= 11; ++tag) pages[0].push_back(byTag[tag]);
+    pages[0].push_back(byTag[59]); // Sync, over the key
     pages[0].insert(pages[0].end(), labels.begin(), labels.end());
     pages[0].push_back(about);
     for (int32_t tag = 12; tag <= 21; ++tag) pages[1].push_back(byTag[tag]);

@@ -105,6 +105,9 @@ void PlayerEditor::dispatch(Control* control, Canvas* canvas, bool doubleClick) 
         remainingTime = !remainingTime;
         setTimeDisplay(-1.0f, shownElapsed, shownTotal);
         break;
+    case Role::Sync:
+        if (click) player.setSync(!player.isSyncOn());
+        break;
     case Role::TapTempo:
         if (click) player.tapTempo();
         if (value == 2.0f || value == 0.5f) player.scaleTempo(value);

@@ -71,7 +71,7 @@ TextField* EditorControls::label(const Rect& rect, Bitmap* background, int32_t s
 
 void EditorControls::build(const BuildProfile& profile, const SkinBitmaps& skin, Bitmap* overview,
                            ControlListener* listener) {
-    tagCount = profile.compact ? 59 : 61;
+    tagCount = profile.compact ? 60 : 62;
     buildSharedStrip(skin, overview, listener, profile.compact);
     if (profile.compact)
         buildCompact(skin, listener);
@@ -93,6 +93,8 @@ void EditorControls::buildSharedStrip(const SkinBitmaps& skin, Bitmap* overview,
     key = label(compact ? Rect{119, 63, 188, 73} : Rect{129, 63, 206, 73}, nullptr, 0, "", listener);
     key->setFontColour(Colour{96, 200, 236, 0});
     key->setFont(6);
+    // A click on the key switches Sync, which the same place shows.
+    put(new MomentaryButton(key->viewSize(), listener, compact ? 59 : 61, nullptr, 0, {0, 0}), Role::Sync);
     beat = new Lamp({197, 55, 227, 58}, tempo, Colour{40, 130, 170, 0}, Colour{140, 235, 255, 0});
     owned.push_back(beat);
     labels = {title, stereo, bitRate, time, length, tempo, key, beat};

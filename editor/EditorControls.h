@@ -18,7 +18,7 @@ struct BuildProfile;
 enum class Role : uint8_t {
     None, AddFiles, Rewind, Next, PitchReset, TimeMode, TapTempo, NextPage, Play, AutoRewind, Position, Pitch,
     SecondPitch, EqReset, Cut, Crossover1, Crossover2, Gain, Volume, ListUp, ListDown, SaveList, DeleteSelected,
-    Row, ListScroll, Jog, JumpBack, JumpForward, Loop
+    Row, ListScroll, Jog, JumpBack, JumpForward, Loop, Sync
 };
 
 struct TagRole {
@@ -27,7 +27,7 @@ struct TagRole {
 };
 
 struct EditorControls {
-    static constexpr int32_t maxTags = 61;
+    static constexpr int32_t maxTags = 62;
     static constexpr int32_t maxRows = 7;
     static constexpr int32_t loopCount = 9;
 

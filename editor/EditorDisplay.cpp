@@ -72,18 +72,24 @@ void PlayerEditor::showBeatAndKey() {
     parts.beat->setLevel(player.beatLight());
     // Where the tempo moves, the display follows it as the track plays.
     if (player.followsBeats()) setTempoDisplay(player.playedTempoNow());
-    // Where Sync cannot follow the host, the key's place says why.
+    // The key's place says whether Sync is on, and why it cannot follow
+    // the host where it cannot.
     const Deck::SyncStatus sync = player.syncStatus();
+    const int32_t found = player.getKey();
     const int32_t key = sync == Deck::SyncStatus::OutOfReach   ? 100
                         : sync == Deck::SyncStatus::NoHostTime ? 101
                         : sync == Deck::SyncStatus::NoGrid     ? 102
-                                                               : player.getKey();
+                        : player.isSyncOn()                    ? 200 + found
+                                                               : found;
     if (key == shownKey) return;
     shownKey = key;
     std::string text = key == 100 ? "Sync: too far" : key == 101 ? "Sync: no host" : key == 102 ? "Sync: no beat" : "";
-    if (key >= 0 && key < 24) {
-        const MusicalKey found{key % 12, key >= 12};
-        text = found.camelot() + " / " + found.name();
+    if (found >= 0 && found < 24) {
+        const MusicalKey named{found % 12, found >= 12};
+        if (key >= 199) text = "SYNC " + named.camelot();
+        else if (key == found) text = named.camelot() + " / " + named.name();
+    } else if (key >= 199) {
+        text = "SYNC";
     }
     parts.key->setText(text.c_str());
     // The captions beneath are drawn again to clear the last key.

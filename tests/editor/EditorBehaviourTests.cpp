@@ -269,6 +269,21 @@ TEST_P(EditorClicks, TheTempoDisplayShowsTheBeatAndKeyAndTheWheelCorrectsItsOcta
     player->analysed(player->getCurrentSource(), grid, MusicalKey{9, true});
     view().idle();
     EXPECT_EQ(controls().key->text(), "8A / A minor");
+    // A click on the key switches Sync, and the host records it.
+    const int32_t sync = controls().tagCount - 1;
+    TestHost::edits.clear();
+    clickTag(sync);
+    view().idle();
+    EXPECT_TRUE(player->isSyncOn());
+    EXPECT_EQ(controls().key->text(), "SYNC 8A");
+    bool told = false;
+    for (const TestHost::Edit& edit : TestHost::edits)
+        told = told || (edit.opcode == audioMasterAutomate && edit.index == Deck::Sync && edit.value == 1.0f);
+    EXPECT_TRUE(told);
+    clickTag(sync);
+    view().idle();
+    EXPECT_FALSE(player->isSyncOn());
+    EXPECT_EQ(controls().key->text(), "8A / A minor");
 
     const Point tempo = centreOf(6);
     window().queueWheel(tempo.x, tempo.y, 1.0f);
