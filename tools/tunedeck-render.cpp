@@ -437,8 +437,12 @@ int main(int argc, char** argv) {
     // The track's beat grid before the first block, as a person hears the
     // track open before pressing a loop: a render runs many times faster
     // than the analysis reports.
+    // Nothing plays meanwhile: the loader walks at full speed, and at a
+    // host's pace again once the render starts.
+    TrackSource::pauseLoaders(false);
     for (int k = 0; k < 30000 && o.wait && player->getCurrentSource() && !player->isAnalysed(); ++k)
         platform::sleepMs(2);
+    TrackSource::pauseLoaders(true);
     if (!o.paused && !player->trackList().empty()) player->setPlaying(true);
     if (o.editorOpen) dispatch(effect, effEditIdle);
 
