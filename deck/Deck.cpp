@@ -26,6 +26,7 @@ Deck::Deck(DeckHost& host, const BuildProfile& buildProfile, const std::function
     sources[1] = new WavSource(this);
     sources[2] = new FlacSource(this);
     currentSource = nullptr; // no track yet
+    decodeAhead.serveAlso(&keyShifter);
     opener.start([this] { openerLoop(); }, platform::Thread::Priority::Normal);
     writeLog("constructor ended()\n");
 }

@@ -45,6 +45,8 @@
 #include "deck/DecodeAhead.h"
 #include "deck/DeckHost.h"
 #include "deck/DeckState.h"
+#include "deck/KeyShifter.h"
+#include "deck/PositionTrail.h"
 #include "platform/Dialogs.h"
 #include "platform/Mutex.h"
 #include "platform/Relaxed.h"
@@ -61,15 +63,19 @@
 
 class Deck : public SourceOwner {
 public:
-    static constexpr int32_t parameterCount = 16;
+    static constexpr int32_t parameterCount = 18;
     static constexpr int32_t maxSources = 16;
     // Room for a parameter's name or display text; longer texts are cut.
     static constexpr int32_t parameterTextRoom = 64;
 
     enum Parameter : int32_t {
         Playing, AutoRewind, Position, Pitch, Track, EqCut1, EqCut2, EqBass, EqTreble, EqTweet, Vol, CutBass,
-        CutTreble, CutTweet, Loop, Sync
+        CutTreble, CutTweet, Loop, Sync, KeyLock, Key
     };
+    // Key lock: off, on with the faster engine, on with the finer one.
+    enum class KeyLockMode : int32_t { Off, Fast, Fine };
+    // The Key control shifts the key by whole semitones, this far either way.
+    static constexpr int32_t maxKeyShift = 6;
     // How the deck follows the host with Sync on.
     enum class SyncStatus : int32_t {
         Off,        // Sync is off
@@ -277,7 +283,11 @@ public:
     TrackList& trackList() { return tracks; }
     // The play position in whole frames (rounded down); rendering keeps
     // its fraction.
-    int32_t getPosition() const { return static_cast<int32_t>(position.load()); }
+    // With key lock the sound is heard a little after the track is read:
+    // this is where the listener is.
+    int32_t getPosition() const { return static_cast<int32_t>(heardLags ? heardPosition.load() : position.load()); }
+    // Frames between reading the track and hearing it (0 without key lock).
+    int32_t getKeyLockLatency() const { return heardLags ? heardLatency.load() : 0; }
     double getExactPosition() const { return position; }
     void setPosition(double frames) { position = frames; }
     int32_t getLoopEnd() const { return static_cast<int32_t>(loopEnd.load()); }
@@ -307,6 +317,14 @@ private:
     void lockToHost(AudioThread audio, const HostTime& host, double trackRate, int32_t frames, bool sounded);
     // After the block: what the deck's own moves do to the lock (audio thread).
     void noteSyncedBlock(AudioThread audio);
+    // Key lock on a span the transport rendered: the pitch brought back (and
+    // shifted by Key) through the pipeline, or the plain sound where it is
+    // off or bypassed (reverse, scratching). Returns whether out sounds.
+    bool lockKey(AudioThread audio, float* const* out, int32_t frames, bool sounding, double factor, bool bypass);
+    // Whether key lock is asked for at all (any thread).
+    bool keyLockWanted() const {
+        return KeyShifter::available() && (keyLockMode != static_cast<int32_t>(KeyLockMode::Off) || keySemitones != 0);
+    }
     // Renders frames from `from` on, with the current settings.
     void renderSpan(AudioThread audio, float** outputs, int32_t from, int32_t frames, bool replace);
     // Returns whether the buffer was one playable path or a track list.
@@ -360,6 +378,9 @@ private:
     DeckHost& deckHost;
     Relaxed<TrackSource*> currentSource{nullptr};
     TrackSource* sources[maxSources] = {};
+    // Key lock's pipeline; its stretcher runs on decodeAhead's worker, so
+    // it is made before that worker and ends after it.
+    KeyShifter keyShifter;
     // The only reader of the current source while the deck plays.
     DecodeAhead decodeAhead;
     // The play position with its fraction: written by rendering at the end of
@@ -446,6 +467,25 @@ private:
     float syncSeenTempo = 0.0f;
     int32_t syncSeenOrigin = 0;
     bool syncSeenBeats = false;
+    // Key lock: the settings (any thread) and where the listener is (the
+    // audio thread writes, any thread reads).
+    Relaxed<int32_t> keyLockMode{0}; // a KeyLockMode
+    Relaxed<int32_t> keySemitones{0};
+    Relaxed<bool> heardLags{false};
+    Relaxed<double> heardPosition{0.0};
+    Relaxed<int32_t> heardLatency{0};
+    // The audio thread's own: the pipeline's state and what went into it.
+    bool shifterFresh = true;  // the next pipeline asked for holds nothing of the last
+    bool shifterReady = false; // the pipeline is built and takes sound
+    bool shifting = false;     // sound goes through it (playing, or its last sound still coming out)
+    bool plainSounded = false; // the last span's track sound did not go through it
+    bool shiftStarved = false; // its output lacked frames; it fades back in
+    int32_t shifterDrain = 0;  // frames until its last sound is out
+    int32_t largestBlock = 0;  // the largest block the host has handed in
+    double keyScale = 1.0;
+    double lastTrackRate = 44100.0;
+    PositionTrail heardTrail;
+    float keyPlain[2][mixFrames] = {};
     bool starved = false;     // a read found frames not yet decoded; the sound fades back in (audio thread)
     void factsFound(const StoreKeeper::Found& found);
     // Takes a length; true when it is final and new (setInfos is the caller's).

@@ -20,7 +20,7 @@ namespace {
 
 const char* const parameterNames[Deck::parameterCount] = {
     "Playing", "AutoRewind", "Position", "Pitch", "Track", "Eq cut 1", "Eq cut 2", "Eq bass",
-    "Eq treble", "Eq tweet", "Vol", "Cut Bass", "Cut Treble", "Cut Tweet", "Loop", "Sync"};
+    "Eq treble", "Eq tweet", "Vol", "Cut Bass", "Cut Treble", "Cut Tweet", "Loop", "Sync", "Key lock", "Key"};
 
 bool validIndex(int32_t index) { return index >= 0 && index < Deck::parameterCount; }
 
@@ -33,6 +33,10 @@ void writeText(char* text, const char* format, ...) {
 }
 
 const char* yesNo(bool on) { return on ? "yes" : "no"; }
+
+// Key lock's three values, in the order of the host's 0, 0.5 and 1: a
+// switch a host turns on takes the better engine.
+const char* const keyLockNames[3] = {"off", "fast", "on"};
 
 } // namespace
 
@@ -110,6 +114,10 @@ void Deck::valueDisplay(int32_t index, char* text) {
     case CutTreble:
     case CutTweet: writeText(text, "%s", yesNo(cuts[index - CutBass])); break;
     case Sync: writeText(text, "%s", yesNo(syncOn)); break;
+    case KeyLock:
+        writeText(text, "%s", KeyShifter::available() ? keyLockNames[std::clamp<int32_t>(keyLockMode, 0, 2)] : "n/a");
+        break;
+    case Key: writeText(text, "%+d", static_cast<int>(keySemitones)); break;
     case Loop: writeText(text, "%s", loopOn ? loopLength(loopBeats).c_str() : "off"); break;
     default: break;
     }
@@ -136,6 +144,8 @@ float Deck::valueOf(int32_t index) {
     case CutTreble:
     case CutTweet: return cuts[index - CutBass] ? 1.0f : 0.0f;
     case Sync: return syncOn ? 1.0f : 0.0f;
+    case KeyLock: return static_cast<float>(keyLockMode) * 0.5f;
+    case Key: return static_cast<float>(keySemitones + maxKeyShift) / (2.0f * maxKeyShift);
     case Loop: return loopOn ? static_cast<float>(loopIndex + 1) * 0.1f + 0.01f : 0.0f;
     default: return 0.0f;
     }
@@ -158,7 +168,7 @@ void Deck::setValue(int32_t index, float value) {
         // host already sent, or the place the deck is at, is no new jump
         // (else a held lane would hold the deck on one block).
         if (!tracks.empty() && value != hostPosition &&
-            std::floor(static_cast<double>(length) * value) != std::floor(position.load())) {
+            std::floor(static_cast<double>(length) * value) != static_cast<double>(getPosition())) {
             hostPosition = value;
             seek(value);
         }
@@ -190,6 +200,14 @@ void Deck::setValue(int32_t index, float value) {
     case CutTreble:
     case CutTweet: setCut(index - CutBass, value >= 0.5f); break;
     case Sync: setSync(value >= 0.5f); break;
+    case KeyLock:
+        keyLockMode = static_cast<int32_t>(std::lround(value * 2.0f));
+        markChanged(KeyLock);
+        break;
+    case Key:
+        keySemitones = static_cast<int32_t>(std::lround(value * 2.0f * maxKeyShift)) - maxKeyShift;
+        markChanged(Key);
+        break;
     case Loop:
         if (value < 0.1f) {
             loopsOff();
@@ -276,6 +294,17 @@ bool Deck::setValueText(int32_t index, const char* text) {
         if (word == "yes" || word == "on" || word == "1") value = 1.0;
         else if (word == "no" || word == "off" || word == "0") value = 0.0;
         else return false;
+        break;
+    case KeyLock:
+        if (word == "off" || word == "no" || word == "0") value = 0.0;
+        else if (word == "fast") value = 0.5;
+        else if (word == "on" || word == "yes" || word == "1") value = 1.0;
+        else return false;
+        break;
+    case Key:
+        // Semitones, "+2" or "-3", with or without their unit.
+        if (!hasNumber || !unitIs({"st", "semitone", "semitones"}) || std::fabs(number) > maxKeyShift) return false;
+        value = (std::round(number) + maxKeyShift) / (2.0 * maxKeyShift);
         break;
     case AutoRewind:
         // The display's words, and the no/yes/stop of the switch's old texts.

@@ -13,7 +13,7 @@
 
 struct DeckState {
     static constexpr uint32_t version = 1;
-    static constexpr int32_t parameterCount = 16;
+    static constexpr int32_t parameterCount = 18;
     static constexpr size_t maxEntries = 256;
     static constexpr size_t maxPathLength = 1023;
 
@@ -25,7 +25,9 @@ struct DeckState {
     int32_t currentEntry = 0;
     double position = 0.0; // track frames, with the fraction
     bool playing = false;
-    float parameters[parameterCount] = {};
+    // A block of an older version lacks the last ones: they keep these
+    // (Key's middle is no shift).
+    float parameters[parameterCount] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0.5f};
     float tempo = 120.0f;
     int32_t beatOrigin = 0;
     bool tempoKnown = false;

@@ -20,6 +20,12 @@ DecodeAhead::DecodeAhead() { worker_.start([this] { work(); }, platform::Thread:
 
 DecodeAhead::~DecodeAhead() { stop(); }
 
+void DecodeAhead::serveAlso(KeyShifter* shifter) {
+    shifter->setWake([](void* self) { static_cast<DecodeAhead*>(self)->wake(); }, this);
+    shifter_.store(shifter, std::memory_order_release);
+    wake();
+}
+
 void DecodeAhead::switchTo(TrackSource* source, int64_t length) {
     length_ = length;
     source_.store(source, std::memory_order_release);
@@ -154,6 +160,9 @@ void DecodeAhead::stop() {
 void DecodeAhead::work() {
     while (!quit_) {
         wakePending_ = false;
+        if (KeyShifter* shifter = shifter_.load(std::memory_order_acquire))
+            while (shifter->serve() && !quit_) {
+            }
         const uint32_t generation = generation_.load(std::memory_order_acquire);
         TrackSource* source = source_.load(std::memory_order_acquire);
         const int64_t length = length_;

@@ -12,11 +12,15 @@
 // audio thread; the worker owns the decoding. Fields that cross threads are
 // atomics; the source is used by the worker alone once switched to, and
 // the track is switched only while the audio thread plays nothing of it.
+// The worker also runs the key lock's stretcher (KeyShifter::serve) ahead
+// of each chunk it decodes: the stretcher has a deadline, decoding ahead
+// has seconds in hand.
 #include <atomic>
 #include <cstdint>
 
 #include "deck/AudioThread.h"
 #include "deck/DecodedChunks.h"
+#include "deck/KeyShifter.h"
 #include "platform/Relaxed.h"
 #include "platform/Semaphore.h"
 #include "platform/Thread.h"
@@ -53,16 +57,23 @@ public:
     void expect(AudioThread audio, const double* frames, int32_t count);
     // Whether reads wait for the worker (a host rendering offline).
     void setWaiting(bool waiting) { waiting_ = waiting; }
+    // The worker serves shifter too, from now on (set once, before the
+    // audio thread runs); shifter outlives this worker.
+    void serveAlso(KeyShifter* shifter);
 
 private:
     void work();
     // The next chunk the worker should decode, or -1 when all it wants are there.
     int64_t nextWanted(uint32_t generation, int64_t length);
     void fetch(int64_t first, int32_t n, float* left, float* right);
+    void wake() {
+        if (!wakePending_.exchange(true)) wake_.release();
+    }
 
     DecodedChunks chunks_;
     Resampler resampler_; // the audio thread's
     std::atomic<TrackSource*> source_{nullptr};
+    std::atomic<KeyShifter*> shifter_{nullptr};
     std::atomic<uint32_t> generation_{0};
     Relaxed<int64_t> length_{0};
     Relaxed<double> position_{0.0};

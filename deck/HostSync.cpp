@@ -13,6 +13,9 @@
 // moves the deck there, with its crossfade. A host that stops silences the
 // deck where it stands; where it rolls on from, the deck follows.
 //
+// With key lock, the deck reads the track the pipeline's latency ahead of
+// the host, so that what is heard is on the host's beat.
+//
 // Everything here runs on the audio thread; setSync runs on any thread, and
 // the session reads and restores the offset from the GUI thread.
 #include <algorithm>
@@ -73,6 +76,12 @@ void Deck::followHost(AudioThread audio, int32_t frames) {
         syncAnchored = false;
         syncState = static_cast<int32_t>(SyncStatus::Locked);
         return;
+    }
+    // With key lock the deck is heard its pipeline's latency after it reads
+    // the track: it reads where the host will be by then.
+    if (keyLockWanted() && shifterReady) {
+        const double lead = static_cast<double>(keyShifter.latency()) / hostRate();
+        host.ppqPos += lead * host.tempo / 60.0;
     }
     lockToHost(audio, host, trackRate, frames, sounded);
 }

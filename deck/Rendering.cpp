@@ -68,7 +68,10 @@ void Deck::updateTimeDisplay() {
 }
 
 void Deck::renderBlock(AudioThread audio, float** outputs, int32_t frames, bool replace) {
-    decodeAhead.setWaiting(deckHost.rendersOffline() || hostRunsAhead(audio, frames));
+    const bool waiting = deckHost.rendersOffline() || hostRunsAhead(audio, frames);
+    decodeAhead.setWaiting(waiting);
+    keyShifter.setWaiting(waiting);
+    largestBlock = std::max(largestBlock, frames);
     if (frames > 0) followHost(audio, frames);
     if (frames <= 0 || !outputs || !outputs[0] || !outputs[1]) {
         // The block's keys still act, at its start.
@@ -148,18 +151,26 @@ bool Deck::renderTrack(AudioThread audio, float* const* out, int32_t frames) {
             crossfadeLead = 1;
             renderCrossfadeTail(audio, renderedPosition, renderedRatio);
         }
+        bool sounding = false;
         if (crossfadeRemaining > 0 && source && !isOpening()) {
             mixCrossfade(audio, out, frames);
-            equalise(audio, out, frames, source->getSampleRate());
-            return true;
+            sounding = true;
+        } else {
+            starved = false;
+            crossfadeRemaining = 0;
         }
-        starved = false;
-        crossfadeRemaining = 0;
-        bandEqualiser.reset();
-        return false;
+        heardTrail.note(keyShifter.handedIn(), position, 0.0);
+        // With key lock, what was played before the stop is still on its way out.
+        if (!lockKey(audio, out, frames, sounding, 1.0, false)) {
+            bandEqualiser.reset();
+            return false;
+        }
+        equalise(audio, out, frames, lastTrackRate);
+        return true;
     }
 
     const double trackRate = source->getSampleRate();
+    lastTrackRate = trackRate;
     const double bent = static_cast<double>(currentBend()) * 0.01;
     const double factor = syncDrives ? syncFactor + bent : glidingPitch * 0.01 + 1.0 + bent;
     const double ratio = trackRate * factor / hostRate();
@@ -182,9 +193,12 @@ bool Deck::renderTrack(AudioThread audio, float* const* out, int32_t frames) {
     double start = position;
     double pos = start;
     bool complete = true;
+    // Where the track is at each frame, for key lock to say what is heard.
+    const int64_t handedIn = keyShifter.handedIn();
     for (int32_t done = 0; done < frames;) {
         float* part[2] = {out[0] + done, out[1] + done};
         int32_t n = frames - done;
+        heardTrail.note(handedIn + done, pos, ratio);
         if (ratio == 0.0 || !std::isfinite(ratio)) {
             writeZeros(part, 0, n);
             break;
@@ -227,6 +241,8 @@ bool Deck::renderTrack(AudioThread audio, float* const* out, int32_t frames) {
         done += n;
     }
     fadeAroundGaps(audio, out, frames, complete);
+    // Scratching (the jog far from the speed) and reverse play bypass key lock.
+    lockKey(audio, out, frames, true, factor, ratio < 0 || factor < 0.5 || factor > 2.0);
 
     equalise(audio, out, frames, trackRate);
     trackPlayed = true;
@@ -421,7 +437,8 @@ void Deck::move(float beats) {
 // last beats up to the play position.
 void Deck::setLoop(bool on, float beats, int32_t index) {
     if (on && loopOn && index == loopIndex) return;
-    const double at = position.load();
+    // Where the listener is: with key lock the track is read a little ahead.
+    const double at = heardLags ? heardPosition.load() : position.load();
     double end = at;
     const double rate = trackRateOrZero();
     if (on && tempoKnown && tempo > 0 && rate > 0) {

@@ -69,7 +69,7 @@ TEST_P(PluginLibrary, BothEntryNamesCreateAnInstanceWithTheBuildsIdentity) {
     EXPECT_EQ(e->uniqueID, GetParam().uniqueId);
     EXPECT_EQ(e->flags, 0x139) << "editor, mono, replacing, chunks, synth";
     EXPECT_EQ(e->numPrograms, 1);
-    EXPECT_EQ(e->numParams, 16) << "Sync follows the first fifteen: sessions keep their indices";
+    EXPECT_EQ(e->numParams, 18) << "Sync, Key lock and Key follow the first fifteen: sessions keep their indices";
     EXPECT_EQ(e->numInputs, 0);
     EXPECT_EQ(e->numOutputs, 2);
     EXPECT_EQ(e->version, 1);

@@ -1,0 +1,117 @@
+// Key lock: the transport renders the track at its speed as ever, pitch
+// and all, and the pipeline (KeyShifter) brings the pitch back to the
+// track's own, shifted by the Key control. Everything the transport does
+// stays exact; the sound is heard the pipeline's latency later, and the
+// deck reports where the listener is (heardPosition) from a trail of where
+// the track was at each frame handed in.
+//
+// Switching the pipeline in or out while the deck sounds fades from one to
+// the other over a few milliseconds; switching it in starts the pipeline
+// empty, so the sound pauses for its latency. Reverse play and scratching
+// bypass it, as a record's sound does.
+//
+// Everything here runs on the audio thread; the settings it reads are
+// Relaxed words any thread writes.
+#include <algorithm>
+#include <cmath>
+
+#include "deck/Deck.h"
+
+namespace {
+constexpr int32_t switchFadeFrames = 256;
+} // namespace
+
+bool Deck::lockKey(AudioThread audio, float* const* out, int32_t frames, bool sounding, double factor, bool bypass) {
+    const bool wanted = keyLockWanted();
+    const bool wasReady = shifterReady;
+    if (wanted) {
+        const auto mode = static_cast<KeyLockMode>(keyLockMode.load());
+        const auto engine = mode == KeyLockMode::Fast ? KeyShifter::Engine::Faster : KeyShifter::Engine::Finer;
+        shifterReady = keyShifter.prepare(audio, hostRate(), engine, largestBlock, shifterFresh);
+        shifterFresh = false;
+    }
+    const int32_t m = std::min(frames, switchFadeFrames);
+    auto rampUp = [&](int32_t j) { return static_cast<float>(j + 1) / static_cast<float>(m + 1); };
+
+    if (wanted && !shifterReady && !bypass) {
+        // The pipeline is being built: silence rather than the wrong key.
+        if (sounding && (plainSounded || shifting))
+            for (int ch = 0; ch < 2; ++ch)
+                for (int32_t j = 0; j < frames; ++j) out[ch][j] *= j < m ? 1.0f - rampUp(j) : 0.0f;
+        else
+            for (int ch = 0; ch < 2; ++ch) std::fill_n(out[ch], frames, 0.0f);
+        shifting = false;
+        plainSounded = false;
+        heardLags = false;
+        return sounding;
+    }
+    if (!wanted || !shifterReady || bypass) {
+        if (shifting && sounding) {
+            // Out of the pipeline: what it still holds fades into the plain sound.
+            if (wasReady && shifterReady) {
+                for (int ch = 0; ch < 2; ++ch) std::copy_n(out[ch], frames, keyPlain[ch]);
+                keyShifter.process(audio, out, frames, keyScale);
+                for (int ch = 0; ch < 2; ++ch) {
+                    for (int32_t j = 0; j < m; ++j) out[ch][j] += rampUp(j) * (keyPlain[ch][j] - out[ch][j]);
+                    std::copy(keyPlain[ch] + m, keyPlain[ch] + frames, out[ch] + m);
+                }
+            } else {
+                for (int ch = 0; ch < 2; ++ch)
+                    for (int32_t j = 0; j < m; ++j) out[ch][j] *= rampUp(j);
+            }
+        }
+        if (shifting) shifterFresh = true; // the next pipeline starts without this one's tail
+        shifting = false;
+        shifterDrain = 0;
+        heardLags = false;
+        plainSounded = sounding;
+        return sounding;
+    }
+    if (!sounding && !shifting) {
+        // Nothing playing and nothing left to come out.
+        heardLags = false;
+        plainSounded = false;
+        return false;
+    }
+
+    if (sounding) {
+        const double semitones = keySemitones;
+        const double lock = keyLockMode != static_cast<int32_t>(KeyLockMode::Off) && factor > 0 ? factor : 1.0;
+        keyScale = std::exp2(semitones / 12.0) / lock;
+    }
+    const bool switchingIn = sounding && plainSounded && !shifting;
+    if (switchingIn) {
+        // Into the pipeline: the plain sound fades out while the pipeline
+        // fills, and the sound handed in fades in from its silence.
+        for (int ch = 0; ch < 2; ++ch) {
+            std::copy_n(out[ch], m, keyPlain[ch]);
+            for (int32_t j = 0; j < m; ++j) out[ch][j] *= rampUp(j);
+        }
+    }
+    const bool complete = keyShifter.process(audio, out, frames, keyScale);
+    if (switchingIn)
+        for (int ch = 0; ch < 2; ++ch)
+            for (int32_t j = 0; j < m; ++j) out[ch][j] += (1.0f - rampUp(j)) * keyPlain[ch][j];
+    // A late worker: the sound dips rather than clicks, as a late decode does.
+    if (!complete) {
+        for (int ch = 0; ch < 2; ++ch)
+            for (int32_t j = 0; j < frames; ++j) out[ch][j] *= 1.0f - static_cast<float>(j + 1) / frames;
+        shiftStarved = true;
+    } else if (shiftStarved) {
+        shiftStarved = false;
+        for (int ch = 0; ch < 2; ++ch)
+            for (int32_t j = 0; j < m; ++j) out[ch][j] *= rampUp(j);
+    }
+
+    const int32_t latency = keyShifter.latency();
+    shifterDrain = sounding ? latency + 2 * switchFadeFrames : shifterDrain - frames;
+    shifting = sounding || shifterDrain > 0;
+    plainSounded = false;
+    double heard = 0.0;
+    if (heardTrail.at(keyShifter.handedIn() - latency, heard)) {
+        heardPosition = heard;
+        heardLatency = latency;
+        heardLags = shifting;
+    }
+    return true;
+}
