@@ -285,7 +285,8 @@ public:
     // its fraction.
     // With key lock the sound is heard a little after the track is read:
     // this is where the listener is.
-    int32_t getPosition() const { return static_cast<int32_t>(heardLags ? heardPosition.load() : position.load()); }
+    int32_t getPosition() const { return static_cast<int32_t>(heardPosition()); }
+    double heardPosition() const { return heardLags ? heardAt.load() : position.load(); }
     // Frames between reading the track and hearing it (0 without key lock).
     int32_t getKeyLockLatency() const { return heardLags ? heardLatency.load() : 0; }
     double getExactPosition() const { return position; }
@@ -472,7 +473,7 @@ private:
     Relaxed<int32_t> keyLockMode{0}; // a KeyLockMode
     Relaxed<int32_t> keySemitones{0};
     Relaxed<bool> heardLags{false};
-    Relaxed<double> heardPosition{0.0};
+    Relaxed<double> heardAt{0.0};
     Relaxed<int32_t> heardLatency{0};
     // The audio thread's own: the pipeline's state and what went into it.
     bool shifterFresh = true;  // the next pipeline asked for holds nothing of the last

@@ -23,7 +23,7 @@ DeckState Deck::captureState() {
         state.listFraction = tracks.viewFraction;
     }
     for (int32_t index = 0; index < parameterCount; ++index) state.parameters[index] = valueOf(index);
-    state.position = position;
+    state.position = heardPosition(); // where the listener is
     state.playing = playing;
     state.tempo = tempo;
     state.beatOrigin = beatOrigin;
@@ -83,7 +83,7 @@ bool Deck::restoreState(const DeckState& state) {
     }
     // The controls take the host's values as a host writes them.
     for (int32_t index : {AutoRewind, Pitch, EqCut1, EqCut2, EqBass, EqTreble, EqTweet, Vol, CutBass, CutTreble,
-                          CutTweet, Sync})
+                          CutTweet, Sync, KeyLock, Key})
         setValue(index, state.parameters[index]);
     loopsOff();
     editorView->restoreView(state.page, state.remainingTime);

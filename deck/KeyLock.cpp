@@ -109,7 +109,7 @@ bool Deck::lockKey(AudioThread audio, float* const* out, int32_t frames, bool so
     plainSounded = false;
     double heard = 0.0;
     if (heardTrail.at(keyShifter.handedIn() - latency, heard)) {
-        heardPosition = heard;
+        heardAt = heard;
         heardLatency = latency;
         heardLags = shifting;
     }

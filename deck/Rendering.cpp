@@ -438,7 +438,7 @@ void Deck::move(float beats) {
 void Deck::setLoop(bool on, float beats, int32_t index) {
     if (on && loopOn && index == loopIndex) return;
     // Where the listener is: with key lock the track is read a little ahead.
-    const double at = heardLags ? heardPosition.load() : position.load();
+    const double at = heardPosition();
     double end = at;
     const double rate = trackRateOrZero();
     if (on && tempoKnown && tempo > 0 && rate > 0) {

@@ -79,6 +79,19 @@ TEST_P(AudioThreadKinds, RenderingAtAnySpeedWithLoopsAndWrapsDoesNotAllocate) {
     player->setLoop(false, 0.0f, 0);
     player->setPosition(player->getLength() - 1000.0); // across the end with AutoRewind 1
     renderBoth(10);
+    // Key lock: its pipeline is built on the worker, then takes the sound
+    // in both directions of a switch, and reverse play bypasses it.
+    player->setParameter(Deck::KeyLock, 1.0f);
+    player->setParameter(Deck::Key, 0.75f);
+    renderBoth(2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    renderBoth(20);
+    EXPECT_GT(player->getKeyLockLatency(), 0) << "the pipeline took the sound";
+    now += 10;
+    player->jog(-0.25f);
+    renderBoth(5);
+    now += 1000;
+    renderBoth(5);
     // Sync: the host's time read at each block, a start on its beat, the
     // lock, a locate and a stop.
     player->setSync(true);

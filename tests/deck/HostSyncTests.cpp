@@ -2,6 +2,8 @@
 // on the deck's output against the host's own beats.
 #include <cmath>
 
+#include "deck/KeyShifter.h"
+
 #include "tests/support/PlayerFixture.h"
 #include "tests/support/SignalMeasure.h"
 
@@ -48,7 +50,7 @@ protected:
         TestHost::time = &clock;
     }
     // The session: the click track on its grid, Sync on, Play as given.
-    void restoreSynced(const std::string& path, bool playing, bool sync = true) {
+    void restoreSynced(const std::string& path, bool playing, bool sync = true, bool keyLock = false) {
         DeckState state = player->captureState();
         state.entries = {{path, false}};
         state.tempo = static_cast<float>(trackTempo);
@@ -58,6 +60,7 @@ protected:
         state.syncAnchored = false;
         state.position = 0.0;
         state.parameters[Deck::Sync] = sync ? 1.0f : 0.0f;
+        state.parameters[Deck::KeyLock] = keyLock ? 1.0f : 0.0f;
         for (int32_t index : {Deck::Vol, Deck::EqBass, Deck::EqTreble, Deck::EqTweet}) state.parameters[index] = 1.0f;
         ASSERT_TRUE(player->restoreState(state));
         player->waitForOpenings();
@@ -142,6 +145,27 @@ TEST_F(HostSync, ClicksFallOnTheHostsBeatsThroughTempoChangesAndLocates) {
         player->setPlaying(false);
         render(1024);
     }
+}
+
+TEST_F(HostSync, WithKeyLockTheClicksHeardStillFallOnTheHostsBeats) {
+    if (!KeyShifter::available()) GTEST_SKIP() << "this build has no key lock";
+    restoreSynced(clickTrack(3 * minute), true, true, true);
+    host(static_cast<int64_t>(minute * hostRate), 512);
+    EXPECT_GT(player->getKeyLockLatency(), 0);
+    clock.tempo = 132.0;
+    const size_t changed = heard.size();
+    host(static_cast<int64_t>(minute * hostRate), 512);
+    const auto errors = clickErrors();
+    ASSERT_GT(errors.size(), static_cast<size_t>(minute * 2.0));
+    EXPECT_NEAR(hostBeats[static_cast<size_t>(errors.front().first)], 4.0, 0.001) << "the first click on a bar";
+    size_t late = 0;
+    for (const auto& [at, ms] : errors) {
+        // The speed's step at the tempo change reaches the ear a latency later.
+        const auto since = static_cast<size_t>(at) - changed;
+        if (static_cast<size_t>(at) >= changed && since < static_cast<size_t>(0.5 * hostRate)) continue;
+        if (std::fabs(ms) > 1.0) ++late;
+    }
+    EXPECT_EQ(late, 0u);
 }
 
 TEST_F(HostSync, ADeckOnSyncFollowsTheTransportAndExportsTheSameTwice) {
