@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "gui/WindowView.h"
+#include "deck/KeyShifter.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/PlayerFixture.h"
 
@@ -86,7 +87,9 @@ TEST_P(AudioThreadKinds, RenderingAtAnySpeedWithLoopsAndWrapsDoesNotAllocate) {
     renderBoth(2);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     renderBoth(20);
-    EXPECT_GT(player->getKeyLockLatency(), 0) << "the pipeline took the sound";
+    if (KeyShifter::available()) {
+        EXPECT_GT(player->getKeyLockLatency(), 0) << "the pipeline took the sound";
+    }
     now += 10;
     player->jog(-0.25f);
     renderBoth(5);
