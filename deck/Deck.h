@@ -20,6 +20,8 @@
 //   learns (factsFound comes from it).
 // - The decode-ahead worker (decodeAhead) is the only thread that decodes
 //   the current track once it is open; rendering reads what it decoded.
+//   It also runs key lock's stretcher (keyShifter), whose two rings the
+//   audio thread fills and empties without a lock.
 // - Locks: listMutex (paths of the list, never on the audio thread),
 //   openMutex (one opening at a time), addMutex (the opener's add queue),
 //   restoreMutex (a restore waiting for its track) and identityMutex (the
