@@ -24,18 +24,31 @@ constexpr int32_t switchFadeFrames = 256;
 bool Deck::lockKey(AudioThread audio, float* const* out, int32_t frames, bool sounding, double factor, bool bypass) {
     const bool wanted = keyLockWanted();
     const bool wasReady = shifterReady;
+    const int32_t m = std::min(frames, switchFadeFrames);
+    auto rampUp = [&](int32_t j) { return static_cast<float>(j + 1) / static_cast<float>(m + 1); };
+    const auto mode = static_cast<KeyLockMode>(keyLockMode.load());
+    const auto engine = mode == KeyLockMode::Fast ? KeyShifter::Engine::Faster : KeyShifter::Engine::Finer;
+    if (wanted && shifting && shifterReady && !keyShifter.matches(hostRate(), engine, largestBlock)) {
+        // Another engine, rate or block size makes a new pipeline: what
+        // this one holds fades out, and the new one starts empty.
+        keyShifter.process(audio, out, frames, keyScale);
+        for (int ch = 0; ch < 2; ++ch)
+            for (int32_t j = 0; j < frames; ++j) out[ch][j] *= j < m ? 1.0f - rampUp(j) : 0.0f;
+        shifterReady = keyShifter.prepare(audio, hostRate(), engine, largestBlock, false);
+        shifting = false;
+        shifterDrain = 0;
+        plainSounded = false;
+        heardLags = false;
+        return true;
+    }
     if (wanted) {
-        const auto mode = static_cast<KeyLockMode>(keyLockMode.load());
-        const auto engine = mode == KeyLockMode::Fast ? KeyShifter::Engine::Faster : KeyShifter::Engine::Finer;
         shifterReady = keyShifter.prepare(audio, hostRate(), engine, largestBlock, shifterFresh);
         shifterFresh = false;
     }
-    const int32_t m = std::min(frames, switchFadeFrames);
-    auto rampUp = [&](int32_t j) { return static_cast<float>(j + 1) / static_cast<float>(m + 1); };
 
     if (wanted && !shifterReady && !bypass) {
         // The pipeline is being built: silence rather than the wrong key.
-        if (sounding && (plainSounded || shifting))
+        if (sounding && plainSounded)
             for (int ch = 0; ch < 2; ++ch)
                 for (int32_t j = 0; j < frames; ++j) out[ch][j] *= j < m ? 1.0f - rampUp(j) : 0.0f;
         else
@@ -88,7 +101,10 @@ bool Deck::lockKey(AudioThread audio, float* const* out, int32_t frames, bool so
             for (int32_t j = 0; j < m; ++j) out[ch][j] *= rampUp(j);
         }
     }
-    const bool complete = keyShifter.process(audio, out, frames, keyScale);
+    // A sound that starts after silence (the pipeline is new) fades in
+    // where it comes out.
+    const bool onset = sounding && !shifting;
+    const bool complete = keyShifter.process(audio, out, frames, keyScale, onset);
     if (switchingIn)
         for (int ch = 0; ch < 2; ++ch)
             for (int32_t j = 0; j < m; ++j) out[ch][j] += (1.0f - rampUp(j)) * keyPlain[ch][j];
@@ -103,9 +119,12 @@ bool Deck::lockKey(AudioThread audio, float* const* out, int32_t frames, bool so
             for (int32_t j = 0; j < m; ++j) out[ch][j] *= rampUp(j);
     }
 
-    const int32_t latency = keyShifter.latency();
-    shifterDrain = sounding ? latency + 2 * switchFadeFrames : shifterDrain - frames;
+    const int32_t latency = keyShifter.heardLatency();
+    shifterDrain = sounding ? keyShifter.latencyAt(keyScale) + 2 * switchFadeFrames : shifterDrain - frames;
     shifting = sounding || shifterDrain > 0;
+    // Drained: the next sound goes into a new pipeline, built meanwhile,
+    // so that it sounds the same whatever played before (an export).
+    if (!shifting) shifterFresh = true;
     plainSounded = false;
     double heard = 0.0;
     if (heardTrail.at(keyShifter.handedIn() - latency, heard)) {

@@ -13,22 +13,23 @@
 namespace {
 constexpr uint32_t offlineLimitMs = 5000; // a worker that cannot keep up does not hold an export for ever
 constexpr int32_t retrieveFrames = 4096;
+constexpr int32_t onsetFadeFrames = 64;
 
-#if TUNEDECK_KEY_LOCK
 // The stretcher's delay beyond what it reports, in parts of its delay at
 // the track's own pitch, against log2 of the pitch scale. Rubber Band
-// 3.1.2 names a delay that is right at a scale of 1 but a little short
+// 3.1.2 reports a delay that is right at a scale of 1 but a little short
 // when it lowers the pitch (and long when it raises it); measured as the
-// mean place of clicks every 100 ms through 35 s at 44.1 and 48 kHz, for
-// each scale, before and after the change. Between points the delay is
-// taken on a straight line; beyond them, the last point's.
+// mean place of the peaks of 2 kHz bursts every 100 ms through 35 s at 48
+// kHz, from a new stretcher's start as the deck starts one (the ends,
+// after a change of scale). Between points the delay is taken on a
+// straight line; beyond them, the last point's.
 struct DelayPoint {
     double log2Scale, finer, faster;
 };
 constexpr DelayPoint unreportedDelay[] = {
-    {-1.0, 0.0366, 0.324}, {-0.737, 0.0352, 0.219}, {-0.4, 0.021, 0.109},   {-0.322, 0.0173, 0.085},
-    {-0.111, 0.0073, 0.026}, {0.0, 0.0, 0.0},        {0.12, -0.0085, -0.036}, {0.322, -0.0259, -0.080},
-    {0.585, -0.0499, -0.106}, {1.0, -0.0747, -0.106}};
+    {-1.0, 0.018, 0.318},     {-0.737, 0.0150, 0.191}, {-0.322, 0.0114, 0.0739}, {-0.111, 0.0048, 0.0229},
+    {0.0, 0.0, 0.0},          {0.120, -0.0068, -0.0328}, {0.322, -0.0208, -0.0818}, {0.585, -0.0426, -0.142},
+    {1.0, -0.0741, -0.239}};
 
 double unreported(double scale, bool finer) {
     const double x = std::log2(scale);
@@ -40,7 +41,6 @@ double unreported(double scale, bool finer) {
     }
     return value(unreportedDelay[std::size(unreportedDelay) - 1]);
 }
-#endif
 } // namespace
 
 #if TUNEDECK_KEY_LOCK
@@ -86,6 +86,7 @@ bool KeyShifter::prepare(AudioThread, double rate, Engine engine, int32_t larges
         largestBlock_ = std::max<int32_t>(largestBlock, largestBlock_);
         written_.store(0, std::memory_order_relaxed);
         readUpTo_.store(0, std::memory_order_relaxed);
+        fadeInAt_ = noOnset;
         requested_.fetch_add(1, std::memory_order_release);
         asked_ = true;
         wakeWorker();
@@ -100,7 +101,25 @@ bool KeyShifter::prepare(AudioThread, double rate, Engine engine, int32_t larges
     return built_.load(std::memory_order_acquire) == wanted;
 }
 
-bool KeyShifter::process(AudioThread, float* const* io, int32_t n, double pitchScale) {
+bool KeyShifter::matches(double rate, Engine engine, int32_t largestBlock) const {
+    return asked_ && rate == rate_ && static_cast<int32_t>(engine) == engine_ &&
+           std::clamp(largestBlock, 1024, 16384) <= largestBlock_;
+}
+
+int32_t KeyShifter::latencyAt(double scale) const {
+    const double base = baseDelay_;
+    if (!(base > 0) || !(scale > 0)) return length_;
+    // Rubber Band reports its delay as its delay at a scale of 1 over the scale.
+    const double extra = base / scale - base + unreported(scale, engine_ == static_cast<int32_t>(Engine::Finer)) * base;
+    return length_ + static_cast<int32_t>(std::lround(extra));
+}
+
+int32_t KeyShifter::heardLatency() const {
+    const int64_t heard = written_.load(std::memory_order_relaxed) - length_;
+    return latencyAt(heard < 0 ? 1.0 : scales_[(heard / chunkFrames) % scaleSlots].load());
+}
+
+bool KeyShifter::process(AudioThread, float* const* io, int32_t n, double pitchScale, bool onset) {
     if (n <= 0) return true;
     const int64_t w = written_.load(std::memory_order_relaxed);
     if (w + n - consumed_.load(std::memory_order_acquire) > ringFrames || n > ringFrames / 4) {
@@ -124,6 +143,8 @@ bool KeyShifter::process(AudioThread, float* const* io, int32_t n, double pitchS
     }
     written_.store(w + n, std::memory_order_release);
     wakeWorker();
+    // The sound comes out where the stretcher's delay at this scale puts it.
+    if (onset) fadeInAt_ = std::max<int64_t>(w + latencyAt(pitchScale) - length_, 0);
 
     // Output frame j answers input frame j, heard length_ frames later.
     const int64_t first = w - length_;
@@ -150,6 +171,17 @@ bool KeyShifter::process(AudioThread, float* const* io, int32_t n, double pitchS
         io[1][j] = out_[1][slot];
     }
     readUpTo_.store(std::max<int64_t>(first + n, 0), std::memory_order_release);
+    if (fadeInAt_ != noOnset) {
+        // Before a sound that starts after silence, what comes out is the
+        // stretcher settling: silence, then the sound fades in.
+        for (int64_t frame = first; frame < std::min(first + n, fadeInAt_ + onsetFadeFrames); ++frame) {
+            const auto j = static_cast<size_t>(frame - first);
+            const float gain = frame < fadeInAt_ ? 0.0f : static_cast<float>(frame - fadeInAt_ + 1) / (onsetFadeFrames + 1);
+            io[0][j] *= gain;
+            io[1][j] *= gain;
+        }
+        if (fadeInAt_ + onsetFadeFrames <= first + n) fadeInAt_ = noOnset;
+    }
     return complete;
 }
 
@@ -174,7 +206,7 @@ bool KeyShifter::build() {
     // then a chunk to fill, the largest block the host hands in at once,
     // and time for the worker to get to it.
     length_ = 3 * stretcher_->baseDelay + 1024 + chunkFrames + largestBlock_ + 512;
-    extraDelay_ = 0;
+    baseDelay_ = stretcher_->baseDelay;
     consumed_.store(0, std::memory_order_relaxed);
     produced_.store(0, std::memory_order_relaxed);
     built_.store(wanted, std::memory_order_release);
@@ -220,9 +252,6 @@ bool KeyShifter::serve() {
         if (scale != s.scale) {
             rubberBand.setPitchScale(scale);
             s.scale = scale;
-            extraDelay_ = static_cast<int32_t>(std::lround(
-                static_cast<double>(rubberBand.getStartDelay()) - s.baseDelay +
-                unreported(scale, engine_ == static_cast<int32_t>(Engine::Finer)) * s.baseDelay));
         }
         float* rows[2] = {s.left.get(), s.right.get()};
         for (int32_t j = 0; j < chunkFrames; ++j) {

@@ -4,7 +4,7 @@
 // real-time pitch shifter. The stretcher runs on the decode-ahead worker,
 // never inside the audio thread's block, so the sound goes through a
 // pipeline of a fixed length: what the audio thread hands in now comes
-// back latency() frames later. The transport before it is untouched (loops,
+// back a latency later. The transport before it is untouched (loops,
 // jumps and the speed are exact); only where the listener is lags.
 //
 // Threads: prepare, process and restart run on the audio thread; serve on
@@ -43,10 +43,18 @@ public:
     // Audio thread: hands in n frames of io, each with the pitch scale of
     // this call, and replaces them with what comes out of the pipeline.
     // False when the worker had not made them yet (they are silent).
-    bool process(AudioThread audio, float* const* io, int32_t n, double pitchScale);
-    // Frames from a frame handed in to when it is heard (audio thread).
-    int32_t latency() const { return length_ + extraDelay_; }
-    // Frames handed in since the pipeline was built: the clock latency() counts on.
+    // onset: the sound handed in starts here after silence, and fades in
+    // where it comes out (the stretcher's first output after silence can
+    // start on a step).
+    bool process(AudioThread audio, float* const* io, int32_t n, double pitchScale, bool onset = false);
+    // Frames from a frame handed in at pitchScale to when it is heard, and
+    // the same for what is heard now (audio thread). Worked out from the
+    // audio thread's own values, so that an export gives the same every time.
+    int32_t latencyAt(double pitchScale) const;
+    int32_t heardLatency() const;
+    // Whether prepare with these settings would keep the pipeline there is.
+    bool matches(double rate, Engine engine, int32_t largestBlock) const;
+    // Frames handed in since the pipeline was built: the clock the latency counts on.
     int64_t handedIn() const { return written_.load(std::memory_order_relaxed); }
     // Whether process waits for the worker (a host rendering offline).
     void setWaiting(bool waiting) { waiting_ = waiting; }
@@ -77,9 +85,11 @@ private:
     bool asked_ = false; // the audio thread has asked at least once
     // The pipeline's length in frames, set by the worker with built_.
     Relaxed<int32_t> length_{0};
-    // How much later than length_ the stretcher's output runs now: its
-    // delay grows as it lowers the pitch.
-    Relaxed<int32_t> extraDelay_{0};
+    // The stretcher's delay at a scale of 1, set by the worker with built_;
+    // its delay grows as it lowers the pitch.
+    Relaxed<int32_t> baseDelay_{0};
+    static constexpr int64_t noOnset = INT64_MIN;
+    int64_t fadeInAt_ = noOnset; // the output frame a sound starts on after silence (audio thread)
     Relaxed<bool> waiting_{false};
 
     // Input ring: the audio thread writes, the worker reads.

@@ -168,6 +168,22 @@ TEST_F(HostSync, WithKeyLockTheClicksHeardStillFallOnTheHostsBeats) {
         if (std::fabs(ms) > 1.0) ++late, ADD_FAILURE() << at / hostRate << " s: " << ms << " ms";
     }
     EXPECT_EQ(late, 0u);
+
+    // Exported twice from the session's start, the host stopped before
+    // each: the same samples, whatever the deck played before.
+    std::vector<float> exports[2];
+    for (auto& exported : exports) {
+        clock.flags &= ~kVstTransportPlaying;
+        host(static_cast<int64_t>(hostRate), 512);
+        clock.ppqPos = 0.0;
+        clock.tempo = 128.0;
+        clock.flags |= kVstTransportPlaying;
+        heard.clear();
+        host(static_cast<int64_t>(minute / 4 * hostRate), 512);
+        exported = heard;
+    }
+    EXPECT_TRUE(exports[0] == exports[1]);
+    EXPECT_GT(measure::clickFrames(exports[0], 0.2f).size(), static_cast<size_t>(minute / 4 * 2 - 2));
 }
 
 TEST_F(HostSync, ADeckOnSyncFollowsTheTransportAndExportsTheSameTwice) {

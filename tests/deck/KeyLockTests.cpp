@@ -14,6 +14,15 @@ constexpr int trackRate = 44100;
 
 double cents(double hz, double reference) { return 1200.0 * std::log2(hz / reference); }
 
+// The largest step from one output value to the next.
+float largestStep(const std::vector<float>& x) {
+    float most = 0.0f;
+    for (size_t i = 1; i < x.size(); ++i) most = std::max(most, std::fabs(x[i] - x[i - 1]));
+    return most;
+}
+// A 440 Hz tone at the track's level steps by at most this from value to value.
+constexpr float toneStep = static_cast<float>(12000.0 / 32768.0 * 2.0 * M_PI * 440.0 / hostRate);
+
 // The Pitch parameter's value for a speed change in percent.
 float pitchValue(double percent) { return static_cast<float>((percent / 32.0 + 1.0) * 0.5); }
 
@@ -51,7 +60,9 @@ protected:
     }
     // Plays path from its start at speed percent, key lock as given.
     void play(const std::string& path, double percent, float keyLock, float key = 0.5f) {
+        // The last play stops and what key lock holds of it comes out.
         player->setPlaying(false);
+        for (int block = 0; block < 100; ++block) render(512);
         setEntries({path});
         unityLevels();
         ASSERT_TRUE(player->openTrack());
@@ -90,12 +101,21 @@ TEST_F(KeyLock, AToneKeepsItsPitchAtEverySpeedAndTheKeyMovesItBySemitones) {
         hear(2.5);
         const double locked = measure::toneFrequency({heard.end() - 72000, heard.end()}, hostRate);
         EXPECT_NEAR(cents(locked, 440.0), 0.0, 1.0) << locked << " Hz";
+        EXPECT_LT(largestStep(heard), 1.2f * toneStep) << "the sound starts without a step";
         // The faster engine, for machines the finer one is too much for, is
         // within a few cents.
         play(path, percent, 0.5f);
         hear(2.5);
         EXPECT_NEAR(cents(measure::toneFrequency({heard.end() - 72000, heard.end()}, hostRate), 440.0), 0.0, 5.0);
     }
+    // Switching engines while the tone plays fades one pipeline out and the
+    // next in: no step on the way.
+    play(path, 32.0, 0.5f);
+    hear(1.0);
+    player->setParameter(Deck::KeyLock, 1.0f);
+    hear(1.0);
+    EXPECT_LT(largestStep(heard), 1.2f * toneStep);
+    EXPECT_NEAR(cents(measure::toneFrequency({heard.end() - 24000, heard.end()}, hostRate), 440.0), 0.0, 1.0);
     // Key: +3 semitones at +8 %, and -6 with key lock off but for the key.
     play(path, 8.0, 1.0f, 0.75f);
     hear(2.5);
@@ -114,7 +134,10 @@ TEST_F(KeyLock, AToneKeepsItsPitchAtEverySpeedAndTheKeyMovesItBySemitones) {
 
 TEST_F(KeyLock, ClicksKeepTheSpeedsIntervalsAndThePositionSaysWhatIsHeard) {
     const std::string path = clickTrack();
-    for (const double percent : {-8.0, 24.0}) {
+    // Rubber Band places a click within a hop of where it was: a few tenths
+    // of a millisecond near the track's own pitch, up to 0.8 ms either way
+    // a quarter away from it.
+    for (const auto& [percent, jitterMs] : {std::pair(-8.0, 0.6), std::pair(8.0, 0.6), std::pair(24.0, 0.9)}) {
         SCOPED_TRACE(percent);
         const double speed = 1.0 + percent / 100.0;
         const int32_t block = 64;
@@ -128,21 +151,26 @@ TEST_F(KeyLock, ClicksKeepTheSpeedsIntervalsAndThePositionSaysWhatIsHeard) {
                 best = n, burstPeak = n;
         ASSERT_GT(clicks.size(), 20u);
         // Click k is heard where the speed puts it, plus the pipeline's
-        // fixed latency: against the first, none drifts by a millisecond
-        // (the stretcher's own jitter is well under that).
+        // fixed latency: against the first, none drifts further than the
+        // stretcher's own jitter.
         const double interval = clickSpacing / speed * hostRate / trackRate;
         for (size_t i = 2; i < clicks.size(); ++i)
-            EXPECT_NEAR(static_cast<double>(clicks[i] - clicks[1]), (i - 1) * interval, 0.001 * hostRate) << i;
+            EXPECT_NEAR(static_cast<double>(clicks[i] - clicks[1]), (i - 1) * interval, 2.0 * jitterMs * 0.001 * hostRate) << i;
 
         // Where the deck says it is when a click sounds: that click, within
-        // a millisecond of the track.
+        // 0.2 ms on the average and the stretcher's jitter each time.
+        std::vector<double> errors;
         for (size_t i = 1; i < clicks.size(); ++i) {
             const auto at = static_cast<size_t>(clicks[i] / block);
             const double reported = positions[at] - (block - clicks[i] % block) * speed * trackRate / hostRate;
             const double k = std::round((reported - firstClick) / clickSpacing);
             const double clickPeak = firstClick + k * clickSpacing + burstPeak;
-            EXPECT_NEAR((reported - clickPeak) / trackRate * 1000.0, 0.0, 1.0) << "click " << i;
+            errors.push_back((reported - clickPeak) / trackRate * 1000.0);
+            EXPECT_NEAR(errors.back(), 0.0, jitterMs + 0.3) << "click " << i;
         }
+        double mean = 0.0;
+        for (const double e : errors) mean += e / static_cast<double>(errors.size());
+        EXPECT_NEAR(mean, 0.0, 0.2);
         EXPECT_GT(player->getKeyLockLatency(), 0);
     }
 }
