@@ -1,5 +1,5 @@
 -- Create a 48 kHz session with the deck on a MIDI track, set parameters, save.
-local dir = os.getenv("SESS_DIR") or "/tmp/tunedeck-ardour/sess"
+local dir = os.getenv("SESS_DIR") or (os.getenv("PWD") .. "/sess")
 local name = os.getenv("SESS_NAME") or "deck"
 local bs = tonumber(os.getenv("BS") or "1024")
 local plugname = os.getenv("PLUG") or "Trakvox VST 2"

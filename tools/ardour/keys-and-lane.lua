@@ -1,6 +1,6 @@
 -- Loads the deck's session; KEYS=1 puts the key generator (key-generator.lua) before
 -- the deck, VOL_RAMP="from,to,seconds,steps" draws a stepped Vol lane from 1 s on; then exports.
-local dir = os.getenv("SESS_DIR") or "/tmp/tunedeck-ardour/sess"
+local dir = os.getenv("SESS_DIR") or (os.getenv("PWD") .. "/sess")
 local be = AudioEngine:set_backend("None (Dummy)", "", "")
 be:set_device_name("Silence")
 be:set_sample_rate(48000)
@@ -41,7 +41,7 @@ if ramp then
 end
 local e = s:simple_export()
 e:set_range(0, math.floor(48000 * tonumber(os.getenv("EXPORT_SECONDS") or "4")))
-e:set_folder(os.getenv("EXPORT_DIR") or "/tmp/tunedeck-ardour")
+e:set_folder(os.getenv("EXPORT_DIR") or os.getenv("PWD"))
 e:set_name(os.getenv("EXPORT_NAME") or "keys")
 e:set_preset("75969a1c-3133-4694-864b-a1fa50e43348")
 print("export", e:run_export())

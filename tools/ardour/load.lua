@@ -1,6 +1,6 @@
 -- Load a session, print the deck's parameters, optionally set some (SETS="10=0.4,3=0.75"),
 -- optionally save (SAVE=1) and export EXPORT_SECONDS seconds to EXPORT_DIR/EXPORT_NAME.wav.
-local dir = os.getenv("SESS_DIR") or "/tmp/tunedeck-ardour/sess"
+local dir = os.getenv("SESS_DIR") or (os.getenv("PWD") .. "/sess")
 local name = os.getenv("SESS_NAME") or "deck"
 local bs = tonumber(os.getenv("BS") or "1024")
 local be = AudioEngine:set_backend("None (Dummy)", "", "")
@@ -14,7 +14,7 @@ assert(s, "load_session")
 local p
 for r in s:get_routes():iter() do
   local pr = r:nth_plugin(0)
-  if not pr:isnil() and pr:display_name():find("Trakvox") then p = pr print("route", r:name()) end
+  if not pr:isnil() and pr:display_name():find(os.getenv("PLUG_MATCH") or "Trakvox", 1, true) then p = pr print("route", r:name()) end
 end
 assert(p, "deck not found")
 -- headless Ardour did not auto-connect the MIDI track's audio outputs to the master bus: do it here
@@ -23,7 +23,7 @@ for r in s:get_routes():iter() do
     local o = r:output()
     for i = 0, 1 do
       local port = o:audio(i)
-      if not port:connected() then
+      if not port:isnil() and not port:connected() then
         print("connect", port:name(), o:connect(port, "Master/audio_in " .. (i + 1), nil))
       end
     end
@@ -56,7 +56,7 @@ if secs > 0 then
   local e = s:simple_export()
   print("outputs ok", e:check_outputs())
   e:set_range(0, math.floor(48000 * secs))
-  e:set_folder(os.getenv("EXPORT_DIR") or "/tmp/tunedeck-ardour")
+  e:set_folder(os.getenv("EXPORT_DIR") or os.getenv("PWD"))
   e:set_name(os.getenv("EXPORT_NAME") or "out-ardour")
   e:set_preset("75969a1c-3133-4694-864b-a1fa50e43348") -- WAV @ session-rate
   print("export", e:run_export())

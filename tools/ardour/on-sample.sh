@@ -8,13 +8,13 @@
 # - a Vol lane of 100 steps from 1 to 0.5 over 2 s on a 1 kHz tone must add
 #   nothing above 5 kHz to the export's own floor (no zipper).
 # Not part of the test suite: it needs Ardour and a few minutes. It writes
-# under /tmp/tunedeck-ardour, and Ardour keeps its recent-sessions list and
+# under the build folder (ardour-work), and Ardour keeps its recent-sessions list and
 # plug-in cache in ~/.config/ardour7 and ~/.cache/ardour7.
 #   tools/ardour/on-sample.sh [build-dir]
 set -euo pipefail
 build=$(realpath "${1:-build}")
 here=$(cd "$(dirname "$0")" && pwd)
-work=/tmp/tunedeck-ardour
+work=$build/ardour-work
 scripts="$HOME/.config/ardour7/scripts"
 rm -rf "$work" && mkdir -p "$work" "$scripts"
 # The deck's track store goes with the work, not into the user's own.

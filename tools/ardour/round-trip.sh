@@ -8,7 +8,7 @@
 set -euo pipefail
 build=$(realpath "${1:-build}")
 here=$(cd "$(dirname "$0")" && pwd)
-work=/tmp/tunedeck-ardour
+work=$build/ardour-work
 rm -rf "$work" && mkdir -p "$work"
 # The deck's track store goes with the work, not into the user's own.
 export XDG_DATA_HOME=$work/data
