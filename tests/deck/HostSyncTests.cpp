@@ -179,11 +179,11 @@ TEST_F(HostSync, WithKeyLockTheClicksHeardStillFallOnTheHostsBeats) {
         clock.tempo = 128.0;
         clock.flags |= kVstTransportPlaying;
         heard.clear();
-        host(static_cast<int64_t>(minute / 4 * hostRate), 512);
+        host(static_cast<int64_t>(10 * hostRate), 512);
         exported = heard;
     }
     EXPECT_TRUE(exports[0] == exports[1]);
-    EXPECT_GT(measure::clickFrames(exports[0], 0.2f).size(), static_cast<size_t>(minute / 4 * 2 - 2));
+    EXPECT_GT(measure::clickFrames(exports[0], 0.2f).size(), 15u);
 }
 
 TEST_F(HostSync, ADeckOnSyncFollowsTheTransportAndExportsTheSameTwice) {
