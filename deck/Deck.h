@@ -474,6 +474,9 @@ private:
     // audio thread writes, any thread reads).
     Relaxed<int32_t> keyLockMode{0}; // a KeyLockMode
     Relaxed<int32_t> keySemitones{0};
+    // "on" found the finer engine too slow here (its output came late in
+    // real time): it runs on the faster one until key lock is set again.
+    Relaxed<bool> finerTooSlow{false};
     Relaxed<bool> heardLags{false};
     Relaxed<double> heardAt{0.0};
     Relaxed<int32_t> heardLatency{0};
@@ -483,6 +486,9 @@ private:
     bool shifting = false;     // sound goes through it (playing, or its last sound still coming out)
     bool plainSounded = false; // the last span's track sound did not go through it
     bool shiftStarved = false; // its output lacked frames; it fades back in
+    int32_t finerLate = 0;     // times the finer engine's output came late in real time
+    int64_t finerCalm = 0;     // frames since it last came late
+    bool blockWaits = false;   // this block may wait for the workers (offline)
     int32_t shifterDrain = 0;  // frames until its last sound is out
     int32_t largestBlock = 0;  // the largest block the host has handed in
     double keyScale = 1.0;

@@ -115,7 +115,9 @@ void Deck::valueDisplay(int32_t index, char* text) {
     case CutTweet: writeText(text, "%s", yesNo(cuts[index - CutBass])); break;
     case Sync: writeText(text, "%s", yesNo(syncOn)); break;
     case KeyLock:
-        writeText(text, "%s", KeyShifter::available() ? keyLockNames[std::clamp<int32_t>(keyLockMode, 0, 2)] : "n/a");
+        if (!KeyShifter::available()) writeText(text, "n/a");
+        else if (keyLockMode == static_cast<int32_t>(KeyLockMode::Fine) && finerTooSlow) writeText(text, "on (fast)");
+        else writeText(text, "%s", keyLockNames[std::clamp<int32_t>(keyLockMode, 0, 2)]);
         break;
     case Key: writeText(text, "%+d", static_cast<int>(keySemitones)); break;
     case Loop: writeText(text, "%s", loopOn ? loopLength(loopBeats).c_str() : "off"); break;
@@ -202,6 +204,7 @@ void Deck::setValue(int32_t index, float value) {
     case Sync: setSync(value >= 0.5f); break;
     case KeyLock:
         keyLockMode = static_cast<int32_t>(std::lround(value * 2.0f));
+        finerTooSlow = false; // a choice made again is tried again
         markChanged(KeyLock);
         break;
     case Key:
@@ -298,7 +301,7 @@ bool Deck::setValueText(int32_t index, const char* text) {
     case KeyLock:
         if (word == "off" || word == "no" || word == "0") value = 0.0;
         else if (word == "fast") value = 0.5;
-        else if (word == "on" || word == "yes" || word == "1") value = 1.0;
+        else if (word == "on" || word == "on(fast)" || word == "yes" || word == "1") value = 1.0;
         else return false;
         break;
     case Key:

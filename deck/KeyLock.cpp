@@ -27,7 +27,8 @@ bool Deck::lockKey(AudioThread audio, float* const* out, int32_t frames, bool so
     const int32_t m = std::min(frames, switchFadeFrames);
     auto rampUp = [&](int32_t j) { return static_cast<float>(j + 1) / static_cast<float>(m + 1); };
     const auto mode = static_cast<KeyLockMode>(keyLockMode.load());
-    const auto engine = mode == KeyLockMode::Fast ? KeyShifter::Engine::Faster : KeyShifter::Engine::Finer;
+    const bool faster = mode == KeyLockMode::Fast || finerTooSlow;
+    const auto engine = faster ? KeyShifter::Engine::Faster : KeyShifter::Engine::Finer;
     if (wanted && shifting && shifterReady && !keyShifter.matches(hostRate(), engine, largestBlock)) {
         // Another engine, rate or block size makes a new pipeline: what
         // this one holds fades out, and the new one starts empty.
@@ -108,7 +109,18 @@ bool Deck::lockKey(AudioThread audio, float* const* out, int32_t frames, bool so
     if (switchingIn)
         for (int ch = 0; ch < 2; ++ch)
             for (int32_t j = 0; j < m; ++j) out[ch][j] += (1.0f - rampUp(j)) * keyPlain[ch][j];
-    // A late worker: the sound dips rather than clicks, as a late decode does.
+    // A late worker: the sound dips rather than clicks, as a late decode
+    // does. The finer engine late three times in real time is more than
+    // this machine gives: the faster one takes over until key lock is set
+    // again.
+    // (Lateness more than ten seconds apart is a passing load: it is forgotten.)
+    finerCalm = complete ? finerCalm + frames : 0;
+    if (finerCalm > 10 * static_cast<int64_t>(hostRate())) finerLate = 0;
+    if (!complete && shifting && !blockWaits && engine == KeyShifter::Engine::Finer && ++finerLate >= 3) {
+        finerTooSlow = true;
+        finerLate = 0;
+        markChanged(KeyLock);
+    }
     if (!complete) {
         for (int ch = 0; ch < 2; ++ch)
             for (int32_t j = 0; j < frames; ++j) out[ch][j] *= 1.0f - static_cast<float>(j + 1) / frames;

@@ -71,6 +71,7 @@ void Deck::renderBlock(AudioThread audio, float** outputs, int32_t frames, bool 
     const bool waiting = deckHost.rendersOffline() || hostRunsAhead(audio, frames);
     decodeAhead.setWaiting(waiting);
     keyShifter.setWaiting(waiting);
+    blockWaits = waiting;
     largestBlock = std::max(largestBlock, frames);
     if (frames > 0) followHost(audio, frames);
     if (frames <= 0 || !outputs || !outputs[0] || !outputs[1]) {

@@ -50,6 +50,14 @@ local sets = os.getenv("SETS") or "10=0.4,3=0.75,0=1"
 for idx, val in sets:gmatch("(%d+)=([%d%.]+)") do
   print("set", idx, val, ARDOUR.LuaAPI.set_processor_param(p, tonumber(idx), tonumber(val)))
 end
+-- TEMPO=128: the session's tempo from its start, for Sync.
+local bpm = tonumber(os.getenv("TEMPO") or "")
+if bpm then
+  local tm = Temporal.TempoMap.fetch_writable()
+  tm:set_tempo(Temporal.Tempo(bpm, bpm, 4), Temporal.timepos_t(0))
+  Temporal.TempoMap.update(tm)
+  print("tempo", bpm)
+end
 s:save_state("", false, false, false, false, false)
 print("saved")
 close_session()
