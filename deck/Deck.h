@@ -251,6 +251,11 @@ public:
     // The current track's key (0 = C major ... 11 = B major, 12 = C minor
     // ... 23 = B minor); -1 while none is known.
     int32_t getKey() const { return keyIndex; }
+    // The key heard: the track's, moved by the Key control (-1: not known).
+    int32_t heardKey() const {
+        const int32_t key = keyIndex, shift = KeyShifter::available() ? keySemitones.load() : 0;
+        return key < 0 || key >= 24 ? key : (key % 12 + shift + 12) % 12 + (key >= 12 ? 12 : 0);
+    }
     // The current track's analysis was told, or the store knew the track.
     bool isAnalysed() const { return analysisDone; }
     bool isTempoByUser() const { return tempoByUser; }

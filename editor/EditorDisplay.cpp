@@ -75,7 +75,7 @@ void PlayerEditor::showBeatAndKey() {
     // The key's place says whether Sync is on, and why it cannot follow
     // the host where it cannot.
     const Deck::SyncStatus sync = player.syncStatus();
-    const int32_t found = player.getKey();
+    const int32_t found = player.heardKey();
     const int32_t key = sync == Deck::SyncStatus::OutOfReach   ? 100
                         : sync == Deck::SyncStatus::NoHostTime ? 101
                         : sync == Deck::SyncStatus::NoGrid     ? 102

@@ -2,6 +2,7 @@
 // equaliser, loops and the time display, as a user clicks them.
 #include "analysis/BeatAnalyser.h"
 #include "analysis/KeyAnalyser.h"
+#include "deck/KeyShifter.h"
 #include "tests/editor/EditorFixture.h"
 
 namespace {
@@ -284,6 +285,13 @@ TEST_P(EditorClicks, TheTempoDisplayShowsTheBeatAndKeyAndTheWheelCorrectsItsOcta
     view().idle();
     EXPECT_FALSE(player->isSyncOn());
     EXPECT_EQ(controls().key->text(), "8A / A minor");
+    if (KeyShifter::available()) {
+        // The Key control moves the key heard: two semitones up.
+        player->setParameter(Deck::Key, 8.0f / 12.0f);
+        view().idle();
+        EXPECT_EQ(controls().key->text(), "10A / B minor");
+        player->setParameter(Deck::Key, 0.5f);
+    }
 
     const Point tempo = centreOf(6);
     window().queueWheel(tempo.x, tempo.y, 1.0f);
