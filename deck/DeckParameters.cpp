@@ -299,6 +299,8 @@ bool Deck::setValueText(int32_t index, const char* text) {
         else return false;
         break;
     case KeyLock:
+        // A build without key lock shows "n/a": read back, it changes nothing.
+        if (word == "n/a" && !KeyShifter::available()) return true;
         if (word == "off" || word == "no" || word == "0") value = 0.0;
         else if (word == "fast") value = 0.5;
         else if (word == "on" || word == "on(fast)" || word == "yes" || word == "1") value = 1.0;
