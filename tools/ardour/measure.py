@@ -22,6 +22,8 @@ for i in range(0, n - w + 1, w):
     loud.append(r > 1e-3)
 print("  windows %d, silent %d, first sound at %.2f s" % (len(loud), loud.count(False),
       (loud.index(True) * w / rate) if True in loud else -1))
+if True not in loud:
+    sys.exit("  silent: nothing was exported")
 # zero crossings on the loud windows
 zc = []
 for k, L in enumerate(loud):

@@ -23,5 +23,6 @@ LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst-scanner -f "$work/t
 LXVST_PATH="$work" ardour7-lua "$here/create.lua"
 python3 "$here/inject.py" sess/deck.ardour state.bin
 LXVST_PATH="$work" SETS="10=0.4,3=0.75,0=1" SAVE=1 ardour7-lua "$here/load.lua"
-LXVST_PATH="$work" EXPORT_SECONDS=4 EXPORT_NAME=reloaded ardour7-lua "$here/load.lua"
+# A reopened session's deck waits, stopped: Play is pressed for the export.
+LXVST_PATH="$work" SETS="0=1" EXPORT_SECONDS=4 EXPORT_NAME=reloaded ardour7-lua "$here/load.lua"
 python3 "$here/measure.py" reloaded.wav   # 510.40 Hz (440 Hz at +16 %), peak -36 dBFS
