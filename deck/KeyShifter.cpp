@@ -50,8 +50,12 @@ struct KeyShifter::Stretcher {
                      RubberBand::RubberBandStretcher::OptionProcessRealTime |
                          RubberBand::RubberBandStretcher::OptionPitchHighConsistency |
                          RubberBand::RubberBandStretcher::OptionChannelsTogether |
+                         // R2 resets phases at transients only above the range of
+                         // fundamentals: with its default, a held tone warbles by
+                         // several dB and cents.
                          (engine == Engine::Finer ? RubberBand::RubberBandStretcher::OptionEngineFiner
-                                                  : RubberBand::RubberBandStretcher::OptionEngineFaster),
+                                                  : RubberBand::RubberBandStretcher::OptionEngineFaster |
+                                                        RubberBand::RubberBandStretcher::OptionTransientsMixed),
                      1.0, 1.0),
           left(new float[retrieveFrames]), right(new float[retrieveFrames]) {
         rubberBand.setMaxProcessSize(chunkFrames);
