@@ -17,6 +17,8 @@
 //   loaders       | each source's walk of its file: length,     | the source's own state
 //                 | overview pixels, facts for the store        |
 //   file readers  | one read each, left behind if it stalls     | the file system
+//   decode-ahead  | decoding the track ahead of the play         | the source's own lock
+//   (deck)        | position; key lock's stretcher               |
 //
 // The audio thread never runs editor or widget code: the deck marks what
 // changed, and the editor reads the deck's values at its idle.
