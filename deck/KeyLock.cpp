@@ -40,6 +40,7 @@ bool Deck::lockKey(AudioThread audio, float* const* out, int32_t frames, bool so
         shifterDrain = 0;
         plainSounded = false;
         heardLags = false;
+        heardTrail.clear();
         return true;
     }
     if (wanted) {
@@ -57,6 +58,7 @@ bool Deck::lockKey(AudioThread audio, float* const* out, int32_t frames, bool so
         shifting = false;
         plainSounded = false;
         heardLags = false;
+        heardTrail.clear();
         return sounding;
     }
     if (!wanted || !shifterReady || bypass) {
@@ -78,12 +80,14 @@ bool Deck::lockKey(AudioThread audio, float* const* out, int32_t frames, bool so
         shifting = false;
         shifterDrain = 0;
         heardLags = false;
+        heardTrail.clear();
         plainSounded = sounding;
         return sounding;
     }
     if (!sounding && !shifting) {
         // Nothing playing and nothing left to come out.
         heardLags = false;
+        heardTrail.clear();
         plainSounded = false;
         return false;
     }
@@ -144,5 +148,7 @@ bool Deck::lockKey(AudioThread audio, float* const* out, int32_t frames, bool so
         heardLatency = latency;
         heardLags = shifting;
     }
+    // The trail holds only what the pipeline holds: the next sound starts a new one.
+    if (!shifting) heardTrail.clear();
     return true;
 }

@@ -41,7 +41,8 @@ private:
         double position;
         double ratio;
     };
-    static constexpr int64_t capacity = 8192;
+    // Enough for an entry a frame through the longest pipeline (96 kHz).
+    static constexpr int64_t capacity = 16384;
     const Entry& entry(int64_t index) const { return entries_[index % capacity]; }
     Entry entries_[capacity] = {};
     int64_t count_ = 0;

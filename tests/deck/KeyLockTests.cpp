@@ -118,6 +118,14 @@ TEST_F(KeyLock, AToneKeepsItsPitchAtEverySpeedAndTheKeyMovesItBySemitones) {
             }
         }
     }
+    // Key lock switched on while the deck plays: the position shown stays
+    // where the sound was while the pipeline fills.
+    play(path, 8.0, 0.0f);
+    hear(1.0);
+    const int32_t before = player->getPosition();
+    player->setParameter(Deck::KeyLock, 1.0f);
+    hear(0.1);
+    EXPECT_NEAR(player->getPosition(), before, 0.02 * trackRate);
     // Switching engines while the tone plays fades one pipeline out and the
     // next in: no step on the way.
     play(path, 32.0, 0.5f);
