@@ -329,6 +329,11 @@ private:
     // shifted by Key) through the pipeline, or the plain sound where it is
     // off or bypassed (reverse, scratching). Returns whether out sounds.
     bool lockKey(AudioThread audio, float* const* out, int32_t frames, bool sounding, double factor, bool bypass);
+    // The pitch scale that brings a speed factor's sound to the key heard.
+    double keyScaleFor(double factor) const {
+        const bool lock = keyLockMode != static_cast<int32_t>(KeyLockMode::Off) && factor > 0;
+        return std::exp2(keySemitones / 12.0) / (lock ? factor : 1.0);
+    }
     // Whether key lock is asked for at all (any thread).
     bool keyLockWanted() const {
         return KeyShifter::available() && (keyLockMode != static_cast<int32_t>(KeyLockMode::Off) || keySemitones != 0);

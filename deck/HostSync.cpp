@@ -83,13 +83,8 @@ void Deck::followHost(AudioThread audio, int32_t frames) {
         // The scale the sound goes through: the last block's while the deck
         // sounds, else the one the host's tempo will ask for (an export
         // from the start is the same whatever played before it).
-        double scale = keyScale;
-        if (!sounded) {
-            const double lock = keyLockMode != static_cast<int32_t>(KeyLockMode::Off) && tempo > 0
-                                    ? std::clamp(host.tempo / tempo, 1.0 - pitchRange * 0.01, 1.0 + pitchRange * 0.01)
-                                    : 1.0;
-            scale = std::exp2(keySemitones / 12.0) / lock;
-        }
+        const double speed = tempo > 0 ? std::clamp(host.tempo / tempo, 1.0 - pitchRange * 0.01, 1.0 + pitchRange * 0.01) : 1.0;
+        const double scale = sounded ? keyScale : keyScaleFor(speed);
         const double lead = static_cast<double>(keyShifter.latencyAt(scale)) / hostRate();
         host.ppqPos += lead * host.tempo / 60.0;
     }

@@ -92,11 +92,7 @@ bool Deck::lockKey(AudioThread audio, float* const* out, int32_t frames, bool so
         return false;
     }
 
-    if (sounding) {
-        const double semitones = keySemitones;
-        const double lock = keyLockMode != static_cast<int32_t>(KeyLockMode::Off) && factor > 0 ? factor : 1.0;
-        keyScale = std::exp2(semitones / 12.0) / lock;
-    }
+    if (sounding) keyScale = keyScaleFor(factor);
     const bool switchingIn = sounding && plainSounded && !shifting;
     if (switchingIn) {
         // Into the pipeline: the plain sound fades out while the pipeline

@@ -160,7 +160,7 @@ bool Deck::renderTrack(AudioThread audio, float* const* out, int32_t frames) {
             starved = false;
             crossfadeRemaining = 0;
         }
-        heardTrail.note(keyShifter.handedIn(), position, 0.0);
+        if (keyLockWanted()) heardTrail.note(keyShifter.handedIn(), position, 0.0);
         // With key lock, what was played before the stop is still on its way out.
         if (!lockKey(audio, out, frames, sounding, 1.0, false)) {
             bandEqualiser.reset();
@@ -196,10 +196,11 @@ bool Deck::renderTrack(AudioThread audio, float* const* out, int32_t frames) {
     bool complete = true;
     // Where the track is at each frame, for key lock to say what is heard.
     const int64_t handedIn = keyShifter.handedIn();
+    const bool trailed = keyLockWanted();
     for (int32_t done = 0; done < frames;) {
         float* part[2] = {out[0] + done, out[1] + done};
         int32_t n = frames - done;
-        heardTrail.note(handedIn + done, pos, ratio);
+        if (trailed) heardTrail.note(handedIn + done, pos, ratio);
         if (ratio == 0.0 || !std::isfinite(ratio)) {
             writeZeros(part, 0, n);
             break;
