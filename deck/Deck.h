@@ -99,14 +99,22 @@ public:
     void start();
     // A MIDI message of the next block, at its frame (audio thread).
     void takeMidi(AudioThread audio, int32_t frame, const uint8_t bytes[3]);
+    // A parameter's new value at a frame of the next block (audio thread):
+    // rendering splits the block there, as for a MIDI key, so automation
+    // acts on its sample in the formats that time it.
+    void takeParameter(AudioThread audio, int32_t frame, int32_t index, float value);
     // The parameters as a host sees them: values 0..1, names and texts.
     void setValue(int32_t index, float value);
     float valueOf(int32_t index);
     static void valueName(int32_t index, char* text);
     void valueDisplay(int32_t index, char* text);
+    // The display text value would have (any value, not only the one held).
+    void valueText(int32_t index, float value, char* text);
     // A text in the display's forms; false when it says nothing the
     // parameter can take.
     bool setValueText(int32_t index, const char* text);
+    // The value a text names, without taking it.
+    bool valueOfText(int32_t index, const char* text, double& value);
     DeckHost& host() { return deckHost; }
     // The deck in the host's session. Hosts call these from any thread.
     DeckState captureState();
@@ -448,13 +456,20 @@ private:
     std::atomic<uint32_t> changedParameters{~0u};
     // MIDI keys of the block to come, in the order of their frames: rendering
     // splits the block there, so each acts on its own sample (audio thread).
+    // A parameter's change at its frame travels the same way (key < 0).
     struct KeyEvent {
         int32_t frame;
         int32_t key;
+        int32_t parameter = -1;
+        float value = 0.0f;
     };
     static constexpr int32_t maxKeyEvents = 512;
     KeyEvent keyEvents[maxKeyEvents] = {};
     int32_t keyEventCount = 0;
+    void queueEvent(AudioThread audio, const KeyEvent& event);
+    // How long an offline block waits for a track being opened.
+    static constexpr uint32_t openingWaitMs = 5000;
+    void actOn(AudioThread audio, const KeyEvent& event);
     // The speed change the pitch control asked for, as rendering glides to
     // it (audio thread).
     double glidingPitch = 0.0;

@@ -69,6 +69,59 @@ std::string loopLength(float beats) {
 }
 } // namespace
 
+// A value the parameter does not hold now (a host's automation lane, its
+// generic editor): the same texts, from the value alone.
+void Deck::valueText(int32_t index, float value, char* text) {
+    if (!validIndex(index)) return;
+    if (!std::isfinite(value)) value = 0.0f;
+    value = std::clamp(value, 0.0f, 1.0f);
+    if (value == valueOf(index)) return valueDisplay(index, text);
+    const bool on = value >= 0.5f;
+    switch (index) {
+    case Playing:
+    case CutBass:
+    case CutTreble:
+    case CutTweet:
+    case Sync: writeText(text, "%s", yesNo(on)); break;
+    case AutoRewind: {
+        const long mode = std::lround(value * 2.0f);
+        writeText(text, "%s", mode == 0 ? "next track" : mode == 1 ? "repeat" : "stop");
+        break;
+    }
+    case Position: {
+        const float rate = trackRateOrZero();
+        const int32_t frames = length;
+        char at[32] = "0:00.0";
+        if (rate > 0 && frames > 0) writeTime(at, sizeof at, value * static_cast<double>(frames) / rate);
+        writeText(text, "%s", at);
+        break;
+    }
+    case Pitch: writeText(text, "%+.1f %%", (static_cast<double>(value) * 2.0 - 1.0) * pitchRange + 0.0); break;
+    case Track: {
+        const int32_t total = tracks.count;
+        if (total <= 0) writeText(text, "%s", "");
+        else writeText(text, "track %d", static_cast<int>(std::min<long>(std::lround(static_cast<double>(value) * total), total - 1)) + 1);
+        break;
+    }
+    case EqCut1:
+    case EqCut2: writeText(text, "%.0f Hz", subbandHz(crossoverSubband(value))); break;
+    case EqBass:
+    case EqTreble:
+    case EqTweet: writeText(text, "%s", decibels(value).c_str()); break;
+    case Vol: writeText(text, "%s", decibels(volumeFactor(value)).c_str()); break;
+    case KeyLock:
+        if (!KeyShifter::available()) writeText(text, "n/a");
+        else writeText(text, "%s", keyLockNames[std::clamp<long>(std::lround(value * 2.0f), 0, 2)]);
+        break;
+    case Key: writeText(text, "%+d", static_cast<int>(std::lround(value * 2.0f * maxKeyShift)) - maxKeyShift); break;
+    case Loop:
+        if (value < 0.1f) writeText(text, "off");
+        else writeText(text, "%s", loopLength(static_cast<float>(1 << std::min(static_cast<int32_t>((value - 0.1f) * 10.0f + 0.001f), 8)) * 0.25f).c_str());
+        break;
+    default: break;
+    }
+}
+
 void Deck::valueDisplay(int32_t index, char* text) {
     switch (index) {
     case Playing: writeText(text, "%s", yesNo(playing)); break;
@@ -273,8 +326,10 @@ std::optional<double> factorIn(const std::string& word, bool hasNumber, double n
 // Texts in the display's forms (and a few a person would type): yes/no,
 // "+4.0 %", "-6.0 dB", "1378 Hz" or "1.4 kHz", "1:23.4", "2 beats", a
 // track's number in the list.
-bool Deck::setValueText(int32_t index, const char* text) {
+bool Deck::valueOfText(int32_t index, const char* text, double& value) {
     if (!validIndex(index) || !text) return false;
+    // A text that names what the parameter holds leaves it where it is.
+    value = valueOf(index);
     const std::string word = lowered(text);
     double number = 0.0;
     std::string rest;
@@ -287,7 +342,6 @@ bool Deck::setValueText(int32_t index, const char* text) {
             if (unit == allowed) return true;
         return false;
     };
-    double value = 0.0;
     switch (index) {
     case Playing:
     case CutBass:
@@ -407,6 +461,13 @@ bool Deck::setValueText(int32_t index, const char* text) {
     default: return false;
     }
     if (!std::isfinite(value)) return false;
-    setValue(index, static_cast<float>(std::clamp(value, 0.0, 1.0)));
+    value = std::clamp(value, 0.0, 1.0);
+    return true;
+}
+
+bool Deck::setValueText(int32_t index, const char* text) {
+    double value = 0.0;
+    if (!valueOfText(index, text, value)) return false;
+    if (static_cast<float>(value) != valueOf(index)) setValue(index, static_cast<float>(value));
     return true;
 }

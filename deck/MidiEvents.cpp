@@ -24,21 +24,33 @@ void Deck::takeMidi(AudioThread audio, int32_t frame, const uint8_t bytes[3]) {
     const int note = bytes[1] & 0x7F;
     const int velocity = bytes[2] & 0x7F;
     if ((bytes[0] & 0xF0) != 0x90 || velocity == 0) return;
+    queueEvent(audio, KeyEvent{std::max(frame, 0), note % 24});
+}
+
+void Deck::takeParameter(AudioThread audio, int32_t frame, int32_t index, float value) {
+    queueEvent(audio, KeyEvent{std::max(frame, 0), -1, index, value});
+}
+
+void Deck::actOn(AudioThread audio, const KeyEvent& event) {
+    if (event.key >= 0) pressKey(audio, event.key);
+    else setValue(event.parameter, event.value);
+}
+
+void Deck::queueEvent(AudioThread audio, const KeyEvent& event) {
     if (keyEventCount == maxKeyEvents) {
-        // More keys than a block can hold: the oldest acts at once.
-        pressKey(audio, keyEvents[0].key);
+        // More events than a block can hold: the oldest acts at once.
+        actOn(audio, keyEvents[0]);
         std::copy(keyEvents + 1, keyEvents + keyEventCount, keyEvents);
         --keyEventCount;
     }
     // Hosts send events in the order of their frames; one that does not
-    // still has its keys act in that order (the sort is stable).
-    const KeyEvent key{std::max(frame, 0), note % 24};
+    // still has them act in that order (the sort is stable).
     int32_t at = keyEventCount;
-    while (at > 0 && keyEvents[at - 1].frame > key.frame) {
+    while (at > 0 && keyEvents[at - 1].frame > event.frame) {
         keyEvents[at] = keyEvents[at - 1];
         --at;
     }
-    keyEvents[at] = key;
+    keyEvents[at] = event;
     ++keyEventCount;
 }
 

@@ -72,16 +72,21 @@ void Deck::renderBlock(AudioThread audio, float** outputs, int32_t frames, bool 
     decodeAhead.setWaiting(waiting);
     keyShifter.setWaiting(waiting);
     blockWaits = waiting;
+    // An export that starts as a session's track opens (a host renders
+    // right after restoring) waits for it, as it waits for decoding,
+    // rather than putting silence where the track belongs.
+    for (uint32_t start = platform::tickCount(); waiting && isOpening() && platform::tickCount() - start < openingWaitMs;)
+        platform::sleepMs(1);
     largestBlock = std::max(largestBlock, frames);
     if (frames > 0) followHost(audio, frames);
     if (frames <= 0 || !outputs || !outputs[0] || !outputs[1]) {
         // The block's keys still act, at its start.
-        for (int32_t i = 0; i < keyEventCount; ++i) pressKey(audio, keyEvents[i].key);
+        for (int32_t i = 0; i < keyEventCount; ++i) actOn(audio, keyEvents[i]);
         keyEventCount = 0;
         return;
     }
-    // The block is split at its MIDI keys' frames: each acts on its own
-    // sample. Keys past the block's end act at its end.
+    // The block is split at its MIDI keys' and parameter changes' frames:
+    // each acts on its own sample. Events past the block's end act at its end.
     int32_t done = 0;
     for (int32_t i = 0; i < keyEventCount; ++i) {
         const int32_t at = std::min(keyEvents[i].frame, frames);
@@ -89,7 +94,7 @@ void Deck::renderBlock(AudioThread audio, float** outputs, int32_t frames, bool 
             renderSpan(audio, outputs, done, at - done, replace);
             done = at;
         }
-        pressKey(audio, keyEvents[i].key);
+        actOn(audio, keyEvents[i]);
     }
     keyEventCount = 0;
     if (done < frames) renderSpan(audio, outputs, done, frames - done, replace);
