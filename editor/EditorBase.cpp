@@ -40,3 +40,5 @@ bool EditorBase::onWheel(float distance) { return frame ? frame->onWheel(nullptr
 void EditorBase::redrawAll() {
     if (frame) frame->drawView(nullptr);
 }
+
+uintptr_t EditorBase::systemWindow() const { return frame ? frame->native().systemHandle() : 0; }

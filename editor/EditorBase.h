@@ -37,6 +37,8 @@ public:
     void filesDropped(const std::vector<std::string>& files) override { (void)files; }
 
     WindowView* windowView() const { return frame; }
+    // The open window's system handle, 0 while none is open.
+    uintptr_t systemWindow() const;
     void* hostWindow() const { return parent; }
 
 protected:

@@ -64,6 +64,9 @@ public:
     // 0 the default cursor, 1 wait, 2..6 the sizing cursors.
     virtual void setCursor(int32_t kind) = 0;
     virtual void processEvents(WindowEvents& sink) = 0;
+    // The system's own handle of the window (an X11 window id, an HWND), for
+    // hosts that ask for it; 0 for a window of no system.
+    virtual uintptr_t systemHandle() const { return 0; }
 };
 
 // A window for tests and pictures: what it is shown is kept, its pointer and

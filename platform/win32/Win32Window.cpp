@@ -55,6 +55,7 @@ uint32_t buttonsOf(WPARAM keys) {
 
 class Win32Window : public NativeWindow {
 public:
+    uintptr_t systemHandle() const override { return reinterpret_cast<uintptr_t>(window); }
     Win32Window(HWND parent, int32_t width, int32_t height)
         : width(width), height(height), frame(static_cast<size_t>(width) * height, 0u),
           owner(GetCurrentThreadId()) {

@@ -92,6 +92,7 @@ struct ChannelLayout {
 
 class X11Window : public NativeWindow {
 public:
+    uintptr_t systemHandle() const override { return static_cast<uintptr_t>(window); }
     X11Window(Display* display, ::Window parent, int32_t width, int32_t height)
         : display(display), width(width), height(height), owner(std::this_thread::get_id()) {
         ErrorTrap trap(display);
