@@ -3,6 +3,8 @@ local dir = os.getenv("SESS_DIR") or (os.getenv("PWD") .. "/sess")
 local name = os.getenv("SESS_NAME") or "deck"
 local bs = tonumber(os.getenv("BS") or "1024")
 local plugname = os.getenv("PLUG") or "Trakvox VST 2"
+-- PTYPE: LXVST (the default), LV2, VST3
+local ptype = ARDOUR.PluginType[os.getenv("PTYPE") or "LXVST"]
 local be = AudioEngine:set_backend("None (Dummy)", "", "")
 be:set_device_name("Silence")
 be:set_sample_rate(48000)
@@ -17,7 +19,7 @@ assert(s, "create_session")
 local mode = os.getenv("INSTR") or "0"
 local tr, p
 if mode == "1" then
-  local info = ARDOUR.LuaAPI.new_plugin_info(plugname, ARDOUR.PluginType.LXVST)
+  local info = ARDOUR.LuaAPI.new_plugin_info(plugname, ptype)
   assert(not info:isnil(), "plugin info")
   local tl = s:new_midi_track(ARDOUR.ChanCount(ARDOUR.DataType("midi"), 1),
     ARDOUR.ChanCount(ARDOUR.DataType("audio"), 2), true, info, nil, nil, 1, "Deck",
@@ -32,7 +34,7 @@ else
     ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true, false)
   tr = tl:front()
   tr:remove_processor(tr:nth_plugin(0), nil, true)
-  p = ARDOUR.LuaAPI.new_plugin(s, plugname, ARDOUR.PluginType.LXVST, "")
+  p = ARDOUR.LuaAPI.new_plugin(s, plugname, ptype, "")
   assert(not p:isnil(), "new_plugin")
   assert(tr:add_processor_by_index(p, 0, nil, true) == 0, "add_processor")
 end

@@ -41,7 +41,8 @@ local function dump(tag)
   local pi = p:to_plugininsert()
   for i = 0, pl:parameter_count() - 1 do
     local c = pi:to_automatable():automation_control(Evoral.Parameter(ARDOUR.AutomationType.PluginAutomation, 0, i), false)
-    t2[#t2+1] = string.format("%.4g", c:get_value())
+    -- (an LV2 plug-in counts its audio and event ports too: they have no control)
+    if not c:isnil() then t2[#t2+1] = string.format("%.4g", c:get_value()) end
   end
   print(tag .. "-controls", table.concat(t2, " "))
 end
