@@ -89,5 +89,6 @@ double ParameterShape::plainFromDeck(float value) const {
 float ParameterShape::deckFromPlain(double plain) const {
     if (!std::isfinite(plain)) return defaultValue;
     if (steps == 0) return static_cast<float>(std::clamp(plain, 0.0, 1.0));
-    return static_cast<float>(std::clamp<double>(std::lround(plain), 0.0, steps) / scale);
+    // Held to the range before rounding: a wild value rounds to nothing sound.
+    return static_cast<float>(std::round(std::clamp<double>(plain, 0.0, steps)) / scale);
 }

@@ -18,7 +18,7 @@
 // them, whichever runs next.
 #include <clap/clap.h>
 
-#include "binding/GestureQueue.h"
+#include "deck/GestureQueue.h"
 #include "binding/PluginDeck.h"
 
 class ClapDeck final : public PluginDeck {

@@ -25,9 +25,45 @@ TrackPlayer::TrackPlayer(HostCallback host, const BuildProfile& profile, EditorF
 
 TrackPlayer::~TrackPlayer() = default;
 
-void TrackPlayer::process(float**, float** outputs, int32_t frames) { renderBlock(AudioThread::claim(), outputs, frames, false); }
+void TrackPlayer::open() {
+    char product[kVstMaxProductStrLen + 1] = {};
+    editsFromAudioThread = hostProductString(product) && std::strncmp(product, "Ardour", 6) == 0;
+    start();
+}
 
-void TrackPlayer::processReplacing(float**, float** outputs, int32_t frames) { renderBlock(AudioThread::claim(), outputs, frames, true); }
+void TrackPlayer::beginEdit(int32_t index) {
+    if (editsFromAudioThread) deferredEdits.push({Gesture::Begin, index, 0.0f});
+    else hostBeginEdit(index);
+}
+
+void TrackPlayer::automate(int32_t index, float value) {
+    if (editsFromAudioThread) deferredEdits.push({Gesture::Value, index, value});
+    else hostAutomate(index, value);
+}
+
+void TrackPlayer::endEdit(int32_t index) {
+    if (editsFromAudioThread) deferredEdits.push({Gesture::End, index, 0.0f});
+    else hostEndEdit(index);
+}
+
+void TrackPlayer::sendDeferredEdits() {
+    Gesture edit{};
+    while (deferredEdits.pop(edit)) {
+        if (edit.kind == Gesture::Begin) hostBeginEdit(edit.index);
+        else if (edit.kind == Gesture::Value) hostAutomate(edit.index, edit.value);
+        else hostEndEdit(edit.index);
+    }
+}
+
+void TrackPlayer::process(float**, float** outputs, int32_t frames) {
+    sendDeferredEdits();
+    renderBlock(AudioThread::claim(), outputs, frames, false);
+}
+
+void TrackPlayer::processReplacing(float**, float** outputs, int32_t frames) {
+    sendDeferredEdits();
+    renderBlock(AudioThread::claim(), outputs, frames, true);
+}
 
 int32_t TrackPlayer::processEvents(VstEvents* events) {
     if (!events) return 1;

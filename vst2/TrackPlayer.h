@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "deck/Deck.h"
+#include "deck/GestureQueue.h"
 #include "vst2/EffectBase.h"
 
 class PlayerEditor;
@@ -41,7 +42,7 @@ public:
     ~TrackPlayer() override;
 
     // The effect record's operations.
-    void open() override { start(); }
+    void open() override;
     void resume() override { hostWantMidi(); }
     void process(float** inputs, float** outputs, int32_t frames) override;
     void processReplacing(float** inputs, float** outputs, int32_t frames) override;
@@ -67,15 +68,24 @@ public:
     // What the deck asks of its host.
     float hostSampleRate() const override { return sampleRate; }
     const char* hostFolder() override { return hostDirectory(); }
-    void beginEdit(int32_t index) override { hostBeginEdit(index); }
-    void automate(int32_t index, float value) override { hostAutomate(index, value); }
-    void endEdit(int32_t index) override { hostEndEdit(index); }
+    void beginEdit(int32_t index) override;
+    void automate(int32_t index, float value) override;
+    void endEdit(int32_t index) override;
     void wantMidi() override { hostWantMidi(); }
     void publishTime(const DeckTime& time) override;
     bool rendersOffline() override { return hostProcessLevel() == kVstProcessLevelOffline; }
     bool readHostTime(HostTime& time) override;
 
 private:
+    // Ardour records a VST 2 plug-in's edits on the thread they come from,
+    // and crashes when that is its thread for plug-in windows with the lane
+    // in Touch (Debian's Ardour 7.3; Debian's Dragonfly Reverb does the
+    // same). There the editor's edits wait in a queue and reach the host
+    // from the audio thread, where Ardour's own automation runs.
+    bool editsFromAudioThread = false;
+    GestureQueue deferredEdits;
+    void sendDeferredEdits();
+
     char programName[programNameRoom] = {};
     // The last block handed to the host, valid until the next one.
     platform::Mutex chunkMutex;
