@@ -1,0 +1,186 @@
+#include "vst3/Vst3View.h"
+
+#include <cstring>
+
+#include "editor/PlayerEditor.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+#define CALL SMTG_STDMETHODCALLTYPE
+
+namespace {
+constexpr uint32_t idlePeriodMs = 30; // the editor's idle, as VST 2 hosts call it
+
+bool sameId(const Steinberg_TUID a, const Steinberg_TUID b) { return std::memcmp(a, b, sizeof(Steinberg_TUID)) == 0; }
+
+#if defined(_WIN32)
+const char* const platformType = "HWND";
+#else
+const char* const platformType = "X11EmbedWindowID";
+#endif
+} // namespace
+
+struct Vst3View::Calls {
+    static Vst3View& of(void* self) { return *static_cast<Face*>(self)->owner; }
+
+    static Steinberg_tresult CALL queryInterface(void* self, const Steinberg_TUID iid, void** object) {
+        return of(self).query(iid, object);
+    }
+    static Steinberg_uint32 CALL addRef(void* self) { return of(self).addRef(); }
+    static Steinberg_uint32 CALL release(void* self) { return of(self).release(); }
+
+    static Steinberg_tresult CALL isPlatformTypeSupported(void*, Steinberg_FIDString type) {
+        return type && std::strcmp(type, platformType) == 0 ? Steinberg_kResultTrue : Steinberg_kResultFalse;
+    }
+    static Steinberg_tresult CALL attached(void* self, void* parent, Steinberg_FIDString type) {
+        return of(self).attach(parent, type);
+    }
+    static Steinberg_tresult CALL removed(void* self) { return of(self).remove(); }
+    // The editor's own window takes the wheel and the keys.
+    static Steinberg_tresult CALL onWheel(void*, float) { return Steinberg_kResultFalse; }
+    static Steinberg_tresult CALL onKey(void*, Steinberg_char16, Steinberg_int16, Steinberg_int16) {
+        return Steinberg_kResultFalse;
+    }
+    static Steinberg_tresult CALL getSize(void* self, Steinberg_ViewRect* size) {
+        if (!size) return Steinberg_kInvalidArgument;
+        const BuildProfile& profile = of(self).deck.profile();
+        *size = Steinberg_ViewRect{0, 0, profile.editorWidth, profile.editorHeight};
+        return Steinberg_kResultOk;
+    }
+    // One size: a host that offers another is told this one.
+    static Steinberg_tresult CALL onSize(void* self, Steinberg_ViewRect* size) {
+        if (!size) return Steinberg_kInvalidArgument;
+        const BuildProfile& profile = of(self).deck.profile();
+        return size->right - size->left == profile.editorWidth && size->bottom - size->top == profile.editorHeight
+                   ? Steinberg_kResultOk
+                   : Steinberg_kResultFalse;
+    }
+    static Steinberg_tresult CALL onFocus(void*, Steinberg_TBool) { return Steinberg_kResultOk; }
+    static Steinberg_tresult CALL setFrame(void* self, Steinberg_IPlugFrame* frame) {
+        of(self).setFrame(frame);
+        return Steinberg_kResultOk;
+    }
+    static Steinberg_tresult CALL canResize(void*) { return Steinberg_kResultFalse; }
+    static Steinberg_tresult CALL checkSizeConstraint(void* self, Steinberg_ViewRect* rect) {
+        if (!rect) return Steinberg_kInvalidArgument;
+        const BuildProfile& profile = of(self).deck.profile();
+        rect->right = rect->left + profile.editorWidth;
+        rect->bottom = rect->top + profile.editorHeight;
+        return Steinberg_kResultTrue;
+    }
+
+    static void CALL onTimer(void* self) {
+        Vst3View& view = of(self);
+        if (view.parentWindow) view.deck.editor().idle();
+    }
+
+    static Steinberg_IPlugViewVtbl viewTable;
+    static Steinberg_Linux_ITimerHandlerVtbl timerTable;
+};
+
+Steinberg_IPlugViewVtbl Vst3View::Calls::viewTable{
+    queryInterface, addRef,  release,   isPlatformTypeSupported, attached, removed, onWheel, onKey, onKey, getSize,
+    onSize,         onFocus, setFrame, canResize,               checkSizeConstraint};
+Steinberg_Linux_ITimerHandlerVtbl Vst3View::Calls::timerTable{queryInterface, addRef, release, onTimer};
+
+Steinberg_IPlugView* Vst3View::make(Vst3Deck& deck) {
+    auto* made = new Vst3View(deck);
+    return reinterpret_cast<Steinberg_IPlugView*>(&made->view);
+}
+
+Vst3View::Vst3View(Vst3Deck& owner)
+    : deck(owner), view{&Calls::viewTable, this}, timer{&Calls::timerTable, this} {
+    deck.addRef();
+}
+
+Vst3View::~Vst3View() {
+    remove(); // a host that releases an attached view
+    setFrame(nullptr);
+    deck.release();
+}
+
+Steinberg_tresult Vst3View::query(const Steinberg_TUID iid, void** object) {
+    if (!object) return Steinberg_kInvalidArgument;
+    *object = nullptr;
+    if (!iid) return Steinberg_kNoInterface;
+    Face* face = nullptr;
+    if (sameId(iid, Steinberg_FUnknown_iid) || sameId(iid, Steinberg_IPlugView_iid)) face = &view;
+#if !defined(_WIN32)
+    else if (sameId(iid, Steinberg_Linux_ITimerHandler_iid)) face = &timer;
+#endif
+    if (!face) return Steinberg_kNoInterface;
+    addRef();
+    *object = face;
+    return Steinberg_kResultOk;
+}
+
+uint32_t Vst3View::addRef() { return references.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+uint32_t Vst3View::release() {
+    const uint32_t left = references.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left == 0) delete this;
+    return left;
+}
+
+void Vst3View::setFrame(Steinberg_IPlugFrame* newFrame) {
+    if (newFrame == frame) return;
+    if (newFrame && !newFrame->lpVtbl) newFrame = nullptr;
+    if (newFrame) newFrame->lpVtbl->addRef(newFrame);
+    if (frame) frame->lpVtbl->release(frame);
+    frame = newFrame;
+}
+
+Steinberg_tresult Vst3View::attach(void* parent, Steinberg_FIDString type) {
+    if (!parent || !type || std::strcmp(type, platformType) != 0) return Steinberg_kInvalidArgument;
+    // One editor a deck: a second view is refused while the first shows it.
+    if (parentWindow || deck.editor().isOpen()) return Steinberg_kResultFalse;
+    if (!deck.editor().open(parent)) return Steinberg_kResultFalse;
+    parentWindow = parent;
+    startIdling();
+    return Steinberg_kResultOk;
+}
+
+Steinberg_tresult Vst3View::remove() {
+    if (!parentWindow) return Steinberg_kResultFalse;
+    stopIdling();
+    deck.editor().close();
+    parentWindow = nullptr;
+    return Steinberg_kResultOk;
+}
+
+#if defined(_WIN32)
+// The host's window carries the timer; its id is the view itself.
+namespace {
+void CALLBACK idleTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    Steinberg_Linux_ITimerHandler* handler = reinterpret_cast<Steinberg_Linux_ITimerHandler*>(id);
+    handler->lpVtbl->onTimer(handler);
+}
+} // namespace
+
+void Vst3View::startIdling() {
+    SetTimer(static_cast<HWND>(parentWindow), reinterpret_cast<UINT_PTR>(&timer), idlePeriodMs, idleTimer);
+}
+
+void Vst3View::stopIdling() { KillTimer(static_cast<HWND>(parentWindow), reinterpret_cast<UINT_PTR>(&timer)); }
+#else
+void Vst3View::startIdling() {
+    if (!frame) return; // a host without a frame gives no run loop to idle on
+    void* loop = nullptr;
+    if (frame->lpVtbl->queryInterface(frame, Steinberg_Linux_IRunLoop_iid, &loop) != Steinberg_kResultOk || !loop) return;
+    runLoop = static_cast<Steinberg_Linux_IRunLoop*>(loop);
+    auto* handler = reinterpret_cast<Steinberg_Linux_ITimerHandler*>(&timer);
+    if (runLoop->lpVtbl->registerTimer(runLoop, handler, idlePeriodMs) != Steinberg_kResultOk) {
+        runLoop->lpVtbl->release(runLoop);
+        runLoop = nullptr;
+    }
+}
+
+void Vst3View::stopIdling() {
+    if (!runLoop) return;
+    runLoop->lpVtbl->unregisterTimer(runLoop, reinterpret_cast<Steinberg_Linux_ITimerHandler*>(&timer));
+    runLoop->lpVtbl->release(runLoop);
+    runLoop = nullptr;
+}
+#endif
