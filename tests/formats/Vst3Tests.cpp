@@ -425,28 +425,23 @@ TEST_F(Vst3Module, OffersBothBuildsWithTheVst2BuildsParametersTextsAndBuses) {
     for (const char* hostile : {"", "%", "nan", "1e999 dB", "\xff\xfe", "-", "2 parsecs"})
         EXPECT_FALSE(parse(deck, 10, hostile, parsed)) << hostile;
     EXPECT_FALSE(parse(deck, 99, "1", parsed));
-    Steinberg_Vst_String128 unterminated;
-    for (auto& c : unterminated) c = u'7';
-    EXPECT_FALSE(deck.controller->lpVtbl->getParamValueByString(deck.controller, 10, unterminated, &parsed) ==
-                 Steinberg_kResultOk && parsed > 1.0);
     const char16_t lone[] = {0xD800, u'1', 0};
     EXPECT_NE(deck.controller->lpVtbl->getParamValueByString(deck.controller, 10, const_cast<char16_t*>(lone), &parsed),
               Steinberg_kResultOk);
     EXPECT_NE(deck.controller->lpVtbl->getParamValueByString(deck.controller, 1, nullptr, &parsed), Steinberg_kResultOk);
 
     // One stereo output, one event input, and nothing else.
-    const auto* c = deck.component;
-    EXPECT_EQ(c->lpVtbl->getBusCount(const_cast<Steinberg_Vst_IComponent*>(c), Steinberg_Vst_MediaTypes_kAudio,
-                                     Steinberg_Vst_BusDirections_kInput), 0);
+    Steinberg_Vst_IComponent* c = deck.component;
+    EXPECT_EQ(c->lpVtbl->getBusCount(c, Steinberg_Vst_MediaTypes_kAudio, Steinberg_Vst_BusDirections_kInput), 0);
     Steinberg_Vst_BusInfo bus{};
-    ASSERT_EQ(c->lpVtbl->getBusInfo(deck.component, Steinberg_Vst_MediaTypes_kAudio, Steinberg_Vst_BusDirections_kOutput, 0, &bus),
+    ASSERT_EQ(c->lpVtbl->getBusInfo(c, Steinberg_Vst_MediaTypes_kAudio, Steinberg_Vst_BusDirections_kOutput, 0, &bus),
               Steinberg_kResultOk);
     EXPECT_EQ(bus.channelCount, 2);
     EXPECT_EQ(narrow(bus.name), "Deck");
-    ASSERT_EQ(c->lpVtbl->getBusInfo(deck.component, Steinberg_Vst_MediaTypes_kEvent, Steinberg_Vst_BusDirections_kInput, 0, &bus),
+    ASSERT_EQ(c->lpVtbl->getBusInfo(c, Steinberg_Vst_MediaTypes_kEvent, Steinberg_Vst_BusDirections_kInput, 0, &bus),
               Steinberg_kResultOk);
     EXPECT_EQ(narrow(bus.name), "Keys");
-    EXPECT_NE(c->lpVtbl->getBusInfo(deck.component, Steinberg_Vst_MediaTypes_kEvent, Steinberg_Vst_BusDirections_kInput, 1, &bus),
+    EXPECT_NE(c->lpVtbl->getBusInfo(c, Steinberg_Vst_MediaTypes_kEvent, Steinberg_Vst_BusDirections_kInput, 1, &bus),
               Steinberg_kResultOk);
     EXPECT_EQ(deck.processor->lpVtbl->canProcessSampleSize(deck.processor, Steinberg_Vst_SymbolicSampleSizes_kSample64),
               Steinberg_kResultFalse);
