@@ -35,7 +35,7 @@ configure build-win64 mingw-x86_64 ON
 configure build-win32 mingw-i686 OFF
 cmake --build build-win64 -j "$jobs"
 # The 32-bit build is only looked at, never run: its DLLs are all it needs.
-cmake --build build-win32 -j "$jobs" --target tunedeck tunedeck_compact
+cmake --build build-win32 -j "$jobs" --target tunedeck tunedeck_compact tunedeck_clap_module tunedeck_vst3_module
 echo "built in $((SECONDS - start)) s"
 start=$SECONDS
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -51,7 +51,11 @@ passed=0
 echo "== 32-bit DLLs, checked from their files"
 cmake -DOBJDUMP=i686-w64-mingw32-objdump -DDLLS="$PWD/build-win32/vst/tunedeck.dll;$PWD/build-win32/vst/tunedeck_compact.dll" \
       -P tests/abi/CheckWindowsDll.cmake
-passed=$((passed + 1))
+cmake -DOBJDUMP=i686-w64-mingw32-objdump -DDLLS="$PWD/build-win32/clap/tunedeck.clap" -DEXPORTS=clap_entry \
+      -P tests/abi/CheckWindowsDll.cmake
+cmake -DOBJDUMP=i686-w64-mingw32-objdump -DDLLS="$PWD/build-win32/vst3/tunedeck.vst3/Contents/x86-win/tunedeck.vst3" \
+      -DEXPORTS="ExitDll|GetPluginFactory|InitDll" -P tests/abi/CheckWindowsDll.cmake
+passed=$((passed + 3))
 
 start=$SECONDS
 echo "== 64-bit tests under wine64"

@@ -69,11 +69,28 @@ target_compile_definitions(tunedeck_abi_tests PRIVATE
 add_dependencies(tunedeck_abi_tests tunedeck tunedeck_compact)
 tunedeck_windows_test(tunedeck_abi_tests)
 
+# The CLAP and VST 3 modules through their own ABIs, against the VST 2 DLL.
+add_executable(tunedeck_format_tests formats/Vst2Reference.cpp formats/ClapTests.cpp formats/Vst3Tests.cpp)
+target_link_libraries(tunedeck_format_tests PRIVATE tunedeck_test_support GTest::gtest_main)
+target_include_directories(tunedeck_format_tests PRIVATE ${CMAKE_SOURCE_DIR}/third_party/clap/include
+  ${CMAKE_SOURCE_DIR}/third_party/vst3_c_api)
+target_compile_definitions(tunedeck_format_tests PRIVATE _USE_MATH_DEFINES
+  TUNEDECK_FULL_SO="vst/tunedeck.dll" TUNEDECK_CLAP="clap/tunedeck.clap"
+  TUNEDECK_VST3="vst3/tunedeck.vst3/Contents/x86_64-win/tunedeck.vst3")
+add_dependencies(tunedeck_format_tests tunedeck tunedeck_clap_module tunedeck_vst3_module)
+tunedeck_windows_test(tunedeck_format_tests)
+
 # What the DLLs export and import, read from their files (no need to run them,
 # so this holds for the 32-bit build too).
 add_test(NAME DllsExportOnlyTheEntryPointsAndImportOnlySystemDlls
   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLLS=$<TARGET_FILE:tunedeck>;$<TARGET_FILE:tunedeck_compact>
           -P ${CMAKE_CURRENT_SOURCE_DIR}/abi/CheckWindowsDll.cmake)
+add_test(NAME ClapAndVst3ModulesExportOnlyTheirEntriesAndImportOnlySystemDlls
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLLS=$<TARGET_FILE:tunedeck_clap_module>
+          -DEXPORTS=clap_entry -P ${CMAKE_CURRENT_SOURCE_DIR}/abi/CheckWindowsDll.cmake)
+add_test(NAME Vst3ModuleExportsOnlyItsEntriesAndImportsOnlySystemDlls
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLLS=$<TARGET_FILE:tunedeck_vst3_module>
+          -DEXPORTS=ExitDll|GetPluginFactory|InitDll -P ${CMAKE_CURRENT_SOURCE_DIR}/abi/CheckWindowsDll.cmake)
 
 # A host of its own for the editor check under Xvfb (scripts/windows-test.sh):
 # a framed window, the editor in it, a screenshot and a click.

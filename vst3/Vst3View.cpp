@@ -151,19 +151,24 @@ Steinberg_tresult Vst3View::remove() {
 }
 
 #if defined(_WIN32)
-// The host's window carries the timer; its id is the view itself.
+// The editor's own window carries the timer (Windows hosts give no run
+// loop): the window is ours, so any id is, and the id names the view's
+// handler. The timer goes with the window.
 namespace {
 void CALLBACK idleTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    Steinberg_Linux_ITimerHandler* handler = reinterpret_cast<Steinberg_Linux_ITimerHandler*>(id);
+    auto* handler = reinterpret_cast<Steinberg_Linux_ITimerHandler*>(id);
     handler->lpVtbl->onTimer(handler);
 }
 } // namespace
 
 void Vst3View::startIdling() {
-    SetTimer(static_cast<HWND>(parentWindow), reinterpret_cast<UINT_PTR>(&timer), idlePeriodMs, idleTimer);
+    SetTimer(reinterpret_cast<HWND>(deck.editor().systemWindow()), reinterpret_cast<UINT_PTR>(&timer), idlePeriodMs,
+             idleTimer);
 }
 
-void Vst3View::stopIdling() { KillTimer(static_cast<HWND>(parentWindow), reinterpret_cast<UINT_PTR>(&timer)); }
+void Vst3View::stopIdling() {
+    KillTimer(reinterpret_cast<HWND>(deck.editor().systemWindow()), reinterpret_cast<UINT_PTR>(&timer));
+}
 #else
 void Vst3View::startIdling() {
     if (!frame) return; // a host without a frame gives no run loop to idle on

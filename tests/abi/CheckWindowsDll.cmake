@@ -1,4 +1,5 @@
-# Fails unless each DLL exports exactly VSTPluginMain and main and imports
+# Fails unless each DLL exports exactly EXPORTS ("|"-separated, sorted;
+# VSTPluginMain and main when not given) and imports
 cmake_policy(SET CMP0057 NEW)
 # only DLLs that every Windows installation has (no MinGW runtime DLLs).
 set(system_dlls advapi32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll user32.dll winmm.dll)
@@ -14,7 +15,11 @@ foreach(dll IN LISTS DLLS)
     list(APPEND names ${name})
   endforeach()
   list(SORT names)
-  if(NOT names STREQUAL "VSTPluginMain;main")
+  if(NOT DEFINED EXPORTS)
+    set(EXPORTS "VSTPluginMain|main")
+  endif()
+  string(REPLACE "|" ";" expected "${EXPORTS}")
+  if(NOT names STREQUAL expected)
     message(FATAL_ERROR "${dll} exports: ${names}")
   endif()
   string(REGEX MATCHALL "DLL Name: [^\n]+" imported "${dump}")
