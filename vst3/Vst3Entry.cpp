@@ -135,7 +135,9 @@ Steinberg_IPluginFactory2 factory{&Factory::table};
 } // namespace
 
 #if defined(_WIN32)
-#define TUNEDECK_EXPORT extern "C" __declspec(dllexport)
+// exports.def names the exports: undecorated, as hosts look them up, where
+// a dllexport would add the 32-bit stdcall name beside them.
+#define TUNEDECK_EXPORT extern "C"
 #else
 #define TUNEDECK_EXPORT extern "C" __attribute__((visibility("default")))
 #endif

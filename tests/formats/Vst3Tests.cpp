@@ -219,23 +219,33 @@ struct Events {
 
 class Vst3Module : public ::testing::Test {
 protected:
+#if defined(_WIN32)
+    static constexpr const char* exitName = "ExitDll";
+#else
+    static constexpr const char* exitName = "ModuleExit";
+#endif
     using EntryFunction = bool (*)(void*);
     using FactoryFunction = Steinberg_IPluginFactory* (*)();
 
     void SetUp() override {
         library = std::make_unique<LoadedLibrary>(TUNEDECK_VST3);
         ASSERT_TRUE(library->loaded()) << library->error();
-        auto entry = reinterpret_cast<EntryFunction>(library->symbol("ModuleEntry"));
         auto getFactory = reinterpret_cast<FactoryFunction>(library->symbol("GetPluginFactory"));
-        ASSERT_TRUE(entry && getFactory && library->symbol("ModuleExit"));
+#if defined(_WIN32)
+        auto initDll = reinterpret_cast<bool (*)()>(library->symbol("InitDll"));
+        ASSERT_TRUE(initDll && getFactory && library->symbol(exitName));
+        ASSERT_TRUE(initDll());
+#else
+        auto entry = reinterpret_cast<EntryFunction>(library->symbol("ModuleEntry"));
+        ASSERT_TRUE(entry && getFactory && library->symbol(exitName));
         ASSERT_TRUE(entry(nullptr));
+#endif
         factory = getFactory();
         ASSERT_NE(factory, nullptr);
     }
     void TearDown() override {
         endAll();
-        if (library && library->symbol("ModuleExit"))
-            reinterpret_cast<bool (*)()>(library->symbol("ModuleExit"))();
+        if (library && library->symbol(exitName)) reinterpret_cast<bool (*)()>(library->symbol(exitName))();
     }
     // Every instance made ends, as a host closes them.
     void endAll() {
@@ -344,11 +354,18 @@ protected:
     std::vector<Instance> made;
 };
 
+// A class id as hosts write it in sessions: on Windows its first three
+// fields are stored as COM stores a GUID's, so the text is the same there.
 std::string hex(const char* id) {
+#if defined(_WIN32)
+    constexpr int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+#else
+    constexpr int order[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+#endif
     std::string text;
     char two[3];
     for (int i = 0; i < 16; ++i) {
-        std::snprintf(two, sizeof two, "%02X", static_cast<unsigned char>(id[i]));
+        std::snprintf(two, sizeof two, "%02X", static_cast<unsigned char>(id[order[i]]));
         text += two;
     }
     return text;
