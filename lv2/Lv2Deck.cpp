@@ -30,9 +30,10 @@ void Lv2Deck::connect(uint32_t port, void* data) {
     else if (port == FreeWheel) freeWheel = static_cast<const float*>(data);
 }
 
-// A port's change acts at the block's start. The position and the track
-// move by themselves: their ports count only once the host moves them, not
-// at the first block (where they hold what the host last saved).
+// A port's change acts at the block's start. The first block's values are
+// what the host saved with the session: the position and the track have
+// moved on by themselves since, and a reopened session waits stopped (as
+// in every format), so those three count only once the host moves them.
 void Lv2Deck::applyControls() {
     for (int32_t i = 0; i < Deck::parameterCount; ++i) {
         if (!controls[i]) continue;
@@ -40,7 +41,7 @@ void Lv2Deck::applyControls() {
         if (!std::isfinite(value) || value == seen[i]) continue;
         const bool first = std::isnan(seen[i]);
         seen[i] = value;
-        if (first && (i == Deck::Position || i == Deck::Track)) continue;
+        if (first && (i == Deck::Position || i == Deck::Track || i == Deck::Playing)) continue;
         deck().takeParameter(AudioThread::claim(), 0, i, parameterShape(i).deckFromPlain(value));
     }
 }
