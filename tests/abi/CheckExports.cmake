@@ -1,4 +1,5 @@
-# Fails unless each library exports exactly VSTPluginMain and main.
+# Fails unless each library exports exactly EXPORTS ("|"-separated, sorted;
+# VSTPluginMain and main when not given).
 foreach(lib IN LISTS LIBS)
   execute_process(COMMAND nm -D --defined-only ${lib} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
@@ -11,7 +12,11 @@ foreach(lib IN LISTS LIBS)
     list(APPEND names ${name})
   endforeach()
   list(SORT names)
-  if(NOT names STREQUAL "VSTPluginMain;main")
+  if(NOT DEFINED EXPORTS)
+    set(EXPORTS "VSTPluginMain|main")
+  endif()
+  string(REPLACE "|" ";" expected "${EXPORTS}")
+  if(NOT names STREQUAL expected)
     message(FATAL_ERROR "${lib} exports: ${names}")
   endif()
 endforeach()
