@@ -173,7 +173,7 @@ protected:
                                   auto* r = static_cast<Reader*>(s->ctx);
                                   if (r->failAfter >= 0 && static_cast<int64_t>(r->at) >= r->failAfter) return -1;
                                   const uint64_t n = std::min<uint64_t>({size, r->bytes->size() - r->at, 77});
-                                  std::memcpy(data, r->bytes->data() + r->at, n);
+                                  if (n > 0) std::memcpy(data, r->bytes->data() + r->at, n);
                                   r->at += n;
                                   return static_cast<int64_t>(n);
                               }};

@@ -60,31 +60,32 @@ struct Stream {
         : table(&vtable), bytes(std::move(content)), failAfter(failing) {}
     Steinberg_IBStream* stream() { return reinterpret_cast<Steinberg_IBStream*>(this); }
     static Stream& of(void* self) { return *static_cast<Stream*>(self); }
-    static inline Steinberg_IBStreamVtbl vtable{
-        [](void*, const Steinberg_TUID, void** obj) -> Steinberg_tresult {
-            *obj = nullptr;
-            return Steinberg_kNoInterface;
-        },
-        [](void*) -> Steinberg_uint32 { return 1; }, [](void*) -> Steinberg_uint32 { return 1; },
-        [](void* self, void* buffer, Steinberg_int32 size, Steinberg_int32* got) -> Steinberg_tresult {
-            Stream& s = of(self);
-            if (s.failAfter >= 0 && static_cast<int64_t>(s.at) >= s.failAfter) return Steinberg_kResultFalse;
-            const size_t n = std::min<size_t>({static_cast<size_t>(size), s.bytes.size() - s.at, 77});
-            std::memcpy(buffer, s.bytes.data() + s.at, n);
-            s.at += n;
-            if (got) *got = static_cast<Steinberg_int32>(n);
-            return Steinberg_kResultOk;
-        },
-        [](void* self, void* buffer, Steinberg_int32 size, Steinberg_int32* wrote) -> Steinberg_tresult {
-            Stream& s = of(self);
-            const size_t n = std::min<size_t>(static_cast<size_t>(size), 100);
-            s.bytes.insert(s.bytes.end(), static_cast<uint8_t*>(buffer), static_cast<uint8_t*>(buffer) + n);
-            if (wrote) *wrote = static_cast<Steinberg_int32>(n);
-            return Steinberg_kResultOk;
-        },
-        [](void*, Steinberg_int64, Steinberg_int32, Steinberg_int64*) -> Steinberg_tresult { return Steinberg_kNotImplemented; },
-        [](void*, Steinberg_int64*) -> Steinberg_tresult { return Steinberg_kNotImplemented; }};
+    static Steinberg_IBStreamVtbl vtable;
 };
+inline Steinberg_IBStreamVtbl Stream::vtable{
+    [](void*, const Steinberg_TUID, void** obj) -> Steinberg_tresult {
+        *obj = nullptr;
+        return Steinberg_kNoInterface;
+    },
+    [](void*) -> Steinberg_uint32 { return 1; }, [](void*) -> Steinberg_uint32 { return 1; },
+    [](void* self, void* buffer, Steinberg_int32 size, Steinberg_int32* got) -> Steinberg_tresult {
+        Stream& s = of(self);
+        if (s.failAfter >= 0 && static_cast<int64_t>(s.at) >= s.failAfter) return Steinberg_kResultFalse;
+        const size_t n = std::min<size_t>({static_cast<size_t>(size), s.bytes.size() - s.at, 77});
+        if (n > 0) std::memcpy(buffer, s.bytes.data() + s.at, n);
+        s.at += n;
+        if (got) *got = static_cast<Steinberg_int32>(n);
+        return Steinberg_kResultOk;
+    },
+    [](void* self, void* buffer, Steinberg_int32 size, Steinberg_int32* wrote) -> Steinberg_tresult {
+        Stream& s = of(self);
+        const size_t n = std::min<size_t>(static_cast<size_t>(size), 100);
+        s.bytes.insert(s.bytes.end(), static_cast<uint8_t*>(buffer), static_cast<uint8_t*>(buffer) + n);
+        if (wrote) *wrote = static_cast<Steinberg_int32>(n);
+        return Steinberg_kResultOk;
+    },
+    [](void*, Steinberg_int64, Steinberg_int32, Steinberg_int64*) -> Steinberg_tresult { return Steinberg_kNotImplemented; },
+    [](void*, Steinberg_int64*) -> Steinberg_tresult { return Steinberg_kNotImplemented; }};
 
 // The host's side of edits: what it was told, and the references it holds.
 struct Handler {
@@ -93,21 +94,22 @@ struct Handler {
     std::vector<std::pair<Steinberg_Vst_ParamID, double>> performed;
     int begun = 0, ended = 0;
     static Handler& of(void* self) { return *static_cast<Handler*>(self); }
-    static inline Steinberg_Vst_IComponentHandlerVtbl vtable{
-        [](void*, const Steinberg_TUID, void** obj) -> Steinberg_tresult {
-            *obj = nullptr;
-            return Steinberg_kNoInterface;
-        },
-        [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(++of(self).references); },
-        [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(--of(self).references); },
-        [](void* self, Steinberg_Vst_ParamID) -> Steinberg_tresult { return ++of(self).begun, Steinberg_kResultOk; },
-        [](void* self, Steinberg_Vst_ParamID id, Steinberg_Vst_ParamValue value) -> Steinberg_tresult {
-            of(self).performed.emplace_back(id, value);
-            return Steinberg_kResultOk;
-        },
-        [](void* self, Steinberg_Vst_ParamID) -> Steinberg_tresult { return ++of(self).ended, Steinberg_kResultOk; },
-        [](void*, Steinberg_int32) -> Steinberg_tresult { return Steinberg_kResultOk; }};
+    static Steinberg_Vst_IComponentHandlerVtbl vtable;
 };
+inline Steinberg_Vst_IComponentHandlerVtbl Handler::vtable{
+    [](void*, const Steinberg_TUID, void** obj) -> Steinberg_tresult {
+        *obj = nullptr;
+        return Steinberg_kNoInterface;
+    },
+    [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(++of(self).references); },
+    [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(--of(self).references); },
+    [](void* self, Steinberg_Vst_ParamID) -> Steinberg_tresult { return ++of(self).begun, Steinberg_kResultOk; },
+    [](void* self, Steinberg_Vst_ParamID id, Steinberg_Vst_ParamValue value) -> Steinberg_tresult {
+        of(self).performed.emplace_back(id, value);
+        return Steinberg_kResultOk;
+    },
+    [](void* self, Steinberg_Vst_ParamID) -> Steinberg_tresult { return ++of(self).ended, Steinberg_kResultOk; },
+    [](void*, Steinberg_int32) -> Steinberg_tresult { return Steinberg_kResultOk; }};
 
 // A plug frame whose run loop keeps the timers it is given; the test fires them.
 struct Frame {
@@ -119,41 +121,43 @@ struct Frame {
     std::vector<std::pair<Steinberg_Linux_ITimerHandler*, uint64_t>> timers;
     int references = 0;
 
-    static inline Steinberg_IPlugFrameVtbl frameTable{
-        [](void* self, const Steinberg_TUID iid, void** obj) -> Steinberg_tresult {
-            auto* frame = static_cast<Frame*>(self);
-            if (sameId(iid, Steinberg_Linux_IRunLoop_iid)) {
-                ++frame->references;
-                *obj = &frame->loop;
-                return Steinberg_kResultOk;
-            }
-            *obj = nullptr;
-            return Steinberg_kNoInterface;
-        },
-        [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(++static_cast<Frame*>(self)->references); },
-        [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(--static_cast<Frame*>(self)->references); },
-        [](void*, Steinberg_IPlugView*, Steinberg_ViewRect*) -> Steinberg_tresult { return Steinberg_kResultFalse; }};
+    static Steinberg_IPlugFrameVtbl frameTable;
     static Frame& ofLoop(void* self) { return *static_cast<Loop*>(self)->frame; }
-    static inline Steinberg_Linux_IRunLoopVtbl loopTable{
-        [](void*, const Steinberg_TUID, void** obj) -> Steinberg_tresult {
-            *obj = nullptr;
-            return Steinberg_kNoInterface;
-        },
-        [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(++ofLoop(self).references); },
-        [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(--ofLoop(self).references); },
-        [](void*, Steinberg_Linux_IEventHandler*, Steinberg_Linux_FileDescriptor) -> Steinberg_tresult {
-            return Steinberg_kNotImplemented;
-        },
-        [](void*, Steinberg_Linux_IEventHandler*) -> Steinberg_tresult { return Steinberg_kNotImplemented; },
-        [](void* self, Steinberg_Linux_ITimerHandler* handler, Steinberg_Linux_TimerInterval ms) -> Steinberg_tresult {
-            ofLoop(self).timers.emplace_back(handler, ms);
-            return Steinberg_kResultOk;
-        },
-        [](void* self, Steinberg_Linux_ITimerHandler* handler) -> Steinberg_tresult {
-            std::erase_if(ofLoop(self).timers, [handler](const auto& t) { return t.first == handler; });
-            return Steinberg_kResultOk;
-        }};
+    static Steinberg_Linux_IRunLoopVtbl loopTable;
 };
+inline Steinberg_IPlugFrameVtbl Frame::frameTable{
+    [](void* self, const Steinberg_TUID iid, void** obj) -> Steinberg_tresult {
+        auto* frame = static_cast<Frame*>(self);
+        if (sameId(iid, Steinberg_Linux_IRunLoop_iid)) {
+            ++frame->references;
+            *obj = &frame->loop;
+            return Steinberg_kResultOk;
+        }
+        *obj = nullptr;
+        return Steinberg_kNoInterface;
+    },
+    [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(++static_cast<Frame*>(self)->references); },
+    [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(--static_cast<Frame*>(self)->references); },
+    [](void*, Steinberg_IPlugView*, Steinberg_ViewRect*) -> Steinberg_tresult { return Steinberg_kResultFalse; }};
+inline Steinberg_Linux_IRunLoopVtbl Frame::loopTable{
+    [](void*, const Steinberg_TUID, void** obj) -> Steinberg_tresult {
+        *obj = nullptr;
+        return Steinberg_kNoInterface;
+    },
+    [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(++ofLoop(self).references); },
+    [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(--ofLoop(self).references); },
+    [](void*, Steinberg_Linux_IEventHandler*, Steinberg_Linux_FileDescriptor) -> Steinberg_tresult {
+        return Steinberg_kNotImplemented;
+    },
+    [](void*, Steinberg_Linux_IEventHandler*) -> Steinberg_tresult { return Steinberg_kNotImplemented; },
+    [](void* self, Steinberg_Linux_ITimerHandler* handler, Steinberg_Linux_TimerInterval ms) -> Steinberg_tresult {
+        ofLoop(self).timers.emplace_back(handler, ms);
+        return Steinberg_kResultOk;
+    },
+    [](void* self, Steinberg_Linux_ITimerHandler* handler) -> Steinberg_tresult {
+        std::erase_if(ofLoop(self).timers, [handler](const auto& t) { return t.first == handler; });
+        return Steinberg_kResultOk;
+    }};
 
 // A block's parameter points, one queue a parameter.
 struct Changes {
@@ -170,27 +174,29 @@ struct Changes {
     }
     Steinberg_Vst_IParameterChanges* changes() { return reinterpret_cast<Steinberg_Vst_IParameterChanges*>(this); }
     static Queue& queue(void* self) { return *static_cast<Queue*>(self); }
-    static inline Steinberg_Vst_IParamValueQueueVtbl queueTable{
-        nullptr, nullptr, nullptr, [](void* self) -> Steinberg_Vst_ParamID { return queue(self).id; },
-        [](void* self) -> Steinberg_int32 { return static_cast<Steinberg_int32>(queue(self).points.size()); },
-        [](void* self, Steinberg_int32 i, Steinberg_int32* offset, Steinberg_Vst_ParamValue* value) -> Steinberg_tresult {
-            auto& points = queue(self).points;
-            if (i < 0 || static_cast<size_t>(i) >= points.size()) return Steinberg_kInvalidArgument;
-            *offset = points[static_cast<size_t>(i)].first;
-            *value = points[static_cast<size_t>(i)].second;
-            return Steinberg_kResultOk;
-        },
-        nullptr};
-    static inline Steinberg_Vst_IParameterChangesVtbl changesTable{
-        nullptr, nullptr, nullptr,
-        [](void* self) -> Steinberg_int32 { return static_cast<Steinberg_int32>(static_cast<Changes*>(self)->queues.size()); },
-        [](void* self, Steinberg_int32 i) -> Steinberg_Vst_IParamValueQueue* {
-            auto& all = static_cast<Changes*>(self)->queues;
-            if (i < 0 || static_cast<size_t>(i) >= all.size()) return nullptr;
-            return reinterpret_cast<Steinberg_Vst_IParamValueQueue*>(all[static_cast<size_t>(i)].get());
-        },
-        nullptr};
+    static Steinberg_Vst_IParamValueQueueVtbl queueTable;
+    static Steinberg_Vst_IParameterChangesVtbl changesTable;
 };
+inline Steinberg_Vst_IParamValueQueueVtbl Changes::queueTable{
+    nullptr, nullptr, nullptr, [](void* self) -> Steinberg_Vst_ParamID { return queue(self).id; },
+    [](void* self) -> Steinberg_int32 { return static_cast<Steinberg_int32>(queue(self).points.size()); },
+    [](void* self, Steinberg_int32 i, Steinberg_int32* offset, Steinberg_Vst_ParamValue* value) -> Steinberg_tresult {
+        auto& points = queue(self).points;
+        if (i < 0 || static_cast<size_t>(i) >= points.size()) return Steinberg_kInvalidArgument;
+        *offset = points[static_cast<size_t>(i)].first;
+        *value = points[static_cast<size_t>(i)].second;
+        return Steinberg_kResultOk;
+    },
+    nullptr};
+inline Steinberg_Vst_IParameterChangesVtbl Changes::changesTable{
+    nullptr, nullptr, nullptr,
+    [](void* self) -> Steinberg_int32 { return static_cast<Steinberg_int32>(static_cast<Changes*>(self)->queues.size()); },
+    [](void* self, Steinberg_int32 i) -> Steinberg_Vst_IParamValueQueue* {
+        auto& all = static_cast<Changes*>(self)->queues;
+        if (i < 0 || static_cast<size_t>(i) >= all.size()) return nullptr;
+        return reinterpret_cast<Steinberg_Vst_IParamValueQueue*>(all[static_cast<size_t>(i)].get());
+    },
+    nullptr};
 
 struct Events {
     Steinberg_Vst_IEventListVtbl* table = &eventsTable;
@@ -205,17 +211,18 @@ struct Events {
         events.push_back(e);
     }
     Steinberg_Vst_IEventList* list() { return reinterpret_cast<Steinberg_Vst_IEventList*>(this); }
-    static inline Steinberg_Vst_IEventListVtbl eventsTable{
-        nullptr, nullptr, nullptr,
-        [](void* self) -> Steinberg_int32 { return static_cast<Steinberg_int32>(static_cast<Events*>(self)->events.size()); },
-        [](void* self, Steinberg_int32 i, Steinberg_Vst_Event* e) -> Steinberg_tresult {
-            auto& all = static_cast<Events*>(self)->events;
-            if (i < 0 || static_cast<size_t>(i) >= all.size()) return Steinberg_kInvalidArgument;
-            *e = all[static_cast<size_t>(i)];
-            return Steinberg_kResultOk;
-        },
-        nullptr};
+    static Steinberg_Vst_IEventListVtbl eventsTable;
 };
+inline Steinberg_Vst_IEventListVtbl Events::eventsTable{
+    nullptr, nullptr, nullptr,
+    [](void* self) -> Steinberg_int32 { return static_cast<Steinberg_int32>(static_cast<Events*>(self)->events.size()); },
+    [](void* self, Steinberg_int32 i, Steinberg_Vst_Event* e) -> Steinberg_tresult {
+        auto& all = static_cast<Events*>(self)->events;
+        if (i < 0 || static_cast<size_t>(i) >= all.size()) return Steinberg_kInvalidArgument;
+        *e = all[static_cast<size_t>(i)];
+        return Steinberg_kResultOk;
+    },
+    nullptr};
 
 class Vst3Module : public ::testing::Test {
 protected:
