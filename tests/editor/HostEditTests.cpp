@@ -70,6 +70,29 @@ TEST_P(HostEdits, EachControlWithAParameterTellsTheHostUnderThatParameter) {
     for (const TestHost::Edit& edit : TestHost::edits) EXPECT_EQ(edit.index, TrackPlayer::Position);
 }
 
+// Ardour 7 crashes when a VST 2 plug-in reports an edit from its thread for
+// plug-in windows with the lane in Touch: there the edits wait for the next
+// block and reach the host from the audio thread, all of them, in order.
+TEST_P(HostEdits, InArdourTheEditsReachTheHostFromTheNextBlock) {
+    TestHost::product = "Ardour";
+    player->dispatcher(effOpen, 0, 0, nullptr, 0.0f);
+    playRamp(441000);
+    openWindow();
+    showPageOf(control(PlayerEditor::TagVolume));
+    TestHost::edits.clear();
+    drag(PlayerEditor::TagVolume);
+    EXPECT_TRUE(TestHost::edits.empty()) << "nothing from the window's thread";
+    float left[64], right[64];
+    float* outs[2] = {left, right};
+    player->processReplacing(nullptr, outs, 64);
+    const auto& edits = TestHost::edits;
+    ASSERT_GE(edits.size(), 3u);
+    EXPECT_EQ(edits.front().opcode, audioMasterBeginEdit);
+    EXPECT_EQ(edits.back().opcode, audioMasterEndEdit);
+    EXPECT_EQ(edits.back().index, TrackPlayer::Vol);
+    EXPECT_FLOAT_EQ(edits[edits.size() - 2].value, player->getParameter(TrackPlayer::Vol));
+}
+
 TEST_P(HostEdits, HostsTypeValuesAndReadPropertiesInTheDisplaysUnits) {
     playRamp(441000);
     AEffect* effect = player->record();

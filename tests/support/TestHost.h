@@ -23,6 +23,8 @@ struct TestHost {
         float value;
     };
     static inline std::vector<Edit> edits;
+    // What audioMasterGetProductString answers ("" answers nothing).
+    static inline std::string product;
 
     // The store file goes to this process's own test folder.
     static void reset() {
@@ -31,6 +33,7 @@ struct TestHost {
         opcodes.clear();
         processLevel = kVstProcessLevelOffline;
         edits.clear();
+        product.clear();
         time = nullptr;
     }
     static size_t timesAsked(int32_t opcode) {
@@ -39,7 +42,7 @@ struct TestHost {
         return n;
     }
 
-    static intptr_t callback(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float value) {
+    static intptr_t callback(AEffect*, int32_t opcode, int32_t index, intptr_t, void* ptr, float value) {
         // The audio thread may call in; only the GUI-thread calls are recorded.
         if (opcode == audioMasterGetCurrentProcessLevel) return processLevel;
         if (opcode == audioMasterGetTime) return reinterpret_cast<intptr_t>(time.load());
@@ -51,6 +54,10 @@ struct TestHost {
         case audioMasterGetDirectory:
             return directory.empty() ? 0 : reinterpret_cast<intptr_t>(directory.c_str());
         case audioMasterWantMidi: return 1;
+        case audioMasterGetProductString:
+            if (product.empty() || !ptr) return 0;
+            product.copy(static_cast<char*>(ptr), kVstMaxProductStrLen - 1);
+            return 1;
         default: return 0;
         }
     }
