@@ -283,28 +283,13 @@ TEST_F(ClapModule, PlaysAVst2StateAsTheVst2BuildDoesWithMidiAndAutomationOnTheir
     ASSERT_TRUE(load(plugin, keep, {&state}));
     ASSERT_TRUE(formats::waitForLength([&] { return display(plugin, 2, value(plugin, 2)); }));
 
-    // Play from frame 100 of the first block (key 3 of the two octaves),
-    // five percent on at frame 37 of block 10 (key 15), the volume down at
-    // frame 200 of block 20, the bass cut at frame 411 of block 30: in
-    // 512-frame blocks at 48 kHz.
-    const auto events = [](int32_t block) -> std::vector<TimedEvent> {
-        if (block == 0) return {{100, 24 + 3}};
-        if (block == 10) return {{37, 15}};
-        if (block == 20) return {{200, -1, 10, 0.5f}};
-        if (block == 30) return {{411, -1, 11, 1.0f}};
-        return {};
-    };
-    const std::vector<float> expected = vst2.render(40, 512, events);
-    const std::vector<float> got = render(plugin, 40, 512, events);
+    const std::vector<float> expected = vst2.render(formats::scriptedBlocks, formats::scriptedFrames, formats::scriptedEvents);
+    const std::vector<float> got = render(plugin, formats::scriptedBlocks, formats::scriptedFrames, formats::scriptedEvents);
     EXPECT_EQ(value(plugin, 0), 1.0) << "playing";
     ASSERT_EQ(got.size(), expected.size());
-    size_t firstSound = got.size(), differing = 0;
-    for (size_t i = 0; i < got.size(); ++i) {
-        if (got[i] != 0.0f && firstSound == got.size()) firstSound = i;
-        differing += got[i] != expected[i];
-    }
-    EXPECT_EQ(firstSound, 100u) << "the note's own sample";
-    EXPECT_EQ(differing, 0u) << "sample for sample the VST 2 build's render";
+    const formats::RenderComparison comparison = formats::compareRenders(got, expected);
+    EXPECT_EQ(comparison.firstSound, 100u) << "the note's own sample";
+    EXPECT_EQ(comparison.differing, 0u) << "sample for sample the VST 2 build's render";
 
     // The state each keeps now is the same block.
     std::vector<uint8_t> saved;

@@ -191,26 +191,12 @@ TEST_F(Lv2Bundle, RestoresAVst2StateAndRendersItAsTheVst2BuildDoes) {
     ASSERT_TRUE(vst2.load(state));
     instantiate();
     ASSERT_EQ(restore(chunk(state)), LV2_STATE_SUCCESS);
-    // The same events as the other formats' test: play from frame 100, a
-    // step on at 37 of block 10, the volume at 200 of block 20, the bass cut
-    // at 411 of block 30.
-    const auto events = [](int32_t block) -> std::vector<TimedEvent> {
-        if (block == 0) return {{100, 24 + 3}};
-        if (block == 10) return {{37, 15}};
-        if (block == 20) return {{200, -1, 10, 0.5f}};
-        if (block == 30) return {{411, -1, 11, 1.0f}};
-        return {};
-    };
-    const std::vector<float> expected = vst2.render(40, 512, events);
-    const std::vector<float> got = render(40, 512, events);
+    const std::vector<float> expected = vst2.render(formats::scriptedBlocks, formats::scriptedFrames, formats::scriptedEvents);
+    const std::vector<float> got = render(formats::scriptedBlocks, formats::scriptedFrames, formats::scriptedEvents);
     ASSERT_EQ(got.size(), expected.size());
-    size_t firstSound = got.size(), differing = 0;
-    for (size_t i = 0; i < got.size(); ++i) {
-        if (got[i] != 0.0f && firstSound == got.size()) firstSound = i;
-        differing += got[i] != expected[i];
-    }
-    EXPECT_EQ(firstSound, 100u) << "the note's own sample";
-    EXPECT_EQ(differing, 0u) << "sample for sample the VST 2 build's render";
+    const formats::RenderComparison comparison = formats::compareRenders(got, expected);
+    EXPECT_EQ(comparison.firstSound, 100u) << "the note's own sample";
+    EXPECT_EQ(comparison.differing, 0u) << "sample for sample the VST 2 build's render";
     const StoredState saved = save();
     EXPECT_EQ(saved.type, urids(LV2_ATOM__Chunk));
     EXPECT_EQ(saved.bytes, vst2.save()) << "the one state every format keeps";

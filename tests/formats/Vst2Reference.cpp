@@ -32,6 +32,23 @@ bool waitForLength(const std::function<std::string()>& show) {
     return false;
 }
 
+std::vector<TimedEvent> scriptedEvents(int32_t block) {
+    if (block == 0) return {{100, 24 + 3}};
+    if (block == 10) return {{37, 15}};
+    if (block == 20) return {{200, -1, 10, 0.5f}};
+    if (block == 30) return {{411, -1, 11, 1.0f}};
+    return {};
+}
+
+RenderComparison compareRenders(const std::vector<float>& got, const std::vector<float>& expected) {
+    RenderComparison result{got.size(), got.size() > expected.size() ? got.size() - expected.size() : 0};
+    for (size_t i = 0; i < got.size(); ++i) {
+        if (got[i] != 0.0f && result.firstSound == got.size()) result.firstSound = i;
+        if (i < expected.size()) result.differing += got[i] != expected[i];
+    }
+    return result;
+}
+
 namespace {
 intptr_t offlineHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
     if (opcode == audioMasterVersion) return 2400;

@@ -29,6 +29,22 @@ std::vector<uint8_t> toneTrackState();
 // track's length: the deck has opened it.
 bool waitForLength(const std::function<std::string()>& show);
 
+// The events each format's render test plays, in 40 blocks of 512 frames at
+// 48 kHz: Play from frame 100 of the first block (key 3 of the two octaves),
+// five percent on at frame 37 of block 10 (key 15), the volume down at frame
+// 200 of block 20, the bass cut at frame 411 of block 30.
+std::vector<TimedEvent> scriptedEvents(int32_t block);
+constexpr int32_t scriptedBlocks = 40;
+constexpr int32_t scriptedFrames = 512;
+
+// Where a format's render first sounds, and how many of its values differ
+// from the VST 2 build's.
+struct RenderComparison {
+    size_t firstSound;
+    size_t differing;
+};
+RenderComparison compareRenders(const std::vector<float>& got, const std::vector<float>& expected);
+
 class Vst2Reference {
 public:
     explicit Vst2Reference(const char* library);
