@@ -23,9 +23,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-// After the test framework, whose names Xlib's macros would otherwise take.
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
+#include "tests/formats/X11HostWindow.h"
 #endif
 
 namespace {
@@ -410,16 +408,13 @@ TEST_F(ClapModule, TheEditorOpensInTheHostsWindowAndItsEditsReachTheHost) {
     const std::vector<uint8_t> state = formats::toneTrackState();
     ASSERT_TRUE(load(plugin, ext<clap_plugin_state_t>(plugin, CLAP_EXT_STATE), {&state}));
     ASSERT_TRUE(formats::waitForLength([&] { return display(plugin, 2, value(plugin, 2)); }));
-    Display* x = XOpenDisplay(nullptr);
-    ASSERT_NE(x, nullptr);
-    ::Window parent = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 400, 400, 0, 0, 0);
-    XMapWindow(x, parent);
-    XSync(x, False);
+    X11HostWindow parent;
+    ASSERT_TRUE(parent.opened());
     ASSERT_TRUE(gui->create(plugin, CLAP_WINDOW_API_X11, false));
     ASSERT_EQ(testHost.registered.size(), 1u) << "the editor idles on the host's timer";
     clap_window_t window{};
     window.api = CLAP_WINDOW_API_X11;
-    window.x11 = parent;
+    window.x11 = parent.id();
     ASSERT_TRUE(gui->set_parent(plugin, &window));
     ASSERT_TRUE(gui->show(plugin));
     const auto* timer = ext<clap_plugin_timer_support_t>(plugin, CLAP_EXT_TIMER_SUPPORT);
@@ -430,19 +425,8 @@ TEST_F(ClapModule, TheEditorOpensInTheHostsWindowAndItsEditsReachTheHost) {
         }
     };
     idle(40);
-    ::Window root, up, *children = nullptr;
-    unsigned count = 0;
-    XQueryTree(x, parent, &root, &up, &children, &count);
-    if (children) XFree(children);
-    EXPECT_EQ(count, 1u) << "the editor's window inside the host's";
-
-    XTestFakeMotionEvent(x, -1, 72, 52, CurrentTime); // the Play button
-    XTestFakeButtonEvent(x, 1, True, CurrentTime);
-    XSync(x, False);
-    idle(20);
-    XTestFakeButtonEvent(x, 1, False, CurrentTime);
-    XSync(x, False);
-    idle(20);
+    EXPECT_EQ(parent.children(), 1u) << "the editor's window inside the host's";
+    parent.clickPlay(idle);
     EXPECT_EQ(value(plugin, 0), 1.0) << "the click reached Play";
     EXPECT_GT(testHost.flushRequests, 0) << "a host not processing is asked to flush";
     EventList list;
@@ -458,11 +442,7 @@ TEST_F(ClapModule, TheEditorOpensInTheHostsWindowAndItsEditsReachTheHost) {
 
     gui->destroy(plugin);
     EXPECT_TRUE(testHost.registered.empty());
-    XQueryTree(x, parent, &root, &up, &children, &count);
-    if (children) XFree(children);
-    EXPECT_EQ(count, 0u);
-    XDestroyWindow(x, parent);
-    XCloseDisplay(x);
+    EXPECT_EQ(parent.children(), 0u);
 }
 
 #endif

@@ -26,9 +26,7 @@
 #include "tests/formats/Vst2Reference.h"
 #include "tests/support/LoadedLibrary.h"
 
-// After the test framework, whose names Xlib's macros would otherwise take.
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
+#include "tests/formats/X11HostWindow.h"
 
 namespace {
 
@@ -254,17 +252,14 @@ TEST_F(Lv2Bundle, TheEditorOpensInTheHostsWindowAndWritesItsEditsToThePorts) {
     const auto* idle = static_cast<const LV2UI_Idle_Interface*>(ui->extension_data(LV2_UI__idleInterface));
     ASSERT_NE(idle, nullptr);
 
-    Display* x = XOpenDisplay(nullptr);
-    ASSERT_NE(x, nullptr);
-    ::Window parent = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 400, 400, 0, 0, 0);
-    XMapWindow(x, parent);
-    XSync(x, False);
+    X11HostWindow parent;
+    ASSERT_TRUE(parent.opened());
     struct Written {
         uint32_t port;
         float value;
     };
     std::vector<Written> written;
-    LV2_Feature parentFeature{LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))};
+    LV2_Feature parentFeature{LV2_UI__parent, parent.handle()};
     LV2_Feature access{LV2_INSTANCE_ACCESS_URI, lilv_instance_get_handle(instance)};
     const LV2_Feature* uiFeatures[] = {&mapFeature, &parentFeature, &access, nullptr};
     LV2UI_Widget widget = nullptr;
@@ -284,24 +279,13 @@ TEST_F(Lv2Bundle, TheEditorOpensInTheHostsWindowAndWritesItsEditsToThePorts) {
         }
     };
     idleFor(40);
-    XTestFakeMotionEvent(x, -1, 72, 52, CurrentTime); // the Play button
-    XTestFakeButtonEvent(x, 1, True, CurrentTime);
-    XSync(x, False);
-    idleFor(20);
-    XTestFakeButtonEvent(x, 1, False, CurrentTime);
-    XSync(x, False);
-    idleFor(20);
+    EXPECT_EQ(parent.children(), 1u) << "the editor's window inside the host's";
+    parent.clickPlay(idleFor);
     bool played = false;
     for (const Written& w : written) played = played || (w.port == firstControl && w.value == 1.0f);
     EXPECT_TRUE(played) << "Playing's port is written";
     ui->cleanup(handle);
-    ::Window root, up, *children = nullptr;
-    unsigned count = 0;
-    XQueryTree(x, parent, &root, &up, &children, &count);
-    if (children) XFree(children);
-    EXPECT_EQ(count, 0u) << "the editor's window is gone";
-    XDestroyWindow(x, parent);
-    XCloseDisplay(x);
+    EXPECT_EQ(parent.children(), 0u) << "the editor's window is gone";
 }
 
 } // namespace

@@ -25,9 +25,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-// After the test framework, whose names Xlib's macros would otherwise take.
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
+#include "tests/formats/X11HostWindow.h"
 #endif
 
 namespace {
@@ -654,13 +652,10 @@ TEST_F(Vst3Module, TheEditorOpensInTheHostsWindowAndItsEditsReachTheHost) {
         }
         ASSERT_TRUE(load(deck, formats::toneTrackState()));
         ASSERT_TRUE(formats::waitForLength([&] { return display(deck, 2, value(deck, 2)); }));
-        Display* x = XOpenDisplay(nullptr);
-        ASSERT_NE(x, nullptr);
-        ::Window parent = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 400, 400, 0, 0, 0);
-        XMapWindow(x, parent);
-        XSync(x, False);
+        X11HostWindow parent;
+        ASSERT_TRUE(parent.opened());
         ASSERT_EQ(view->lpVtbl->setFrame(view, reinterpret_cast<Steinberg_IPlugFrame*>(&frame)), Steinberg_kResultOk);
-        void* parentId = reinterpret_cast<void*>(static_cast<uintptr_t>(parent));
+        void* parentId = parent.handle();
         EXPECT_NE(view->lpVtbl->attached(view, parentId, "HWND"), Steinberg_kResultOk);
         ASSERT_EQ(view->lpVtbl->attached(view, parentId, "X11EmbedWindowID"), Steinberg_kResultOk);
         ASSERT_EQ(frame.timers.size(), 1u) << "the editor idles on the host's run loop";
@@ -674,19 +669,9 @@ TEST_F(Vst3Module, TheEditorOpensInTheHostsWindowAndItsEditsReachTheHost) {
             }
         };
         idle(40);
-        ::Window root, up, *children = nullptr;
-        unsigned count = 0;
-        XQueryTree(x, parent, &root, &up, &children, &count);
-        if (children) XFree(children);
-        EXPECT_EQ(count, 1u) << "the editor's window inside the host's";
+        EXPECT_EQ(parent.children(), 1u) << "the editor's window inside the host's";
 
-        XTestFakeMotionEvent(x, -1, 72, 52, CurrentTime); // the Play button
-        XTestFakeButtonEvent(x, 1, True, CurrentTime);
-        XSync(x, False);
-        idle(20);
-        XTestFakeButtonEvent(x, 1, False, CurrentTime);
-        XSync(x, False);
-        idle(20);
+        parent.clickPlay(idle);
         EXPECT_EQ(value(deck, 0), 1.0) << "the click reached Play";
         bool told = false;
         for (const auto& [id, v] : handler.performed) told = told || (id == 0 && v == 1.0);
@@ -695,14 +680,10 @@ TEST_F(Vst3Module, TheEditorOpensInTheHostsWindowAndItsEditsReachTheHost) {
 
         EXPECT_EQ(view->lpVtbl->removed(view), Steinberg_kResultOk);
         EXPECT_TRUE(frame.timers.empty());
-        XQueryTree(x, parent, &root, &up, &children, &count);
-        if (children) XFree(children);
-        EXPECT_EQ(count, 0u);
+        EXPECT_EQ(parent.children(), 0u);
         view->lpVtbl->setFrame(view, nullptr);
         EXPECT_EQ(frame.references, 0) << "the frame and its run loop given back";
         view->lpVtbl->release(view);
-        XDestroyWindow(x, parent);
-        XCloseDisplay(x);
         endAll(); // the deck ends here, while the handler still lives
     }
     EXPECT_EQ(handler.references, 0) << "the deck let go of the host's handler";

@@ -1,0 +1,37 @@
+#include "tests/formats/X11HostWindow.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+X11HostWindow::X11HostWindow() {
+    display = XOpenDisplay(nullptr);
+    if (!display) return;
+    window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 400, 400, 0, 0, 0);
+    XMapWindow(display, window);
+    XSync(display, False);
+}
+
+X11HostWindow::~X11HostWindow() {
+    if (!display) return;
+    XDestroyWindow(display, window);
+    XCloseDisplay(display);
+}
+
+unsigned X11HostWindow::children() const {
+    ::Window root, up, *list = nullptr;
+    unsigned count = 0;
+    XSync(display, False);
+    XQueryTree(display, window, &root, &up, &list, &count);
+    if (list) XFree(list);
+    return count;
+}
+
+void X11HostWindow::clickPlay(const std::function<void(int)>& idle) {
+    XTestFakeMotionEvent(display, -1, 72, 52, CurrentTime); // the Play button, the window at the screen's corner
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XSync(display, False);
+    idle(20);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XSync(display, False);
+    idle(20);
+}

@@ -1,0 +1,25 @@
+#pragma once
+// A host's window on the X display, for the editors' tests: the editor opens
+// inside it, its children are counted, and a real click is sent to Play.
+#include <cstdint>
+#include <functional>
+
+class X11HostWindow {
+public:
+    X11HostWindow();
+    ~X11HostWindow();
+    X11HostWindow(const X11HostWindow&) = delete;
+    X11HostWindow& operator=(const X11HostWindow&) = delete;
+
+    bool opened() const { return display != nullptr; }
+    unsigned long id() const { return window; }
+    void* handle() const { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
+    unsigned children() const;
+    // A press and release on the editor's Play button, the host idling the
+    // editor (idle(n): n idles, 5 ms apart) while they arrive.
+    void clickPlay(const std::function<void(int)>& idle);
+
+private:
+    struct _XDisplay* display = nullptr;
+    unsigned long window = 0;
+};
