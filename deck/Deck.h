@@ -110,6 +110,9 @@ public:
     void valueDisplay(int32_t index, char* text);
     // The display text value would have (any value, not only the one held).
     void valueText(int32_t index, float value, char* text);
+    // The text of a switch's or a stepped parameter's value, which needs no
+    // deck; false for the other parameters.
+    static bool stepText(int32_t index, float value, char* text);
     // A text in the display's forms; false when it says nothing the
     // parameter can take.
     bool setValueText(int32_t index, const char* text);

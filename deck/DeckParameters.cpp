@@ -69,25 +69,45 @@ std::string loopLength(float beats) {
 }
 } // namespace
 
-// A value the parameter does not hold now (a host's automation lane, its
-// generic editor): the same texts, from the value alone.
-void Deck::valueText(int32_t index, float value, char* text) {
-    if (!validIndex(index)) return;
+// The texts that follow from the value alone (switches and steps), for any
+// value: what hosts list as a stepped parameter's choices.
+bool Deck::stepText(int32_t index, float value, char* text) {
+    if (!validIndex(index)) return false;
     if (!std::isfinite(value)) value = 0.0f;
     value = std::clamp(value, 0.0f, 1.0f);
-    if (value == valueOf(index)) return valueDisplay(index, text);
-    const bool on = value >= 0.5f;
     switch (index) {
     case Playing:
     case CutBass:
     case CutTreble:
     case CutTweet:
-    case Sync: writeText(text, "%s", yesNo(on)); break;
+    case Sync: writeText(text, "%s", yesNo(value >= 0.5f)); return true;
     case AutoRewind: {
         const long mode = std::lround(value * 2.0f);
         writeText(text, "%s", mode == 0 ? "next track" : mode == 1 ? "repeat" : "stop");
-        break;
+        return true;
     }
+    case KeyLock:
+        if (!KeyShifter::available()) writeText(text, "n/a");
+        else writeText(text, "%s", keyLockNames[std::clamp<long>(std::lround(value * 2.0f), 0, 2)]);
+        return true;
+    case Key: writeText(text, "%+d", static_cast<int>(std::lround(value * 2.0f * maxKeyShift)) - maxKeyShift); return true;
+    case Loop:
+        if (value < 0.1f) writeText(text, "off");
+        else writeText(text, "%s", loopLength(static_cast<float>(1 << std::min(static_cast<int32_t>((value - 0.1f) * 10.0f + 0.001f), 8)) * 0.25f).c_str());
+        return true;
+    default: return false;
+    }
+}
+
+// A value the parameter does not hold now (a host's automation lane, its
+// generic editor): the same texts, from the value and the current track.
+void Deck::valueText(int32_t index, float value, char* text) {
+    if (!validIndex(index)) return;
+    if (!std::isfinite(value)) value = 0.0f;
+    value = std::clamp(value, 0.0f, 1.0f);
+    if (value == valueOf(index)) return valueDisplay(index, text);
+    if (stepText(index, value, text)) return;
+    switch (index) {
     case Position: {
         const float rate = trackRateOrZero();
         const int32_t frames = length;
@@ -109,15 +129,6 @@ void Deck::valueText(int32_t index, float value, char* text) {
     case EqTreble:
     case EqTweet: writeText(text, "%s", decibels(value).c_str()); break;
     case Vol: writeText(text, "%s", decibels(volumeFactor(value)).c_str()); break;
-    case KeyLock:
-        if (!KeyShifter::available()) writeText(text, "n/a");
-        else writeText(text, "%s", keyLockNames[std::clamp<long>(std::lround(value * 2.0f), 0, 2)]);
-        break;
-    case Key: writeText(text, "%+d", static_cast<int>(std::lround(value * 2.0f * maxKeyShift)) - maxKeyShift); break;
-    case Loop:
-        if (value < 0.1f) writeText(text, "off");
-        else writeText(text, "%s", loopLength(static_cast<float>(1 << std::min(static_cast<int32_t>((value - 0.1f) * 10.0f + 0.001f), 8)) * 0.25f).c_str());
-        break;
     default: break;
     }
 }

@@ -22,6 +22,7 @@ const char* const prefixes =
     "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
     "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
     "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
+    "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
     "@prefix time: <http://lv2plug.in/ns/ext/time#> .\n"
@@ -64,7 +65,16 @@ void writePlugin(FILE* out, const char* uri, const char* name, const char* binar
         Deck::valueName(i, parameterName);
         std::string properties;
         if (shape.steps == 1) properties = "        lv2:portProperty lv2:toggled ;\n";
-        else if (shape.steps > 1) properties = "        lv2:portProperty lv2:integer ;\n";
+        if (shape.steps > 1) {
+            // Each step's text, as hosts show an enumeration's choices.
+            properties = "        lv2:portProperty lv2:integer, lv2:enumeration ;\n";
+            for (int32_t step = 0; step <= shape.steps; ++step) {
+                char label[Deck::parameterTextRoom] = {};
+                Deck::stepText(i, shape.deckFromPlain(step), label);
+                properties += "        lv2:scalePoint [ rdfs:label \"" + escaped(label) + "\" ; rdf:value " +
+                              std::to_string(step) + " ] ;\n";
+            }
+        }
         std::fprintf(out,
                      " , [\n        a lv2:InputPort, lv2:ControlPort ;\n        lv2:index %u ;\n"
                      "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\" ;\n%s"
