@@ -96,9 +96,13 @@ void Lv2Deck::readEvents(uint32_t frames) {
         } else if ((event->body.type == uris.atomObject || event->body.type == uris.atomBlank) &&
                    event->body.size >= sizeof(LV2_Atom_Object_Body)) {
             const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
-            // The block's time is its first frame's; a change later in the
-            // block is taken with the next one.
-            if (object->body.otype == uris.timePosition && at == 0) readTime(object);
+            // The block's time is its first frame's: a position told later
+            // in the block is taken back to it at the tempo it tells.
+            if (object->body.otype == uris.timePosition) {
+                readTime(object);
+                if (hostTimeKnown && at > 0)
+                    hostTime.ppqPos -= hostSpeed * static_cast<double>(at) * hostTime.tempo / 60.0 / hostSampleRate();
+            }
         }
     }
 }
