@@ -26,11 +26,15 @@ if os.getenv("KEYS") == "1" then
   assert(tr:add_processor_by_index(lp, 0, nil, true) == 0, "add key generator")
   lp:activate()
 end
+-- PLAY=1 presses Play: a reopened session's deck waits stopped.
+if os.getenv("PLAY") == "1" then ARDOUR.LuaAPI.set_processor_param(deck, 0, 1) end
 local ramp = os.getenv("VOL_RAMP") -- "from,to,seconds,steps": a stepped Vol lane
 if ramp then
   local a, b, secs, steps = ramp:match("([%d%.]+),([%d%.]+),([%d%.]+),(%d+)")
   a, b, secs, steps = tonumber(a), tonumber(b), tonumber(secs), tonumber(steps)
-  local ac = deck:to_automatable():automation_control(Evoral.Parameter(ARDOUR.AutomationType.PluginAutomation, 0, 10), false)
+  -- VOL_PARAM: Vol's parameter number in the format (10; the LV2 build counts its ports: 13)
+  local vol = tonumber(os.getenv("VOL_PARAM") or "10")
+  local ac = deck:to_automatable():automation_control(Evoral.Parameter(ARDOUR.AutomationType.PluginAutomation, 0, vol), false)
   local al = ac:alist()
   for k = 0, steps do
     local at = math.floor(48000 * (1 + secs * k / steps))

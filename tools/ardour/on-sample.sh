@@ -10,7 +10,7 @@
 # Not part of the test suite: it needs Ardour and a few minutes. It writes
 # under the build folder (ardour-work), and Ardour keeps its recent-sessions list and
 # plug-in cache in ~/.config/ardour7 and ~/.cache/ardour7.
-#   tools/ardour/on-sample.sh [build-dir]
+#   FORMAT=vst2 (the default), lv2 or vst3 tools/ardour/on-sample.sh [build-dir]
 set -euo pipefail
 build=$(realpath "${1:-build}")
 here=$(cd "$(dirname "$0")" && pwd)
@@ -20,12 +20,23 @@ rm -rf "$work" && mkdir -p "$work" "$scripts"
 # The deck's track store goes with the work, not into the user's own.
 export XDG_DATA_HOME=$work/data
 trap 'rm -f "$scripts/tunedeck-key-generator.lua"' EXIT
-cp "$build/vst/tunedeck.so" "$work/"
-# Ardour keeps the scan's time in whole seconds and takes a library newer
-# than its scan for one that changed since.
-touch -d "@$(($(date +%s) - 60))" "$work/tunedeck.so"
+format=${FORMAT:-vst2}
+case $format in
+  vst2)
+    cp "$build/vst/tunedeck.so" "$work/"
+    # Ardour keeps the scan's time in whole seconds and takes a library newer
+    # than its scan for one that changed since.
+    touch -d "@$(($(date +%s) - 60))" "$work/tunedeck.so"
+    LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst-scanner -f "$work/tunedeck.so" > /dev/null
+    export LXVST_PATH=$work PTYPE=LXVST PLUG="Trakvox VST 2" VOL_PARAM=10 ;;
+  lv2)
+    export LV2_PATH=$build/lv2:/usr/lib/lv2 PTYPE=LV2 PLUG=Trakvox VOL_PARAM=13 ;;
+  vst3)
+    LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst3-scanner -f "$build/vst3/tunedeck.vst3" > /dev/null
+    export VST3_PATH=$build/vst3 PTYPE=VST3 PLUG=Trakvox VOL_PARAM=10 ;;
+  *) echo "FORMAT is vst2, lv2 or vst3" >&2; exit 2 ;;
+esac
 cd "$work"
-LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst-scanner -f "$work/tunedeck.so" > /dev/null
 
 # Ardour 7.3's headless export sometimes aborts on its own (a double free
 # in Ardour, seen with its own synth too): a run whose file is missing or
@@ -35,7 +46,7 @@ export_until_whole() { # name env...
   local name=$1; shift
   for attempt in 1 2 3; do
     rm -f "$name.wav"
-    env "$@" EXPORT_NAME="$name" LXVST_PATH="$work" ardour7-lua "$here/keys-and-lane.lua" > "$name.log" 2>&1 || true
+    env "$@" EXPORT_NAME="$name" ardour7-lua "$here/keys-and-lane.lua" > "$name.log" 2>&1 || true
     if [ "$(stat -c %s "$name.wav" 2>/dev/null || echo 0)" -ge 768044 ] &&
        [ "$(soxi -s "$name.wav" 2>/dev/null || echo 0)" -ge 192000 ]; then
       return 0
@@ -52,7 +63,7 @@ session() { # track state-options...
   # then aborts on its own: the session it saved is what is checked.
   for attempt in 1 2 3; do
     rm -rf sess
-    SETS="" LXVST_PATH="$work" ardour7-lua "$here/create.lua" > create.log 2>&1 || true
+    SETS="" ardour7-lua "$here/create.lua" > create.log 2>&1 || true
     [ -f sess/deck.ardour ] && python3 "$here/inject.py" sess/deck.ardour state.bin > /dev/null 2>&1 && return 0
     echo "session for $track failed (attempt $attempt), trying again" >&2
   done
@@ -88,7 +99,7 @@ PY
 
 sox -n -r 48000 -c 2 -b 16 tone.wav synth 10 sine 1000 vol 0.5
 session tone.wav
-export_until_whole vol VOL_RAMP="1,0.5,2,100"
+export_until_whole vol PLAY=1 VOL_RAMP="1,0.5,2,100"
 sox vol.wav above.wav remix 1 sinc 5k
 for part in "0.2 0.6 before" "1.2 1.6 during" "3.2 0.6 after"; do
   set -- $part
