@@ -52,11 +52,12 @@ void platter(Image& image, int32_t y0, double angle) {
     }
     image.fill(box, [&](float x, float y) { return paint::circle(x, y, cx, cy, 1.8f); }, paint::rgb(0xe6ebf0));
     // Pixels left partly yellow by the rim's edge would show a yellow fringe.
-    for (int32_t y = y0; y < y0 + size; ++y)
-        for (int32_t x = 0; x < size; ++x) {
+    const float scale = image.scale();
+    for (int32_t y = image.device(y0); y < image.device(y0 + size); ++y)
+        for (int32_t x = 0; x < image.device(size); ++x) {
             const uint32_t p = image.at(x, y);
-            if (p != 0xffff00 && paint::circle(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f, cx, cy, 35.5f) > -1.0f)
-                image.set(x, y, 0x0c0e11);
+            const float fx = (static_cast<float>(x) + 0.5f) / scale, fy = (static_cast<float>(y) + 0.5f) / scale;
+            if (p != 0xffff00 && paint::circle(fx, fy, cx, cy, 35.5f) * scale > -1.0f) image.set(x, y, 0x0c0e11);
         }
 }
 } // namespace

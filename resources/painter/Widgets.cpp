@@ -133,8 +133,8 @@ Image display(int32_t width, int32_t height) {
     image.rect({2, 1, width - 2, 2}, paint::rgb(0x2a4650), 0.5f);
     // Edge pixels blended with the yellow key would show a yellow fringe:
     // they are made dark, and only pure key pixels stay transparent.
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x) {
+    for (int32_t y = 0; y < image.deviceHeight(); ++y)
+        for (int32_t x = 0; x < image.deviceWidth(); ++x) {
             const Colour c = Colour::fromPixel(image.at(x, y));
             if (c.red > 40 && c.green > 40 && !(c.red == 255 && c.green == 255 && c.blue == 0))
                 image.set(x, y, 0x07090b);
