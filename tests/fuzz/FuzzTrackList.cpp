@@ -9,11 +9,39 @@
 #include <string>
 #include <vector>
 
-#include "vst2/TrackPlayer.h"
+#include "deck/Deck.h"
 #include "tests/support/ScriptedDialogs.h"
 
 namespace {
-intptr_t host(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) { return opcode == audioMasterVersion; }
+// The deck alone, as a host without a window would hold it: no plug-in
+// format, no editor (the fuzzer then needs only the deck's layers).
+struct QuietHost : DeckHost {
+    float hostSampleRate() const override { return 44100.0f; }
+    const char* hostFolder() override { return nullptr; }
+    void beginEdit(int32_t) override {}
+    void automate(int32_t, float) override {}
+    void endEdit(int32_t) override {}
+    void wantMidi() override {}
+    bool rendersOffline() override { return true; }
+    void publishTime(const DeckTime&) override {}
+};
+
+struct NoView : PlayerView {
+    void close() override {}
+    void showTrackFacts(int32_t, float, bool) override {}
+    void showTime(float, int32_t, int32_t) override {}
+    void showTitle() override {}
+    void showTempo(float) override {}
+    void showList(const char* const*, const bool*, int32_t, float, float) override {}
+    void refreshOverview(bool) override {}
+    void showOpenError(const char*) override {}
+    void showStoreProblem(const char*) override {}
+    uint8_t* overviewPixels() override { return pixels; }
+    int32_t page() const override { return 0; }
+    bool showsRemainingTime() const override { return false; }
+    void restoreView(int32_t, bool) override {}
+    uint8_t pixels[TrackSource::overviewBytes] = {};
+};
 
 } // namespace
 
@@ -22,7 +50,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // desktop the system's message would hold the run. This provider
     // answers nothing and installs itself.
     static ScriptedDialogsBase silent;
-    static TrackPlayer* player = new TrackPlayer(host, fullProfile);
+    static QuietHost host;
+    static NoView view;
+    static Deck* player = [] {
+        Deck* deck = new Deck(host, fullProfile, [](Deck&) -> PlayerView* { return &view; });
+        deck->start();
+        return deck;
+    }();
     // A folder of this run's own, gone when the run ends.
     static const std::string folder = [] {
         auto made = std::filesystem::temp_directory_path() / ("tunedeck-fuzz-lists-" + std::to_string(getpid()));
