@@ -24,13 +24,10 @@ void PluginDeck::endDeck() {
 }
 
 void PluginDeck::setHostTime(const HostTime* time) {
-    // Wild values from a host are no time at all.
-    blockTimeKnown = time && std::isfinite(time->tempo) && time->tempo >= 1.0 && time->tempo <= 1000.0 &&
-                     std::isfinite(time->ppqPos) && std::fabs(time->ppqPos) <= 1e9;
-    if (!blockTimeKnown) return;
+    blockTimeKnown = false;
+    if (!time) return;
     blockTime = *time;
-    if (!std::isfinite(time->barStartPos) || std::fabs(time->barStartPos - time->ppqPos) >= 1e6) blockTime.barStartPos = 0.0;
-    if (!std::isfinite(time->barQuarters) || time->barQuarters <= 0.0 || time->barQuarters > 64.0) blockTime.barQuarters = 4.0;
+    blockTimeKnown = blockTime.holdsUp();
 }
 
 bool PluginDeck::readHostTime(HostTime& time) {
@@ -40,8 +37,19 @@ bool PluginDeck::readHostTime(HostTime& time) {
 }
 
 void PluginDeck::render(float* left, float* right, int32_t frames) {
-    float* outputs[2] = {left, right};
-    deckObject->renderBlock(AudioThread::claim(), outputs, frames, true);
+    if (!left || left != right) {
+        float* outputs[2] = {left, right};
+        deckObject->renderBlock(AudioThread::claim(), outputs, frames, true);
+        return;
+    }
+    // One channel: the deck renders into it and a pair of its own, and the mix lands in it.
+    for (int32_t done = 0; done < frames;) {
+        const int32_t n = std::min(frames - done, monoRoom);
+        float* outputs[2] = {left + done, monoScratch};
+        deckObject->renderBlock(AudioThread::claim(), outputs, n, true);
+        for (int32_t i = 0; i < n; ++i) left[done + i] = 0.5f * (left[done + i] + monoScratch[i]);
+        done += n;
+    }
 }
 
 std::vector<uint8_t> PluginDeck::saveState() { return deckObject->captureState().write(); }

@@ -37,7 +37,8 @@ public:
     // The host's time for the block about to be rendered, or null when it
     // tells none (audio thread).
     void setHostTime(const HostTime* time);
-    // Renders a block into two outputs, replacing them (audio thread).
+    // Renders a block into two outputs, replacing them; a host with one
+    // channel (left == right) gets the mix of both (audio thread).
     void render(float* left, float* right, int32_t frames);
 
     // The session state: the same bytes in every format.
@@ -68,6 +69,8 @@ private:
     Relaxed<bool> renderingOffline{false};
     HostTime blockTime;        // audio thread
     bool blockTimeKnown = false; // audio thread
+    static constexpr int32_t monoRoom = 4096;
+    float monoScratch[monoRoom] = {}; // audio thread
     std::unique_ptr<PlayerEditor> editorObject;
     std::unique_ptr<Deck> deckObject;
 };

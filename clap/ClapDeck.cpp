@@ -166,18 +166,7 @@ clap_process_status ClapDeck::process(const clap_process_t* process) {
         render(nullptr, nullptr, 0);
         return CLAP_PROCESS_CONTINUE;
     }
-    if (left == right) {
-        // One channel: the deck renders into its own pair and the mix lands in it.
-        float* scratch = monoScratch;
-        for (uint32_t done = 0; done < frames;) {
-            const uint32_t n = std::min<uint32_t>(frames - done, monoRoom);
-            render(left + done, scratch, static_cast<int32_t>(n));
-            for (uint32_t i = 0; i < n; ++i) left[done + i] = 0.5f * (left[done + i] + scratch[i]);
-            done += n;
-        }
-    } else {
-        render(left, right, static_cast<int32_t>(frames));
-    }
+    render(left, right, static_cast<int32_t>(frames));
     process->audio_outputs[0].constant_mask = 0;
     return CLAP_PROCESS_CONTINUE;
 }

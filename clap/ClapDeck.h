@@ -59,7 +59,4 @@ private:
     Relaxed<bool> processing{false};
     clap_id idleTimer = CLAP_INVALID_ID;
     bool guiCreated = false;
-    // A host with one output channel gets the mix of both (audio thread).
-    static constexpr uint32_t monoRoom = 4096;
-    float monoScratch[monoRoom] = {};
 };

@@ -4,6 +4,7 @@
 // time for hosts that follow it, and the host's time for a deck that
 // follows the host. The format's binding implements it; the
 // deck knows no plug-in format.
+#include <cmath>
 #include <cstdint>
 
 // Where the deck plays, in the terms of a host's musical time.
@@ -22,6 +23,17 @@ struct HostTime {
     double barStartPos = 0;  // the quarter note the current bar starts on (0 when unknown)
     double barQuarters = 4;  // quarter notes in a bar
     bool rolling = false;    // the transport plays
+
+    // Refuses wild values from a host: false for a tempo outside 1–1,000
+    // BPM or a position not finite or huge; a wild bar start or length is
+    // taken as unknown (0, and 4 quarter notes).
+    bool holdsUp() {
+        if (!std::isfinite(tempo) || tempo < 1.0 || tempo > 1000.0 || !std::isfinite(ppqPos) || std::fabs(ppqPos) > 1e9)
+            return false;
+        if (!std::isfinite(barStartPos) || std::fabs(barStartPos - ppqPos) >= 1e6) barStartPos = 0.0;
+        if (!std::isfinite(barQuarters) || barQuarters <= 0.0 || barQuarters > 64.0) barQuarters = 4.0;
+        return true;
+    }
 };
 
 class DeckHost {

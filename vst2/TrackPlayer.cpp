@@ -153,20 +153,15 @@ void TrackPlayer::publishTime(const DeckTime& time) {
 bool TrackPlayer::readHostTime(HostTime& time) {
     const VstTimeInfo* info = hostTime(kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid);
     if (!info || !(info->flags & kVstTempoValid) || !(info->flags & kVstPpqPosValid)) return false;
-    if (!std::isfinite(info->tempo) || info->tempo < 1.0 || info->tempo > 1000.0 || !std::isfinite(info->ppqPos) ||
-        std::fabs(info->ppqPos) > 1e9)
-        return false;
     time.tempo = info->tempo;
     time.ppqPos = info->ppqPos;
     time.rolling = (info->flags & kVstTransportPlaying) != 0;
-    const bool bars = (info->flags & kVstBarsValid) && std::isfinite(info->barStartPos) &&
-                      std::fabs(info->barStartPos - info->ppqPos) < 1e6;
-    time.barStartPos = bars ? info->barStartPos : 0.0;
+    time.barStartPos = (info->flags & kVstBarsValid) ? info->barStartPos : 0.0;
     time.barQuarters = 4.0;
     if ((info->flags & kVstTimeSigValid) && info->timeSigNumerator > 0 && info->timeSigNumerator <= 64 &&
         info->timeSigDenominator > 0 && info->timeSigDenominator <= 64)
         time.barQuarters = 4.0 * info->timeSigNumerator / info->timeSigDenominator;
-    return true;
+    return time.holdsUp();
 }
 
 namespace {

@@ -449,17 +449,7 @@ Steinberg_tresult Vst3Deck::process(Steinberg_Vst_ProcessData* data) {
         render(nullptr, nullptr, 0);
         return Steinberg_kResultOk;
     }
-    if (left == right) {
-        // One channel: the deck renders into its own pair and the mix lands in it.
-        for (int32_t done = 0; done < frames;) {
-            const int32_t n = std::min(frames - done, monoRoom);
-            render(left + done, monoScratch, n);
-            for (int32_t i = 0; i < n; ++i) left[done + i] = 0.5f * (left[done + i] + monoScratch[i]);
-            done += n;
-        }
-    } else {
-        render(left, right, frames);
-    }
+    render(left, right, frames);
     out->silenceFlags = 0;
     return Steinberg_kResultOk;
 }

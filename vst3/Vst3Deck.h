@@ -69,7 +69,4 @@ private:
     Face contextRequirements;
     Face unitInfo;
     Steinberg_Vst_IComponentHandler* handler = nullptr; // GUI thread, with a reference held
-    // A host with one output channel gets the mix of both (audio thread).
-    static constexpr int32_t monoRoom = 4096;
-    float monoScratch[monoRoom] = {};
 };
