@@ -38,6 +38,7 @@ DeckState Deck::captureState() {
     state.syncStartBeat = syncStartBeat;
     state.page = editorView->page();
     state.remainingTime = editorView->showsRemainingTime();
+    state.windowScale = editorView->chosenScale();
     // A restore still waiting for its track: the deck is where it will be.
     platform::MutexLock guard(restoreMutex);
     if (restoring) {
@@ -86,7 +87,7 @@ bool Deck::restoreState(const DeckState& state) {
                           CutTweet, Sync, KeyLock, Key})
         setValue(index, state.parameters[index]);
     loopsOff();
-    editorView->restoreView(state.page, state.remainingTime);
+    editorView->restoreView(state.page, state.remainingTime, state.windowScale);
     refreshList();
     {
         platform::MutexLock guard(restoreMutex);

@@ -148,6 +148,7 @@ std::vector<uint8_t> DeckState::write() const {
     record = w.begin(Window);
     w.number<int32_t>(page);
     w.number<uint8_t>(remainingTime ? 1 : 0);
+    w.number<float>(windowScale); // added later: older blocks end before it
     w.end(record);
     record = w.begin(SyncLock);
     w.number<uint8_t>(syncAnchored ? 1 : 0);
@@ -215,6 +216,9 @@ bool DeckState::read(const void* data, size_t size) {
         case Window:
             ok = part.number(state.page) && part.number(flag);
             state.remainingTime = flag != 0;
+            if (ok && part.remaining() > 0)
+                ok = part.number(state.windowScale) && finite(state.windowScale) &&
+                     (state.windowScale == 0.0f || (state.windowScale >= 1.0f && state.windowScale <= 3.0f));
             break;
         case SyncLock:
             ok = part.number(flag) && part.number(state.syncOffset) && part.number(state.syncStartBeat) &&

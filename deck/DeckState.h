@@ -40,6 +40,7 @@ struct DeckState {
     float listFraction = 0.0f;
     int32_t page = 0;
     bool remainingTime = false;
+    float windowScale = 0.0f; // a person's choice, 1 to 3; 0 for none
     // Sync's lock: the deck's beat is the host's quarter note plus this.
     bool syncAnchored = false;
     double syncOffset = 0.0;

@@ -37,5 +37,8 @@ public:
     // The view's own state, which a session keeps.
     virtual int32_t page() const = 0;
     virtual bool showsRemainingTime() const = 0;
-    virtual void restoreView(int32_t page, bool remaining) = 0;
+    // The window's scale a person chose, 0 for none (the host's or the
+    // desktop's then).
+    virtual float chosenScale() const { return 0.0f; }
+    virtual void restoreView(int32_t page, bool remaining, float chosenScale) = 0;
 };

@@ -1,11 +1,43 @@
 #include "editor/EditorBase.h"
 
 #include "gui/WindowView.h"
+#include "platform/NativeWindow.h"
 
 bool EditorBase::open(void* parentWindow) {
     postUpdate();
     parent = parentWindow;
+    forgetDesktopScale();
     return false;
+}
+
+float EditorBase::scale() {
+    float wanted = chosen.load();
+    if (!(wanted > 0.0f)) wanted = host;
+    if (!(wanted > 0.0f)) {
+        if (!(desktop > 0.0f)) desktop = usableScale(platform::desktopScale(parent));
+        wanted = desktop;
+    }
+    return usableScale(wanted);
+}
+
+Rect EditorBase::windowSize() {
+    const float s = scale();
+    return Rect{0, 0, toDevice(bounds.width(), s), toDevice(bounds.height(), s)};
+}
+
+void EditorBase::setHostScale(double value) {
+    host = value > 0.0 ? usableScale(value) : 0.0f;
+    scaleChanged();
+}
+
+void EditorBase::setChosenScale(float value) {
+    chosen = value > 0.0f ? usableScale(value) : 0.0f;
+    scaleChanged();
+}
+
+void EditorBase::screenScaleChanged(float value) {
+    desktop = usableScale(value);
+    scaleChanged();
 }
 
 void EditorBase::idle() {

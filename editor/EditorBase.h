@@ -1,8 +1,14 @@
 #pragma once
 // What a plug-in format's binding asks of an editor, in the view toolkit's
 // terms: its size, opening and closing inside the host's window, idle and
-// redraw requests, keys, wheel and knob mode.
+// redraw requests, keys, wheel and knob mode, and the scale it is drawn at.
+//
+// The scale: a person's choice in the editor when made, else the host's
+// when it tells one, else the desktop's; the window is the layout's size
+// times the scale, and a binding hears of every change of it through
+// onResize, to tell its host.
 #include <cstdint>
+#include <functional>
 
 #include "gui/Geometry.h"
 #include "gui/GuiHost.h"
@@ -17,7 +23,21 @@ public:
     EditorBase(const EditorBase&) = delete;
     EditorBase& operator=(const EditorBase&) = delete;
 
+    // In layout pixels.
     const Rect& size() const { return bounds; }
+    // The window's size in device pixels at the scale it shows (or will).
+    Rect windowSize();
+    float scale();
+    // The host's scale, 0 for none told. GUI thread.
+    void setHostScale(double scale);
+    // A person's choice, 0 to follow the host and the desktop.
+    void setChosenScale(float scale);
+    float chosenScale() const { return chosen; }
+    // Where the binding hears of a new window size (device pixels) while
+    // the window is open, to ask its host for it; false when the host
+    // refuses.
+    std::function<bool(int32_t width, int32_t height)> onResize;
+
     // Opens the window inside the host's window; false when it cannot.
     virtual bool open(void* parentWindow);
     virtual void close() {}
@@ -42,9 +62,21 @@ public:
     void* hostWindow() const { return parent; }
 
 protected:
+    // The scale changed: the derived editor paints and sizes anew.
+    virtual void scaleChanged() {}
+    // The desktop's scale, read when first asked after the window opens.
+    void forgetDesktopScale() { desktop = 0.0f; }
+    void screenScaleChanged(float scale) override;
+
     Rect bounds;
     void* parent = nullptr;
     Relaxed<bool> updatePending{false};
     Relaxed<int32_t> knobDragMode{0};
     WindowView* frame = nullptr; // created by the derived editor's open
+
+private:
+    // Hosts may ask for the size from another thread than the window's.
+    Relaxed<float> host{0.0f};
+    Relaxed<float> chosen{0.0f}; // also set from a restored state
+    Relaxed<float> desktop{0.0f};
 };

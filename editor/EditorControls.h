@@ -72,6 +72,9 @@ struct EditorControls {
     int32_t listBottom = 0;
     int32_t rowRight = 0;
 
+    // The about button, whose right click changes the window's size.
+    Control* aboutButton() const { return about; }
+
     int32_t pageCount = 0;
     Bitmap* pageBackgrounds[4] = {};
     std::vector<View*> pages[4];

@@ -1,8 +1,12 @@
 #include "editor/PlayerEditor.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "gui/WindowView.h"
+#include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "deck/BuildProfile.h"
 #include "log/DebugLog.h"
@@ -44,7 +48,10 @@ bool PlayerEditor::open(void* parentWindow) {
     writeLog("Opening editor...\n");
     guiThread = platform::currentThreadId();
     EditorBase::open(parentWindow);
-    frame = new WindowView(Rect{0, 0, profile.editorWidth, profile.editorHeight}, parentWindow, *this);
+    const float shownScale = scale();
+    skin.paintAt(shownScale);
+    scalePending = false;
+    frame = new WindowView(Rect{0, 0, profile.editorWidth, profile.editorHeight}, parentWindow, *this, shownScale);
     windowOpen = true;
     // The window shows the deck as it stands now.
     player.takeChangedParameters();
@@ -88,9 +95,52 @@ void PlayerEditor::idle() {
     showValues(player.takeChangedParameters());
     pollFileChoice();
     if (!windowOpen) return;
+    if (scalePending) applyScale();
+    if (titleBackAt != 0 && static_cast<int32_t>(platform::tickCount() - titleBackAt) >= 0) {
+        titleBackAt = 0;
+        char name[TrackList::pathRoom];
+        player.getTrackName(name, sizeof name);
+        setTitleText(name, std::strchr(name, '.') != nullptr);
+    }
     applyPendingDisplay();
     showBeatAndKey();
     EditorBase::idle();
+}
+
+void PlayerEditor::applyScale() {
+    scalePending = false;
+    const float wanted = scale();
+    if (!frame || wanted == frame->scale()) return;
+    writeLogf("Editor scale %.2f\n", static_cast<double>(wanted));
+    skin.paintAt(wanted);
+    frame->setScale(wanted);
+    if (onResize) {
+        const Rect device = windowSize();
+        onResize(device.width(), device.height());
+    }
+}
+
+namespace {
+// The sizes a right click on the about button steps through; 0 is
+// automatic.
+constexpr float chosenSizes[] = {0.0f, 1.0f, 1.25f, 1.5f, 1.75f, 2.0f, 2.5f, 3.0f};
+} // namespace
+
+void PlayerEditor::secondaryClick(Control* control) {
+    if (control != parts.aboutButton()) return;
+    const float now = chosenScale();
+    size_t next = 0;
+    for (size_t i = 0; i < std::size(chosenSizes); ++i)
+        if (chosenSizes[i] == now) next = (i + 1) % std::size(chosenSizes);
+    setChosenScale(chosenSizes[next]);
+    char text[64];
+    if (chosenSizes[next] == 0.0f)
+        std::snprintf(text, sizeof text, "Size: automatic (%d %%)", static_cast<int>(std::lround(scale() * 100.0f)));
+    else
+        std::snprintf(text, sizeof text, "Size: %d %%", static_cast<int>(std::lround(chosenSizes[next] * 100.0f)));
+    showTitleMessage(text);
+    titleBackAt = platform::tickCount() + 2000;
+    if (titleBackAt == 0) titleBackAt = 1;
 }
 
 void PlayerEditor::update() {
@@ -119,8 +169,9 @@ bool PlayerEditor::onWheel(float distance) {
     return EditorBase::onWheel(distance);
 }
 
-void PlayerEditor::restoreView(int32_t page, bool remaining) {
+void PlayerEditor::restoreView(int32_t page, bool remaining, float chosen) {
     platform::ScopedLock held(controlsLock);
+    if (chosen != chosenScale()) setChosenScale(chosen);
     remainingTime = remaining;
     setPage(page);
     if (windowOpen) setTimeDisplay(-1.0f, shownElapsed, shownTotal);

@@ -84,7 +84,11 @@ public:
     // Compact build: 0 transport, 1 equaliser, 2 track list, 3 jog and loops.
     void setPage(int32_t page);
     // A restored session's page and time mode.
-    void restoreView(int32_t page, bool remaining) override;
+    void restoreView(int32_t page, bool remaining, float chosenScale) override;
+    float chosenScale() const override { return EditorBase::chosenScale(); }
+    // A right click on the about button: the next window size, through
+    // automatic (the host's or the desktop's) and 100 % to 300 %.
+    void secondaryClick(Control* control) override;
     int32_t page() const override { return currentPage; }
     bool showsRemainingTime() const override { return remainingTime; }
     // The deck's controls (GUI thread, or with the controls held).
@@ -138,6 +142,10 @@ private:
     void showTitleMessage(const char* text);
     void showOpenErrorNow(const char* reason);
     void showStoreProblemNow(const char* problem);
+    void scaleChanged() override { scalePending = true; }
+    // GUI thread, controls held: paints the skin and sizes the window at
+    // the scale now asked for, and tells the host.
+    void applyScale();
 
     Deck& player;
     const BuildProfile& profile;
@@ -163,6 +171,8 @@ private:
 
     // Left by other threads for the GUI thread.
     std::atomic<uint32_t> pending{0};
+    Relaxed<bool> scalePending{false};
+    uint32_t titleBackAt = 0; // when a size message gives the title back (ms), 0 for none
     Relaxed<float> pendingFraction{0.0f};
     Relaxed<int32_t> pendingElapsed{0};
     Relaxed<int32_t> pendingTotal{0};

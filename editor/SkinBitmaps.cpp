@@ -3,6 +3,7 @@
 #include "gui/Bitmap.h"
 #include "gui/EmbeddedImages.h"
 #include "resources/Skin.h"
+#include "resources/painter/SkinPainting.h"
 
 namespace {
 // 108 and 120 belong to the skin but are never shown; they are not loaded.
@@ -13,10 +14,35 @@ constexpr int32_t compactIds[] = {114, 122, 125, 136, 137, 140, 141, 142, 144, 1
 constexpr int32_t fullIds[] = {155, 156, 157, 158, 159, 160};
 // The labels and the jog wheel leave their yellow pixels untouched.
 constexpr int32_t yellowKeyed[] = {110, 111, 112, 113, 145};
+
 } // namespace
+
+void SkinBitmaps::paintAt(float scale) {
+    if (scale == currentScale || bitmaps.empty()) return;
+    currentScale = scale;
+    if (scale == 1.0f) {
+        for (Bitmap* bitmap : bitmaps)
+            if (const EmbeddedImage* image = findEmbeddedImage(bitmap->resourceId()); image && image->pixels) {
+                const size_t count = static_cast<size_t>(image->width) * image->height;
+                bitmap->repaint(1.0f, image->width, image->height,
+                                std::vector<uint32_t>(image->pixels, image->pixels + count));
+            }
+        return;
+    }
+    std::vector<int32_t> ids;
+    for (const Bitmap* bitmap : bitmaps) ids.push_back(bitmap->resourceId());
+    for (const PaintedImage& image : paintSkin(scale, ids))
+        if (Bitmap* bitmap = get(image.id)) {
+            const paint::Image& art = image.image;
+            const size_t count = static_cast<size_t>(art.deviceWidth()) * art.deviceHeight();
+            bitmap->repaint(scale, art.deviceWidth(), art.deviceHeight(),
+                            std::vector<uint32_t>(art.data(), art.data() + count));
+        }
+}
 
 void SkinBitmaps::load(bool compact) {
     releaseAll();
+    currentScale = 1.0f;
     registerSkinImages();
     for (int32_t id : sharedIds) bitmaps.push_back(loadBitmap(id));
     if (compact)
@@ -30,6 +56,7 @@ void SkinBitmaps::load(bool compact) {
 void SkinBitmaps::releaseAll() {
     for (Bitmap* bitmap : bitmaps) bitmap->release();
     bitmaps.clear();
+    currentScale = 1.0f;
 }
 
 Bitmap* SkinBitmaps::get(int32_t id) const {

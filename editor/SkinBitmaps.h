@@ -1,6 +1,10 @@
 #pragma once
-// The editor's skin: the bitmaps of one build, loaded when the window opens
-// and released when it closes, looked up by resource id.
+// The editor's skin: the bitmaps of one build, loaded when the editor is
+// made and released when it goes, looked up by resource id. At scale 1 they
+// are the images built into the library; at another scale the skin is
+// painted anew at that scale (sharp, not enlarged) and each bitmap takes
+// its new pixels in place, so that the controls holding them draw at the
+// new scale without being rebuilt.
 #include <cstdint>
 #include <vector>
 
@@ -14,6 +18,10 @@ public:
     ~SkinBitmaps() { releaseAll(); }
 
     void load(bool compact);
+    // Repaints every bitmap at scale (GUI thread; the first time at a scale
+    // paints the whole skin, later times reuse it).
+    void paintAt(float scale);
+    float scale() const { return currentScale; }
     // Drops the skin's reference on every bitmap; controls still holding one
     // keep theirs until they go.
     void releaseAll();
@@ -23,4 +31,5 @@ public:
 
 private:
     std::vector<Bitmap*> bitmaps;
+    float currentScale = 1.0f;
 };

@@ -1,13 +1,27 @@
 #include "gui/Bitmap.h"
 
+#include <algorithm>
+
 #include "gui/Canvas.h"
 
 Bitmap::Bitmap(int32_t resourceId, int32_t width, int32_t height, std::vector<uint32_t> image) : id(resourceId) {
     if (width > 0 && height > 0 && image.size() == static_cast<size_t>(width) * height) {
-        width_ = width;
-        height_ = height;
+        width_ = deviceWidth_ = width;
+        height_ = deviceHeight_ = height;
         pixels = std::move(image);
     }
+}
+
+bool Bitmap::repaint(float scale, int32_t deviceWidth, int32_t deviceHeight, std::vector<uint32_t> image) {
+    if (!(scale > 0.0f) || deviceWidth <= 0 || deviceHeight <= 0 ||
+        image.size() != static_cast<size_t>(deviceWidth) * deviceHeight)
+        return false;
+    scale_ = scale;
+    deviceWidth_ = deviceWidth;
+    deviceHeight_ = deviceHeight;
+    pixels = std::move(image);
+    mask.clear();
+    return true;
 }
 
 void Bitmap::release() {
@@ -16,7 +30,9 @@ void Bitmap::release() {
 }
 
 uint32_t Bitmap::pixel(int32_t x, int32_t y) const {
-    return x >= 0 && y >= 0 && x < width_ && y < height_ ? pixels[static_cast<size_t>(y) * width_ + x] : 0;
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+    const int32_t dx = std::min(toDevice(x, scale_), deviceWidth_ - 1), dy = std::min(toDevice(y, scale_), deviceHeight_ - 1);
+    return pixels[static_cast<size_t>(dy) * deviceWidth_ + dx];
 }
 
 void Bitmap::setTransparentColour(Colour colour) {
@@ -38,18 +54,27 @@ void Bitmap::drawTransparent(Canvas& canvas, const Rect& rect, Point offset) {
 }
 
 // Copies a block of the rect's size from the image at offset to the rect;
-// parts outside the image or the canvas are left out.
+// parts outside the image or the canvas are left out. Each device pixel of
+// the rect takes the image's pixel at the same place.
 void Bitmap::copy(Canvas& canvas, const Rect& rect, Point offset, bool keyed) const {
     if (pixels.empty()) return;
-    for (int32_t y = 0; y < rect.height(); ++y) {
-        const int32_t sy = offset.y + y;
-        if (sy < 0 || sy >= height_) continue;
-        for (int32_t x = 0; x < rect.width(); ++x) {
-            const int32_t sx = offset.x + x;
-            if (sx < 0 || sx >= width_) continue;
-            const size_t at = static_cast<size_t>(sy) * width_ + sx;
+    const Rect to = canvas.deviceRect(rect);
+    // The image's area that the layout block covers.
+    const int32_t fromX = toDevice(offset.x, scale_), fromY = toDevice(offset.y, scale_);
+    const int32_t limitX = std::min(toDevice(offset.x + rect.width(), scale_), toDevice(width_, scale_));
+    const int32_t limitY = std::min(toDevice(offset.y + rect.height(), scale_), toDevice(height_, scale_));
+    const bool same = scale_ == canvas.scale();
+    const float step = scale_ / canvas.scale();
+    for (int32_t y = to.top; y < to.bottom; ++y) {
+        const int32_t sy = same ? fromY + (y - to.top) : fromY + static_cast<int32_t>(static_cast<float>(y - to.top) * step);
+        if (sy < 0 || sy >= limitY || sy >= deviceHeight_) continue;
+        for (int32_t x = to.left; x < to.right; ++x) {
+            const int32_t sx =
+                same ? fromX + (x - to.left) : fromX + static_cast<int32_t>(static_cast<float>(x - to.left) * step);
+            if (sx < 0 || sx >= limitX || sx >= deviceWidth_) continue;
+            const size_t at = static_cast<size_t>(sy) * deviceWidth_ + sx;
             if (keyed && !mask[at]) continue;
-            canvas.plot(rect.left + x, rect.top + y, pixels[at]);
+            canvas.plotDevice(x, y, pixels[at]);
         }
     }
 }

@@ -112,7 +112,12 @@ void OverlayButton::draw(Canvas& canvas) {
 }
 
 void OverlayButton::mouse(Canvas& canvas, Point) {
-    if (!mouseEnabled || !hasLeft(canvas.getMouseButtons())) return;
+    const uint32_t buttons = canvas.getMouseButtons();
+    if (mouseEnabled && !hasLeft(buttons) && (buttons & 4) && listener && value == 0.0f) {
+        listener->secondaryClick(this);
+        return;
+    }
+    if (!mouseEnabled || !hasLeft(buttons)) return;
     value = value == 0.0f ? 1.0f : 0.0f;
     WindowView* owner = windowView;
     if (value != 0.0f) {

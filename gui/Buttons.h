@@ -53,6 +53,8 @@ private:
     int32_t states;
 };
 
+// Shows its image over the window while on; a right click is its
+// listener's second action.
 class OverlayButton : public Control {
 public:
     OverlayButton(const Rect& size, ControlListener* listener, int32_t tag, Bitmap* background, const Rect& display,

@@ -1,5 +1,6 @@
 #include "gui/Canvas.h"
 
+#include <cmath>
 #include <cstdlib>
 
 #include "gui/Bitmap.h"
@@ -9,13 +10,21 @@
 
 Canvas::Canvas(PixelSurface& target) : Canvas(target, Rect{0, 0, target.width() - 1, target.height() - 1}) {}
 
-Canvas::Canvas(PixelSurface& target, const Rect& clipRect) : surface(target), clip(clipRect) {}
+Canvas::Canvas(PixelSurface& target, const Rect& clipRect, float scale)
+    : surface(target), clip(clipRect), scaleValue(scale > 0.0f && std::isfinite(scale) ? scale : 1.0f),
+      deviceClip{device(clip.left), device(clip.top), device(clip.right + 1), device(clip.bottom + 1)} {}
 
 void Canvas::plot(int32_t x, int32_t y, uint32_t pixel) {
     x += offset.x;
     y += offset.y;
     if (x < clip.left || x > clip.right || y < clip.top || y > clip.bottom) return;
-    surface.set(x, y, pixel);
+    if (scaleValue == 1.0f) {
+        surface.set(x, y, pixel);
+        return;
+    }
+    const int32_t right = device(x + 1), bottom = device(y + 1);
+    for (int32_t dy = device(y); dy < bottom; ++dy)
+        for (int32_t dx = device(x); dx < right; ++dx) surface.set(dx, dy, pixel);
 }
 
 void Canvas::stamp(int32_t x, int32_t y, uint32_t pixel) {
@@ -66,18 +75,17 @@ void Canvas::fillRect(const Rect& r) {
         for (int32_t x = r.left + 1; x < r.right; ++x) plot(x, y, pixel);
 }
 
-OffscreenCanvas::OffscreenCanvas(int32_t width, int32_t height, Colour background)
-    : OwnedSurface(width, height, background), Canvas(own) {
-    setFrameColour(background);
-    drawRect({0, 0, width - 1, height - 1});
-    setFrameColour(colours::white);
-}
+OffscreenCanvas::OffscreenCanvas(int32_t width, int32_t height, Colour background, float scale)
+    : OwnedSurface(toDevice(width, scale), toDevice(height, scale), background),
+      Canvas(own, Rect{0, 0, width - 1, height - 1}, scale) {}
 
 void OffscreenCanvas::blitTo(Canvas& target, const Rect& rect, Point source) const {
-    for (int32_t y = 0; y < rect.height(); ++y)
-        for (int32_t x = 0; x < rect.width(); ++x) {
-            int32_t sx = source.x + x, sy = source.y + y;
-            if (own.inside(sx, sy)) target.plot(rect.left + x, rect.top + y, own.at(sx, sy));
+    const Rect to = target.deviceRect(rect);
+    const int32_t fromX = device(source.x), fromY = device(source.y);
+    for (int32_t y = to.top; y < to.bottom; ++y)
+        for (int32_t x = to.left; x < to.right; ++x) {
+            const int32_t sx = fromX + x - to.left, sy = fromY + y - to.top;
+            if (own.inside(sx, sy)) target.plotDevice(x, y, own.at(sx, sy));
         }
 }
 
@@ -90,46 +98,59 @@ void Canvas::setFont(int32_t id, int32_t size, int32_t style) {
     face.reset();
 }
 
+// The face at the canvas's scale: text is set anew at the device size, not
+// enlarged.
+std::shared_ptr<platform::Font>& Canvas::currentFace() {
+    if (!face) face = fontFor(fontIdValue, device(fontSizeValue), fontStyle & (Bold | Italic));
+    return face;
+}
+
+// In layout pixels, rounded up so that text measured to fit does fit.
 int32_t Canvas::textWidth(std::string_view text) {
-    if (!face) face = fontFor(fontIdValue, fontSizeValue, fontStyle & (Bold | Italic));
-    return face ? face->textWidth(text) : 0;
+    if (!currentFace()) return 0;
+    const int32_t width = face->textWidth(text);
+    return scaleValue == 1.0f ? width : static_cast<int32_t>(std::ceil(static_cast<float>(width) / scaleValue));
 }
 
 void Canvas::drawString(std::string_view text, const Rect& rect, bool opaque, int32_t alignment) {
-    if (!face) face = fontFor(fontIdValue, fontSizeValue, fontStyle & (Bold | Italic));
-    if (!face || text.empty()) return;
+    if (!currentFace() || text.empty()) return;
+    // Everything from here on is in device pixels.
+    const Rect box = deviceRect(rect);
     const int32_t width = face->textWidth(text);
     const int32_t height = face->ascent() + face->descent();
-    int32_t x = alignment == AlignCentre  ? rect.left + (rect.width() - width) / 2
-                : alignment == AlignRight ? rect.right - width
-                                          : rect.left + 1;
-    const int32_t top = rect.top + (rect.height() - height) / 2;
+    const int32_t x = alignment == AlignCentre  ? box.left + (box.width() - width) / 2
+                      : alignment == AlignRight ? box.right - width
+                                                : box.left + std::max(device(1) - device(0), 1);
+    const int32_t top = box.top + (box.height() - height) / 2;
     const int32_t baseline = top + face->ascent();
     // Text never leaves its rect: the right and bottom edges belong to the
     // next one, as they do for bitmaps.
-    auto inRect = [&rect](int32_t px, int32_t py) {
-        return px >= rect.left && px < rect.right && py >= rect.top && py < rect.bottom;
+    auto inBox = [&box](int32_t px, int32_t py) {
+        return px >= box.left && px < box.right && py >= box.top && py < box.bottom;
     };
     if (opaque) {
         const uint32_t back = fill.pixel();
         for (int32_t py = top; py < top + height; ++py)
             for (int32_t px = x; px < x + width; ++px)
-                if (inRect(px, py)) plot(px, py, back);
+                if (inBox(px, py)) plotDevice(px, py, back);
     }
     const uint32_t ink = font.pixel();
     face->render(text, x, baseline, [&](int32_t px, int32_t py) {
-        if (inRect(px, py)) plot(px, py, ink);
+        if (inBox(px, py)) plotDevice(px, py, ink);
     });
-    if (fontStyle & Underline)
-        for (int32_t px = x; px < x + width; ++px)
-            if (inRect(px, baseline + 1)) plot(px, baseline + 1, ink);
+    if (fontStyle & Underline) {
+        const int32_t thickness = std::max(static_cast<int32_t>(std::lround(scaleValue)), 1);
+        for (int32_t py = baseline + 1; py < baseline + 1 + thickness; ++py)
+            for (int32_t px = x; px < x + width; ++px)
+                if (inBox(px, py)) plotDevice(px, py, ink);
+    }
 }
 
 uint32_t Canvas::getMouseButtons() {
     if (fromEvent) return eventButtons;
     if (!window) return 0;
     platform::PointerState state = window->pointer();
-    lastPointer = {state.x, state.y};
+    lastPointer = {toLayout(state.x, scaleValue), toLayout(state.y, scaleValue)};
     return state.buttons;
 }
 

@@ -2,7 +2,9 @@
 // Drawing into a pixel surface: lines with a width and a style, rectangle
 // outlines and fills, and bitmap blocks, all clipped to the surface and to
 // the canvas's clip rectangle, with the canvas offset added to every
-// coordinate.
+// coordinate. Coordinates are layout pixels; a canvas at a scale draws each
+// over the device pixels it covers, and text from the fonts at the scaled
+// size.
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -22,7 +24,8 @@ public:
     enum Alignment : int32_t { AlignLeft = 0, AlignCentre = 1, AlignRight = 2 };
 
     explicit Canvas(PixelSurface& surface);
-    Canvas(PixelSurface& surface, const Rect& clip);
+    // clip in layout pixels; the surface holds the device pixels.
+    Canvas(PixelSurface& surface, const Rect& clip, float scale = 1.0f);
     virtual ~Canvas() = default;
 
     void moveTo(Point p) { pen = p; }
@@ -78,15 +81,32 @@ public:
     Point getOffset() const { return offset; }
     const Rect& clipRect() const { return clip; }
 
-    // One pixel at p (offset applied), when it lies inside the clip.
+    // One layout pixel at p (offset applied), when it lies inside the clip:
+    // every device pixel it covers.
     void plot(int32_t x, int32_t y, uint32_t pixel);
+    // One device pixel (offset already applied), when inside the clip.
+    void plotDevice(int32_t x, int32_t y, uint32_t pixel) {
+        if (x >= deviceClip.left && x < deviceClip.right && y >= deviceClip.top && y < deviceClip.bottom)
+            surface.set(x, y, pixel);
+    }
+    // The device pixels of a layout rect with the offset applied: right and
+    // bottom exclusive.
+    Rect deviceRect(const Rect& layout) const {
+        return {device(layout.left + offset.x), device(layout.top + offset.y), device(layout.right + offset.x),
+                device(layout.bottom + offset.y)};
+    }
+    int32_t device(int32_t v) const { return toDevice(v, scaleValue); }
+    float scale() const { return scaleValue; }
     PixelSurface& target() { return surface; }
 
 private:
     void stamp(int32_t x, int32_t y, uint32_t pixel);
+    std::shared_ptr<platform::Font>& currentFace();
 
     PixelSurface& surface;
     Rect clip;
+    float scaleValue = 1.0f;
+    Rect deviceClip; // the clip's device pixels, right and bottom exclusive
     Point offset{};
     Point pen{};
     Colour frame = colours::white;
@@ -114,8 +134,10 @@ struct OwnedSurface {
 // A canvas over a surface of its own, filled with one colour at creation.
 class OffscreenCanvas : private OwnedSurface, public Canvas {
 public:
-    OffscreenCanvas(int32_t width, int32_t height, Colour background);
-    // Copies rect's size from source in this canvas to rect in target.
+    // width × height layout pixels at scale.
+    OffscreenCanvas(int32_t width, int32_t height, Colour background, float scale = 1.0f);
+    // Copies rect's size from source in this canvas to rect in target (of
+    // this canvas's scale).
     void blitTo(Canvas& target, const Rect& rect, Point source) const;
     const PixelSurface& pixels() const { return own; }
 };

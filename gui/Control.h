@@ -14,6 +14,8 @@ public:
     virtual ~ControlListener() = default;
     // canvas is the mouse event's, or null when the change has none.
     virtual void valueChanged(Canvas* canvas, Control* control) = 0;
+    // A right click on a control that offers a second action.
+    virtual void secondaryClick(Control* control) { (void)control; }
 };
 
 class Control : public View {

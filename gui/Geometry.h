@@ -1,6 +1,7 @@
 #pragma once
 // Points, rectangles and colours of the view toolkit.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 struct Point {
@@ -27,6 +28,32 @@ struct Rect {
     Rect offset(int32_t dx, int32_t dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
     bool operator==(const Rect&) const = default;
 };
+
+// The editor is laid out in layout pixels; on a screen at a scale each
+// covers the device pixels from toDevice(v) to toDevice(v + 1). Every edge
+// rounds alike, so neighbours never overlap or leave a gap, and the skin's
+// painter and the window agree on where each lands.
+inline int32_t toDevice(int32_t v, float scale) {
+    return scale == 1.0f ? v : static_cast<int32_t>(std::lround(static_cast<float>(v) * scale));
+}
+// The layout pixel that covers device pixel d.
+inline int32_t toLayout(int32_t d, float scale) {
+    if (scale == 1.0f) return d;
+    int32_t v = static_cast<int32_t>(std::floor(static_cast<float>(d) / scale));
+    while (toDevice(v + 1, scale) <= d) ++v;
+    while (toDevice(v, scale) > d) --v;
+    return v;
+}
+// The scales the editor is drawn at: whole and fractional, 1 to 3.
+inline constexpr float smallestScale = 1.0f;
+inline constexpr float largestScale = 3.0f;
+// A scale asked for by a host or a desktop, to the nearest quarter within
+// the range; 1 for anything not a number.
+inline float usableScale(double asked) {
+    if (!std::isfinite(asked)) return 1.0f;
+    const double clamped = std::clamp(asked, static_cast<double>(smallestScale), static_cast<double>(largestScale));
+    return static_cast<float>(std::round(clamped * 4.0) / 4.0);
+}
 
 struct Colour {
     uint8_t red = 0;

@@ -24,4 +24,7 @@ public:
     // How the window's knobs follow a drag: 0 circular, 1 relative circular,
     // 2 linear (the host's choice, for this window alone).
     virtual int32_t knobMode() const { return 0; }
+    // The window moved to a screen of another scale (or the screen's scale
+    // changed).
+    virtual void screenScaleChanged(float scale) { (void)scale; }
 };

@@ -19,12 +19,15 @@ Slider::~Slider() {
     if (handle) handle->release();
 }
 
-void Slider::attached(WindowView&) { offscreen = std::make_unique<OffscreenCanvas>(size.width(), size.height(), colours::black); }
+void Slider::attached(WindowView& owner) {
+    offscreen = std::make_unique<OffscreenCanvas>(size.width(), size.height(), colours::black, owner.scale());
+}
 
 void Slider::removed(WindowView&) { offscreen.reset(); }
 
 void Slider::draw(Canvas& canvas) {
-    if (!offscreen) offscreen = std::make_unique<OffscreenCanvas>(size.width(), size.height(), colours::black);
+    if (!offscreen || offscreen->scale() != canvas.scale())
+        offscreen = std::make_unique<OffscreenCanvas>(size.width(), size.height(), colours::black, canvas.scale());
     OffscreenCanvas& off = *offscreen;
     const Rect local{0, 0, size.width(), size.height()};
     if (background) {

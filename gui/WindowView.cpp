@@ -1,12 +1,14 @@
 #include "gui/WindowView.h"
 
 #include <algorithm>
+#include <cmath>
 
 GuiHost* View::getHost() { return windowView ? windowView->getHost() : nullptr; }
 
-WindowView::WindowView(const Rect& rect, void* host, GuiHost& owner)
-    : View(rect), editor(owner), surface(rect.width(), rect.height()),
-      window(platform::openNativeWindow(host, rect.width(), rect.height())) {
+WindowView::WindowView(const Rect& rect, void* host, GuiHost& owner, float scale)
+    : View(rect), editor(owner), scaleValue(scale > 0.0f && std::isfinite(scale) ? scale : 1.0f),
+      surface(toDevice(rect.width(), scaleValue), toDevice(rect.height(), scaleValue)),
+      window(platform::openNativeWindow(host, surface.width(), surface.height())) {
     windowView = this;
 }
 
@@ -16,8 +18,18 @@ WindowView::~WindowView() {
     if (background) background->release();
 }
 
+void WindowView::setScale(float scale) {
+    if (!(scale > 0.0f) || !std::isfinite(scale) || scale == scaleValue) return;
+    scaleValue = scale;
+    surface = PixelSurface(toDevice(size.width(), scale), toDevice(size.height(), scale));
+    shown.clear(); // the next present sends every pixel
+    if (window) window->resize(surface.width(), surface.height());
+    setDirty(true);
+    if (!paintPending) drawView(nullptr);
+}
+
 Canvas WindowView::makeCanvas() {
-    Canvas canvas(surface, Rect{0, 0, size.width() - 1, size.height() - 1});
+    Canvas canvas(surface, Rect{0, 0, size.width() - 1, size.height() - 1}, scaleValue);
     canvas.setWindow(window.get());
     return canvas;
 }
@@ -256,9 +268,11 @@ void WindowView::setCursor(int32_t kind) {
     if (window) window->setCursor(kind);
 }
 
+// The exposed device pixels, drawn from the layout pixels that cover them.
 void WindowView::onPaint(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     Canvas canvas = makeCanvas();
-    drawRect(canvas, Rect{left, top, right, bottom});
+    drawRect(canvas, Rect{toLayout(left, scaleValue), toLayout(top, scaleValue), toLayout(right, scaleValue),
+                          toLayout(bottom, scaleValue)});
     presentArea(Rect{left, top, right + 1, bottom + 1});
 }
 
@@ -266,16 +280,16 @@ void WindowView::onPaint(int32_t left, int32_t top, int32_t right, int32_t botto
 // so the host's thread returns between events and a drag is seen moving.
 void WindowView::onButtonDown(const platform::PointerState& state) {
     Canvas canvas = makeCanvas();
-    canvas.setPointer(state.buttons, {state.x, state.y}, state.time);
-    mouse(canvas, {state.x, state.y});
+    canvas.setPointer(state.buttons, layoutPlace(state), state.time);
+    mouse(canvas, layoutPlace(state));
     showChanges(canvas);
 }
 
 void WindowView::onPointerMotion(const platform::PointerState& state) {
     if (!pressed) return;
     Canvas canvas = makeCanvas();
-    canvas.setPointer(state.buttons, {state.x, state.y}, state.time);
-    pressed->mouseMoved(canvas, {state.x, state.y});
+    canvas.setPointer(state.buttons, layoutPlace(state), state.time);
+    pressed->mouseMoved(canvas, layoutPlace(state));
     showChanges(canvas);
 }
 
@@ -284,15 +298,15 @@ void WindowView::onButtonUp(const platform::PointerState& state) {
     View* released = pressed;
     pressed = nullptr;
     Canvas canvas = makeCanvas();
-    canvas.setPointer(state.buttons, {state.x, state.y}, state.time);
-    released->mouseUp(canvas, {state.x, state.y});
+    canvas.setPointer(state.buttons, layoutPlace(state), state.time);
+    released->mouseUp(canvas, layoutPlace(state));
     showChanges(canvas);
 }
 
 void WindowView::onWheel(const platform::PointerState& state, float distance) {
     Canvas canvas = makeCanvas();
-    canvas.setPointer(state.buttons, {state.x, state.y}, state.time);
-    onWheel(&canvas, {state.x, state.y}, distance);
+    canvas.setPointer(state.buttons, layoutPlace(state), state.time);
+    onWheel(&canvas, layoutPlace(state), distance);
 }
 
 void WindowView::showChanges(Canvas& canvas) {

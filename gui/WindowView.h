@@ -14,7 +14,8 @@
 
 class WindowView : public View, private platform::WindowEvents {
 public:
-    WindowView(const Rect& size, void* hostWindow, GuiHost& host);
+    // size in layout pixels; the window has size times scale device pixels.
+    WindowView(const Rect& size, void* hostWindow, GuiHost& host, float scale = 1.0f);
     ~WindowView() override;
 
     void draw(Canvas& canvas) override;
@@ -45,6 +46,10 @@ public:
     void setCursor(int32_t kind);
     bool isOpen() const { return open; }
     bool firstPaintPending() const { return paintPending; }
+    float scale() const { return scaleValue; }
+    // Draws at another scale from now on: the window takes the new size and
+    // everything is drawn again.
+    void setScale(float scale);
 
     // A canvas over the window's pixels that reads the window's pointer.
     Canvas makeCanvas();
@@ -63,6 +68,11 @@ private:
     void onWheel(const platform::PointerState& state, float distance) override;
     void onFocus(bool focused) override { keyFocus = focused; }
     void onDrop(const std::vector<std::string>& files) override { editor.filesDropped(files); }
+    void onScaleChanged(float scale) override { editor.screenScaleChanged(scale); }
+    // A pointer event's place in layout pixels.
+    Point layoutPlace(const platform::PointerState& state) const {
+        return {toLayout(state.x, scaleValue), toLayout(state.y, scaleValue)};
+    }
     // Draws what an input event changed and shows it.
     void showChanges(Canvas& canvas);
     void onDestroyed() override { open = false; }
@@ -78,7 +88,8 @@ private:
     bool keyFocus = false;   // keys are the window's only while it has the focus
     bool paintPending = true;
     bool open = true;
-    PixelSurface surface;
+    float scaleValue;
+    PixelSurface surface; // device pixels
     std::vector<uint32_t> shown; // what the window was last sent
     std::unique_ptr<platform::NativeWindow> window;
 };

@@ -46,6 +46,9 @@ public:
     virtual void onFocus(bool focused) = 0;
     // Files dropped on the window (a file manager's drag and drop).
     virtual void onDrop(const std::vector<std::string>& files) = 0;
+    // The window's screen asks for another scale now (a window moved to
+    // another monitor).
+    virtual void onScaleChanged(float scale) { (void)scale; }
     virtual void onDestroyed() = 0;
 };
 
@@ -61,6 +64,9 @@ public:
     void present(const uint32_t* pixels, int32_t width, int32_t height) {
         present(pixels, width, height, 0, 0, width, height);
     }
+    // Makes the window width × height pixels; present then takes pixels of
+    // that size.
+    virtual void resize(int32_t width, int32_t height) = 0;
     // 0 the default cursor, 1 wait, 2..6 the sizing cursors.
     virtual void setCursor(int32_t kind) = 0;
     virtual void processEvents(WindowEvents& sink) = 0;
@@ -102,6 +108,10 @@ public:
     // The area the last present sent: left, top, right, bottom (exclusive).
     const int32_t* lastArea() const { return area; }
     void setCursor(int32_t kind) override { cursor = kind; }
+    void resize(int32_t width, int32_t height) override { size[0] = width, size[1] = height; }
+    void queueScale(float scale) { events.push_back({Event::Scale, static_cast<int32_t>(scale * 1000.0f), 0, 0, 0}); }
+    // The size the last resize asked for (0 × 0 before any).
+    const int32_t* lastSize() const { return size; }
     void processEvents(WindowEvents& sink) override;
 
     int32_t presentCount() const { return presents; }
@@ -111,7 +121,7 @@ public:
 
 private:
     struct Event {
-        enum Kind { Press, Paint, Wheel, RawPress, Motion, Release, Focus, Drop } kind;
+        enum Kind { Press, Paint, Wheel, RawPress, Motion, Release, Focus, Drop, Scale } kind;
         int32_t a, b, c, d;
     };
     std::deque<PointerState> pointerScript;
@@ -121,6 +131,7 @@ private:
     const uint32_t* lastShown = nullptr;
     int32_t presents = 0;
     int32_t area[4] = {};
+    int32_t size[2] = {};
     int32_t cursor = 0;
     int32_t pointerPolls = 0;
 };
@@ -128,6 +139,11 @@ private:
 // The window for a host's parent window: an X11 child window when parent
 // names one and a display can be opened, otherwise an off-screen window.
 std::unique_ptr<NativeWindow> openNativeWindow(void* parent, int32_t width, int32_t height);
+
+// The scale the desktop asks programs to draw at (1 on a plain screen), for
+// the screen of the host's window parent (null: the default screen), as
+// the desktop or the host's environment sets it. Not rounded.
+double desktopScale(void* parent);
 
 // Calls that reached a window from another thread than its own, and were
 // refused (tests look at it).

@@ -47,6 +47,10 @@ void OffscreenWindow::processEvents(WindowEvents& sink) {
             sink.onDrop(files);
             continue;
         }
+        if (e.kind == Event::Scale) {
+            sink.onScaleChanged(static_cast<float>(e.a) / 1000.0f);
+            continue;
+        }
         if (e.kind == Event::Focus) {
             sink.onFocus(e.a != 0);
             continue;

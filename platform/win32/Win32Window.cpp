@@ -4,6 +4,9 @@
 // its idle, as on X11, so a drag is a state in the control and never a loop
 // of the plug-in's own. Painting comes from a copy of the last frame, so the
 // window repaints at once when uncovered, before the editor's next idle.
+// The window is made per-monitor DPI aware where the system allows it (a
+// host that is not aware keeps it unaware, and the system enlarges it), so
+// it can draw at its monitor's scale and hear when that changes.
 #include <windows.h>
 #include <windowsx.h>
 #include <shellapi.h>
@@ -31,8 +34,32 @@ HINSTANCE ownInstance() {
     return module;
 }
 
+// The DPI calls of Windows 10, looked up at run time: older systems (and
+// some wine versions) lack them, and there everything is at 96 DPI.
+using ThreadAwarenessCall = HANDLE(WINAPI*)(HANDLE);
+using WindowDpiCall = UINT(WINAPI*)(HWND);
+template <typename Call> Call user32Call(const char* name) {
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    return user32 ? reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
+}
+// DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, whose header may be missing.
+const HANDLE perMonitorAware = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-4));
+constexpr UINT dpiChanged = 0x02E0;            // WM_DPICHANGED (top-level windows)
+constexpr UINT dpiChangedAfterParent = 0x02E3; // WM_DPICHANGED_AFTERPARENT (child windows)
+
+double scaleOfWindow(HWND window) {
+    if (const auto dpiFor = user32Call<WindowDpiCall>("GetDpiForWindow"); dpiFor && window && IsWindow(window))
+        if (const UINT dpi = dpiFor(window); dpi > 0) return dpi / 96.0;
+    double scale = 1.0;
+    if (HDC screen = GetDC(nullptr)) {
+        if (const int dpi = GetDeviceCaps(screen, LOGPIXELSX); dpi > 0) scale = dpi / 96.0;
+        ReleaseDC(nullptr, screen);
+    }
+    return scale;
+}
+
 struct Event {
-    enum Kind { Paint, Press, Motion, Release, Wheel, Focus, Drop, Destroyed };
+    enum Kind { Paint, Press, Motion, Release, Wheel, Focus, Drop, Destroyed, Scale };
     Event(Kind kind, PointerState state = {}) : kind(kind), state(state) {}
     Kind kind;
     PointerState state;
@@ -61,8 +88,11 @@ public:
           owner(GetCurrentThreadId()) {
         const char* className = registerClass();
         if (!className) return;
+        const auto awareness = user32Call<ThreadAwarenessCall>("SetThreadDpiAwarenessContext");
+        HANDLE before = awareness ? awareness(perMonitorAware) : nullptr;
         window = CreateWindowExA(0, className, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, width, height,
                                  parent, nullptr, ownInstance(), this);
+        if (before) awareness(before);
         if (window) {
             DragAcceptFiles(window, TRUE);
             counted = true;
@@ -121,6 +151,14 @@ public:
         }
     }
 
+    void resize(int32_t w, int32_t h) override {
+        if (!onOwnerThread() || !window || w <= 0 || h <= 0 || (w == width && h == height)) return;
+        width = w;
+        height = h;
+        frame.assign(static_cast<size_t>(w) * h, 0u);
+        SetWindowPos(window, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
     void setCursor(int32_t kind) override {
         if (!onOwnerThread()) return;
         static const LPCSTR shapes[] = {IDC_ARROW, IDC_WAIT, IDC_SIZEWE, IDC_SIZENS, IDC_SIZEALL, IDC_SIZENESW,
@@ -149,6 +187,7 @@ public:
             case Event::Focus: sink.onFocus(event.focused); break;
             case Event::Drop: sink.onDrop(event.files); break;
             case Event::Destroyed: sink.onDestroyed(); break;
+            case Event::Scale: sink.onScaleChanged(event.distance); break;
             }
         }
     }
@@ -286,6 +325,15 @@ private:
             if (!event.files.empty()) events.push_back(std::move(event));
             return 0;
         }
+        case dpiChanged:
+        case dpiChangedAfterParent: {
+            // Moved to a monitor of another scale: the editor draws anew at
+            // it, and sizes the window itself.
+            Event event(Event::Scale);
+            event.distance = static_cast<float>(message == dpiChanged ? LOWORD(wParam) / 96.0 : scaleOfWindow(hwnd));
+            events.push_back(std::move(event));
+            return 0;
+        }
         case WM_DESTROY:
             // The host destroyed its frame (and this window with it) first.
             events.emplace_back(Event::Destroyed);
@@ -340,6 +388,8 @@ private:
 } // namespace
 
 int nativeWindowOffThreadCalls() { return offThreadCalls; }
+
+double desktopScale(void* parent) { return scaleOfWindow(static_cast<HWND>(parent)); }
 
 std::unique_ptr<NativeWindow> openNativeWindow(void* parent, int32_t width, int32_t height) {
     if (parent && width > 0 && height > 0 && IsWindow(static_cast<HWND>(parent))) {

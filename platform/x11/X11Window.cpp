@@ -11,7 +11,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -130,12 +133,19 @@ public:
         red = ChannelLayout(visual->red_mask);
         green = ChannelLayout(visual->green_mask);
         blue = ChannelLayout(visual->blue_mask);
-        image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                             static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
-        if (image) {
-            imageBytes.resize(static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(height));
-            image->data = imageBytes.data();
-        }
+        imageVisual = visual;
+        imageDepth = depth;
+        makeImage();
+        XFlush(display);
+    }
+
+    void resize(int32_t w, int32_t h) override {
+        if (!onOwnerThread() || !window || w <= 0 || h <= 0 || (w == width && h == height)) return;
+        ErrorTrap trap(display);
+        width = w;
+        height = h;
+        XResizeWindow(display, window, static_cast<unsigned>(w), static_cast<unsigned>(h));
+        makeImage();
         XFlush(display);
     }
 
@@ -299,7 +309,23 @@ private:
         }
     }
 
+    // The image the window's pixels go through, at the window's size.
+    void makeImage() {
+        if (image) {
+            image->data = nullptr; // the pixels belong to imageBytes
+            XDestroyImage(image);
+        }
+        image = XCreateImage(display, imageVisual, static_cast<unsigned>(imageDepth), ZPixmap, 0, nullptr,
+                             static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+        if (image) {
+            imageBytes.assign(static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(height), 0);
+            image->data = imageBytes.data();
+        }
+    }
+
     Display* display;
+    Visual* imageVisual = nullptr;
+    int imageDepth = 0;
     ::Window window = 0;
     Colormap colormap = 0;
     GC gc{};
@@ -315,6 +341,44 @@ private:
 } // namespace
 
 int nativeWindowOffThreadCalls() { return offThreadCalls; }
+
+namespace {
+// Xft.dpi from the server's resources (what GNOME, KDE and xrdb set for
+// the whole desktop), 0 when it is not set.
+double resourceDpi(Display* display) {
+    const char* resources = XResourceManagerString(display);
+    if (!resources) return 0.0;
+    for (const char* line = resources; line && *line;) {
+        const char* end = std::strchr(line, '\n');
+        const std::string entry(line, end ? static_cast<size_t>(end - line) : std::strlen(line));
+        if (entry.rfind("Xft.dpi:", 0) == 0) return std::strtod(entry.c_str() + 8, nullptr);
+        line = end ? end + 1 : nullptr;
+    }
+    return 0.0;
+}
+
+// A number from the environment, 0 when unset or not one.
+double environmentNumber(const char* name) {
+    const char* text = std::getenv(name);
+    if (!text || !*text) return 0.0;
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    return end && *end == '\0' && std::isfinite(value) ? value : 0.0;
+}
+} // namespace
+
+// What the host's own toolkit was told for this process (GTK's GDK_SCALE,
+// Qt's QT_SCALE_FACTOR) comes before the desktop's Xft.dpi.
+double desktopScale(void*) {
+    for (const char* name : {"GDK_SCALE", "QT_SCALE_FACTOR"})
+        if (const double value = environmentNumber(name); value > 0.0) return value;
+    double dpi = 0.0;
+    if (Display* display = XOpenDisplay(nullptr)) {
+        dpi = resourceDpi(display);
+        XCloseDisplay(display);
+    }
+    return dpi > 0.0 && std::isfinite(dpi) ? dpi / 96.0 : 1.0;
+}
 
 std::unique_ptr<NativeWindow> openNativeWindow(void* parent, int32_t width, int32_t height) {
     if (parent && width > 0 && height > 0)

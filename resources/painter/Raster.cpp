@@ -58,9 +58,7 @@ Image::Image(int32_t width, int32_t height, Rgb fill, float scale)
               static_cast<int32_t>(std::lround(static_cast<float>(height) * scale_)),
               Colour{static_cast<uint8_t>(fill.r), static_cast<uint8_t>(fill.g), static_cast<uint8_t>(fill.b), 0}) {}
 
-int32_t Image::device(int32_t v) const {
-    return static_cast<int32_t>(std::lround(static_cast<float>(v) * scale_));
-}
+int32_t Image::device(int32_t v) const { return toDevice(v, scale_); }
 
 Rect Image::deviceBox(const Rect& box) const {
     return {device(box.left), device(box.top), device(box.right), device(box.bottom)};

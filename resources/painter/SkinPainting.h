@@ -11,4 +11,5 @@ struct PaintedImage {
     paint::Image image;
 };
 
-std::vector<PaintedImage> paintSkin(float scale);
+// The images with the ids in only (every image when it is empty).
+std::vector<PaintedImage> paintSkin(float scale, const std::vector<int32_t>& only = {});

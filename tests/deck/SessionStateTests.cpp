@@ -49,7 +49,7 @@ TEST_F(SessionState, ASavedDeckComesBackWholeInANewInstance) {
     for (auto [index, value] : values) effect->setParameter(effect, static_cast<int32_t>(index), value);
     player->setTempo(128.0f);
     render(20000);
-    editorOf(*player).restoreView(2, true);
+    editorOf(*player).restoreView(2, true, 0.0f);
     effect->setParameter(effect, TrackPlayer::Loop, 0.45f); // the fourth loop button: one beat
     render(3000);
     std::remove(missing.c_str()); // the file goes before the session comes back

@@ -39,7 +39,7 @@ struct NoView : PlayerView {
     uint8_t* overviewPixels() override { return pixels; }
     int32_t page() const override { return 0; }
     bool showsRemainingTime() const override { return false; }
-    void restoreView(int32_t, bool) override {}
+    void restoreView(int32_t, bool, float) override {}
     uint8_t pixels[TrackSource::overviewBytes] = {};
 };
 
