@@ -43,7 +43,7 @@ const char* usageText =
     "                       [--set NAME=VALUE@T]... [--note KEY@T]... [--paused] [--pcm16] [--no-wait]\n"
     "                       [--host-dir DIR] [--out FILE.wav] [--editor-closed]\n"
     "                       [--host-tempo BPM[@T]]... [--host-locate BEAT@T]... [--host-stop T] [--host-roll T]\n"
-    "                       [--screenshot FILE.png [--page N] [--zoom N] [--select N]] [--state-in FILE] [--state-out FILE] FILE...\n"
+    "                       [--screenshot FILE.png [--page N] [--scale S] [--select N]] [--state-in FILE] [--state-out FILE] FILE...\n"
     "  FILE        tracks (.mp1 .mp2 .mp3 .wav .flac) or .m3u and .m3u8 track lists, added as one selection\n"
     "              (none needed with --state-in)\n"
     "  --build     which build to host (default full)\n"
@@ -67,7 +67,7 @@ const char* usageText =
     "              all the same)\n"
     "  --screenshot  write the editor window as drawn after the render to FILE.png\n"
     "  --select    select list row N (from 0) before the picture, as a click on it does\n"
-    "  --zoom      enlarge the picture N times (1 to 8), each pixel a square\n"
+    "  --scale     draw the editor at scale S (1 to 3), as a host at that scale asks\n"
     "  --page      the compact build's page to picture: 0 transport, 1 equaliser,\n"
     "              2 track list, 3 jog and loops (default 0)\n"
     "  --state-in  start from a deck state saved with --state-out (or by a host): its list,\n"
@@ -98,7 +98,7 @@ struct Options {
     double seconds = -1;
     bool paused = false, pcm16 = false, wait = true, editorOpen = true;
     int32_t page = 0;
-    int32_t zoom = 1;
+    double scale = 0.0; // 0: the desktop's
     int32_t select = -1;
     std::string hostDir, out = "out.wav", log, screenshot, stateIn, stateOut;
     std::vector<TimedEvent> events;
@@ -219,10 +219,9 @@ Options parse(int argc, char** argv) {
             double r = number(value(), "row");
             if (r < 0 || r > 255 || r != std::floor(r)) usage("row out of range");
             o.select = static_cast<int32_t>(r);
-        } else if (a == "--zoom") {
-            double z = number(value(), "zoom");
-            if (z < 1 || z > 8 || z != std::floor(z)) usage("zoom out of range");
-            o.zoom = static_cast<int32_t>(z);
+        } else if (a == "--scale") {
+            o.scale = number(value(), "scale");
+            if (!(o.scale >= 1 && o.scale <= 3)) usage("scale out of range");
         } else if (a == "--page") {
             double p = number(value(), "page");
             if (p < 0 || p > 3 || p != std::floor(p)) usage("page out of range");
@@ -269,7 +268,7 @@ void showWindow(PlayerEditor& editor) {
     WindowView* frame = editor.windowView();
     if (!frame) return;
     if (auto* window = dynamic_cast<platform::OffscreenWindow*>(&frame->native()))
-        window->queuePaint(0, 0, frame->viewSize().width() - 1, frame->viewSize().height() - 1);
+        window->queuePaint(0, 0, frame->pixels().width() - 1, frame->pixels().height() - 1);
 }
 
 bool writeScreenshot(PlayerEditor& editor, const Options& o) {
@@ -278,12 +277,7 @@ bool writeScreenshot(PlayerEditor& editor, const Options& o) {
     WindowView* frame = editor.windowView();
     if (!frame) return false;
     frame->drawView(nullptr);
-    const PixelSurface& drawn = frame->pixels();
-    if (o.zoom == 1) return writePng(o.screenshot, drawn);
-    PixelSurface enlarged(drawn.width() * o.zoom, drawn.height() * o.zoom);
-    for (int32_t y = 0; y < enlarged.height(); ++y)
-        for (int32_t x = 0; x < enlarged.width(); ++x) enlarged.set(x, y, drawn.at(x / o.zoom, y / o.zoom));
-    return writePng(o.screenshot, enlarged);
+    return writePng(o.screenshot, frame->pixels());
 }
 
 } // namespace
@@ -403,6 +397,9 @@ int main(int argc, char** argv) {
     dispatch(effect, effMainsChanged, 0, 1);
     PlayerEditor& editor = editorOf(*player);
     if (o.editorOpen) {
+        if (o.scale > 0)
+            dispatch(effect, effVendorSpecific, fourCharCode('P', 'r', 'e', 'S'), fourCharCode('A', 'e', 'C', 's'),
+                     nullptr, static_cast<float>(o.scale));
         if (dispatch(effect, effEditOpen) == 0) {
             std::fprintf(stderr, "tunedeck-render: the editor did not open\n");
             dispatch(effect, effClose);

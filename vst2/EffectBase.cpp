@@ -1,5 +1,6 @@
 #include "vst2/EffectBase.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -122,13 +123,20 @@ intptr_t EffectBase::dispatcher(int32_t opcode, int32_t index, intptr_t value, v
         if (!editor || !ptr) return 0;
         {
             // The host keeps the pointer: the record lives with the effect.
-            const Rect& size = editor->size();
+            // The size is the window's, at the scale it is drawn at.
+            const Rect size = editor->windowSize();
             editorRect = ERect{static_cast<int16_t>(size.top), static_cast<int16_t>(size.left),
                                static_cast<int16_t>(size.bottom), static_cast<int16_t>(size.right)};
             *static_cast<ERect**>(ptr) = &editorRect;
         }
         return 1;
-    case effEditOpen: return editor ? (editor->open(ptr) ? 1 : 0) : 0;
+    case effEditOpen:
+        if (!editor) return 0;
+        // A window drawn at a new scale asks the host for its new size.
+        editor->onResize = [this](int32_t width, int32_t height) {
+            return callHost(audioMasterSizeWindow, width, height) != 0;
+        };
+        return editor->open(ptr) ? 1 : 0;
     case effEditClose:
         if (editor) editor->close();
         return 0;
@@ -205,6 +213,15 @@ intptr_t EffectBase::extendedDispatcher(int32_t opcode, int32_t index, intptr_t 
     }
     case effSetEditKnobMode: return editor ? (editor->setKnobMode(static_cast<int32_t>(value)) ? 1 : 0) : 0;
     case effGetCurrentMidiProgram: return -1;
+    case effVendorSpecific:
+        // The scale hosts tell their plug-ins' windows ('PreS', 'AeCs', the
+        // scale in opt), as Bitwig, Live and REAPER do.
+        if (editor && index == fourCharCode('P', 'r', 'e', 'S') && value == fourCharCode('A', 'e', 'C', 's') &&
+            std::isfinite(opt) && opt > 0.0f) {
+            editor->setHostScale(opt);
+            return 1;
+        }
+        return 0;
     default: return 0;
     }
 }

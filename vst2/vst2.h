@@ -99,6 +99,7 @@ enum EffectOpcodes : int32_t {
     effGetVendorString = 47,
     effGetProductString = 48,
     effGetVendorVersion = 49,
+    effVendorSpecific = 50,
     effCanDo = 51,
     effGetParameterProperties = 56,
     effKeysRequired = 57,
