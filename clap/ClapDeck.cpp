@@ -32,6 +32,13 @@ ClapDeck::ClapDeck(const clap_host_t* clapHost, const clap_plugin_descriptor_t* 
         self.hostTimers = static_cast<const clap_host_timer_support_t*>(h->get_extension(h, CLAP_EXT_TIMER_SUPPORT));
         if (self.hostTimers && (!self.hostTimers->register_timer || !self.hostTimers->unregister_timer))
             self.hostTimers = nullptr;
+        self.hostGui = static_cast<const clap_host_gui_t*>(h->get_extension(h, CLAP_EXT_GUI));
+        // The window drawn at a new scale (a person's choice, another
+        // monitor) asks the host for its new size.
+        self.editor().onResize = [&self](int32_t width, int32_t height) {
+            return self.hostGui && self.hostGui->request_resize &&
+                   self.hostGui->request_resize(self.host, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+        };
         return true;
     };
     clapPlugin.destroy = [](const clap_plugin_t* plugin) { delete &of(plugin); };
@@ -321,24 +328,30 @@ const void* ClapDeck::extension(const clap_plugin_t*, const char* id) {
         },
         [](const clap_plugin_t* plugin, const char* api, bool floating) { return of(plugin).createGui(api, floating); },
         [](const clap_plugin_t* plugin) { of(plugin).destroyGui(); },
-        [](const clap_plugin_t*, double) { return false; }, // the editor draws at one scale
+        [](const clap_plugin_t* plugin, double scale) {
+            if (!std::isfinite(scale) || scale <= 0.0) return false;
+            of(plugin).editor().setHostScale(scale);
+            return true;
+        },
         [](const clap_plugin_t* plugin, uint32_t* width, uint32_t* height) {
             if (!width || !height) return false;
-            *width = static_cast<uint32_t>(of(plugin).profile().editorWidth);
-            *height = static_cast<uint32_t>(of(plugin).profile().editorHeight);
+            const Rect size = of(plugin).editor().windowSize();
+            *width = static_cast<uint32_t>(size.width());
+            *height = static_cast<uint32_t>(size.height());
             return true;
         },
         [](const clap_plugin_t*) { return false; },
         [](const clap_plugin_t*, clap_gui_resize_hints_t*) { return false; },
         [](const clap_plugin_t* plugin, uint32_t* width, uint32_t* height) {
             if (!width || !height) return false;
-            *width = static_cast<uint32_t>(of(plugin).profile().editorWidth);
-            *height = static_cast<uint32_t>(of(plugin).profile().editorHeight);
+            const Rect size = of(plugin).editor().windowSize();
+            *width = static_cast<uint32_t>(size.width());
+            *height = static_cast<uint32_t>(size.height());
             return true;
         },
         [](const clap_plugin_t* plugin, uint32_t width, uint32_t height) {
-            return width == static_cast<uint32_t>(of(plugin).profile().editorWidth) &&
-                   height == static_cast<uint32_t>(of(plugin).profile().editorHeight);
+            const Rect size = of(plugin).editor().windowSize();
+            return width == static_cast<uint32_t>(size.width()) && height == static_cast<uint32_t>(size.height());
         },
         [](const clap_plugin_t* plugin, const clap_window_t* window) { return of(plugin).setParent(window); },
         [](const clap_plugin_t*, const clap_window_t*) { return false; },

@@ -54,6 +54,7 @@ private:
     const clap_host_params_t* hostParams = nullptr;
     const clap_host_state_t* hostState = nullptr;
     const clap_host_timer_support_t* hostTimers = nullptr;
+    const clap_host_gui_t* hostGui = nullptr;
     clap_plugin_t clapPlugin;
     GestureQueue gestures;
     Relaxed<bool> processing{false};

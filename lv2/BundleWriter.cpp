@@ -20,6 +20,7 @@ const char* const prefixes =
     "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
     "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
     "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
+    "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
     "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
     "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
     "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
@@ -108,7 +109,9 @@ int main(int argc, char** argv) {
     std::fprintf(manifest,
                  "<%s>\n    a ui:X11UI ;\n    ui:binary <%s> ;\n"
                  "    lv2:requiredFeature ui:idleInterface, ui:parent, <http://lv2plug.in/ns/ext/instance-access> ;\n"
-                 "    lv2:optionalFeature ui:resize, ui:touch ;\n    lv2:extensionData ui:idleInterface .\n",
+                 "    lv2:optionalFeature ui:resize, ui:touch, opts:options, <http://lv2plug.in/ns/ext/urid#map> ;\n"
+                 "    opts:supportedOption ui:scaleFactor ;\n"
+                 "    lv2:extensionData ui:idleInterface, opts:interface .\n",
                  lv2uris::ui, binary);
     std::fputs(prefixes, plugins);
     writePlugin(plugins, lv2uris::full, "Trakvox", binary);

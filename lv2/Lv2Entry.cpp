@@ -1,10 +1,13 @@
 // The library's LV2 entries: both builds of the deck as plug-ins, and the
 // deck's editor as their UI (an X11 window inside the host's).
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include <lv2/core/lv2.h>
+#include <lv2/atom/atom.h>
 #include <lv2/instance-access/instance-access.h>
+#include <lv2/options/options.h>
 #include <lv2/state/state.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
@@ -62,22 +65,48 @@ const LV2_Descriptor plugins[] = {descriptor<fullProfile>(lv2uris::full), descri
 // The UI: the instance's own editor, opened in the host's window.
 struct Ui {
     Lv2Deck* deck;
+    LV2_URID scaleFactor = 0; // ui:scaleFactor, 0 without a map
+    LV2_URID atomFloat = 0;
+    LV2UI_Resize resize{};
 };
+
+// The host's ui:scaleFactor among options, when it gives one.
+void takeScale(Ui& ui, const LV2_Options_Option* options) {
+    for (const LV2_Options_Option* o = options; o && o->key != 0; ++o)
+        if (ui.scaleFactor != 0 && o->key == ui.scaleFactor && o->type == ui.atomFloat && o->size == sizeof(float) &&
+            o->value)
+            ui.deck->editor().setHostScale(*static_cast<const float*>(o->value));
+}
 
 LV2UI_Handle instantiateUi(const LV2UI_Descriptor*, const char*, const char*, LV2UI_Write_Function write,
                            LV2UI_Controller controller, LV2UI_Widget* widget, const LV2_Feature* const* features) {
     auto* deck = static_cast<Lv2Deck*>(const_cast<void*>(feature(features, LV2_INSTANCE_ACCESS_URI)));
     void* parent = const_cast<void*>(feature(features, LV2_UI__parent));
     if (!deck || !parent || !widget) return nullptr;
+    auto ui = std::make_unique<Ui>(Ui{deck});
+    if (const auto* map = static_cast<const LV2_URID_Map*>(feature(features, LV2_URID__map)); map && map->map) {
+        ui->scaleFactor = map->map(map->handle, LV2_UI__scaleFactor);
+        ui->atomFloat = map->map(map->handle, LV2_ATOM__Float);
+    }
+    takeScale(*ui, static_cast<const LV2_Options_Option*>(feature(features, LV2_OPTIONS__options)));
+    if (const auto* resize = static_cast<const LV2UI_Resize*>(feature(features, LV2_UI__resize)); resize && resize->ui_resize)
+        ui->resize = *resize;
+    PlayerEditor& editor = deck->editor();
+    // The window drawn at a new scale asks the host for its new size.
+    Ui* shown = ui.get();
+    editor.onResize = [shown](int32_t width, int32_t height) {
+        return shown->resize.ui_resize && shown->resize.ui_resize(shown->resize.handle, width, height) == 0;
+    };
     deck->attachUi(write, controller, static_cast<const LV2UI_Touch*>(feature(features, LV2_UI__touch)));
-    if (!deck->editor().open(parent)) {
+    if (!editor.open(parent)) {
+        editor.onResize = nullptr;
         deck->detachUi();
         return nullptr;
     }
-    if (const auto* resize = static_cast<const LV2UI_Resize*>(feature(features, LV2_UI__resize)); resize && resize->ui_resize)
-        resize->ui_resize(resize->handle, deck->profile().editorWidth, deck->profile().editorHeight);
-    *widget = reinterpret_cast<LV2UI_Widget>(deck->editor().systemWindow());
-    return new Ui{deck};
+    const Rect size = editor.windowSize();
+    if (ui->resize.ui_resize) ui->resize.ui_resize(ui->resize.handle, size.width(), size.height());
+    *widget = reinterpret_cast<LV2UI_Widget>(editor.systemWindow());
+    return ui.release();
 }
 
 const void* uiExtensionData(const char* uri) {
@@ -85,13 +114,23 @@ const void* uiExtensionData(const char* uri) {
         static_cast<Ui*>(handle)->deck->editor().idle();
         return 0;
     }};
-    return uri && std::strcmp(uri, LV2_UI__idleInterface) == 0 ? &idle : nullptr;
+    // A host that changes its scale while the window shows says so here.
+    static const LV2_Options_Interface options{
+        [](LV2_Handle, LV2_Options_Option*) -> uint32_t { return LV2_OPTIONS_ERR_UNKNOWN; },
+        [](LV2_Handle handle, const LV2_Options_Option* given) -> uint32_t {
+            takeScale(*static_cast<Ui*>(handle), given);
+            return LV2_OPTIONS_SUCCESS;
+        }};
+    if (uri && std::strcmp(uri, LV2_UI__idleInterface) == 0) return &idle;
+    if (uri && std::strcmp(uri, LV2_OPTIONS__interface) == 0) return &options;
+    return nullptr;
 }
 
 const LV2UI_Descriptor uis[] = {{lv2uris::ui, instantiateUi,
                                  [](LV2UI_Handle handle) {
                                      auto* ui = static_cast<Ui*>(handle);
                                      ui->deck->editor().close();
+                                     ui->deck->editor().onResize = nullptr;
                                      ui->deck->detachUi();
                                      delete ui;
                                  },

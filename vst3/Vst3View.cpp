@@ -1,5 +1,6 @@
 #include "vst3/Vst3View.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "editor/PlayerEditor.h"
@@ -43,17 +44,18 @@ struct Vst3View::Calls {
     static Steinberg_tresult CALL onKey(void*, Steinberg_char16, Steinberg_int16, Steinberg_int16) {
         return Steinberg_kResultFalse;
     }
+    // The window's size at the scale it is drawn at.
     static Steinberg_tresult CALL getSize(void* self, Steinberg_ViewRect* size) {
         if (!size) return Steinberg_kInvalidArgument;
-        const BuildProfile& profile = of(self).deck.profile();
-        *size = Steinberg_ViewRect{0, 0, profile.editorWidth, profile.editorHeight};
+        const Rect shown = of(self).deck.editor().windowSize();
+        *size = Steinberg_ViewRect{0, 0, shown.width(), shown.height()};
         return Steinberg_kResultOk;
     }
-    // One size: a host that offers another is told this one.
+    // One size a scale: a host that offers another is told this one.
     static Steinberg_tresult CALL onSize(void* self, Steinberg_ViewRect* size) {
         if (!size) return Steinberg_kInvalidArgument;
-        const BuildProfile& profile = of(self).deck.profile();
-        return size->right - size->left == profile.editorWidth && size->bottom - size->top == profile.editorHeight
+        const Rect shown = of(self).deck.editor().windowSize();
+        return size->right - size->left == shown.width() && size->bottom - size->top == shown.height()
                    ? Steinberg_kResultOk
                    : Steinberg_kResultFalse;
     }
@@ -65,10 +67,15 @@ struct Vst3View::Calls {
     static Steinberg_tresult CALL canResize(void*) { return Steinberg_kResultFalse; }
     static Steinberg_tresult CALL checkSizeConstraint(void* self, Steinberg_ViewRect* rect) {
         if (!rect) return Steinberg_kInvalidArgument;
-        const BuildProfile& profile = of(self).deck.profile();
-        rect->right = rect->left + profile.editorWidth;
-        rect->bottom = rect->top + profile.editorHeight;
+        const Rect shown = of(self).deck.editor().windowSize();
+        rect->right = rect->left + shown.width();
+        rect->bottom = rect->top + shown.height();
         return Steinberg_kResultTrue;
+    }
+    static Steinberg_tresult CALL setContentScaleFactor(void* self, Steinberg_IPlugViewContentScaleSupport_ScaleFactor factor) {
+        if (!std::isfinite(factor) || factor <= 0.0f) return Steinberg_kInvalidArgument;
+        of(self).deck.editor().setHostScale(factor);
+        return Steinberg_kResultOk;
     }
 
     static void CALL onTimer(void* self) {
@@ -78,12 +85,15 @@ struct Vst3View::Calls {
 
     static Steinberg_IPlugViewVtbl viewTable;
     static Steinberg_Linux_ITimerHandlerVtbl timerTable;
+    static Steinberg_IPlugViewContentScaleSupportVtbl scaleTable;
 };
 
 Steinberg_IPlugViewVtbl Vst3View::Calls::viewTable{
     queryInterface, addRef,  release,   isPlatformTypeSupported, attached, removed, onWheel, onKey, onKey, getSize,
     onSize,         onFocus, setFrame, canResize,               checkSizeConstraint};
 Steinberg_Linux_ITimerHandlerVtbl Vst3View::Calls::timerTable{queryInterface, addRef, release, onTimer};
+Steinberg_IPlugViewContentScaleSupportVtbl Vst3View::Calls::scaleTable{queryInterface, addRef, release,
+                                                                        setContentScaleFactor};
 
 Steinberg_IPlugView* Vst3View::make(Vst3Deck& deck) {
     auto* made = new Vst3View(deck);
@@ -91,7 +101,8 @@ Steinberg_IPlugView* Vst3View::make(Vst3Deck& deck) {
 }
 
 Vst3View::Vst3View(Vst3Deck& owner)
-    : deck(owner), view{&Calls::viewTable, this}, timer{&Calls::timerTable, this} {
+    : deck(owner), view{&Calls::viewTable, this}, timer{&Calls::timerTable, this},
+      scaling{&Calls::scaleTable, this} {
     deck.addRef();
 }
 
@@ -107,6 +118,7 @@ Steinberg_tresult Vst3View::query(const Steinberg_TUID iid, void** object) {
     if (!iid) return Steinberg_kNoInterface;
     Face* face = nullptr;
     if (sameId(iid, Steinberg_FUnknown_iid) || sameId(iid, Steinberg_IPlugView_iid)) face = &view;
+    else if (sameId(iid, Steinberg_IPlugViewContentScaleSupport_iid)) face = &scaling;
 #if !defined(_WIN32)
     else if (sameId(iid, Steinberg_Linux_ITimerHandler_iid)) face = &timer;
 #endif
@@ -136,6 +148,13 @@ Steinberg_tresult Vst3View::attach(void* parent, Steinberg_FIDString type) {
     if (!parent || !type || std::strcmp(type, platformType) != 0) return Steinberg_kInvalidArgument;
     // One editor a deck: a second view is refused while the first shows it.
     if (parentWindow || deck.editor().isOpen()) return Steinberg_kResultFalse;
+    // The window drawn at a new scale (a person's choice, another monitor)
+    // asks the frame for its new size.
+    deck.editor().onResize = [this](int32_t width, int32_t height) {
+        Steinberg_ViewRect size{0, 0, width, height};
+        return frame && frame->lpVtbl->resizeView(frame, reinterpret_cast<Steinberg_IPlugView*>(&view), &size) ==
+                            Steinberg_kResultOk;
+    };
     if (!deck.editor().open(parent)) return Steinberg_kResultFalse;
     parentWindow = parent;
     startIdling();
@@ -146,6 +165,7 @@ Steinberg_tresult Vst3View::remove() {
     if (!parentWindow) return Steinberg_kResultFalse;
     stopIdling();
     deck.editor().close();
+    deck.editor().onResize = nullptr;
     parentWindow = nullptr;
     return Steinberg_kResultOk;
 }

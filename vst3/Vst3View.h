@@ -38,6 +38,7 @@ private:
     std::atomic<uint32_t> references{1};
     Face view;
     Face timer;
+    Face scaling; // IPlugViewContentScaleSupport
     Steinberg_IPlugFrame* frame = nullptr;   // with a reference held
     Steinberg_Linux_IRunLoop* runLoop = nullptr; // with a reference held, while the timer runs
     void* parentWindow = nullptr;            // while attached
