@@ -102,6 +102,51 @@ TEST_P(X11PlayerEditor, ARealClickOnPlayStartsPlaybackAndClosingLeavesNothingBeh
     EXPECT_EQ(threadCount(), threadsBefore) << "no thread outlives the plug-in";
 }
 
+// A desktop at 192 DPI (Xft.dpi, as GNOME and KDE set it at 200 %): the
+// window opens at twice the layout's size and a real click on the doubled
+// Play acts.
+TEST_P(X11PlayerEditor, OnADesktopAt192DpiTheWindowOpensAtTwiceTheSizeAndTakesClicks) {
+    const Atom resources = XInternAtom(display, "RESOURCE_MANAGER", False);
+    const char setting[] = "Xft.dpi:\t192\nXft.antialias:\t1\n";
+    XChangeProperty(display, DefaultRootWindow(display), resources, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(setting), sizeof setting - 1);
+    XResizeWindow(display, parent, 800, 800);
+    XSync(display, False);
+    auto* player = new TrackPlayer(TestHost::callback, *GetParam());
+    effect = player->record();
+    call(effOpen);
+    player->addPaths({PlayerFixture::rampTrack("x11-dpi.wav", 88200)}, true);
+    player->waitForOpenings();
+    ERect* rect = nullptr;
+    ASSERT_EQ(call(effEditGetRect, &rect), 1);
+    EXPECT_EQ(rect->right - rect->left, 2 * GetParam()->editorWidth);
+    EXPECT_EQ(rect->bottom - rect->top, 2 * GetParam()->editorHeight);
+    ASSERT_EQ(call(effEditOpen, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))), 1);
+    idleFor(200);
+    ::Window root, up, *list = nullptr;
+    unsigned count = 0;
+    XQueryTree(display, parent, &root, &up, &list, &count);
+    ASSERT_EQ(count, 1u);
+    XWindowAttributes child{};
+    XGetWindowAttributes(display, list[0], &child);
+    XFree(list);
+    EXPECT_EQ(child.width, 2 * GetParam()->editorWidth) << "512 wide";
+    EXPECT_EQ(child.height, 2 * GetParam()->editorHeight) << (GetParam()->compact ? "168 high" : "700 high");
+
+    XTestFakeMotionEvent(display, -1, 2 * 72, 2 * 52, CurrentTime); // Play, at its doubled place
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XSync(display, False);
+    for (int i = 0; i < 200 && !player->isPlaying(); ++i) idleFor(5);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XSync(display, False);
+    idleFor(50);
+    EXPECT_TRUE(player->isPlaying()) << "the click reached the Play button";
+    call(effEditClose);
+    call(effClose);
+    XDeleteProperty(display, DefaultRootWindow(display), resources);
+    XSync(display, False);
+}
+
 // A press and its release that reach the window together, before the
 // host's next idle, still make a click: every one of ten counts.
 TEST_P(X11PlayerEditor, QuickClicksOnPlayEachCount) {

@@ -113,6 +113,46 @@ TEST(OffscreenCanvas, StartsInItsColourAndBlitsABlock) {
     EXPECT_EQ(picture(s), (std::vector<std::string>{"....", ".rr.", ".gg.", "...."}));
 }
 
+// At a scale, layout pixels tile the device pixels without a gap or an
+// overlap, a point maps back to the layout pixel that covers it, and
+// bitmaps of the canvas's scale copy one for one while others stretch.
+TEST(ScaledCanvas, LayoutPixelsTileTheDeviceAndBitmapsCopyAtTheirOwnScale) {
+    for (float scale : {1.0f, 1.25f, 1.5f, 1.75f, 2.0f, 2.5f, 3.0f}) {
+        for (int32_t v = -3; v < 400; ++v) {
+            ASSERT_LT(toDevice(v, scale), toDevice(v + 1, scale)) << scale << " " << v;
+            for (int32_t d = toDevice(v, scale); d < toDevice(v + 1, scale); ++d) ASSERT_EQ(toLayout(d, scale), v);
+        }
+        // A fill of layout pixels 1..4 by 1..2 covers exactly its device pixels.
+        PixelSurface s(toDevice(8, scale), toDevice(4, scale));
+        Canvas c(s, Rect{0, 0, 7, 3}, scale);
+        c.setFillColour(colours::red);
+        c.fillRect({0, 0, 5, 3});
+        for (int32_t y = 0; y < s.height(); ++y)
+            for (int32_t x = 0; x < s.width(); ++x) {
+                const bool inside = toLayout(x, scale) >= 1 && toLayout(x, scale) <= 4 && toLayout(y, scale) >= 1 &&
+                                    toLayout(y, scale) <= 2;
+                ASSERT_EQ(s.at(x, y), inside ? R : K) << scale << " at " << x << "," << y;
+            }
+    }
+    // Painted at 2: 2 × 1 layout pixels of 4 × 2 device pixels.
+    auto* painted = new Bitmap(3, 2, 1, {R, G});
+    ASSERT_TRUE(painted->repaint(2.0f, 4, 2, {R, W, G, K, W, R, K, G}));
+    EXPECT_FALSE(painted->repaint(2.0f, 4, 2, {R})) << "a wrong pixel count is refused";
+    EXPECT_EQ(painted->width(), 2);
+    PixelSurface twice(6, 2);
+    Canvas atTwo(twice, Rect{0, 0, 2, 0}, 2.0f);
+    painted->draw(atTwo, {1, 0, 3, 1}, {0, 0});
+    EXPECT_EQ(picture(twice), (std::vector<std::string>{"..r#g.", "..#r.g"}));
+    // A bitmap of scale 1 (the overview) on a canvas at 2: each pixel a block.
+    auto* plain = new Bitmap(4, 2, 1, {R, G});
+    PixelSurface blocks(4, 2);
+    Canvas blocksCanvas(blocks, Rect{0, 0, 1, 0}, 2.0f);
+    plain->draw(blocksCanvas, {0, 0, 2, 1}, {0, 0});
+    EXPECT_EQ(picture(blocks), (std::vector<std::string>{"rrgg", "rrgg"}));
+    painted->release();
+    plain->release();
+}
+
 } // namespace
 
 namespace {

@@ -60,6 +60,33 @@ TEST(DrawString, TextIsCentredAlignedAndKeptInsideItsRect) {
     }
 }
 
+// At twice the scale text is the font at twice the size, set anew (hinted
+// for its pixels), in the doubled rect: the same pixels as the font at the
+// doubled size at scale 1, and twice as tall within a pixel. (At 9 pixels
+// hinting stretches the capitals at scale 1 to 7 pixels, 5.7 drawn true,
+// so font 6 is left out of the height check.)
+TEST(DrawString, AtTwiceTheScaleTextIsTheFontAtTwiceTheSizeInTheDoubledRect) {
+    const Rect rect{10, 5, 110, 25};
+    for (int32_t font = 0; font < 7; ++font) {
+        PixelSurface one(130, 40), two(260, 80), reference(260, 80);
+        Canvas single(one), twice(two, Rect{0, 0, 129, 39}, 2.0f), large(reference);
+        single.setFont(font);
+        single.drawString("HEH", rect);
+        twice.setFont(font);
+        twice.drawString("HEH", rect);
+        large.setFont(font, 2 * fontTableEntry(font).size);
+        large.drawString("HEH", Rect{20, 10, 220, 50});
+        EXPECT_TRUE(std::equal(two.data(), two.data() + 260 * 80, reference.data())) << "font " << font;
+        const Box a = inked(one, 0xFFFFFF), b = inked(two, 0xFFFFFF);
+        ASSERT_GE(b.right, 0);
+        if (font != 6) {
+            EXPECT_NEAR(b.bottom - b.top + 1, 2 * (a.bottom - a.top + 1), 1) << "cap height, font " << font;
+        }
+        EXPECT_GE(b.left, 2 * rect.left);
+        EXPECT_LE(b.right, 2 * rect.right);
+    }
+}
+
 // A title too long for its field keeps its start, loses its middle and
 // keeps the track counter whole at the right edge, where a short title has
 // it too.
