@@ -93,8 +93,11 @@ echo "== the editor in a Windows host's window, under Xvfb: a screenshot and a c
 start=$SECONDS
 check=$(mktemp -d)
 xvfb-run -a -s "-screen 0 640x480x24" tests/tools/windows-editor-check.sh "$check" "$data/music44s.wav" build-win64
-rm -rf "$check"
 passed=$((passed + 2))
+echo "== the editor at 192 DPI in a DPI-aware Windows host"
+xvfb-run -a -s "-screen 0 800x800x24" tests/tools/windows-dpi-check.sh "$check" "$check/deck.state" build-win64
+rm -rf "$check"
+passed=$((passed + 1))
 echo "checked in $((SECONDS - start)) s"
 rm -rf "$work"
 

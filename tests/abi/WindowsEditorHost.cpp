@@ -6,7 +6,9 @@
 //   tunedeck-editor-host PLUGIN.dll STATE [SECONDS [DROP]]
 //
 // Once the editor has settled it prints "ready X Y W H" (the editor's place
-// on the screen), so a script can take a screenshot and click. It exits 0
+// on the screen and its window's size), so a script can take a screenshot
+// and click. With TUNEDECK_HOST_DPI_AWARE=1 in its environment it declares
+// itself per-monitor DPI aware first, as today's hosts do. It exits 0
 // "playing" as soon as the deck reports Playing and its output carries sound,
 // keeps the window up three seconds more and exits 0; it exits 1 when that
 // has not happened within SECONDS (default 30). Sound before the click is a
@@ -24,6 +26,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -107,6 +110,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int seconds = argc > 3 ? std::atoi(argv[3]) : 30;
+    if (const char* aware = std::getenv("TUNEDECK_HOST_DPI_AWARE"); aware && std::strcmp(aware, "1") == 0) {
+        using AwarenessCall = BOOL(WINAPI*)(HANDLE);
+        if (HMODULE user32 = GetModuleHandleA("user32.dll"))
+            if (auto declare = reinterpret_cast<AwarenessCall>(
+                    reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext"))))
+                declare(reinterpret_cast<HANDLE>(static_cast<intptr_t>(-4))); // per monitor, version 2
+    }
     auto library = std::make_unique<LoadedLibrary>(argv[1]);
     auto entry = reinterpret_cast<EntryPoint>(library->symbol("VSTPluginMain"));
     AEffect* effect = entry ? entry(host) : nullptr;
@@ -156,7 +166,9 @@ int main(int argc, char** argv) {
     POINT origin{0, 0};
     ClientToScreen(editor ? editor : frame, &origin);
     const bool soundBeforeClick = heardSound.load();
-    std::printf("ready %ld %ld %d %d\n", origin.x, origin.y, size->right - size->left, size->bottom - size->top);
+    RECT shown{0, 0, size->right - size->left, size->bottom - size->top};
+    if (editor) GetClientRect(editor, &shown);
+    std::printf("ready %ld %ld %ld %ld\n", origin.x, origin.y, shown.right - shown.left, shown.bottom - shown.top);
     std::fflush(stdout);
 
     bool playing = false;
