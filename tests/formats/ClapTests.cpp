@@ -37,7 +37,9 @@ struct ClapTestHost {
     clap_host_params_t params{};
     clap_host_state_t state{};
     clap_host_timer_support_t timers{};
+    clap_host_gui_t gui{};
     int flushRequests = 0;
+    std::vector<std::pair<uint32_t, uint32_t>> resizes; // the sizes the editor asked for
     std::vector<std::pair<uint32_t, clap_id>> registered;
 
     ClapTestHost() {
@@ -52,6 +54,7 @@ struct ClapTestHost {
             if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &self->params;
             if (std::strcmp(id, CLAP_EXT_STATE) == 0) return &self->state;
             if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &self->timers;
+            if (std::strcmp(id, CLAP_EXT_GUI) == 0) return &self->gui;
             return nullptr;
         };
         host.request_restart = [](const clap_host_t*) {};
@@ -61,6 +64,14 @@ struct ClapTestHost {
         params.clear = [](const clap_host_t*, clap_id, clap_param_clear_flags) {};
         params.request_flush = [](const clap_host_t* h) { ++static_cast<ClapTestHost*>(h->host_data)->flushRequests; };
         state.mark_dirty = [](const clap_host_t*) {};
+        gui.resize_hints_changed = [](const clap_host_t*) {};
+        gui.request_resize = [](const clap_host_t* h, uint32_t width, uint32_t height) {
+            static_cast<ClapTestHost*>(h->host_data)->resizes.emplace_back(width, height);
+            return true;
+        };
+        gui.request_show = [](const clap_host_t*) { return true; };
+        gui.request_hide = [](const clap_host_t*) { return true; };
+        gui.closed = [](const clap_host_t*, bool) {};
         timers.register_timer = [](const clap_host_t* h, uint32_t period, clap_id* id) {
             auto* self = static_cast<ClapTestHost*>(h->host_data);
             *id = static_cast<clap_id>(self->registered.size() + 7);
@@ -403,6 +414,16 @@ TEST_F(ClapModule, TheEditorOpensInTheHostsWindowAndItsEditsReachTheHost) {
     ASSERT_TRUE(gui->get_size(plugin, &width, &height));
     EXPECT_EQ(width, 256u);
     EXPECT_EQ(height, 350u);
+    // At the host's scale of 2 the window is twice the size; wild scales
+    // are refused.
+    EXPECT_FALSE(gui->set_scale(plugin, std::nan("")));
+    EXPECT_FALSE(gui->set_scale(plugin, -1.0));
+    ASSERT_TRUE(gui->set_scale(plugin, 2.0));
+    ASSERT_TRUE(gui->get_size(plugin, &width, &height));
+    EXPECT_EQ(width, 512u);
+    EXPECT_EQ(height, 700u);
+    EXPECT_TRUE(gui->can_resize(plugin) == false && gui->adjust_size(plugin, &width, &height));
+    EXPECT_EQ(width, 512u);
 
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "the window needs an X display (run under xvfb-run)";
     const std::vector<uint8_t> state = formats::toneTrackState();
@@ -426,8 +447,14 @@ TEST_F(ClapModule, TheEditorOpensInTheHostsWindowAndItsEditsReachTheHost) {
     };
     idle(40);
     EXPECT_EQ(parent.children(), 1u) << "the editor's window inside the host's";
-    parent.clickPlay(idle);
-    EXPECT_EQ(value(plugin, 0), 1.0) << "the click reached Play";
+    EXPECT_EQ(parent.childSize(), (std::pair<int, int>{512, 700})) << "at the host's scale";
+    parent.clickPlay(idle, 2);
+    EXPECT_EQ(value(plugin, 0), 1.0) << "the click at the doubled place reached Play";
+    // A new scale while the window shows: the host is asked for the size.
+    ASSERT_TRUE(gui->set_scale(plugin, 1.5));
+    idle(2);
+    EXPECT_EQ(testHost.resizes, (std::vector<std::pair<uint32_t, uint32_t>>{{384, 525}}));
+    EXPECT_EQ(parent.childSize(), (std::pair<int, int>{384, 525}));
     EXPECT_GT(testHost.flushRequests, 0) << "a host not processing is asked to flush";
     EventList list;
     ext<clap_plugin_params_t>(plugin, CLAP_EXT_PARAMS)->flush(plugin, &list.in, &list.out);

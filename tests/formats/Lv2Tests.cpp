@@ -7,6 +7,7 @@
 #include <lv2/atom/util.h>
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/midi/midi.h>
+#include <lv2/options/options.h>
 #include <lv2/state/state.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
@@ -261,7 +262,20 @@ TEST_F(Lv2Bundle, TheEditorOpensInTheHostsWindowAndWritesItsEditsToThePorts) {
     std::vector<Written> written;
     LV2_Feature parentFeature{LV2_UI__parent, parent.handle()};
     LV2_Feature access{LV2_INSTANCE_ACCESS_URI, lilv_instance_get_handle(instance)};
-    const LV2_Feature* uiFeatures[] = {&mapFeature, &parentFeature, &access, nullptr};
+    // The host at 200 %, and the sizes the UI asks it for.
+    const LV2_URID scaleFactor = urids.map.map(urids.map.handle, LV2_UI__scaleFactor);
+    const LV2_URID atomFloat = urids.map.map(urids.map.handle, LV2_ATOM__Float);
+    float twice = 2.0f;
+    const LV2_Options_Option options[] = {
+        {LV2_OPTIONS_INSTANCE, 0, scaleFactor, sizeof(float), atomFloat, &twice}, {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+    LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
+    std::vector<std::pair<int, int>> resizes;
+    LV2UI_Resize resize{&resizes, [](LV2UI_Feature_Handle handle, int width, int height) {
+                            static_cast<std::vector<std::pair<int, int>>*>(handle)->emplace_back(width, height);
+                            return 0;
+                        }};
+    LV2_Feature resizeFeature{LV2_UI__resize, &resize};
+    const LV2_Feature* uiFeatures[] = {&mapFeature, &parentFeature, &access, &optionsFeature, &resizeFeature, nullptr};
     LV2UI_Widget widget = nullptr;
     LV2UI_Handle handle = ui->instantiate(
         ui, "urn:tunedeck:trakvox", TUNEDECK_LV2_BUNDLE "/",
@@ -280,10 +294,22 @@ TEST_F(Lv2Bundle, TheEditorOpensInTheHostsWindowAndWritesItsEditsToThePorts) {
     };
     idleFor(40);
     EXPECT_EQ(parent.children(), 1u) << "the editor's window inside the host's";
-    parent.clickPlay(idleFor);
+    EXPECT_EQ(parent.childSize(), (std::pair<int, int>{512, 700})) << "at the host's ui:scaleFactor";
+    EXPECT_EQ(resizes, (std::vector<std::pair<int, int>>{{512, 700}}));
+    parent.clickPlay(idleFor, 2);
     bool played = false;
     for (const Written& w : written) played = played || (w.port == firstControl && w.value == 1.0f);
     EXPECT_TRUE(played) << "Playing's port is written";
+    // The host's scale changed while the window shows.
+    const auto* optionsInterface = static_cast<const LV2_Options_Interface*>(ui->extension_data(LV2_OPTIONS__interface));
+    ASSERT_NE(optionsInterface, nullptr);
+    float smaller = 1.5f;
+    const LV2_Options_Option changed[] = {
+        {LV2_OPTIONS_INSTANCE, 0, scaleFactor, sizeof(float), atomFloat, &smaller}, {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+    EXPECT_EQ(optionsInterface->set(handle, changed), LV2_OPTIONS_SUCCESS);
+    idleFor(2);
+    EXPECT_EQ(resizes.back(), (std::pair<int, int>{384, 525}));
+    EXPECT_EQ(parent.childSize(), (std::pair<int, int>{384, 525}));
     ui->cleanup(handle);
     EXPECT_EQ(parent.children(), 0u) << "the editor's window is gone";
 }

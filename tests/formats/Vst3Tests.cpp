@@ -117,6 +117,7 @@ struct Frame {
         Frame* frame;
     } loop{&loopTable, this};
     std::vector<std::pair<Steinberg_Linux_ITimerHandler*, uint64_t>> timers;
+    std::vector<std::pair<int32_t, int32_t>> resized; // the sizes the view asked for
     int references = 0;
 
     static Steinberg_IPlugFrameVtbl frameTable;
@@ -136,7 +137,11 @@ inline Steinberg_IPlugFrameVtbl Frame::frameTable{
     },
     [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(++static_cast<Frame*>(self)->references); },
     [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(--static_cast<Frame*>(self)->references); },
-    [](void*, Steinberg_IPlugView*, Steinberg_ViewRect*) -> Steinberg_tresult { return Steinberg_kResultFalse; }};
+    [](void* self, Steinberg_IPlugView*, Steinberg_ViewRect* size) -> Steinberg_tresult {
+        if (!size) return Steinberg_kInvalidArgument;
+        static_cast<Frame*>(self)->resized.emplace_back(size->right - size->left, size->bottom - size->top);
+        return Steinberg_kResultOk;
+    }};
 inline Steinberg_Linux_IRunLoopVtbl Frame::loopTable{
     [](void*, const Steinberg_TUID, void** obj) -> Steinberg_tresult {
         *obj = nullptr;
@@ -644,6 +649,19 @@ TEST_F(Vst3Module, TheEditorOpensInTheHostsWindowAndItsEditsReachTheHost) {
         EXPECT_EQ(size.right - size.left, 256);
         EXPECT_EQ(size.bottom - size.top, 350);
         EXPECT_NE(view->lpVtbl->canResize(view), Steinberg_kResultTrue);
+        // The host's scale: the size follows, and wild factors are refused.
+        void* scaling = nullptr;
+        ASSERT_EQ(view->lpVtbl->queryInterface(view, Steinberg_IPlugViewContentScaleSupport_iid, &scaling),
+                  Steinberg_kResultOk);
+        auto* scale = static_cast<Steinberg_IPlugViewContentScaleSupport*>(scaling);
+        for (float wild : {0.0f, -2.0f, std::nanf("")})
+            EXPECT_EQ(scale->lpVtbl->setContentScaleFactor(scale, wild), Steinberg_kInvalidArgument);
+        ASSERT_EQ(scale->lpVtbl->setContentScaleFactor(scale, 2.0f), Steinberg_kResultOk);
+        ASSERT_EQ(view->lpVtbl->getSize(view, &size), Steinberg_kResultOk);
+        EXPECT_EQ(size.right - size.left, 512);
+        EXPECT_EQ(size.bottom - size.top, 700);
+        scale->lpVtbl->setContentScaleFactor(scale, 1.0f);
+        scale->lpVtbl->release(scale);
 
         if (!std::getenv("DISPLAY")) {
             view->lpVtbl->release(view);
@@ -673,6 +691,14 @@ TEST_F(Vst3Module, TheEditorOpensInTheHostsWindowAndItsEditsReachTheHost) {
 
         parent.clickPlay(idle);
         EXPECT_EQ(value(deck, 0), 1.0) << "the click reached Play";
+        // A new scale while the window shows: the view asks the frame for
+        // its new size.
+        view->lpVtbl->queryInterface(view, Steinberg_IPlugViewContentScaleSupport_iid, &scaling);
+        scale = static_cast<Steinberg_IPlugViewContentScaleSupport*>(scaling);
+        scale->lpVtbl->setContentScaleFactor(scale, 1.5f);
+        scale->lpVtbl->release(scale);
+        idle(2);
+        EXPECT_EQ(frame.resized, (std::vector<std::pair<int32_t, int32_t>>{{384, 525}}));
         bool told = false;
         for (const auto& [id, v] : handler.performed) told = told || (id == 0 && v == 1.0);
         EXPECT_TRUE(told) << "the host hears Playing's new value";

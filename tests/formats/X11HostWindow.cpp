@@ -26,8 +26,20 @@ unsigned X11HostWindow::children() const {
     return count;
 }
 
-void X11HostWindow::clickPlay(const std::function<void(int)>& idle) {
-    XTestFakeMotionEvent(display, -1, 72, 52, CurrentTime); // the Play button, the window at the screen's corner
+std::pair<int, int> X11HostWindow::childSize() const {
+    ::Window root, up, *list = nullptr;
+    unsigned count = 0;
+    XSync(display, False);
+    XQueryTree(display, window, &root, &up, &list, &count);
+    XWindowAttributes child{};
+    if (count > 0) XGetWindowAttributes(display, list[0], &child);
+    if (list) XFree(list);
+    return {child.width, child.height};
+}
+
+void X11HostWindow::clickPlay(const std::function<void(int)>& idle, int scale) {
+    // The Play button, the window at the screen's corner.
+    XTestFakeMotionEvent(display, -1, 72 * scale, 52 * scale, CurrentTime);
     XTestFakeButtonEvent(display, 1, True, CurrentTime);
     XSync(display, False);
     idle(20);

@@ -3,6 +3,7 @@
 // inside it, its children are counted, and a real click is sent to Play.
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 class X11HostWindow {
 public:
@@ -15,9 +16,12 @@ public:
     unsigned long id() const { return window; }
     void* handle() const { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
     unsigned children() const;
-    // A press and release on the editor's Play button, the host idling the
-    // editor (idle(n): n idles, 5 ms apart) while they arrive.
-    void clickPlay(const std::function<void(int)>& idle);
+    // A press and release on the editor's Play button, drawn at scale, the
+    // host idling the editor (idle(n): n idles, 5 ms apart) while they
+    // arrive.
+    void clickPlay(const std::function<void(int)>& idle, int scale = 1);
+    // The editor's window's size (0 × 0 without one).
+    std::pair<int, int> childSize() const;
 
 private:
     struct _XDisplay* display = nullptr;
