@@ -7,6 +7,11 @@
 // when it tells one, else the desktop's; the window is the layout's size
 // times the scale, and a binding hears of every change of it through
 // onResize, to tell its host.
+//
+// Threads: the GUI thread opens, idles and draws. A host may ask for the
+// size from another thread, and a restored session sets the person's choice
+// from the thread the host restores on: the scales are atomics, and a
+// change only raises a flag that the GUI thread's next idle acts on.
 #include <cstdint>
 #include <functional>
 
