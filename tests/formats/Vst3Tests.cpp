@@ -663,10 +663,10 @@ TEST_F(Vst3Module, TheEditorOpensInTheHostsWindowAndItsEditsReachTheHost) {
         scale->lpVtbl->setContentScaleFactor(scale, 1.0f);
         scale->lpVtbl->release(scale);
 
-        if (!std::getenv("DISPLAY")) {
+        if (!X11HostWindow::available()) {
             view->lpVtbl->release(view);
             endAll(); // before the handler goes
-            GTEST_SKIP() << "the window needs an X display (run under xvfb-run)";
+            GTEST_SKIP() << "the window needs an X display that answers (run under xvfb-run)";
         }
         ASSERT_TRUE(load(deck, formats::toneTrackState()));
         ASSERT_TRUE(formats::waitForLength([&] { return display(deck, 2, value(deck, 2)); }));

@@ -11,6 +11,12 @@ X11HostWindow::X11HostWindow() {
     XSync(display, False);
 }
 
+bool X11HostWindow::available() {
+    Display* probe = XOpenDisplay(nullptr);
+    if (probe) XCloseDisplay(probe);
+    return probe != nullptr;
+}
+
 X11HostWindow::~X11HostWindow() {
     if (!display) return;
     XDestroyWindow(display, window);

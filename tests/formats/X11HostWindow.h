@@ -13,6 +13,8 @@ public:
     X11HostWindow& operator=(const X11HostWindow&) = delete;
 
     bool opened() const { return display != nullptr; }
+    // Whether a window can be opened here (a display that answers).
+    static bool available();
     unsigned long id() const { return window; }
     void* handle() const { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
     unsigned children() const;
