@@ -31,7 +31,8 @@ void Bitmap::release() {
 
 uint32_t Bitmap::pixel(int32_t x, int32_t y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
-    const int32_t dx = std::min(toDevice(x, scale_), deviceWidth_ - 1), dy = std::min(toDevice(y, scale_), deviceHeight_ - 1);
+    const int32_t dx = std::min(toDevice(x, scale_), deviceWidth_ - 1),
+                  dy = std::min(toDevice(y, scale_), deviceHeight_ - 1);
     return pixels[static_cast<size_t>(dy) * deviceWidth_ + dx];
 }
 
@@ -66,7 +67,8 @@ void Bitmap::copy(Canvas& canvas, const Rect& rect, Point offset, bool keyed) co
     const bool same = scale_ == canvas.scale();
     const float step = scale_ / canvas.scale();
     for (int32_t y = to.top; y < to.bottom; ++y) {
-        const int32_t sy = same ? fromY + (y - to.top) : fromY + static_cast<int32_t>(static_cast<float>(y - to.top) * step);
+        const int32_t sy =
+            same ? fromY + (y - to.top) : fromY + static_cast<int32_t>(static_cast<float>(y - to.top) * step);
         if (sy < 0 || sy >= limitY || sy >= deviceHeight_) continue;
         for (int32_t x = to.left; x < to.right; ++x) {
             const int32_t sx =

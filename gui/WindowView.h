@@ -89,7 +89,7 @@ private:
     bool paintPending = true;
     bool open = true;
     float scaleValue;
-    PixelSurface surface; // device pixels
+    PixelSurface surface;        // device pixels
     std::vector<uint32_t> shown; // what the window was last sent
     std::unique_ptr<platform::NativeWindow> window;
 };

@@ -89,7 +89,8 @@ LV2UI_Handle instantiateUi(const LV2UI_Descriptor*, const char*, const char*, LV
         ui->atomFloat = map->map(map->handle, LV2_ATOM__Float);
     }
     takeScale(*ui, static_cast<const LV2_Options_Option*>(feature(features, LV2_OPTIONS__options)));
-    if (const auto* resize = static_cast<const LV2UI_Resize*>(feature(features, LV2_UI__resize)); resize && resize->ui_resize)
+    if (const auto* resize = static_cast<const LV2UI_Resize*>(feature(features, LV2_UI__resize));
+        resize && resize->ui_resize)
         ui->resize = *resize;
     PlayerEditor& editor = deck->editor();
     // The window drawn at a new scale asks the host for its new size.

@@ -72,7 +72,8 @@ struct Vst3View::Calls {
         rect->bottom = rect->top + shown.height();
         return Steinberg_kResultTrue;
     }
-    static Steinberg_tresult CALL setContentScaleFactor(void* self, Steinberg_IPlugViewContentScaleSupport_ScaleFactor factor) {
+    static Steinberg_tresult CALL setContentScaleFactor(void* self,
+                                                        Steinberg_IPlugViewContentScaleSupport_ScaleFactor factor) {
         if (!std::isfinite(factor) || factor <= 0.0f) return Steinberg_kInvalidArgument;
         of(self).deck.editor().setHostScale(factor);
         return Steinberg_kResultOk;
@@ -93,7 +94,7 @@ Steinberg_IPlugViewVtbl Vst3View::Calls::viewTable{
     onSize,         onFocus, setFrame, canResize,               checkSizeConstraint};
 Steinberg_Linux_ITimerHandlerVtbl Vst3View::Calls::timerTable{queryInterface, addRef, release, onTimer};
 Steinberg_IPlugViewContentScaleSupportVtbl Vst3View::Calls::scaleTable{queryInterface, addRef, release,
-                                                                        setContentScaleFactor};
+                                                                       setContentScaleFactor};
 
 Steinberg_IPlugView* Vst3View::make(Vst3Deck& deck) {
     auto* made = new Vst3View(deck);
@@ -101,8 +102,7 @@ Steinberg_IPlugView* Vst3View::make(Vst3Deck& deck) {
 }
 
 Vst3View::Vst3View(Vst3Deck& owner)
-    : deck(owner), view{&Calls::viewTable, this}, timer{&Calls::timerTable, this},
-      scaling{&Calls::scaleTable, this} {
+    : deck(owner), view{&Calls::viewTable, this}, timer{&Calls::timerTable, this}, scaling{&Calls::scaleTable, this} {
     deck.addRef();
 }
 

@@ -19,6 +19,8 @@ protected:
     static platform::OffscreenWindow& windowOf(TrackPlayer& deck) {
         return dynamic_cast<platform::OffscreenWindow&>(editorOf(deck).windowView()->native());
     }
+    // The middle of the device pixels that cover layout pixel v.
+    static int32_t middle(int32_t v, float scale) { return (toDevice(v, scale) + toDevice(v + 1, scale)) / 2; }
     static Rect hostRect(TrackPlayer& deck) {
         ERect* rect = nullptr;
         EXPECT_EQ(deck.dispatcher(effEditGetRect, 0, 0, &rect, 0.0f), 1);
@@ -43,9 +45,7 @@ protected:
                 auto* control = dynamic_cast<Control*>(view);
                 if (!control || editor.parameterOf(control->getTag()) < 0) continue;
                 const Rect& r = control->viewSize();
-                // The middle of the device pixels that cover the centre.
-                const int32_t x = toDevice((r.left + r.right) / 2, scale) + toDevice(1, scale) / 2 - toDevice(0, scale) / 2;
-                const int32_t y = toDevice((r.top + r.bottom) / 2, scale) + toDevice(1, scale) / 2 - toDevice(0, scale) / 2;
+                const int32_t x = middle((r.left + r.right) / 2, scale), y = middle((r.top + r.bottom) / 2, scale);
                 windowOf(deck).script({{platform::LeftButton, x, y}});
                 windowOf(deck).queueButtonDown(x, y);
                 editor.idle();
@@ -86,7 +86,7 @@ TEST_P(ScaledEditor, APersonsSizeOverridesTheHostsResizesTheWindowAndComesBackWi
     float before = 2.0f;
     for (float scale : expected) {
         const Rect now = about->viewSize();
-        const int32_t x = toDevice((now.left + now.right) / 2, before), y = toDevice((now.top + now.bottom) / 2, before);
+        const int32_t x = middle((now.left + now.right) / 2, before), y = middle((now.top + now.bottom) / 2, before);
         window().script({{platform::RightButton, x, y}});
         window().queueButtonDown(x, y);
         view().idle(); // the click
@@ -138,9 +138,8 @@ TEST_P(ScaledEditor, WithoutAHostsScaleTheDesktopsIsTakenWithinOneToThree) {
         const char* qt;
         float scale;
     };
-    const Case cases[] = {{"2", nullptr, 2.0f},     {nullptr, "1.5", 1.5f}, {nullptr, "1.3", 1.25f},
-                          {"7", nullptr, 3.0f},     {nullptr, "0.5", 1.0f}, {"two", nullptr, 1.0f},
-                          {nullptr, "nan", 1.0f}};
+    const Case cases[] = {{"2", nullptr, 2.0f},   {nullptr, "1.5", 1.5f}, {nullptr, "1.3", 1.25f}, {"7", nullptr, 3.0f},
+                          {nullptr, "0.5", 1.0f}, {"two", nullptr, 1.0f}, {nullptr, "nan", 1.0f}};
     for (const Case& c : cases) {
         TrackPlayer deck(TestHost::callback, profile(), TrackPlayer::makeEditor);
         if (c.gdk) setenv("GDK_SCALE", c.gdk, 1);

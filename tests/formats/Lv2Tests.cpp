@@ -266,8 +266,8 @@ TEST_F(Lv2Bundle, TheEditorOpensInTheHostsWindowAndWritesItsEditsToThePorts) {
     const LV2_URID scaleFactor = urids.map.map(urids.map.handle, LV2_UI__scaleFactor);
     const LV2_URID atomFloat = urids.map.map(urids.map.handle, LV2_ATOM__Float);
     float twice = 2.0f;
-    const LV2_Options_Option options[] = {
-        {LV2_OPTIONS_INSTANCE, 0, scaleFactor, sizeof(float), atomFloat, &twice}, {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+    const LV2_Options_Option options[] = {{LV2_OPTIONS_INSTANCE, 0, scaleFactor, sizeof(float), atomFloat, &twice},
+                                          {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
     LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
     std::vector<std::pair<int, int>> resizes;
     LV2UI_Resize resize{&resizes, [](LV2UI_Feature_Handle handle, int width, int height) {
@@ -301,11 +301,12 @@ TEST_F(Lv2Bundle, TheEditorOpensInTheHostsWindowAndWritesItsEditsToThePorts) {
     for (const Written& w : written) played = played || (w.port == firstControl && w.value == 1.0f);
     EXPECT_TRUE(played) << "Playing's port is written";
     // The host's scale changed while the window shows.
-    const auto* optionsInterface = static_cast<const LV2_Options_Interface*>(ui->extension_data(LV2_OPTIONS__interface));
+    const auto* optionsInterface =
+        static_cast<const LV2_Options_Interface*>(ui->extension_data(LV2_OPTIONS__interface));
     ASSERT_NE(optionsInterface, nullptr);
     float smaller = 1.5f;
-    const LV2_Options_Option changed[] = {
-        {LV2_OPTIONS_INSTANCE, 0, scaleFactor, sizeof(float), atomFloat, &smaller}, {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+    const LV2_Options_Option changed[] = {{LV2_OPTIONS_INSTANCE, 0, scaleFactor, sizeof(float), atomFloat, &smaller},
+                                          {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
     EXPECT_EQ(optionsInterface->set(handle, changed), LV2_OPTIONS_SUCCESS);
     idleFor(2);
     EXPECT_EQ(resizes.back(), (std::pair<int, int>{384, 525}));

@@ -135,8 +135,12 @@ inline Steinberg_IPlugFrameVtbl Frame::frameTable{
         *obj = nullptr;
         return Steinberg_kNoInterface;
     },
-    [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(++static_cast<Frame*>(self)->references); },
-    [](void* self) -> Steinberg_uint32 { return static_cast<Steinberg_uint32>(--static_cast<Frame*>(self)->references); },
+    [](void* self) -> Steinberg_uint32 {
+        return static_cast<Steinberg_uint32>(++static_cast<Frame*>(self)->references);
+    },
+    [](void* self) -> Steinberg_uint32 {
+        return static_cast<Steinberg_uint32>(--static_cast<Frame*>(self)->references);
+    },
     [](void* self, Steinberg_IPlugView*, Steinberg_ViewRect* size) -> Steinberg_tresult {
         if (!size) return Steinberg_kInvalidArgument;
         static_cast<Frame*>(self)->resized.emplace_back(size->right - size->left, size->bottom - size->top);
