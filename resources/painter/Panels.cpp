@@ -115,8 +115,11 @@ void equaliserSection(Image& image, int32_t y0, bool compact) {
     verticalTrack(image, {218, y0, 250, y0 + 54});
     horizontalTrack(image, {42, y0, 90, y0 + crossoverReach}, false);
     horizontalTrack(image, {130, y0, 178, y0 + crossoverReach}, false);
-    caption(image, "LOW | MID", {42, y0 + crossoverReach, 90, y0 + 32});
-    caption(image, "MID | HIGH", {130, y0 + crossoverReach, 178, y0 + 32});
+    // The crossovers' captions reach two pixels past their sliders on each
+    // side, into the free space between the faders, so that no scale cuts
+    // them.
+    caption(image, "LOW | MID", {40, y0 + crossoverReach, 92, y0 + 32});
+    caption(image, "MID | HIGH", {128, y0 + crossoverReach, 180, y0 + 32});
     const int32_t firstRow = y0 + 34, secondRow = y0 + 46;
     pointer(image, 41, firstRow + 5, true, cyan);
     caption(image, "BASS", {47, firstRow, 89, firstRow + 10}, ink, false);
@@ -130,7 +133,7 @@ void equaliserSection(Image& image, int32_t y0, bool compact) {
     if (compact)
         image.text("VOL", {218, y0 - 6, 250, y0}, 6, dimInk, true, 0, 7);
     else
-        caption(image, "VOL", {238, y0 + 58, 255, y0 + 74});
+        caption(image, "VOL", {237, y0 + 58, 256, y0 + 74});
 }
 
 void listSection(Image& image, int32_t barTop, int32_t listTop, int32_t listBottom, int32_t scrollLeft) {

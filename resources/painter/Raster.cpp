@@ -44,11 +44,14 @@ float triangle(float x, float y, float ax, float ay, float bx, float by, float c
 
 namespace {
 thread_local float scopeScale = 1.0f;
+thread_local int32_t cutTextCount = 0;
 } // namespace
 
 ScaleScope::ScaleScope(float scale) : previous(scopeScale) { scopeScale = scale; }
 ScaleScope::~ScaleScope() { scopeScale = previous; }
 float ScaleScope::current() { return scopeScale; }
+
+int32_t cutTexts() { return cutTextCount; }
 
 Image::Image(int32_t width, int32_t height, Rgb fill) : Image(width, height, fill, scopeScale) {}
 
@@ -120,7 +123,10 @@ void Image::text(const std::string& line, const Rect& box, int32_t fontId, Rgb c
     canvas.setFont(fontId, scaledSize(fontId, size), fontStyle);
     canvas.setFontColour(Colour{static_cast<uint8_t>(colour.r), static_cast<uint8_t>(colour.g),
                                 static_cast<uint8_t>(colour.b), 0});
-    canvas.drawString(line, deviceBox(box), false, centred ? Canvas::AlignCentre : Canvas::AlignLeft);
+    const Rect device = deviceBox(box);
+    // Left-aligned text starts a pixel in.
+    if (canvas.textWidth(line) > device.width() - (centred ? 0 : 1)) ++cutTextCount;
+    canvas.drawString(line, device, false, centred ? Canvas::AlignCentre : Canvas::AlignLeft);
 }
 
 int32_t Image::textWidth(const std::string& line, int32_t fontId, int32_t fontStyle, int32_t size) {

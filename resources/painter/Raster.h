@@ -91,4 +91,8 @@ private:
     float previous;
 };
 
+// Lines of text this thread painted that were wider than their box, and so
+// cut at its edges (a caption whose box is too tight at some scale).
+int32_t cutTexts();
+
 } // namespace paint

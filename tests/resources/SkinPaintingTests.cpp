@@ -59,6 +59,17 @@ TEST(SkinPainting, AtTwiceTheScaleEveryImageHasTwiceThePixelsAndShowsTheSameArtw
     for (int32_t shape : {116, 119, 126, 145}) EXPECT_LT(differences[shape], 6.0) << "image " << shape;
 }
 
+// Every caption and label fits its box at every scale the editor is drawn
+// at: text set at a scale is hinted for its pixels and may grow a little
+// against its box, but never so much as to be cut.
+TEST(SkinPainting, NoTextIsCutAtAnyScale) {
+    for (float scale : {1.0f, 1.25f, 1.5f, 1.75f, 2.0f, 2.5f, 3.0f}) {
+        const int32_t before = paint::cutTexts();
+        const std::vector<PaintedImage> skin = paintSkin(scale);
+        EXPECT_EQ(paint::cutTexts() - before, 0) << "texts cut at " << scale;
+    }
+}
+
 TEST(SkinPainting, TextIsSetAtTheScaledSizeAndEdgesStaySharp) {
     for (float scale : {1.0f, 1.5f, 2.0f, 3.0f}) {
         paint::Image caption(60, 20, paint::rgb(0), scale);
