@@ -2,6 +2,7 @@
 // scale, every control where the layout puts it times the scale, the scale
 // told by the host, chosen by a person (and kept in the session) or read
 // from the desktop.
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -126,6 +127,27 @@ TEST_P(ScaledEditor, APersonsSizeOverridesTheHostsResizesTheWindowAndComesBackWi
         DeckState read;
         EXPECT_FALSE(read.read(written.data(), written.size())) << wild;
     }
+}
+
+// The window moved to a monitor of another scale (Windows tells it so):
+// the editor follows and asks the host for the size, unless the host told
+// a scale of its own, which wins.
+TEST_P(ScaledEditor, TheWindowFollowsItsScreensScaleUnlessTheHostToldOne) {
+    openWindow();
+    TestHost::reset();
+    window().queueScale(2.0f);
+    view().idle(); // the screen's news
+    view().idle(); // acted on, outside the window's events
+    EXPECT_FLOAT_EQ(view().windowView()->scale(), 2.0f);
+    EXPECT_EQ(window().lastSize()[0], 2 * GetParam()->editorWidth);
+    EXPECT_EQ(TestHost::timesAsked(audioMasterSizeWindow), 1u);
+    EXPECT_EQ(player->dispatcher(effVendorSpecific, scaleCall, scaleCallValue, nullptr, 1.5f), 1);
+    window().queueScale(3.0f);
+    view().idle();
+    view().idle();
+    EXPECT_FLOAT_EQ(view().windowView()->scale(), 1.5f) << "the host's scale wins over the screen's";
+    EXPECT_EQ(player->dispatcher(effVendorSpecific, scaleCall, scaleCallValue, nullptr, std::nanf("")), 0);
+    EXPECT_EQ(player->dispatcher(effVendorSpecific, 0, scaleCallValue, nullptr, 2.0f), 0) << "another vendor's call";
 }
 
 TEST_P(ScaledEditor, WithoutAHostsScaleTheDesktopsIsTakenWithinOneToThree) {
