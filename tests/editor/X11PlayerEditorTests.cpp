@@ -59,6 +59,18 @@ protected:
         }
     }
 
+    // A real press on Play (at the layout's 72, 52 times scale), held until
+    // the deck plays or a second has gone, then released.
+    void clickPlay(TrackPlayer& player, int scale) {
+        XTestFakeMotionEvent(display, -1, 72 * scale, 52 * scale, CurrentTime);
+        XTestFakeButtonEvent(display, 1, True, CurrentTime);
+        XSync(display, False);
+        for (int i = 0; i < 200 && !player.isPlaying(); ++i) idleFor(5);
+        XTestFakeButtonEvent(display, 1, False, CurrentTime);
+        XSync(display, False);
+        idleFor(50);
+    }
+
     Display* display = nullptr;
     ::Window parent = 0;
     AEffect* effect = nullptr;
@@ -79,13 +91,7 @@ TEST_P(X11PlayerEditor, ARealClickOnPlayStartsPlaybackAndClosingLeavesNothingBeh
     ASSERT_EQ(children(), 1);
     ASSERT_FALSE(player->isPlaying());
 
-    XTestFakeMotionEvent(display, -1, 72, 52, CurrentTime); // the Play button
-    XTestFakeButtonEvent(display, 1, True, CurrentTime);
-    XSync(display, False);
-    for (int i = 0; i < 200 && !player->isPlaying(); ++i) idleFor(5);
-    XTestFakeButtonEvent(display, 1, False, CurrentTime);
-    XSync(display, False);
-    idleFor(50);
+    clickPlay(*player, 1);
     ASSERT_TRUE(player->isPlaying()) << "the click reached the Play button";
 
     float left[512] = {}, right[512] = {};
@@ -133,14 +139,8 @@ TEST_P(X11PlayerEditor, OnADesktopAt192DpiTheWindowOpensAtTwiceTheSizeAndTakesCl
     EXPECT_EQ(child.width, 2 * GetParam()->editorWidth) << "512 wide";
     EXPECT_EQ(child.height, 2 * GetParam()->editorHeight) << (GetParam()->compact ? "168 high" : "700 high");
 
-    XTestFakeMotionEvent(display, -1, 2 * 72, 2 * 52, CurrentTime); // Play, at its doubled place
-    XTestFakeButtonEvent(display, 1, True, CurrentTime);
-    XSync(display, False);
-    for (int i = 0; i < 200 && !player->isPlaying(); ++i) idleFor(5);
-    XTestFakeButtonEvent(display, 1, False, CurrentTime);
-    XSync(display, False);
-    idleFor(50);
-    EXPECT_TRUE(player->isPlaying()) << "the click reached the Play button";
+    clickPlay(*player, 2);
+    EXPECT_TRUE(player->isPlaying()) << "the click reached the Play button at its doubled place";
     call(effEditClose);
     call(effClose);
     XDeleteProperty(display, DefaultRootWindow(display), resources);

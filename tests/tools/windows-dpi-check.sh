@@ -11,6 +11,8 @@ work=$1
 state=$2
 build=$3
 wine=/usr/lib/wine/wine64
+# shellcheck source=tests/tools/wine-host.sh
+. "$(dirname "$0")/wine-host.sh"
 
 set_dpi() {
   /usr/lib/wine/wineserver -k 2>/dev/null || true
@@ -24,17 +26,7 @@ trap 'set_dpi 96' EXIT
 TUNEDECK_HOST_DPI_AWARE=1 "$wine" "$build/tests/tunedeck-editor-host.exe" "$build/vst/tunedeck.dll" "$state" 20 \
   > "$work/dpi-host.log" 2>&1 &
 host=$!
-for _ in $(seq 600); do
-  grep -q '^ready' "$work/dpi-host.log" && break
-  kill -0 "$host" 2>/dev/null || break
-  sleep 0.1
-done
-if ! grep -q '^ready' "$work/dpi-host.log"; then
-  cat "$work/dpi-host.log"
-  echo "the host never showed the editor at 192 DPI"
-  exit 1
-fi
-read -r _ x y width height < <(grep '^ready' "$work/dpi-host.log" | tr -d '\r')
+wait_for_host "$work/dpi-host.log" "$host"
 echo "at 192 DPI the editor is at $x,$y, $width x $height"
 if [ "$width" != 512 ] || [ "$height" != 700 ]; then
   kill "$host" 2>/dev/null || true

@@ -18,6 +18,8 @@ track=$2
 build=$3
 picture=${4:-}
 wine=/usr/lib/wine/wine64
+# shellcheck source=tests/tools/wine-host.sh
+. "$(dirname "$0")/wine-host.sh"
 # A wine session started without a display (the tests before this one) keeps
 # a desktop that cannot show windows: this check starts one on Xvfb's screen.
 /usr/lib/wine/wineserver -k 2>/dev/null || true
@@ -33,17 +35,7 @@ cp "$track" "$work/dropped-$(basename "$track")"
 "$wine" "$build/tests/tunedeck-editor-host.exe" "$build/vst/tunedeck.dll" "$work/deck.state" 20 \
   "$work/dropped-$(basename "$track")" > "$work/host.log" 2>&1 &
 host=$!
-for _ in $(seq 600); do
-  grep -q '^ready' "$work/host.log" && break
-  kill -0 "$host" 2>/dev/null || break
-  sleep 0.1
-done
-if ! grep -q '^ready' "$work/host.log"; then
-  cat "$work/host.log"
-  echo "the host never showed the editor"
-  exit 1
-fi
-read -r _ x y width height < <(grep '^ready' "$work/host.log" | tr -d '\r')
+wait_for_host "$work/host.log" "$host"
 echo "the editor is at $x,$y, $width x $height"
 
 # The overview may still be on its way: a few tries, a second apart.
