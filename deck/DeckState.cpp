@@ -216,9 +216,13 @@ bool DeckState::read(const void* data, size_t size) {
         case Window:
             ok = part.number(state.page) && part.number(flag);
             state.remainingTime = flag != 0;
-            if (ok && part.remaining() > 0)
-                ok = part.number(state.windowScale) && finite(state.windowScale) &&
-                     (state.windowScale == 0.0f || (state.windowScale >= 1.0f && state.windowScale <= 3.0f));
+            // A size this version cannot show (a later one's, or a wild
+            // one) is no choice: the rest of the deck still comes back.
+            if (ok && part.remaining() > 0) {
+                ok = part.number(state.windowScale);
+                if (!finite(state.windowScale) || state.windowScale < 1.0f || state.windowScale > 3.0f)
+                    state.windowScale = 0.0f;
+            }
             break;
         case SyncLock:
             ok = part.number(flag) && part.number(state.syncOffset) && part.number(state.syncStartBeat) &&

@@ -40,7 +40,7 @@ public:
     float chosenScale() const { return chosen; }
     // Where the binding hears of a new window size (device pixels) while
     // the window is open, to ask its host for it; false when the host
-    // refuses.
+    // refuses (a size a person chose is then not taken).
     std::function<bool(int32_t width, int32_t height)> onResize;
 
     // Opens the window inside the host's window; false when it cannot.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "gui/WindowView.h"
 #include "platform/Clock.h"
@@ -109,29 +110,51 @@ void PlayerEditor::idle() {
 
 void PlayerEditor::applyScale() {
     scalePending = false;
+    const bool asked = std::exchange(personAsked, false);
     const float wanted = scale();
     if (!frame || wanted == frame->scale()) return;
+    const Rect device = windowSize();
+    // A size a person chose is asked of the host first, and not taken when
+    // it refuses: drawn larger than its frame, the editor would hide the
+    // very buttons that change the size back. The host's and the screen's
+    // own scales are taken, and the host told afterwards.
+    if (asked && onResize && !onResize(device.width(), device.height())) {
+        setChosenScale(choiceBefore);
+        scalePending = false;
+        showTitleMessage("Size: the host keeps this one");
+        titleBackAt = std::max<uint32_t>(platform::tickCount() + 2000, 1);
+        return;
+    }
     writeLogf("Editor scale %.2f\n", static_cast<double>(wanted));
     skin.paintAt(wanted);
     frame->setScale(wanted);
-    if (onResize) {
-        const Rect device = windowSize();
-        onResize(device.width(), device.height());
-    }
+    if (!asked && onResize) onResize(device.width(), device.height());
 }
 
 namespace {
-// The sizes a right click on the about button steps through; 0 is
-// automatic.
+// The sizes a person steps through; 0 is automatic.
 constexpr float chosenSizes[] = {0.0f, 1.0f, 1.25f, 1.5f, 1.75f, 2.0f, 2.5f, 3.0f};
 } // namespace
 
 void PlayerEditor::secondaryClick(Control* control) {
-    if (control != parts.aboutButton()) return;
+    if (control == parts.aboutButton()) stepChosenSize();
+}
+
+// The title is always in view, whatever size a host's frame leaves room
+// for: a right click on it steps the size too.
+void PlayerEditor::unclaimedClick(Point where, uint32_t buttons) {
+    if ((buttons & platform::RightButton) && !(buttons & platform::LeftButton) &&
+        parts.title->viewSize().contains(where))
+        stepChosenSize();
+}
+
+void PlayerEditor::stepChosenSize() {
     const float now = chosenScale();
     size_t next = 0;
     for (size_t i = 0; i < std::size(chosenSizes); ++i)
         if (chosenSizes[i] == now) next = (i + 1) % std::size(chosenSizes);
+    choiceBefore = now;
+    personAsked = true;
     setChosenScale(chosenSizes[next]);
     char text[64];
     if (chosenSizes[next] == 0.0f)
@@ -139,8 +162,7 @@ void PlayerEditor::secondaryClick(Control* control) {
     else
         std::snprintf(text, sizeof text, "Size: %d %%", static_cast<int>(std::lround(chosenSizes[next] * 100.0f)));
     showTitleMessage(text);
-    titleBackAt = platform::tickCount() + 2000;
-    if (titleBackAt == 0) titleBackAt = 1;
+    titleBackAt = std::max<uint32_t>(platform::tickCount() + 2000, 1);
 }
 
 void PlayerEditor::update() {

@@ -86,9 +86,11 @@ public:
     // A restored session's page and time mode.
     void restoreView(int32_t page, bool remaining, float chosenScale) override;
     float chosenScale() const override { return EditorBase::chosenScale(); }
-    // A right click on the about button: the next window size, through
-    // automatic (the host's or the desktop's) and 100 % to 300 %.
+    // A right click on the about button or the title: the next window
+    // size, through automatic (the host's or the desktop's) and 100 % to
+    // 300 %.
     void secondaryClick(Control* control) override;
+    void unclaimedClick(Point where, uint32_t buttons) override;
     int32_t page() const override { return currentPage; }
     bool showsRemainingTime() const override { return remainingTime; }
     // The deck's controls (GUI thread, or with the controls held).
@@ -143,6 +145,7 @@ private:
     void showOpenErrorNow(const char* reason);
     void showStoreProblemNow(const char* problem);
     void scaleChanged() override { scalePending = true; }
+    void stepChosenSize();
     // GUI thread, controls held: paints the skin and sizes the window at
     // the scale now asked for, and tells the host.
     void applyScale();
@@ -173,6 +176,9 @@ private:
     std::atomic<uint32_t> pending{0};
     Relaxed<bool> scalePending{false};
     uint32_t titleBackAt = 0; // when a size message gives the title back (ms), 0 for none
+    // GUI thread: the size a person chose last, and the one before it.
+    bool personAsked = false;
+    float choiceBefore = 0.0f;
     Relaxed<float> pendingFraction{0.0f};
     Relaxed<int32_t> pendingElapsed{0};
     Relaxed<int32_t> pendingTotal{0};

@@ -18,8 +18,8 @@ public:
     ~SkinBitmaps() { releaseAll(); }
 
     void load(bool compact);
-    // Repaints every bitmap at scale (GUI thread; the first time at a scale
-    // paints the whole skin, later times reuse it).
+    // Repaints every bitmap at scale (GUI thread): the build's images are
+    // painted anew at each change of scale, a fraction of a second at 200 %.
     void paintAt(float scale);
     float scale() const { return currentScale; }
     // Drops the skin's reference on every bitmap; controls still holding one

@@ -56,24 +56,34 @@ void Bitmap::drawTransparent(Canvas& canvas, const Rect& rect, Point offset) {
 
 // Copies a block of the rect's size from the image at offset to the rect;
 // parts outside the image or the canvas are left out. Each device pixel of
-// the rect takes the image's pixel at the same place.
+// the rect shows the image's pixel at the same place within the same
+// layout pixel, so the block covers its device pixels whole at any scale.
 void Bitmap::copy(Canvas& canvas, const Rect& rect, Point offset, bool keyed) const {
     if (pixels.empty()) return;
     const Rect to = canvas.deviceRect(rect);
-    // The image's area that the layout block covers.
-    const int32_t fromX = toDevice(offset.x, scale_), fromY = toDevice(offset.y, scale_);
-    const int32_t limitX = std::min(toDevice(offset.x + rect.width(), scale_), toDevice(width_, scale_));
-    const int32_t limitY = std::min(toDevice(offset.y + rect.height(), scale_), toDevice(height_, scale_));
-    const bool same = scale_ == canvas.scale();
-    const float step = scale_ / canvas.scale();
+    if (to.width() <= 0 || to.height() <= 0) return;
+    const float from = canvas.scale();
+    // The image's pixel that device pixel d shows along one axis, or -1:
+    // start is the rect's first layout pixel with the canvas offset.
+    auto source = [&](int32_t d, int32_t start, int32_t imageStart, int32_t layoutSize, int32_t deviceSize) {
+        const int32_t layout = toLayout(d, from);
+        const int32_t inImage = imageStart + (layout - start);
+        if (inImage < 0 || inImage >= layoutSize) return -1;
+        const int32_t first = toDevice(inImage, scale_), last = std::min(toDevice(inImage + 1, scale_), deviceSize) - 1;
+        if (last < first) return -1;
+        const float into = static_cast<float>(d - toDevice(layout, from));
+        return std::min(first + static_cast<int32_t>(into * scale_ / from), last);
+    };
+    const Point shift = canvas.getOffset();
+    std::vector<int32_t> columns(static_cast<size_t>(to.width()));
+    for (int32_t x = to.left; x < to.right; ++x)
+        columns[static_cast<size_t>(x - to.left)] = source(x, rect.left + shift.x, offset.x, width_, deviceWidth_);
     for (int32_t y = to.top; y < to.bottom; ++y) {
-        const int32_t sy =
-            same ? fromY + (y - to.top) : fromY + static_cast<int32_t>(static_cast<float>(y - to.top) * step);
-        if (sy < 0 || sy >= limitY || sy >= deviceHeight_) continue;
+        const int32_t sy = source(y, rect.top + shift.y, offset.y, height_, deviceHeight_);
+        if (sy < 0) continue;
         for (int32_t x = to.left; x < to.right; ++x) {
-            const int32_t sx =
-                same ? fromX + (x - to.left) : fromX + static_cast<int32_t>(static_cast<float>(x - to.left) * step);
-            if (sx < 0 || sx >= limitX || sx >= deviceWidth_) continue;
+            const int32_t sx = columns[static_cast<size_t>(x - to.left)];
+            if (sx < 0) continue;
             const size_t at = static_cast<size_t>(sy) * deviceWidth_ + sx;
             if (keyed && !mask[at]) continue;
             canvas.plotDevice(x, y, pixels[at]);

@@ -82,9 +82,13 @@ OffscreenCanvas::OffscreenCanvas(int32_t width, int32_t height, Colour backgroun
 void OffscreenCanvas::blitTo(Canvas& target, const Rect& rect, Point source) const {
     const Rect to = target.deviceRect(rect);
     const int32_t fromX = device(source.x), fromY = device(source.y);
+    // Where the target's edges round one pixel wider than this canvas's,
+    // the last row or column is shown again rather than left undrawn.
+    const int32_t lastX = std::min(device(source.x + rect.width()), own.width()) - 1;
+    const int32_t lastY = std::min(device(source.y + rect.height()), own.height()) - 1;
     for (int32_t y = to.top; y < to.bottom; ++y)
         for (int32_t x = to.left; x < to.right; ++x) {
-            const int32_t sx = fromX + x - to.left, sy = fromY + y - to.top;
+            const int32_t sx = std::min(fromX + x - to.left, lastX), sy = std::min(fromY + y - to.top, lastY);
             if (own.inside(sx, sy)) target.plotDevice(x, y, own.at(sx, sy));
         }
 }

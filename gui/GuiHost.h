@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "gui/Geometry.h"
+
 // A key as the window's owner hands it over.
 struct KeyInput {
     int32_t character = 0; // the character typed, or 0
@@ -24,6 +26,8 @@ public:
     // How the window's knobs follow a drag: 0 circular, 1 relative circular,
     // 2 linear (the host's choice, for this window alone).
     virtual int32_t knobMode() const { return 0; }
+    // A press that no control took (on the background or a display).
+    virtual void unclaimedClick(Point where, uint32_t buttons) { (void)where, (void)buttons; }
     // The window moved to a screen of another scale (or the screen's scale
     // changed).
     virtual void screenScaleChanged(float scale) { (void)scale; }

@@ -115,6 +115,10 @@ void WindowView::setBackground(Bitmap* bitmap) {
     if (background) background->release();
     background = bitmap;
     setDirty(true);
+    // A host that stretches the window past the deck (to its own toolbar's
+    // width, say) shows the deck's edge colour there, not black.
+    if (bitmap && window && bitmap->width() > 0)
+        window->setBackground(bitmap->pixel(bitmap->width() - 1, bitmap->height() - 1));
 }
 
 bool WindowView::setModalView(View* view) {
@@ -167,6 +171,7 @@ void WindowView::mouse(Canvas& canvas, Point where) {
             (*it)->mouse(canvas, where);
             return;
         }
+    editor.unclaimedClick(where, canvas.getMouseButtons());
 }
 
 void WindowView::update(Canvas& canvas) {

@@ -67,6 +67,9 @@ public:
     // Makes the window width × height pixels; present then takes pixels of
     // that size.
     virtual void resize(int32_t width, int32_t height) = 0;
+    // The colour (0x00RRGGBB) the system shows where the window is larger
+    // than the pixels presented (a host that stretches it to its own frame).
+    virtual void setBackground(uint32_t pixel) { (void)pixel; }
     // 0 the default cursor, 1 wait, 2..6 the sizing cursors.
     virtual void setCursor(int32_t kind) = 0;
     virtual void processEvents(WindowEvents& sink) = 0;

@@ -133,8 +133,11 @@ intptr_t EffectBase::dispatcher(int32_t opcode, int32_t index, intptr_t value, v
     case effEditOpen:
         if (!editor) return 0;
         // A window drawn at a new scale asks the host for its new size.
+        // Hosts that do resize often answer 0 all the same: the answer
+        // says nothing.
         editor->onResize = [this](int32_t width, int32_t height) {
-            return callHost(audioMasterSizeWindow, width, height) != 0;
+            callHost(audioMasterSizeWindow, width, height);
+            return true;
         };
         return editor->open(ptr) ? 1 : 0;
     case effEditClose:

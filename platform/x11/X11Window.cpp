@@ -139,6 +139,13 @@ public:
         XFlush(display);
     }
 
+    void setBackground(uint32_t pixel) override {
+        if (!onOwnerThread() || !window) return;
+        ErrorTrap trap(display);
+        XSetWindowBackground(display, window, red.place(pixel >> 16 & 255) | green.place(pixel >> 8 & 255) |
+                                                  blue.place(pixel & 255));
+    }
+
     void resize(int32_t w, int32_t h) override {
         if (!onOwnerThread() || !window || w <= 0 || h <= 0 || (w == width && h == height)) return;
         ErrorTrap trap(display);

@@ -15,6 +15,7 @@
 // After the test framework, whose names Xlib's macros would otherwise take.
 #include "tests/support/TestDisplay.h"
 #include <X11/Xatom.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
 namespace {
@@ -134,10 +135,27 @@ TEST_P(X11PlayerEditor, OnADesktopAt192DpiTheWindowOpensAtTwiceTheSizeAndTakesCl
     XQueryTree(display, parent, &root, &up, &list, &count);
     ASSERT_EQ(count, 1u);
     XWindowAttributes child{};
-    XGetWindowAttributes(display, list[0], &child);
+    const ::Window editorWindow = list[0];
+    XGetWindowAttributes(display, editorWindow, &child);
     XFree(list);
     EXPECT_EQ(child.width, 2 * GetParam()->editorWidth) << "512 wide";
     EXPECT_EQ(child.height, 2 * GetParam()->editorHeight) << (GetParam()->compact ? "168 high" : "700 high");
+    // A host that stretches the window to its own toolbar's width (Ardour
+    // does) shows the deck's edge colour there, not black.
+    XResizeWindow(display, editorWindow, child.width + 100, child.height);
+    XSync(display, False);
+    idleFor(50);
+    const auto screenPixel = [&](int x, int y) {
+        XImage* shot = XGetImage(display, editorWindow, x, y, 1, 1, AllPlanes, ZPixmap);
+        const unsigned long pixel = shot ? XGetPixel(shot, 0, 0) : 0;
+        if (shot) XDestroyImage(shot);
+        return pixel;
+    };
+    if (child.depth == 24) {
+        EXPECT_EQ(screenPixel(child.width + 50, 10), screenPixel(child.width - 2, child.height - 2));
+        EXPECT_NE(screenPixel(child.width + 50, 10), 0ul);
+    }
+    XResizeWindow(display, editorWindow, child.width, child.height);
 
     clickPlay(*player, 2);
     EXPECT_TRUE(player->isPlaying()) << "the click reached the Play button at its doubled place";

@@ -40,6 +40,7 @@ struct ClapTestHost {
     clap_host_gui_t gui{};
     int flushRequests = 0;
     std::vector<std::pair<uint32_t, uint32_t>> resizes; // the sizes the editor asked for
+    bool refuseResizes = false;
     std::vector<std::pair<uint32_t, clap_id>> registered;
 
     ClapTestHost() {
@@ -66,8 +67,9 @@ struct ClapTestHost {
         state.mark_dirty = [](const clap_host_t*) {};
         gui.resize_hints_changed = [](const clap_host_t*) {};
         gui.request_resize = [](const clap_host_t* h, uint32_t width, uint32_t height) {
-            static_cast<ClapTestHost*>(h->host_data)->resizes.emplace_back(width, height);
-            return true;
+            auto* self = static_cast<ClapTestHost*>(h->host_data);
+            self->resizes.emplace_back(width, height);
+            return !self->refuseResizes;
         };
         gui.request_show = [](const clap_host_t*) { return true; };
         gui.request_hide = [](const clap_host_t*) { return true; };
@@ -456,6 +458,15 @@ TEST_F(ClapModule, TheEditorOpensInTheHostsWindowAndItsEditsReachTheHost) {
     idle(2);
     EXPECT_EQ(testHost.resizes, (std::vector<std::pair<uint32_t, uint32_t>>{{384, 525}}));
     EXPECT_EQ(parent.childSize(), (std::pair<int, int>{384, 525}));
+    // A person's size that the host refuses is not taken: a right click on
+    // the title (layout 20, 10) asks for 100 % and stays at 150 %.
+    testHost.refuseResizes = true;
+    parent.rightClick(30, 15, idle);
+    EXPECT_EQ(testHost.resizes.size(), 2u) << "the host was asked";
+    EXPECT_EQ(parent.childSize(), (std::pair<int, int>{384, 525})) << "and refused";
+    uint32_t shownWidth = 0, shownHeight = 0;
+    gui->get_size(plugin, &shownWidth, &shownHeight);
+    EXPECT_EQ(shownWidth, 384u) << "the size the host keeps is the one reported";
     EXPECT_GT(testHost.flushRequests, 0) << "a host not processing is asked to flush";
     EventList list;
     ext<clap_plugin_params_t>(plugin, CLAP_EXT_PARAMS)->flush(plugin, &list.in, &list.out);

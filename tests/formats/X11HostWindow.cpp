@@ -43,6 +43,16 @@ std::pair<int, int> X11HostWindow::childSize() const {
     return {child.width, child.height};
 }
 
+void X11HostWindow::rightClick(int x, int y, const std::function<void(int)>& idle) {
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    XTestFakeButtonEvent(display, 3, True, CurrentTime);
+    XSync(display, False);
+    idle(10);
+    XTestFakeButtonEvent(display, 3, False, CurrentTime);
+    XSync(display, False);
+    idle(10);
+}
+
 void X11HostWindow::clickPlay(const std::function<void(int)>& idle, int scale) {
     // The Play button, the window at the screen's corner.
     XTestFakeMotionEvent(display, -1, 72 * scale, 52 * scale, CurrentTime);

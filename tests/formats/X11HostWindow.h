@@ -22,6 +22,8 @@ public:
     // host idling the editor (idle(n): n idles, 5 ms apart) while they
     // arrive.
     void clickPlay(const std::function<void(int)>& idle, int scale = 1);
+    // A right click at (x, y) of the editor's window, idled the same way.
+    void rightClick(int x, int y, const std::function<void(int)>& idle);
     // The editor's window's size (0 × 0 without one).
     std::pair<int, int> childSize() const;
 

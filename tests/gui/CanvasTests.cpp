@@ -134,6 +134,28 @@ TEST(ScaledCanvas, LayoutPixelsTileTheDeviceAndBitmapsCopyAtTheirOwnScale) {
                 ASSERT_EQ(s.at(x, y), inside ? R : K) << scale << " at " << x << "," << y;
             }
     }
+    // A block of an image painted at the canvas's scale covers its device
+    // pixels whole wherever it lands: at 1.25 and 1.75 the block and its
+    // source round differently, and no pixel is left undrawn.
+    for (float scale : {1.25f, 1.5f, 1.75f, 2.5f}) {
+        const int32_t w = toDevice(12, scale), h = toDevice(4, scale);
+        auto* art = new Bitmap(5, 12, 4, std::vector<uint32_t>(48, R));
+        ASSERT_TRUE(art->repaint(scale, w, h, std::vector<uint32_t>(static_cast<size_t>(w) * h, R)));
+        for (int32_t at = 0; at < 5; ++at)
+            for (int32_t from = 0; from < 5; ++from) {
+                PixelSurface s(toDevice(20, scale), toDevice(4, scale));
+                Canvas c(s, Rect{0, 0, 19, 3}, scale);
+                c.setOffset({at % 2, 0});
+                art->draw(c, {at, 0, at + 6, 2}, {from, 1});
+                const Rect d = c.deviceRect({at, 0, at + 6, 2});
+                for (int32_t y = 0; y < s.height(); ++y)
+                    for (int32_t x = 0; x < s.width(); ++x) {
+                        const bool inside = x >= d.left && x < d.right && y >= d.top && y < d.bottom;
+                        ASSERT_EQ(s.at(x, y), inside ? R : K) << scale << " at " << at << " from " << from;
+                    }
+            }
+        art->release();
+    }
     // Painted at 2: 2 × 1 layout pixels of 4 × 2 device pixels.
     auto* painted = new Bitmap(3, 2, 1, {R, G});
     ASSERT_TRUE(painted->repaint(2.0f, 4, 2, {R, W, G, K, W, R, K, G}));

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -293,7 +294,10 @@ protected:
     void openAndIdentify(const std::string& path) {
         setEntries({path});
         ASSERT_TRUE(player->openTrack()) << path;
-        for (int i = 0; i < 2000 && !player->isIdentified(); ++i) platform::sleepMs(2);
+        // Identifying a 40 s track takes a while on a loaded machine (a
+        // sanitized build beside): up to 30 s here, not a count of sleeps.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!player->isIdentified() && std::chrono::steady_clock::now() < deadline) platform::sleepMs(2);
         ASSERT_TRUE(player->isIdentified()) << path;
         player->storeKeeper()->settle();
     }
