@@ -24,9 +24,12 @@ export XDG_DATA_HOME=$run_tmp/data-home
 windows=${TUNEDECK_WINDOWS:-1}
 # Nothing started in the background outlives the run.
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$run_tmp"' EXIT
+# Builds made on the side run at a lower priority: they take the cores the
+# tests leave idle while they wait (on sleeps, other processes, Xvfb), and
+# slow the tests themselves little.
 if [ "$windows" = 1 ]; then
   windows_log=$(mktemp)
-  scripts/windows-test.sh build > "$windows_log" 2>&1 &
+  nice -n 10 scripts/windows-test.sh build > "$windows_log" 2>&1 &
   windows_build=$!
 fi
 
@@ -53,15 +56,23 @@ echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer (at ${SECON
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTUNEDECK_WERROR=ON -DTUNEDECK_SANITIZE=ON \
       -DTUNEDECK_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 cmake --build build-asan
+# The fuzz targets are built meanwhile, on the side.
+fuzz_build_log=$(mktemp)
+(cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+       -DCMAKE_CXX_COMPILER=clang++ -DTUNEDECK_FUZZ=ON -DTUNEDECK_TESTS=ON -DTUNEDECK_BENCH=OFF &&
+ nice -n 10 cmake --build build-fuzz --target fuzz_wav fuzz_track_list fuzz_mpeg fuzz_flac fuzz_store_file \
+   fuzz_deck_state fuzz_equaliser) > "$fuzz_build_log" 2>&1 &
+fuzz_build=$!
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/lsan-suppressions.txt" \
   run_ctest ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== fuzz targets (at ${SECONDS} s)"
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-      -DCMAKE_CXX_COMPILER=clang++ -DTUNEDECK_FUZZ=ON -DTUNEDECK_TESTS=ON -DTUNEDECK_BENCH=OFF
-cmake --build build-fuzz --target fuzz_wav fuzz_track_list fuzz_mpeg fuzz_flac fuzz_store_file fuzz_deck_state \
-  fuzz_equaliser
+echo "== fuzz targets (built meanwhile; at ${SECONDS} s)"
+status=0
+wait "$fuzz_build" || status=$?
+tail -n 3 "$fuzz_build_log"
+[ "$status" -eq 0 ] || { cat "$fuzz_build_log"; exit "$status"; }
+rm -f "$fuzz_build_log"
 seconds=${FUZZ_SECONDS:-20}
 # Each target for its time, one after the other; stops at the first failure.
 run_fuzzers() {

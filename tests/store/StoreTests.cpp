@@ -310,7 +310,14 @@ TEST_F(StoreWithPlayers, TracksAreToldApartByTheirSoundAndTheirLength) {
     // (A FLAC decodes to its WAV's very samples, so it is the same track by
     // its sound: each kind here has music of its own.)
     double pitch = 0.031;
-    for (const char* kind : {"wav", "flac", "mp3"}) {
+#ifdef TUNEDECK_SANITIZED
+    // Ten times slower there: WAV and MP3, the two ways a length is known;
+    // FLACs are told apart in the next test, and here in the normal build.
+    const char* const kinds[] = {"wav", "mp3"};
+#else
+    const char* const kinds[] = {"wav", "flac", "mp3"};
+#endif
+    for (const char* kind : kinds) {
         pitch += 0.004;
         auto sound = [pitch](int frame, int channel) {
             return static_cast<int>(9000 * std::sin(frame * (channel ? pitch : 0.047)) + static_cast<int>(int64_t{frame} * 7919 % 2000) - 1000);
