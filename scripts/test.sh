@@ -20,17 +20,15 @@ export TMPDIR=$run_tmp
 export XDG_DATA_HOME=$run_tmp/data-home
 
 # The Windows builds need only the native build's skin: they are made on the
-# side while the tests below run (much of which is waiting), and tested last.
+# side while the tests below run, and tested there as soon as they are made
+# (wine's tests are mostly waiting, which the tests here fill).
 windows=${TUNEDECK_WINDOWS:-1}
 # Nothing started in the background outlives the run.
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$run_tmp"' EXIT
-# Builds made on the side run at a lower priority: they take the cores the
-# tests leave idle while they wait (on sleeps, other processes, Xvfb), and
-# slow the tests themselves little.
 if [ "$windows" = 1 ]; then
   windows_log=$(mktemp)
-  nice -n 10 scripts/windows-test.sh build > "$windows_log" 2>&1 &
-  windows_build=$!
+  (scripts/windows-test.sh build && scripts/windows-test.sh test) > "$windows_log" 2>&1 &
+  windows_job=$!
 fi
 
 passed=0
@@ -56,7 +54,8 @@ echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer (at ${SECON
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTUNEDECK_WERROR=ON -DTUNEDECK_SANITIZE=ON \
       -DTUNEDECK_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 cmake --build build-asan
-# The fuzz targets are built meanwhile, on the side.
+# The fuzz targets are built meanwhile, on the side, at a lower priority: they
+# take the cores the tests leave idle while they wait.
 fuzz_build_log=$(mktemp)
 (cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
        -DCMAKE_CXX_COMPILER=clang++ -DTUNEDECK_FUZZ=ON -DTUNEDECK_TESTS=ON -DTUNEDECK_BENCH=OFF &&
@@ -105,17 +104,13 @@ for lane in "${fuzz_lanes[@]}"; do
 done
 
 if [ "$windows" = 1 ]; then
-  echo "== Windows builds (made meanwhile; at ${SECONDS} s)"
+  echo "== Windows builds and their tests (run meanwhile; at ${SECONDS} s)"
   status=0
-  wait "$windows_build" || status=$?
+  wait "$windows_job" || status=$?
   cat "$windows_log"
-  rm -f "$windows_log"
   [ "$status" -eq 0 ] || exit "$status"
-  windows_out=$(mktemp)
-  scripts/windows-test.sh test 2>&1 | tee "$windows_out"
-  [ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
-  passed=$((passed + $(grep -Eo '^windows: [0-9]+ passed' "$windows_out" | grep -Eo '[0-9]+')))
-  rm -f "$windows_out"
+  passed=$((passed + $(grep -Eo '^windows: [0-9]+ passed' "$windows_log" | grep -Eo '[0-9]+')))
+  rm -f "$windows_log"
 fi
 
 echo "== fuzz targets (run meanwhile; at ${SECONDS} s)"

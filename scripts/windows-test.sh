@@ -65,8 +65,10 @@ mkdir -p "$WINEPREFIX/dosdevices/unc/tunedeck-nas"
 ln -sfn "$nas" "$WINEPREFIX/dosdevices/unc/tunedeck-nas/music"
 log=$(mktemp)
 status=0
-# Under Xvfb: the DLLs open their editors in real windows.
-xvfb-run -a -s "-screen 0 640x480x24" ctest --test-dir build-win64 --output-on-failure 2>&1 | tee "$log" || status=$?
+# Under Xvfb: the DLLs open their editors in real windows. Its servers are
+# numbered from 150, clear of the native tests' (from 99), which may run
+# at the same time.
+xvfb-run -a -n 150 -s "-screen 0 640x480x24" ctest --test-dir build-win64 --output-on-failure 2>&1 | tee "$log" || status=$?
 count=$(grep -Eo 'tests passed, 0 tests failed out of [0-9]+' "$log" | grep -Eo '[0-9]+$' || echo 0)
 rm -f "$log"
 rm -rf "$nas" "$WINEPREFIX/dosdevices/unc/tunedeck-nas"
@@ -92,10 +94,10 @@ echo "rendered and compared in $((SECONDS - start)) s"
 echo "== the editor in a Windows host's window, under Xvfb: a screenshot and a click"
 start=$SECONDS
 check=$(mktemp -d)
-xvfb-run -a -s "-screen 0 640x480x24" tests/tools/windows-editor-check.sh "$check" "$data/music44s.wav" build-win64
+xvfb-run -a -n 150 -s "-screen 0 640x480x24" tests/tools/windows-editor-check.sh "$check" "$data/music44s.wav" build-win64
 passed=$((passed + 2))
 echo "== the editor at 192 DPI in a DPI-aware Windows host"
-xvfb-run -a -s "-screen 0 800x800x24" tests/tools/windows-dpi-check.sh "$check" "$check/deck.state" build-win64
+xvfb-run -a -n 150 -s "-screen 0 800x800x24" tests/tools/windows-dpi-check.sh "$check" "$check/deck.state" build-win64
 rm -rf "$check"
 passed=$((passed + 1))
 echo "checked in $((SECONDS - start)) s"
