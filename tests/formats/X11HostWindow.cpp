@@ -43,23 +43,19 @@ std::pair<int, int> X11HostWindow::childSize() const {
     return {child.width, child.height};
 }
 
-void X11HostWindow::rightClick(int x, int y, const std::function<void(int)>& idle) {
+void X11HostWindow::click(int x, int y, unsigned button, const std::function<void(int)>& idle) {
     XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
-    XTestFakeButtonEvent(display, 3, True, CurrentTime);
+    XTestFakeButtonEvent(display, button, True, CurrentTime);
     XSync(display, False);
-    idle(10);
-    XTestFakeButtonEvent(display, 3, False, CurrentTime);
+    idle(20);
+    XTestFakeButtonEvent(display, button, False, CurrentTime);
     XSync(display, False);
-    idle(10);
+    idle(20);
 }
 
+void X11HostWindow::rightClick(int x, int y, const std::function<void(int)>& idle) { click(x, y, 3, idle); }
+
+// The Play button, the window at the screen's corner.
 void X11HostWindow::clickPlay(const std::function<void(int)>& idle, int scale) {
-    // The Play button, the window at the screen's corner.
-    XTestFakeMotionEvent(display, -1, 72 * scale, 52 * scale, CurrentTime);
-    XTestFakeButtonEvent(display, 1, True, CurrentTime);
-    XSync(display, False);
-    idle(20);
-    XTestFakeButtonEvent(display, 1, False, CurrentTime);
-    XSync(display, False);
-    idle(20);
+    click(72 * scale, 52 * scale, 1, idle);
 }

@@ -28,6 +28,8 @@ public:
     std::pair<int, int> childSize() const;
 
 private:
+    void click(int x, int y, unsigned button, const std::function<void(int)>& idle);
+
     struct _XDisplay* display = nullptr;
     unsigned long window = 0;
 };
